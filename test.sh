@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Sets up what is missing, builds everything with tests and runs the whole suite through CTest.
+# With CI=true the suite also runs in a build with AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")"
+./scripts/ensure-deps.sh
+
+jobs=${VELLUMITE_JOBS:-2}
+export SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy
+
+run_suite() {
+  local dir=$1; shift
+  cmake -S . -B "$dir" -G Ninja -DVELLUMITE_BUILD_TESTS=ON -DVELLUMITE_BUILD_BENCH=ON "$@" >/dev/null
+  cmake --build "$dir" -j"$jobs"
+  (cd "$dir" && ctest --output-on-failure --no-tests=error -j"$jobs" --timeout 600)
+}
+
+run_suite build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo
+if [ "${CI:-}" = "true" ]; then
+  export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+  export LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp:print_suppressions=0
+  export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+  run_suite build/sanitize -DCMAKE_BUILD_TYPE=Debug -DVELLUMITE_SANITIZE=ON
+fi
