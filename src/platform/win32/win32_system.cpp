@@ -1,0 +1,189 @@
+// Win32 system services on SDL2 and the C library: headless detection, the millisecond
+// clock, debug output, message boxes, screen metrics and process exit.
+#include <SDL.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <mutex>
+
+#include "platform/win32/win32_sdl.h"
+#include "platform/win32/win32_system.h"
+
+namespace {
+
+// Headless state: -1 not decided yet, 0 display, 1 headless.
+int headlessState = -1;
+
+void applyHeadlessEnvironment() {
+  const char* video = std::getenv("SDL_VIDEODRIVER");
+  if (video == nullptr || std::strcmp(video, "dummy") != 0) setenv("SDL_VIDEODRIVER", "offscreen", 1);
+  setenv("SDL_AUDIODRIVER", "dummy", 0);
+}
+
+bool environmentHasDisplay() {
+  const char* video = std::getenv("SDL_VIDEODRIVER");
+  if (video != nullptr && (std::strcmp(video, "offscreen") == 0 || std::strcmp(video, "dummy") == 0)) return false;
+  const char* x11 = std::getenv("DISPLAY");
+  const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  return (x11 != nullptr && *x11 != '\0') || (wayland != nullptr && *wayland != '\0');
+}
+
+Win32ClockSource clockSource = nullptr;
+void* clockContext = nullptr;
+
+// Debug output destinations, decided at the first output after a reset.
+std::mutex debugMutex;
+bool debugDecided = false;
+bool debugToStderr = false;
+std::FILE* debugFile = nullptr;
+Win32DebugSink debugSink = nullptr;
+void* debugSinkContext = nullptr;
+
+Win32MessageBoxSink messageBoxSink = nullptr;
+void* messageBoxContext = nullptr;
+
+void closeDebugFile() {
+  if (debugFile != nullptr) {
+    std::fclose(debugFile);
+    debugFile = nullptr;
+  }
+}
+
+void decideDebugOutput() {
+  if (debugDecided) return;
+  debugDecided = true;
+  const char* flag = std::getenv("VELLUMITE_DEBUG");
+  debugToStderr = flag != nullptr && std::strcmp(flag, "1") == 0;
+  const char* file = std::getenv("VELLUMITE_DEBUG_FILE");
+  if (file != nullptr && *file != '\0') debugFile = std::fopen(file, "w");
+}
+
+}  // namespace
+
+bool win32IsHeadless() {
+  if (headlessState < 0) {
+    headlessState = environmentHasDisplay() ? 0 : 1;
+    if (headlessState == 1) applyHeadlessEnvironment();
+  }
+  return headlessState == 1;
+}
+
+void win32SetHeadless(bool headless) {
+  headlessState = headless ? 1 : 0;
+  if (headless) applyHeadlessEnvironment();
+}
+
+bool win32EnsureVideo() {
+  if (SDL_WasInit(SDL_INIT_VIDEO) != 0) return true;
+  bool headless = win32IsHeadless();
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) == 0) return true;
+  if (headless) return false;
+  // The display could not be opened: carry on without one.
+  win32SetHeadless(true);
+  return SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) == 0;
+}
+
+void win32SetClockSource(Win32ClockSource source, void* context) {
+  clockSource = source;
+  clockContext = context;
+}
+
+DWORD timeGetTime() {
+  if (clockSource != nullptr) return clockSource(clockContext);
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  std::uint64_t ms = static_cast<std::uint64_t>(now.tv_sec) * 1000u + static_cast<std::uint64_t>(now.tv_nsec) / 1000000u;
+  return static_cast<DWORD>(ms);
+}
+
+UINT timeBeginPeriod(UINT) { return 0; }
+UINT timeEndPeriod(UINT) { return 0; }
+
+void Sleep(DWORD milliseconds) {
+  timespec pause{};
+  pause.tv_sec = milliseconds / 1000;
+  pause.tv_nsec = static_cast<long>(milliseconds % 1000) * 1000000L;
+  nanosleep(&pause, nullptr);
+}
+
+void win32SetDebugSink(Win32DebugSink sink, void* context) {
+  std::lock_guard<std::mutex> lock(debugMutex);
+  debugSink = sink;
+  debugSinkContext = context;
+  if (sink == nullptr) {
+    closeDebugFile();
+    debugDecided = false;
+  }
+}
+
+void OutputDebugStringA(LPCSTR text) {
+  if (text == nullptr) return;
+  std::lock_guard<std::mutex> lock(debugMutex);
+  if (debugSink != nullptr) {
+    debugSink(text, debugSinkContext);
+    return;
+  }
+  decideDebugOutput();
+  if (debugToStderr) std::fputs(text, stderr);
+  if (debugFile != nullptr) {
+    std::fputs(text, debugFile);
+    std::fflush(debugFile);
+  }
+}
+
+void win32SetMessageBoxSink(Win32MessageBoxSink sink, void* context) {
+  messageBoxSink = sink;
+  messageBoxContext = context;
+}
+
+int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
+  if (text == nullptr) text = "";
+  if (caption == nullptr) caption = "Error";
+  if (messageBoxSink != nullptr) return messageBoxSink(owner, text, caption, type, messageBoxContext);
+  UINT buttons = type & 0xF;
+  int accept = buttons == MB_YESNO ? IDYES : IDOK;
+  if (!win32IsHeadless() && win32EnsureVideo()) {
+    Uint32 flags = SDL_MESSAGEBOX_INFORMATION;
+    UINT icon = type & 0xF0;
+    if (icon == MB_ICONERROR) flags = SDL_MESSAGEBOX_ERROR;
+    if (icon == MB_ICONWARNING) flags = SDL_MESSAGEBOX_WARNING;
+    SDL_MessageBoxButtonData choices[2] = {
+        {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, accept, buttons == MB_YESNO ? "Yes" : "OK"},
+        {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, buttons == MB_YESNO ? IDNO : IDCANCEL,
+         buttons == MB_YESNO ? "No" : "Cancel"}};
+    bool twoButtons = buttons == MB_YESNO || buttons == MB_OKCANCEL;
+    if (!twoButtons) choices[0].flags |= SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT;
+    SDL_MessageBoxData box{};
+    box.flags = flags;
+    box.title = caption;
+    box.message = text;
+    box.numbuttons = twoButtons ? 2 : 1;
+    box.buttons = choices;
+    int pressed = 0;
+    if (SDL_ShowMessageBox(&box, &pressed) == 0) return pressed < 0 ? (twoButtons ? choices[1].buttonid : accept) : pressed;
+  }
+  std::fprintf(stderr, "%s: %s\n", caption, text);
+  std::fflush(stderr);
+  return accept;
+}
+
+int GetSystemMetrics(int index) {
+  if (index != 0 && index != 1) return 0;
+  if (!win32IsHeadless() && win32EnsureVideo() && !win32IsHeadless()) {
+    SDL_DisplayMode mode{};
+    if (SDL_GetDesktopDisplayMode(0, &mode) == 0) return index == 0 ? mode.w : mode.h;
+  }
+  return index == 0 ? kWin32VirtualScreenWidth : kWin32VirtualScreenHeight;
+}
+
+void ExitProcess(UINT exitCode) {
+  std::fflush(nullptr);
+  {
+    std::lock_guard<std::mutex> lock(debugMutex);
+    closeDebugFile();
+  }
+  if (SDL_WasInit(0) != 0) SDL_Quit();
+  std::_Exit(static_cast<int>(exitCode));
+}
