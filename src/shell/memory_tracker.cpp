@@ -1,9 +1,302 @@
-// Memory tracker: first stand-in, allocation without tracking.
+// Memory tracker: the program's global operator new and delete (every variant), the record
+// table of tracked blocks and the leak report on the debug output.
 #include "shell/memory_tracker.h"
 
-#include <new>
+#include <cinttypes>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
-void* operator new(std::size_t size, const char*, int) { return ::operator new(size); }
-void* operator new[](std::size_t size, const char*, int) { return ::operator new[](size); }
-void operator delete(void* p, const char*, int) noexcept { ::operator delete(p); }
-void operator delete[](void* p, const char*, int) noexcept { ::operator delete[](p); }
+#include "platform/win32/win32_system.h"
+
+namespace {
+
+// Front guard: heap block address (8 bytes), guard word, index. Back guard: word, index.
+constexpr std::size_t kFrontGuard = 16;
+constexpr std::size_t kBackGuard = 8;
+constexpr std::size_t kBaseAlignment = 16;
+
+MemoryTrackerState state{};
+
+struct FrontGuard {
+  void* heapBlock;
+  std::uint32_t word;
+  std::int32_t index;
+};
+static_assert(sizeof(FrontGuard) == kFrontGuard);
+
+FrontGuard* frontOf(void* p) { return reinterpret_cast<FrontGuard*>(static_cast<char*>(p) - kFrontGuard); }
+
+void writeBackGuard(void* p, int size, std::uint32_t word, std::int32_t index) {
+  char* back = static_cast<char*>(p) + size;
+  std::memcpy(back, &word, 4);
+  std::memcpy(back + 4, &index, 4);
+}
+
+std::int32_t readBackIndex(const AllocationRecord& r) {
+  std::int32_t index;
+  std::memcpy(&index, reinterpret_cast<const char*>(r.address) + r.size + 4, 4);
+  return index;
+}
+
+void writeBackIndex(const AllocationRecord& r, std::int32_t index) {
+  std::memcpy(reinterpret_cast<char*>(r.address) + r.size + 4, &index, 4);
+}
+
+// A heap block of size + extra bytes whose user part (after the front guard) is aligned.
+void* allocateBlock(std::size_t size, std::size_t alignment, std::size_t extra, std::uint32_t word, std::int32_t index) {
+  if (alignment < kBaseAlignment) alignment = kBaseAlignment;
+  std::size_t slack = alignment > kBaseAlignment ? alignment : 0;
+  if (size > SIZE_MAX - kFrontGuard - extra - slack) return nullptr;
+  void* heapBlock = std::malloc(size + kFrontGuard + extra + slack);
+  if (heapBlock == nullptr) return nullptr;
+  std::uintptr_t user = reinterpret_cast<std::uintptr_t>(heapBlock) + kFrontGuard;
+  user = (user + alignment - 1) & ~(static_cast<std::uintptr_t>(alignment) - 1);
+  void* p = reinterpret_cast<void*>(user);
+  FrontGuard* front = frontOf(p);
+  front->heapBlock = heapBlock;
+  front->word = word;
+  front->index = index;
+  return p;
+}
+
+// The source file as the report names it: from the source tree's "src/" on when the path
+// holds one, at most 31 characters.
+void copyFileName(char* out, const char* file) {
+  if (file == nullptr) file = "";
+  const char* start = file;
+  for (const char* s = std::strstr(file, "src/"); s != nullptr; s = std::strstr(s + 1, "src/"))
+    if (s == file || s[-1] == '/') start = s;
+  std::strncpy(out, start, 31);
+  out[31] = '\0';
+}
+
+void* trackedAllocate(std::size_t size, std::size_t alignment, const char* file, int line) {
+  if (size > static_cast<std::size_t>(INT32_MAX)) return nullptr;
+  int count = state.recordCount;
+  void* p = allocateBlock(size, alignment, kBackGuard, kTrackedGuardWord, count);
+  if (p == nullptr) return nullptr;
+  auto* grown = static_cast<AllocationRecord*>(std::realloc(state.records, sizeof(AllocationRecord) * (count + 1)));
+  if (grown == nullptr) {
+    std::free(frontOf(p)->heapBlock);
+    return nullptr;
+  }
+  state.records = grown;
+  AllocationRecord& r = grown[count];
+  r.address = reinterpret_cast<std::uintptr_t>(p);
+  r.size = static_cast<int>(size);
+  r.line = line;
+  copyFileName(r.file, file);
+  writeBackGuard(p, r.size, kTrackedGuardWord, count);
+  state.recordCount = count + 1;
+  state.allocationCount += 1;
+  state.userBytes += r.size;
+  state.managerBytes += kManagerBytesPerBlock;
+  return p;
+}
+
+void* plainAllocate(std::size_t size, std::size_t alignment) {
+  return allocateBlock(size, alignment, 0, kPlainGuardWord, 0);
+}
+
+void* orThrow(void* p) {
+  if (p == nullptr) throw std::bad_alloc();
+  return p;
+}
+
+// The one release path of every global delete.
+void release(void* p) {
+  if (p == nullptr) return;
+  FrontGuard* front = frontOf(p);
+  if (front->word == kPlainGuardWord) {
+    front->word = kReleasedGuardWord;
+    std::free(front->heapBlock);
+    return;
+  }
+  if (front->word == kTrackedGuardWord) {
+    trackedDelete(p);
+    return;
+  }
+  // Released twice, or never ours: leave it alone.
+  OutputDebugStringA("\n\ndelete ERROR!\n\n");
+}
+
+void report(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void report(const char* format, ...) {
+  char text[512];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(text, sizeof text, format, args);
+  va_end(args);
+  OutputDebugStringA(text);
+}
+
+const char kDumpBorder[] =
+    "        +----------+----------------------------------------------------+------------------+\n";
+
+void dumpBlock(const AllocationRecord& r, int limit) {
+  int n = r.size < limit ? r.size : limit;
+  if (n < 0) n = 0;
+  const auto* bytes = reinterpret_cast<const unsigned char*>(r.address);
+  OutputDebugStringA(kDumpBorder);
+  for (int offset = 0; offset < n; offset += 16) {
+    OutputDebugStringA("        |");
+    OutputDebugStringA(" ");
+    report("%08" PRIxPTR, r.address + static_cast<std::uintptr_t>(offset));
+    OutputDebugStringA(" | ");
+    for (int i = 0; i < 16; ++i) {
+      int at = offset + i;
+      if (at >= n)
+        OutputDebugStringA(" **");
+      else if (bytes[at] > 15)
+        report(" %x", bytes[at]);
+      else
+        report(" 0%x", bytes[at]);
+      if (i == 7) OutputDebugStringA("  ");
+    }
+    OutputDebugStringA(" | ");
+    for (int i = 0; i < 16; ++i) {
+      int at = offset + i;
+      // Plain characters only: control codes and bytes above 127 show as dots.
+      if (at < n && bytes[at] > 13 && bytes[at] < 128)
+        report("%c", bytes[at]);
+      else
+        OutputDebugStringA(".");
+    }
+    OutputDebugStringA(" |\n");
+  }
+  OutputDebugStringA(kDumpBorder);
+}
+
+}  // namespace
+
+const MemoryTrackerState& memoryTrackerState() { return state; }
+
+MemoryTrackerState memoryTrackerExchange(const MemoryTrackerState& next) {
+  MemoryTrackerState previous = state;
+  state = next;
+  return previous;
+}
+
+int releaseRecord(AllocationRecord* record) {
+  if (state.recordCount <= 0 || record == nullptr) return 0;
+  int position = -1;
+  for (int i = 0; i < state.recordCount; ++i) {
+    if (&state.records[i] == record) {
+      position = i;
+      break;
+    }
+  }
+  if (position < 0) return 0;
+  AllocationRecord& r = state.records[position];
+  state.releaseCount += 1;
+  state.userBytes -= r.size;
+  state.managerBytes -= kManagerBytesPerBlock;
+
+  void* p = reinterpret_cast<void*>(r.address);
+  FrontGuard* front = frontOf(p);
+  void* heapBlock = front->heapBlock;
+  front->word = kReleasedGuardWord;
+  front->index = -1;
+  writeBackGuard(p, r.size, kReleasedGuardWord, -1);
+  std::free(heapBlock);
+
+  for (int i = position + 1; i < state.recordCount; ++i) {
+    AllocationRecord& later = state.records[i];
+    frontOf(reinterpret_cast<void*>(later.address))->index -= 1;
+    writeBackIndex(later, readBackIndex(later) - 1);
+    state.records[i - 1] = later;
+  }
+  state.recordCount -= 1;
+  if (state.recordCount == 0) {
+    std::free(state.records);
+    state.records = nullptr;
+  } else {
+    auto* shrunk = static_cast<AllocationRecord*>(std::realloc(state.records, sizeof(AllocationRecord) * state.recordCount));
+    if (shrunk != nullptr) state.records = shrunk;
+  }
+  return 1;
+}
+
+void trackedDelete(void* p) {
+  if (p == nullptr) return;
+  std::int32_t index = frontOf(p)->index;
+  // The index must name this block's own record: a stale or foreign index never frees
+  // another block.
+  if (index >= state.recordCount || (index >= 0 && state.records[index].address != reinterpret_cast<std::uintptr_t>(p))) {
+    OutputDebugStringA("\n\ndelete ERROR!\n\n");
+    return;
+  }
+  if (index < 0) return;
+  releaseRecord(&state.records[index]);
+}
+
+void reportMemoryStatus(bool dump, int limit) {
+  OutputDebugStringA("### Memory status ###\n");
+  report("New/Malloc called %d times\nDelete/Free called %d\n", state.allocationCount, state.releaseCount);
+  if (state.userBytes == 0) {
+    OutputDebugStringA("No leaks detected\n");
+    return;
+  }
+  report("Memory allocated by user: %db\n", state.userBytes);
+  report("Memory allocated by memory manager: %db\n", state.managerBytes);
+  report("Memory blocks (%d)\n", state.recordCount);
+  for (int i = 0; i < state.recordCount; ++i) {
+    const AllocationRecord& r = state.records[i];
+    report("%s(%d) : Memory leak : ", r.file, r.line);
+    report("Address 0x%" PRIxPTR " : ", r.address);
+    report("Size %d bytes\n", r.size);
+    if (dump) dumpBlock(r, limit);
+  }
+}
+
+// Tracked allocation.
+void* operator new(std::size_t size, const char* file, int line) {
+  return orThrow(trackedAllocate(size, kBaseAlignment, file, line));
+}
+void* operator new[](std::size_t size, const char* file, int line) {
+  return orThrow(trackedAllocate(size, kBaseAlignment, file, line));
+}
+void* operator new(std::size_t size, std::align_val_t alignment, const char* file, int line) {
+  return orThrow(trackedAllocate(size, static_cast<std::size_t>(alignment), file, line));
+}
+void* operator new[](std::size_t size, std::align_val_t alignment, const char* file, int line) {
+  return orThrow(trackedAllocate(size, static_cast<std::size_t>(alignment), file, line));
+}
+void operator delete(void* p, const char*, int) noexcept { release(p); }
+void operator delete[](void* p, const char*, int) noexcept { release(p); }
+void operator delete(void* p, std::align_val_t, const char*, int) noexcept { release(p); }
+void operator delete[](void* p, std::align_val_t, const char*, int) noexcept { release(p); }
+
+// The program's global allocation: plain blocks.
+void* operator new(std::size_t size) { return orThrow(plainAllocate(size, kBaseAlignment)); }
+void* operator new[](std::size_t size) { return orThrow(plainAllocate(size, kBaseAlignment)); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return plainAllocate(size, kBaseAlignment); }
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return plainAllocate(size, kBaseAlignment); }
+void* operator new(std::size_t size, std::align_val_t alignment) {
+  return orThrow(plainAllocate(size, static_cast<std::size_t>(alignment)));
+}
+void* operator new[](std::size_t size, std::align_val_t alignment) {
+  return orThrow(plainAllocate(size, static_cast<std::size_t>(alignment)));
+}
+void* operator new(std::size_t size, std::align_val_t alignment, const std::nothrow_t&) noexcept {
+  return plainAllocate(size, static_cast<std::size_t>(alignment));
+}
+void* operator new[](std::size_t size, std::align_val_t alignment, const std::nothrow_t&) noexcept {
+  return plainAllocate(size, static_cast<std::size_t>(alignment));
+}
+
+// The program's global release: every variant ends in the same path.
+void operator delete(void* p) noexcept { release(p); }
+void operator delete[](void* p) noexcept { release(p); }
+void operator delete(void* p, std::size_t) noexcept { release(p); }
+void operator delete[](void* p, std::size_t) noexcept { release(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { release(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { release(p); }
+void operator delete(void* p, std::align_val_t) noexcept { release(p); }
+void operator delete[](void* p, std::align_val_t) noexcept { release(p); }
+void operator delete(void* p, std::size_t, std::align_val_t) noexcept { release(p); }
+void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { release(p); }
+void operator delete(void* p, std::align_val_t, const std::nothrow_t&) noexcept { release(p); }
+void operator delete[](void* p, std::align_val_t, const std::nothrow_t&) noexcept { release(p); }

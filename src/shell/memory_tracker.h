@@ -1,15 +1,66 @@
 // Memory tracker: the engine's tracked allocation (with source position), the global
 // release that every delete goes through, and the leak report written at exit.
+//
+// Every block from the global operator new carries a 16-byte front guard: the address of
+// the underlying heap block, then a guard word and an index. Tracked blocks (TRACKED_NEW)
+// have the tracked guard word, their index in the record table and an 8-byte back guard
+// (the same word and index) after their last byte; plain blocks (the C++ runtime and the
+// libraries) have the plain guard word and are never reported. Blocks keep 16-byte
+// alignment (more when the type asks for it).
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <new>
 
 // Tracked allocation: records the allocating source file and line.
 void* operator new(std::size_t size, const char* file, int line);
 void* operator new[](std::size_t size, const char* file, int line);
+void* operator new(std::size_t size, std::align_val_t alignment, const char* file, int line);
+void* operator new[](std::size_t size, std::align_val_t alignment, const char* file, int line);
 // Called only when a constructor throws during a tracked allocation.
 void operator delete(void* p, const char* file, int line) noexcept;
 void operator delete[](void* p, const char* file, int line) noexcept;
+void operator delete(void* p, std::align_val_t alignment, const char* file, int line) noexcept;
+void operator delete[](void* p, std::align_val_t alignment, const char* file, int line) noexcept;
 
 // The engine allocates its objects with TRACKED_NEW so the report can name their origin.
 #define TRACKED_NEW new (__FILE__, __LINE__)
+
+// One live tracked block.
+struct AllocationRecord {
+  std::uintptr_t address;  // the block as the program sees it
+  int size;                // bytes requested
+  int line;                // source line of the allocation
+  char file[32];           // source file of the allocation, zero-terminated
+};
+
+// Guard words of the front and back guard areas.
+constexpr std::uint32_t kTrackedGuardWord = 0x7EC0DE11u;
+constexpr std::uint32_t kPlainGuardWord = 0x91A1B10Cu;
+constexpr std::uint32_t kReleasedGuardWord = 0xDEADDEADu;
+// The tracker's bookkeeping counted per live tracked block.
+constexpr int kManagerBytesPerBlock = 60;
+
+// The program's global release for tracked blocks: checks the index word, then releases
+// the block's record ("\n\ndelete ERROR!\n\n" on the debug output for a bad index).
+void trackedDelete(void* p);
+// Releases the block of one record of the table: counters, guards, heap block, renumbering
+// of the later blocks, table shrink. Returns 1 when released, 0 when the record is unknown.
+int releaseRecord(AllocationRecord* record);
+// Writes the report to the debug output; the shell passes no dump and the limit 512.
+void reportMemoryStatus(bool dump, int limit);
+
+// The tracker's whole state, for inspection.
+struct MemoryTrackerState {
+  AllocationRecord* records;
+  int recordCount;
+  int allocationCount;  // "New/Malloc called"
+  int releaseCount;     // "Delete/Free called"
+  int userBytes;        // sum of the sizes of live blocks
+  int managerBytes;     // kManagerBytesPerBlock per live block
+};
+const MemoryTrackerState& memoryTrackerState();
+// Puts another state in place and returns the one it replaces (tests run on a fresh
+// table and put the program's back afterwards, with every block of theirs released).
+MemoryTrackerState memoryTrackerExchange(const MemoryTrackerState& next);
