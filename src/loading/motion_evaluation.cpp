@@ -195,12 +195,16 @@ bool evaluateLightMotion(Motion* motion, float time, bool asParent) {
 }
 
 bool evaluateCameraMotion(Motion* motion, float time, bool asParent) {
-    if (!refreshChannels(motion, time, 6)) return false;
     if (asParent) {
+        // No cache test: after an ordinary evaluation at this time matrix holds the view,
+        // while a child needs the placement.
+        if (motion->parent) evaluateMotion(motion->parent, time, true);
+        evaluateChannels(motion, time, 6);
         motion->matrix = placement(motion);
         motion->cachedTime = kMotionStaleTime;
         return true;
     }
+    if (!refreshChannels(motion, time, 6)) return false;
     const float h = motion->rotation[0];
     const float p = motion->rotation[1];
     const float b = motion->rotation[2];
