@@ -130,7 +130,7 @@ TEST_F(FireEffectTest, UpperZoneParticleDriftsLessAndUsesTheLaterFrames) {
   const Vector3& p = *fire->particles[0];
   EXPECT_NEAR(p.x, kBase.x + (rx / 256.0f - 0.5f) * 0.011111111f, 1e-6f);
   EXPECT_NEAR(p.z, kBase.z + (rz / 256.0f - 0.5f) * 0.011111111f, 1e-6f);
-  const GfxCall& drawn = driver.callsOf("drawBillboard")[0];
+  const GfxCall drawn = driver.callsOf("drawBillboard")[0];
   EXPECT_EQ(drawn.material, fire->material(fire->frameMaterials[3]));
   EXPECT_NEAR(drawn.materialTransparency, 0.0625f, 1e-6f);
   EXPECT_EQ(drawn.materialDiffuse, 0x0f0f0f0fu);
@@ -146,7 +146,7 @@ TEST_F(FireEffectTest, ZoneIsChosenByTheHeightBeforeTheMove) {
   fire->animate(0.0f, nullptr);
   float h = 0.999f + ry / 4096.0f;
   ASSERT_GT(h, 1.0f);
-  const GfxCall& drawn = driver.callsOf("drawBillboard")[0];
+  const GfxCall drawn = driver.callsOf("drawBillboard")[0];
   EXPECT_EQ(drawn.material, fire->material(fire->frameMaterials[0]));
   EXPECT_NEAR(drawn.materialTransparency, (1.0f - h / 3.0f) * 0.125f, 1e-5f);
   EXPECT_NEAR(drawn.floats[0], 1.0f - h / 2.5f, 1e-5f);
