@@ -15,3 +15,9 @@ Motion* readMotion(DataFile& file, int16_t type);
 // colour (kind 6, three channels). Null for other kinds, or when an envelope block ends
 // with the file.
 Motion* readValueEnvelope(DataFile& file, int32_t kind);
+
+// The same for a file held by pointer (null gives null).
+inline Motion* readMotion(DataFile* file, int16_t type) { return file ? readMotion(*file, type) : nullptr; }
+inline Motion* readValueEnvelope(DataFile* file, int32_t kind) {
+    return file ? readValueEnvelope(*file, kind) : nullptr;
+}
