@@ -1,0 +1,691 @@
+// Fixed-function drawing on GL: program cache by shader key, vertex upload cache by source,
+// sampler objects by stage state, raster state and uniforms from the device state.
+#include "platform/dx7/ffp_pipeline.h"
+
+#define GL_GLEXT_PROTOTYPES 1
+#include <GL/glcorearb.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <map>
+#include <string>
+#include <tuple>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/dx7/ffp_shader_gen.h"
+
+namespace {
+
+// D3D samples pixel centres at integer coordinates, GL at +0.5: geometry moves by a little less
+// than half a pixel so that D3D's top-left fill rule survives.
+constexpr float kPixelCentreShift = 63.0f / 128.0f;
+// Polygon offset units per ZBIAS step (GL scales units by the depth buffer's resolution).
+constexpr float kZBiasUnits = 2.0f;
+
+using Mat4 = float[4][4];
+
+void toRows(const D3DMATRIX& m, Mat4 out) { std::memcpy(out, &m, sizeof(float) * 16); }
+
+void multiply(const Mat4 a, const Mat4 b, Mat4 out) {
+  for (int r = 0; r < 4; ++r)
+    for (int c = 0; c < 4; ++c) {
+      float s = 0.0f;
+      for (int k = 0; k < 4; ++k) s += a[r][k] * b[k][c];
+      out[r][c] = s;
+    }
+}
+
+// Inverse of the upper 3x3 block; identity when singular.
+void inverse3(const Mat4 m, float out[9]) {
+  const float a = m[0][0], b = m[0][1], c = m[0][2];
+  const float d = m[1][0], e = m[1][1], f = m[1][2];
+  const float g = m[2][0], h = m[2][1], i = m[2][2];
+  const float A = e * i - f * h, B = -(d * i - f * g), C = d * h - e * g;
+  const float det = a * A + b * B + c * C;
+  if (std::fabs(det) < 1e-20f) {
+    const float id[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
+    std::memcpy(out, id, sizeof(id));
+    return;
+  }
+  const float s = 1.0f / det;
+  out[0] = A * s;
+  out[1] = -(b * i - c * h) * s;
+  out[2] = (b * f - c * e) * s;
+  out[3] = B * s;
+  out[4] = (a * i - c * g) * s;
+  out[5] = -(a * f - c * d) * s;
+  out[6] = C * s;
+  out[7] = -(a * h - b * g) * s;
+  out[8] = (a * e - b * d) * s;
+}
+
+void colourToFloats(D3DCOLOR c, float out[4]) {
+  out[0] = static_cast<float>((c >> 16) & 0xFF) / 255.0f;
+  out[1] = static_cast<float>((c >> 8) & 0xFF) / 255.0f;
+  out[2] = static_cast<float>(c & 0xFF) / 255.0f;
+  out[3] = static_cast<float>(c >> 24) / 255.0f;
+}
+
+GLenum primitiveMode(D3DPRIMITIVETYPE type, bool& ok) {
+  ok = true;
+  switch (type) {
+    case D3DPT_POINTLIST: return GL_POINTS;
+    case D3DPT_LINELIST: return GL_LINES;
+    case D3DPT_LINESTRIP: return GL_LINE_STRIP;
+    case D3DPT_TRIANGLELIST: return GL_TRIANGLES;
+    case D3DPT_TRIANGLESTRIP: return GL_TRIANGLE_STRIP;
+    case D3DPT_TRIANGLEFAN: return GL_TRIANGLE_FAN;
+  }
+  ok = false;
+  return GL_POINTS;
+}
+
+GLenum blendFactor(DWORD blend) {
+  switch (blend) {
+    case D3DBLEND_ZERO: return GL_ZERO;
+    case D3DBLEND_ONE: return GL_ONE;
+    case D3DBLEND_SRCCOLOR: return GL_SRC_COLOR;
+    case D3DBLEND_INVSRCCOLOR: return GL_ONE_MINUS_SRC_COLOR;
+    case D3DBLEND_SRCALPHA: return GL_SRC_ALPHA;
+    case D3DBLEND_INVSRCALPHA: return GL_ONE_MINUS_SRC_ALPHA;
+    case D3DBLEND_DESTALPHA: return GL_DST_ALPHA;
+    case D3DBLEND_INVDESTALPHA: return GL_ONE_MINUS_DST_ALPHA;
+    case D3DBLEND_DESTCOLOR: return GL_DST_COLOR;
+    case D3DBLEND_INVDESTCOLOR: return GL_ONE_MINUS_DST_COLOR;
+    case D3DBLEND_SRCALPHASAT: return GL_SRC_ALPHA_SATURATE;
+    default: return GL_ONE;
+  }
+}
+
+GLenum compareFunc(DWORD cmp) {
+  switch (cmp) {
+    case D3DCMP_NEVER: return GL_NEVER;
+    case D3DCMP_LESS: return GL_LESS;
+    case D3DCMP_EQUAL: return GL_EQUAL;
+    case D3DCMP_LESSEQUAL: return GL_LEQUAL;
+    case D3DCMP_GREATER: return GL_GREATER;
+    case D3DCMP_NOTEQUAL: return GL_NOTEQUAL;
+    case D3DCMP_GREATEREQUAL: return GL_GEQUAL;
+    default: return GL_ALWAYS;
+  }
+}
+
+GLenum stencilOp(DWORD op) {
+  switch (op) {
+    case D3DSTENCILOP_ZERO: return GL_ZERO;
+    case D3DSTENCILOP_REPLACE: return GL_REPLACE;
+    case D3DSTENCILOP_INCRSAT: return GL_INCR;
+    case D3DSTENCILOP_DECRSAT: return GL_DECR;
+    case D3DSTENCILOP_INVERT: return GL_INVERT;
+    case D3DSTENCILOP_INCR: return GL_INCR_WRAP;
+    case D3DSTENCILOP_DECR: return GL_DECR_WRAP;
+    default: return GL_KEEP;
+  }
+}
+
+GLint addressMode(DWORD address) {
+  switch (address) {
+    case D3DTADDRESS_MIRROR: return GL_MIRRORED_REPEAT;
+    case D3DTADDRESS_CLAMP: return GL_CLAMP_TO_EDGE;
+    case D3DTADDRESS_BORDER: return GL_CLAMP_TO_BORDER;
+    default: return GL_REPEAT;
+  }
+}
+
+GLint minFilter(DWORD minF, DWORD mipF) {
+  const bool linear = minF != D3DTFN_POINT;
+  switch (mipF) {
+    case D3DTFP_POINT: return linear ? GL_LINEAR_MIPMAP_NEAREST : GL_NEAREST_MIPMAP_NEAREST;
+    case D3DTFP_LINEAR: return linear ? GL_LINEAR_MIPMAP_LINEAR : GL_NEAREST_MIPMAP_LINEAR;
+    default: return linear ? GL_LINEAR : GL_NEAREST;
+  }
+}
+
+struct ProgramEntry {
+  GLuint program = 0;
+  bool failed = false;
+  GLint worldView = -1, proj = -1, normalMatrix = -1, screen = -1, pixelOffset = -1;
+  GLint matDiffuse = -1, matAmbient = -1, matSpecular = -1, matEmissive = -1, matPower = -1, globalAmbient = -1;
+  GLint lightPos = -1, lightDir = -1, lightDiffuse = -1, lightSpecular = -1, lightAmbient = -1, lightAtt = -1,
+        lightSpot = -1;
+  GLint texMatrix = -1, fogParams = -1, fogColor = -1, textureFactor = -1, alphaRef = -1;
+};
+
+struct SourceKey {
+  const void* id;
+  const void* data;
+  bool operator==(const SourceKey& o) const { return id == o.id && data == o.data; }
+};
+struct SourceKeyHash {
+  std::size_t operator()(const SourceKey& k) const {
+    return std::hash<const void*>()(k.id) * 31u ^ std::hash<const void*>()(k.data);
+  }
+};
+struct SourceEntry {
+  GLuint buffer = 0;
+  std::uint64_t version = 0;
+  std::size_t bytes = 0;
+};
+
+using SamplerKey = std::tuple<DWORD, DWORD, DWORD, DWORD, DWORD, DWORD, DWORD>;
+
+}  // namespace
+
+struct FixedFunctionPipeline::Impl {
+  bool initialised = false;
+  bool clipControl = false;
+  GLuint vao = 0;
+  GLuint streamBuffer = 0;
+  GLuint indexBuffer = 0;
+  std::unordered_map<FfpShaderKey, ProgramEntry, FfpShaderKeyHash> programs;
+  std::unordered_map<SourceKey, SourceEntry, SourceKeyHash> sources;
+  std::map<SamplerKey, GLuint> samplers;
+  int compiled = 0;
+  std::string error;
+
+  void initialise() {
+    if (initialised) return;
+    glGenVertexArrays(1, &vao);
+    glGenBuffers(1, &streamBuffer);
+    glGenBuffers(1, &indexBuffer);
+    GLint major = 0, minor = 0;
+    glGetIntegerv(GL_MAJOR_VERSION, &major);
+    glGetIntegerv(GL_MINOR_VERSION, &minor);
+    clipControl = major > 4 || (major == 4 && minor >= 5);
+    if (!clipControl) {
+      GLint count = 0;
+      glGetIntegerv(GL_NUM_EXTENSIONS, &count);
+      for (GLint i = 0; i < count && !clipControl; ++i) {
+        const char* ext = reinterpret_cast<const char*>(glGetStringi(GL_EXTENSIONS, static_cast<GLuint>(i)));
+        clipControl = ext && std::strcmp(ext, "GL_ARB_clip_control") == 0;
+      }
+    }
+    initialised = true;
+  }
+
+  void release() {
+    if (!initialised) return;
+    for (auto& p : programs)
+      if (p.second.program) glDeleteProgram(p.second.program);
+    for (auto& s : sources) glDeleteBuffers(1, &s.second.buffer);
+    for (auto& s : samplers) glDeleteSamplers(1, &s.second);
+    glDeleteBuffers(1, &streamBuffer);
+    glDeleteBuffers(1, &indexBuffer);
+    glDeleteVertexArrays(1, &vao);
+    programs.clear();
+    sources.clear();
+    samplers.clear();
+    vao = streamBuffer = indexBuffer = 0;
+    initialised = false;
+  }
+
+  GLuint compileShader(GLenum stage, const std::string& source) {
+    GLuint shader = glCreateShader(stage);
+    const char* text = source.c_str();
+    glShaderSource(shader, 1, &text, nullptr);
+    glCompileShader(shader);
+    GLint ok = GL_FALSE;
+    glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
+    if (!ok) {
+      char log[1024] = {0};
+      glGetShaderInfoLog(shader, sizeof(log) - 1, nullptr, log);
+      error = std::string(stage == GL_VERTEX_SHADER ? "vertex shader: " : "fragment shader: ") + log;
+      glDeleteShader(shader);
+      return 0;
+    }
+    return shader;
+  }
+
+  ProgramEntry& program(const FfpShaderKey& key) {
+    auto found = programs.find(key);
+    if (found != programs.end()) return found->second;
+    ProgramEntry& entry = programs[key];
+    ++compiled;
+    GLuint vs = compileShader(GL_VERTEX_SHADER, ffpVertexShaderSource(key));
+    GLuint fs = vs ? compileShader(GL_FRAGMENT_SHADER, ffpFragmentShaderSource(key)) : 0;
+    if (!vs || !fs) {
+      if (vs) glDeleteShader(vs);
+      entry.failed = true;
+      return entry;
+    }
+    GLuint prog = glCreateProgram();
+    glAttachShader(prog, vs);
+    glAttachShader(prog, fs);
+    glLinkProgram(prog);
+    glDeleteShader(vs);
+    glDeleteShader(fs);
+    GLint ok = GL_FALSE;
+    glGetProgramiv(prog, GL_LINK_STATUS, &ok);
+    if (!ok) {
+      char log[1024] = {0};
+      glGetProgramInfoLog(prog, sizeof(log) - 1, nullptr, log);
+      error = std::string("link: ") + log;
+      glDeleteProgram(prog);
+      entry.failed = true;
+      return entry;
+    }
+    entry.program = prog;
+    auto loc = [prog](const char* name) { return glGetUniformLocation(prog, name); };
+    entry.worldView = loc("uWorldView");
+    entry.proj = loc("uProj");
+    entry.normalMatrix = loc("uNormalMatrix");
+    entry.screen = loc("uScreen");
+    entry.pixelOffset = loc("uPixelOffset");
+    entry.matDiffuse = loc("uMatDiffuse");
+    entry.matAmbient = loc("uMatAmbient");
+    entry.matSpecular = loc("uMatSpecular");
+    entry.matEmissive = loc("uMatEmissive");
+    entry.matPower = loc("uMatPower");
+    entry.globalAmbient = loc("uGlobalAmbient");
+    entry.lightPos = loc("uLightPos");
+    entry.lightDir = loc("uLightDir");
+    entry.lightDiffuse = loc("uLightDiffuse");
+    entry.lightSpecular = loc("uLightSpecular");
+    entry.lightAmbient = loc("uLightAmbient");
+    entry.lightAtt = loc("uLightAtt");
+    entry.lightSpot = loc("uLightSpot");
+    entry.texMatrix = loc("uTexMatrix");
+    entry.fogParams = loc("uFogParams");
+    entry.fogColor = loc("uFogColor");
+    entry.textureFactor = loc("uTextureFactor");
+    entry.alphaRef = loc("uAlphaRef");
+    glUseProgram(prog);
+    for (int s = 0; s < static_cast<int>(kDeviceTextureStages); ++s) {
+      const std::string name = "uTex" + std::to_string(s);
+      const GLint l = glGetUniformLocation(prog, name.c_str());
+      if (l >= 0) glUniform1i(l, s);
+    }
+    return entry;
+  }
+
+  GLuint sampler(const DWORD* ts) {
+    const SamplerKey key{ts[D3DTSS_ADDRESSU], ts[D3DTSS_ADDRESSV], ts[D3DTSS_MAGFILTER], ts[D3DTSS_MINFILTER],
+                         ts[D3DTSS_MIPFILTER], ts[D3DTSS_MIPMAPLODBIAS], ts[D3DTSS_BORDERCOLOR]};
+    auto found = samplers.find(key);
+    if (found != samplers.end()) return found->second;
+    GLuint s = 0;
+    glGenSamplers(1, &s);
+    glSamplerParameteri(s, GL_TEXTURE_WRAP_S, addressMode(ts[D3DTSS_ADDRESSU]));
+    glSamplerParameteri(s, GL_TEXTURE_WRAP_T, addressMode(ts[D3DTSS_ADDRESSV]));
+    glSamplerParameteri(s, GL_TEXTURE_MAG_FILTER, ts[D3DTSS_MAGFILTER] == D3DTFG_POINT ? GL_NEAREST : GL_LINEAR);
+    glSamplerParameteri(s, GL_TEXTURE_MIN_FILTER, minFilter(ts[D3DTSS_MINFILTER], ts[D3DTSS_MIPFILTER]));
+    float bias = 0.0f;
+    std::memcpy(&bias, &ts[D3DTSS_MIPMAPLODBIAS], sizeof(bias));
+    if (std::isfinite(bias)) glSamplerParameterf(s, GL_TEXTURE_LOD_BIAS, bias);
+    float border[4];
+    colourToFloats(ts[D3DTSS_BORDERCOLOR], border);
+    glSamplerParameterfv(s, GL_TEXTURE_BORDER_COLOR, border);
+    samplers[key] = s;
+    return s;
+  }
+
+  // Binds a GL buffer holding the vertices, uploading only when the source changed.
+  void bindVertices(const void* vertices, std::size_t bytes, const void* sourceId, std::uint64_t version) {
+    if (!sourceId) {
+      glBindBuffer(GL_ARRAY_BUFFER, streamBuffer);
+      glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(bytes), vertices, GL_STREAM_DRAW);
+      return;
+    }
+    SourceEntry& entry = sources[SourceKey{sourceId, vertices}];
+    if (!entry.buffer) {
+      glGenBuffers(1, &entry.buffer);
+      glBindBuffer(GL_ARRAY_BUFFER, entry.buffer);
+      glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(bytes), vertices, GL_STATIC_DRAW);
+    } else if (entry.version != version || entry.bytes != bytes) {
+      glBindBuffer(GL_ARRAY_BUFFER, entry.buffer);
+      glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(bytes), vertices, GL_STATIC_DRAW);
+    } else {
+      glBindBuffer(GL_ARRAY_BUFFER, entry.buffer);
+    }
+    entry.version = version;
+    entry.bytes = bytes;
+  }
+
+  void setAttributes(DWORD fvf, DWORD stride) {
+    for (GLuint i = 0; i < static_cast<GLuint>(kFfpAttribTexCoord0 + 8); ++i) glDisableVertexAttribArray(i);
+    std::size_t offset = 0;
+    auto at = [&offset]() { return reinterpret_cast<const void*>(offset); };
+    const DWORD position = fvf & D3DFVF_POSITION_MASK;
+    glEnableVertexAttribArray(kFfpAttribPosition);
+    if (position == D3DFVF_XYZRHW) {
+      glVertexAttribPointer(kFfpAttribPosition, 4, GL_FLOAT, GL_FALSE, static_cast<GLsizei>(stride), at());
+      offset += 16;
+    } else {
+      glVertexAttribPointer(kFfpAttribPosition, 3, GL_FLOAT, GL_FALSE, static_cast<GLsizei>(stride), at());
+      offset += 12;
+      if (position >= D3DFVF_XYZB1) offset += 4 * ((position - D3DFVF_XYZB1) / 2 + 1);  // blend weights
+    }
+    if (fvf & D3DFVF_NORMAL) {
+      glEnableVertexAttribArray(kFfpAttribNormal);
+      glVertexAttribPointer(kFfpAttribNormal, 3, GL_FLOAT, GL_FALSE, static_cast<GLsizei>(stride), at());
+      offset += 12;
+    }
+    if (fvf & D3DFVF_RESERVED1) offset += 4;
+    if (fvf & D3DFVF_DIFFUSE) {
+      glEnableVertexAttribArray(kFfpAttribDiffuse);
+      glVertexAttribPointer(kFfpAttribDiffuse, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, static_cast<GLsizei>(stride), at());
+      offset += 4;
+    }
+    if (fvf & D3DFVF_SPECULAR) {
+      glEnableVertexAttribArray(kFfpAttribSpecular);
+      glVertexAttribPointer(kFfpAttribSpecular, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, static_cast<GLsizei>(stride), at());
+      offset += 4;
+    }
+    const DWORD sets = std::min<DWORD>((fvf & D3DFVF_TEXCOUNT_MASK) >> D3DFVF_TEXCOUNT_SHIFT, 8);
+    for (DWORD i = 0; i < sets; ++i) {
+      const int size = ffpTexCoordSize(fvf, static_cast<int>(i));
+      const GLuint location = static_cast<GLuint>(kFfpAttribTexCoord0) + i;
+      glEnableVertexAttribArray(location);
+      glVertexAttribPointer(location, size, GL_FLOAT, GL_FALSE, static_cast<GLsizei>(stride), at());
+      offset += 4 * static_cast<std::size_t>(size);
+    }
+  }
+
+  void applyRasterState(const DeviceState& state) {
+    const DWORD* rs = state.renderStates;
+    if (rs[D3DRENDERSTATE_ZENABLE]) {
+      glEnable(GL_DEPTH_TEST);
+      glDepthFunc(compareFunc(rs[D3DRENDERSTATE_ZFUNC]));
+    } else {
+      glDisable(GL_DEPTH_TEST);
+    }
+    glDepthMask(rs[D3DRENDERSTATE_ZWRITEENABLE] ? GL_TRUE : GL_FALSE);
+
+    if (rs[D3DRENDERSTATE_ALPHABLENDENABLE]) {
+      glEnable(GL_BLEND);
+      glBlendEquation(GL_FUNC_ADD);
+      DWORD src = rs[D3DRENDERSTATE_SRCBLEND], dst = rs[D3DRENDERSTATE_DESTBLEND];
+      if (src == D3DBLEND_BOTHSRCALPHA) {
+        src = D3DBLEND_SRCALPHA;
+        dst = D3DBLEND_INVSRCALPHA;
+      } else if (src == D3DBLEND_BOTHINVSRCALPHA) {
+        src = D3DBLEND_INVSRCALPHA;
+        dst = D3DBLEND_SRCALPHA;
+      }
+      glBlendFunc(blendFactor(src), blendFactor(dst));
+    } else {
+      glDisable(GL_BLEND);
+    }
+
+    // D3D's winding is that of its y-down screen; the flipped GL image turns D3D clockwise into
+    // GL counter-clockwise, so GL's front faces (CCW) are D3D's clockwise ones.
+    switch (rs[D3DRENDERSTATE_CULLMODE]) {
+      case D3DCULL_CW:
+        glEnable(GL_CULL_FACE);
+        glFrontFace(GL_CCW);
+        glCullFace(GL_FRONT);
+        break;
+      case D3DCULL_CCW:
+        glEnable(GL_CULL_FACE);
+        glFrontFace(GL_CCW);
+        glCullFace(GL_BACK);
+        break;
+      default: glDisable(GL_CULL_FACE); break;
+    }
+
+    const DWORD zbias = std::min<DWORD>(rs[D3DRENDERSTATE_ZBIAS], 16);
+    if (zbias) {
+      glEnable(GL_POLYGON_OFFSET_FILL);
+      glEnable(GL_POLYGON_OFFSET_LINE);
+      glEnable(GL_POLYGON_OFFSET_POINT);
+      glPolygonOffset(0.0f, -kZBiasUnits * static_cast<float>(zbias));
+    } else {
+      glDisable(GL_POLYGON_OFFSET_FILL);
+      glDisable(GL_POLYGON_OFFSET_LINE);
+      glDisable(GL_POLYGON_OFFSET_POINT);
+    }
+
+    switch (rs[D3DRENDERSTATE_FILLMODE]) {
+      case D3DFILL_POINT: glPolygonMode(GL_FRONT_AND_BACK, GL_POINT); break;
+      case D3DFILL_WIREFRAME: glPolygonMode(GL_FRONT_AND_BACK, GL_LINE); break;
+      default: glPolygonMode(GL_FRONT_AND_BACK, GL_FILL); break;
+    }
+
+    if (rs[D3DRENDERSTATE_STENCILENABLE]) {
+      glEnable(GL_STENCIL_TEST);
+      glStencilFunc(compareFunc(rs[D3DRENDERSTATE_STENCILFUNC]), static_cast<GLint>(rs[D3DRENDERSTATE_STENCILREF]),
+                    rs[D3DRENDERSTATE_STENCILMASK]);
+      glStencilOp(stencilOp(rs[D3DRENDERSTATE_STENCILFAIL]), stencilOp(rs[D3DRENDERSTATE_STENCILZFAIL]),
+                  stencilOp(rs[D3DRENDERSTATE_STENCILPASS]));
+      glStencilMask(rs[D3DRENDERSTATE_STENCILWRITEMASK]);
+    } else {
+      glDisable(GL_STENCIL_TEST);
+    }
+
+    if (rs[D3DRENDERSTATE_DITHERENABLE]) {
+      glEnable(GL_DITHER);
+    } else {
+      glDisable(GL_DITHER);
+    }
+    glProvokingVertex(GL_FIRST_VERTEX_CONVENTION);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+  }
+
+  void setUniforms(const ProgramEntry& p, const FfpShaderKey& key, const DeviceState& state, float viewportX,
+                   float viewportY, float viewportW, float viewportH) {
+    Mat4 world, view, proj, worldView;
+    toRows(state.transforms[D3DTRANSFORMSTATE_WORLD], world);
+    toRows(state.transforms[D3DTRANSFORMSTATE_VIEW], view);
+    toRows(state.transforms[D3DTRANSFORMSTATE_PROJECTION], proj);
+    multiply(world, view, worldView);
+    if (p.worldView >= 0) glUniformMatrix4fv(p.worldView, 1, GL_FALSE, &worldView[0][0]);
+    if (p.proj >= 0) glUniformMatrix4fv(p.proj, 1, GL_FALSE, &proj[0][0]);
+    if (p.normalMatrix >= 0) {
+      // Normals go through the inverse transpose: GLSL's column-vector form of it is the plain inverse.
+      float inv[9];
+      inverse3(worldView, inv);
+      glUniformMatrix3fv(p.normalMatrix, 1, GL_TRUE, inv);
+    }
+    if (p.screen >= 0) glUniform4f(p.screen, viewportX, viewportY, viewportW, viewportH);
+    if (p.pixelOffset >= 0)
+      glUniform2f(p.pixelOffset, viewportW > 0 ? 2.0f * kPixelCentreShift / viewportW : 0.0f,
+                  viewportH > 0 ? 2.0f * kPixelCentreShift / viewportH : 0.0f);
+
+    const DWORD* rs = state.renderStates;
+    if (key.lighting) {
+      const D3DMATERIAL7& m = state.material;
+      if (p.matDiffuse >= 0) glUniform4f(p.matDiffuse, m.diffuse.r, m.diffuse.g, m.diffuse.b, m.diffuse.a);
+      if (p.matAmbient >= 0) glUniform4f(p.matAmbient, m.ambient.r, m.ambient.g, m.ambient.b, m.ambient.a);
+      if (p.matSpecular >= 0) glUniform4f(p.matSpecular, m.specular.r, m.specular.g, m.specular.b, m.specular.a);
+      if (p.matEmissive >= 0) glUniform4f(p.matEmissive, m.emissive.r, m.emissive.g, m.emissive.b, m.emissive.a);
+      if (p.matPower >= 0) glUniform1f(p.matPower, m.power);
+      float ambient[4];
+      colourToFloats(rs[D3DRENDERSTATE_AMBIENT], ambient);
+      if (p.globalAmbient >= 0) glUniform4fv(p.globalAmbient, 1, ambient);
+
+      float pos[kFfpMaxLights][3] = {}, dir[kFfpMaxLights][3] = {}, dif[kFfpMaxLights][4] = {},
+            spe[kFfpMaxLights][4] = {}, amb[kFfpMaxLights][4] = {}, att[kFfpMaxLights][4] = {},
+            spot[kFfpMaxLights][3] = {};
+      int n = 0;
+      for (DWORD i = 0; i < kDeviceLightSlots && n < key.lightCount; ++i) {
+        if (!state.lightEnabled[i]) continue;
+        const D3DLIGHT7& l = state.lights[i];
+        if (l.dltType != D3DLIGHT_POINT && l.dltType != D3DLIGHT_SPOT && l.dltType != D3DLIGHT_DIRECTIONAL) continue;
+        // Lights are given in world space; lighting runs in camera space.
+        const float px = l.dvPosition.x, py = l.dvPosition.y, pz = l.dvPosition.z;
+        const float dx = l.dvDirection.x, dy = l.dvDirection.y, dz = l.dvDirection.z;
+        for (int c = 0; c < 3; ++c) {
+          pos[n][c] = px * view[0][c] + py * view[1][c] + pz * view[2][c] + view[3][c];
+          dir[n][c] = dx * view[0][c] + dy * view[1][c] + dz * view[2][c];
+        }
+        const D3DCOLORVALUE* colours[3] = {&l.dcvDiffuse, &l.dcvSpecular, &l.dcvAmbient};
+        float(*targets[3])[4] = {dif, spe, amb};
+        for (int k = 0; k < 3; ++k) {
+          targets[k][n][0] = colours[k]->r;
+          targets[k][n][1] = colours[k]->g;
+          targets[k][n][2] = colours[k]->b;
+          targets[k][n][3] = colours[k]->a;
+        }
+        att[n][0] = l.dvAttenuation0;
+        att[n][1] = l.dvAttenuation1;
+        att[n][2] = l.dvAttenuation2;
+        att[n][3] = l.dvRange;
+        spot[n][0] = std::cos(l.dvTheta * 0.5f);
+        spot[n][1] = std::cos(l.dvPhi * 0.5f);
+        spot[n][2] = l.dvFalloff;
+        ++n;
+      }
+      if (n > 0) {
+        if (p.lightPos >= 0) glUniform3fv(p.lightPos, n, &pos[0][0]);
+        if (p.lightDir >= 0) glUniform3fv(p.lightDir, n, &dir[0][0]);
+        if (p.lightDiffuse >= 0) glUniform4fv(p.lightDiffuse, n, &dif[0][0]);
+        if (p.lightSpecular >= 0) glUniform4fv(p.lightSpecular, n, &spe[0][0]);
+        if (p.lightAmbient >= 0) glUniform4fv(p.lightAmbient, n, &amb[0][0]);
+        if (p.lightAtt >= 0) glUniform4fv(p.lightAtt, n, &att[0][0]);
+        if (p.lightSpot >= 0) glUniform3fv(p.lightSpot, n, &spot[0][0]);
+      }
+    }
+
+    if (p.texMatrix >= 0) {
+      float matrices[kDeviceTextureStages][16];
+      for (DWORD s = 0; s < kDeviceTextureStages; ++s)
+        std::memcpy(matrices[s], &state.transforms[D3DTRANSFORMSTATE_TEXTURE0 + s], sizeof(float) * 16);
+      glUniformMatrix4fv(p.texMatrix, kDeviceTextureStages, GL_FALSE, &matrices[0][0]);
+    }
+    if (p.fogParams >= 0) {
+      // Table fog runs on w with perspective projections, on z (0..1) otherwise.
+      const bool useW = key.pretransformed || proj[2][3] != 0.0f;
+      glUniform4f(p.fogParams, state.renderStateFloat(D3DRENDERSTATE_FOGSTART),
+                  state.renderStateFloat(D3DRENDERSTATE_FOGEND), state.renderStateFloat(D3DRENDERSTATE_FOGDENSITY),
+                  useW ? 1.0f : 0.0f);
+    }
+    if (p.fogColor >= 0) {
+      float fog[4];
+      colourToFloats(rs[D3DRENDERSTATE_FOGCOLOR], fog);
+      glUniform3f(p.fogColor, fog[0], fog[1], fog[2]);
+    }
+    if (p.textureFactor >= 0) {
+      float factor[4];
+      colourToFloats(rs[D3DRENDERSTATE_TEXTUREFACTOR], factor);
+      glUniform4fv(p.textureFactor, 1, factor);
+    }
+    if (p.alphaRef >= 0) glUniform1f(p.alphaRef, static_cast<float>(rs[D3DRENDERSTATE_ALPHAREF] & 0xFF));
+  }
+};
+
+FixedFunctionPipeline::FixedFunctionPipeline() : impl_(std::make_unique<Impl>()) {}
+
+FixedFunctionPipeline::~FixedFunctionPipeline() { impl_->release(); }
+
+void FixedFunctionPipeline::releaseGlResources() { impl_->release(); }
+
+int FixedFunctionPipeline::programsCompiled() const { return impl_->compiled; }
+
+const char* FixedFunctionPipeline::lastError() const { return impl_->error.c_str(); }
+
+void FixedFunctionPipeline::releaseSource(const void* sourceId) {
+  for (auto it = impl_->sources.begin(); it != impl_->sources.end();) {
+    if (it->first.id == sourceId) {
+      glDeleteBuffers(1, &it->second.buffer);
+      it = impl_->sources.erase(it);
+    } else {
+      ++it;
+    }
+  }
+}
+
+DWORD FixedFunctionPipeline::vertexStride(DWORD fvf) {
+  DWORD stride = 0;
+  switch (fvf & D3DFVF_POSITION_MASK) {
+    case D3DFVF_XYZ: stride = 12; break;
+    case D3DFVF_XYZRHW: stride = 16; break;
+    case D3DFVF_XYZB1: stride = 16; break;
+    case D3DFVF_XYZB2: stride = 20; break;
+    case D3DFVF_XYZB3: stride = 24; break;
+    case D3DFVF_XYZB4: stride = 28; break;
+    case D3DFVF_XYZB5: stride = 32; break;
+    default: return 0;
+  }
+  if (fvf & D3DFVF_NORMAL) stride += 12;
+  if (fvf & D3DFVF_RESERVED1) stride += 4;
+  if (fvf & D3DFVF_DIFFUSE) stride += 4;
+  if (fvf & D3DFVF_SPECULAR) stride += 4;
+  const DWORD sets = (fvf & D3DFVF_TEXCOUNT_MASK) >> D3DFVF_TEXCOUNT_SHIFT;
+  if (sets > 8) return 0;
+  for (DWORD i = 0; i < sets; ++i) stride += 4 * static_cast<DWORD>(ffpTexCoordSize(fvf, static_cast<int>(i)));
+  return stride;
+}
+
+bool FixedFunctionPipeline::draw(const DeviceState& state, const FfpTexture textures[kDeviceTextureStages],
+                                 D3DPRIMITIVETYPE type, DWORD fvf, const void* vertices, DWORD vertexCount,
+                                 const WORD* indices, DWORD indexCount, const void* sourceId,
+                                 std::uint64_t sourceVersion) {
+  Impl& d = *impl_;
+  d.error.clear();
+  bool modeOk = false;
+  const GLenum mode = primitiveMode(type, modeOk);
+  if (!modeOk) {
+    d.error = "unknown primitive type";
+    return false;
+  }
+  const DWORD stride = vertexStride(fvf);
+  if (stride == 0) {
+    d.error = "unsupported vertex format";
+    return false;
+  }
+  if (!vertices || vertexCount == 0 || (indices && indexCount == 0)) {
+    d.error = "nothing to draw";
+    return false;
+  }
+  if (indices) {
+    // An index past the vertices would make GL read outside the buffer.
+    const WORD largest = *std::max_element(indices, indices + indexCount);
+    if (largest >= vertexCount) {
+      d.error = "index outside the vertices";
+      return false;
+    }
+  }
+
+  d.initialise();
+  const FfpShaderKey key = ffpBuildShaderKey(state, textures, fvf, d.clipControl);
+  ProgramEntry& program = d.program(key);
+  if (program.failed) {
+    if (d.error.empty()) d.error = "shader build failed earlier for this state";
+    return false;
+  }
+
+  const D3DVIEWPORT7& vp = state.viewport;
+  float vx = static_cast<float>(vp.dwX), vy = static_cast<float>(vp.dwY);
+  float vw = static_cast<float>(vp.dwWidth), vh = static_cast<float>(vp.dwHeight);
+  if (vp.dwWidth > 0 && vp.dwHeight > 0) {
+    glViewport(static_cast<GLint>(vp.dwX), static_cast<GLint>(vp.dwY), static_cast<GLsizei>(vp.dwWidth),
+               static_cast<GLsizei>(vp.dwHeight));
+    glDepthRange(vp.dvMinZ, vp.dvMaxZ);
+  } else {
+    GLint current[4] = {0, 0, 0, 0};
+    glGetIntegerv(GL_VIEWPORT, current);
+    vx = static_cast<float>(current[0]);
+    vy = static_cast<float>(current[1]);
+    vw = static_cast<float>(current[2]);
+    vh = static_cast<float>(current[3]);
+  }
+
+  glUseProgram(program.program);
+  glBindVertexArray(d.vao);
+  d.bindVertices(vertices, static_cast<std::size_t>(vertexCount) * stride, sourceId, sourceVersion);
+  d.setAttributes(fvf, stride);
+  d.applyRasterState(state);
+  d.setUniforms(program, key, state, vx, vy, vw, vh);
+
+  for (int s = 0; s < key.stageCount; ++s) {
+    if (!key.stages[s].samplesTexture) continue;
+    glActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(s));
+    glBindTexture(GL_TEXTURE_2D, textures[s].name);
+    glBindSampler(static_cast<GLuint>(s), d.sampler(state.textureStageStates[s]));
+  }
+  glActiveTexture(GL_TEXTURE0);
+
+  if (d.clipControl) glClipControl(GL_LOWER_LEFT, GL_ZERO_TO_ONE);
+  if (indices) {
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, d.indexBuffer);
+    glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(indexCount) * 2, indices, GL_STREAM_DRAW);
+    glDrawElements(mode, static_cast<GLsizei>(indexCount), GL_UNSIGNED_SHORT, nullptr);
+  } else {
+    glDrawArrays(mode, 0, static_cast<GLsizei>(vertexCount));
+  }
+  if (d.clipControl) glClipControl(GL_LOWER_LEFT, GL_NEGATIVE_ONE_TO_ONE);
+  glDepthMask(GL_TRUE);
+  return true;
+}

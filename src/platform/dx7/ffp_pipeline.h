@@ -1,0 +1,55 @@
+// The Direct3D 7 fixed-function pipeline emulated on OpenGL 3.3 core. draw() renders one
+// primitive batch with the given device state into the currently bound draw framebuffer, whose
+// row 0 holds the top row of the image. It sets glViewport and glDepthRange itself from the
+// state's viewport (when the viewport has a size) and all raster state it depends on.
+//
+// GL state left behind by draw(): its program, vertex array, array/element buffers, the stage
+// textures and samplers on units 0..7 (active unit 0), blend/depth/cull/polygon-offset/stencil
+// state as the device state asked. The depth write mask is restored to GL_TRUE and clip control
+// to GL's default, so clears and other drawing behave as usual. Needs a current GL context for
+// every call, including releaseGlResources().
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "platform/dx7/device_state.h"
+#include "platform/dx7/ffp_shader_key.h"
+
+class FixedFunctionPipeline {
+ public:
+  FixedFunctionPipeline();
+  ~FixedFunctionPipeline();
+  FixedFunctionPipeline(const FixedFunctionPipeline&) = delete;
+  FixedFunctionPipeline& operator=(const FixedFunctionPipeline&) = delete;
+
+  // Draws vertexCount vertices of format fvf (engine memory), or indexCount 16-bit indices into
+  // them when indices is not null. sourceId names the vertex data (a vertex buffer) and
+  // sourceVersion its contents: the GL copy is refreshed only when either changed, or when the
+  // vertex pointer or count differ from the last draw of that source. A null sourceId uploads
+  // every time. Returns false (nothing drawn) for an unknown primitive type or vertex format,
+  // no vertices, an index outside the vertices, or a shader that fails to build.
+  bool draw(const DeviceState& state, const FfpTexture textures[kDeviceTextureStages], D3DPRIMITIVETYPE type,
+            DWORD fvf, const void* vertices, DWORD vertexCount, const WORD* indices, DWORD indexCount,
+            const void* sourceId, std::uint64_t sourceVersion);
+
+  // Forgets the GL copies of a source (call when the vertex buffer it names is released, since
+  // its address may be reused).
+  void releaseSource(const void* sourceId);
+
+  // Deletes every GL object the pipeline made; call while the context is still current, before
+  // the context goes away. Drawing again recreates what it needs.
+  void releaseGlResources();
+
+  // GL programs built so far (one per distinct shader-shaping state).
+  int programsCompiled() const;
+  // Why the last draw failed, or an empty string.
+  const char* lastError() const;
+
+  // Bytes per vertex of a flexible vertex format, 0 when the format is not drawable.
+  static DWORD vertexStride(DWORD fvf);
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};

@@ -1,0 +1,320 @@
+// Builds the GLSL for one shader key. Uniform names are shared with ffp_pipeline.cpp.
+#include "platform/dx7/ffp_shader_gen.h"
+
+#include <string>
+
+namespace {
+
+std::string num(int v) { return std::to_string(v); }
+
+// Fog factor from a distance, as the fog formulas define it; equal start and end fog everything.
+void appendFogFunction(std::string& s, int formula) {
+  s += "float fogFactor(float d) {\n";
+  switch (formula) {
+    case D3DFOG_EXP: s += "  return exp(-uFogParams.z * d);\n"; break;
+    case D3DFOG_EXP2: s += "  float t = uFogParams.z * d;\n  return exp(-t * t);\n"; break;
+    default:
+      s += "  if (uFogParams.y == uFogParams.x) return 0.0;\n";
+      s += "  return (uFogParams.y - d) / (uFogParams.y - uFogParams.x);\n";
+      break;
+  }
+  s += "}\n";
+}
+
+const char* interpolation(const FfpShaderKey& key) { return key.flatShading ? "flat " : ""; }
+
+std::string texCoordInput(const FfpShaderKey& key, int set) {
+  if (set >= key.texCoordCount) return "vec4(0.0, 0.0, 1.0, 0.0)";
+  const std::string a = "aTexCoord" + num(set);
+  switch (key.texCoordSize[set]) {
+    case 1: return "vec4(" + a + ".x, 1.0, 0.0, 0.0)";
+    case 3: return "vec4(" + a + ".xyz, 1.0)";
+    case 4: return a;
+    default: return "vec4(" + a + ".xy, 1.0, 0.0)";
+  }
+}
+
+bool needsEyeNormal(const FfpShaderKey& key) {
+  if (key.lighting) return true;
+  for (int s = 0; s < key.stageCount; ++s)
+    if (key.stages[s].samplesTexture && (key.stages[s].texCoordGen == 1 || key.stages[s].texCoordGen == 3)) return true;
+  return false;
+}
+
+void appendLight(std::string& s, const FfpShaderKey& key, int i) {
+  const std::string n = num(i);
+  const int type = key.lightTypes[i];
+  s += "  {\n";
+  if (type == D3DLIGHT_DIRECTIONAL) {
+    s += "    vec3 L = normalize(-uLightDir[" + n + "]);\n";
+    s += "    float att = 1.0;\n";
+  } else {
+    s += "    vec3 toLight = uLightPos[" + n + "] - P;\n";
+    s += "    float dist = length(toLight);\n";
+    s += "    vec3 L = dist > 0.0 ? toLight / dist : vec3(0.0, 0.0, -1.0);\n";
+    s += "    vec4 ka = uLightAtt[" + n + "];\n";
+    s += "    float denom = ka.x + ka.y * dist + ka.z * dist * dist;\n";
+    s += "    float att = dist > ka.w ? 0.0 : (denom > 0.0 ? 1.0 / denom : 1.0);\n";
+    if (type == D3DLIGHT_SPOT) {
+      s += "    vec3 sp = uLightSpot[" + n + "];\n";
+      s += "    float rho = dot(-L, normalize(uLightDir[" + n + "]));\n";
+      s += "    float spot = rho <= sp.y ? 0.0 : (rho > sp.x ? 1.0 : pow((rho - sp.y) / (sp.x - sp.y), sp.z));\n";
+      s += "    att *= spot;\n";
+    }
+  }
+  s += "    ambientSum += uLightAmbient[" + n + "].rgb * att;\n";
+  s += "    float NdotL = dot(N, L);\n";
+  s += "    diffuseSum += uLightDiffuse[" + n + "].rgb * (max(NdotL, 0.0) * att);\n";
+  if (key.specularEnable) {
+    s += "    if (NdotL > 0.0) {\n";
+    s += "      vec3 H = normalize(L + toEye);\n";
+    s += "      float NdotH = dot(N, H);\n";
+    s += "      if (NdotH > 0.0) specularSum += uLightSpecular[" + n +
+         "].rgb * ((uMatPower == 0.0 ? 1.0 : pow(NdotH, uMatPower)) * att);\n";
+    s += "    }\n";
+  }
+  s += "  }\n";
+}
+
+std::string materialColour(int source, const char* material) {
+  if (source == D3DMCS_COLOR1) return "aDiffuse";
+  if (source == D3DMCS_COLOR2) return "aSpecular";
+  return material;
+}
+
+// Stage argument as a vec4 expression.
+std::string argument(int arg, int stage) {
+  std::string v;
+  switch (arg & D3DTA_SELECTMASK) {
+    case D3DTA_CURRENT: v = "current"; break;
+    case D3DTA_TEXTURE: v = "tex" + num(stage); break;
+    case D3DTA_TFACTOR: v = "uTextureFactor"; break;
+    case D3DTA_SPECULAR: v = "specular"; break;
+    default: v = "diffuse"; break;
+  }
+  if (arg & D3DTA_ALPHAREPLICATE) v = "vec4(" + v + ".a)";
+  if (arg & D3DTA_COMPLEMENT) v = "(vec4(1.0) - " + v + ")";
+  return v;
+}
+
+// Result of a colour (rgb) or alpha operation from the arguments x (arg1) and y (arg2), both vec4.
+std::string operation(int op, bool colour, int stage) {
+  const std::string c = colour ? ".rgb" : ".a";
+  const std::string x = "x" + c, y = "y" + c;
+  const std::string one = colour ? "vec3(1.0)" : "1.0";
+  auto sat = [](const std::string& e) { return "clamp(" + e + ", 0.0, 1.0)"; };
+  auto blend = [&](const std::string& a) { return "mix(" + y + ", " + x + ", " + a + ")"; };
+  switch (op) {
+    case D3DTOP_SELECTARG2: return y;
+    case D3DTOP_MODULATE: return x + " * " + y;
+    case D3DTOP_MODULATE2X: return sat(x + " * " + y + " * 2.0");
+    case D3DTOP_MODULATE4X: return sat(x + " * " + y + " * 4.0");
+    case D3DTOP_ADD: return sat(x + " + " + y);
+    case D3DTOP_ADDSIGNED: return sat(x + " + " + y + " - 0.5");
+    case D3DTOP_ADDSIGNED2X: return sat("(" + x + " + " + y + " - 0.5) * 2.0");
+    case D3DTOP_SUBTRACT: return sat(x + " - " + y);
+    case D3DTOP_ADDSMOOTH: return sat(x + " + " + y + " - " + x + " * " + y);
+    case D3DTOP_BLENDDIFFUSEALPHA: return blend("diffuse.a");
+    case D3DTOP_BLENDTEXTUREALPHA: return blend("tex" + num(stage) + ".a");
+    case D3DTOP_BLENDFACTORALPHA: return blend("uTextureFactor.a");
+    case D3DTOP_BLENDCURRENTALPHA: return blend("current.a");
+    case D3DTOP_BLENDTEXTUREALPHAPM: return sat(x + " + " + y + " * (1.0 - tex" + num(stage) + ".a)");
+    case D3DTOP_MODULATEALPHA_ADDCOLOR:
+      return colour ? sat("x.rgb + x.a * y.rgb") : x;
+    case D3DTOP_MODULATECOLOR_ADDALPHA:
+      return colour ? sat("x.rgb * y.rgb + vec3(x.a)") : x;
+    case D3DTOP_MODULATEINVALPHA_ADDCOLOR:
+      return colour ? sat("(1.0 - x.a) * y.rgb + x.rgb") : x;
+    case D3DTOP_MODULATEINVCOLOR_ADDALPHA:
+      return colour ? sat("(" + one + " - x.rgb) * y.rgb + vec3(x.a)") : x;
+    case D3DTOP_DOTPRODUCT3: {
+      const std::string d = "clamp(4.0 * dot(x.rgb - vec3(0.5), y.rgb - vec3(0.5)), 0.0, 1.0)";
+      return colour ? "vec3(" + d + ")" : d;
+    }
+    default: return x;  // SELECTARG1
+  }
+}
+
+}  // namespace
+
+std::string ffpVertexShaderSource(const FfpShaderKey& key) {
+  std::string s = "#version 330 core\n";
+  s += "invariant gl_Position;\n";
+  s += "layout(location = 0) in vec4 aPosition;\n";
+  if (key.hasNormal) s += "layout(location = 1) in vec3 aNormal;\n";
+  if (key.hasDiffuse) s += "layout(location = 2) in vec4 aDiffuse;\n";
+  if (key.hasSpecular) s += "layout(location = 3) in vec4 aSpecular;\n";
+  for (int i = 0; i < key.texCoordCount; ++i)
+    s += "layout(location = " + num(kFfpAttribTexCoord0 + i) + ") in vec4 aTexCoord" + num(i) + ";\n";
+
+  s += "uniform mat4 uWorldView;\nuniform mat4 uProj;\nuniform mat3 uNormalMatrix;\n";
+  s += "uniform vec4 uScreen;\nuniform vec2 uPixelOffset;\n";
+  if (key.lighting) {
+    s += "uniform vec4 uMatDiffuse;\nuniform vec4 uMatAmbient;\nuniform vec4 uMatSpecular;\nuniform vec4 uMatEmissive;\n";
+    s += "uniform float uMatPower;\nuniform vec4 uGlobalAmbient;\n";
+    if (key.lightCount > 0) {
+      const std::string n = num(kFfpMaxLights);
+      s += "uniform vec3 uLightPos[" + n + "];\nuniform vec3 uLightDir[" + n + "];\n";
+      s += "uniform vec4 uLightDiffuse[" + n + "];\nuniform vec4 uLightSpecular[" + n + "];\n";
+      s += "uniform vec4 uLightAmbient[" + n + "];\nuniform vec4 uLightAtt[" + n + "];\n";
+      s += "uniform vec3 uLightSpot[" + n + "];\n";
+    }
+  }
+  bool anyTransform = false;
+  for (int st = 0; st < key.stageCount; ++st) anyTransform |= key.stages[st].samplesTexture && key.stages[st].transformCount;
+  if (anyTransform) s += "uniform mat4 uTexMatrix[8];\n";
+  if (key.fogMode == 1 || key.fogMode == 2) s += "uniform vec4 uFogParams;\n";
+  if (key.fogMode == 2) appendFogFunction(s, key.fogFormula);
+
+  const char* interp = interpolation(key);
+  s += std::string(interp) + "out vec4 vDiffuse;\n";
+  s += std::string(interp) + "out vec4 vSpecular;\n";
+  s += "out float vFog;\n";
+  for (int st = 0; st < key.stageCount; ++st) {
+    if (!key.stages[st].samplesTexture) continue;
+    s += std::string(key.stages[st].projected ? "out vec3 vTex" : "out vec2 vTex") + num(st) + ";\n";
+  }
+
+  s += "void main() {\n";
+  // Position: the same expressions in every variant, so passes over the same triangle agree.
+  if (key.pretransformed) {
+    s += "  float w = aPosition.w > 0.0 ? 1.0 / aPosition.w : 1.0;\n";
+    s += "  vec2 ndc = (aPosition.xy - uScreen.xy) / uScreen.zw * 2.0 - 1.0;\n";
+    s += "  vec4 c = vec4(ndc * w, aPosition.z * w, w);\n";
+    s += "  vec3 P = vec3(0.0);\n";
+  } else {
+    s += "  vec4 eye = uWorldView * vec4(aPosition.xyz, 1.0);\n";
+    s += "  vec4 c = uProj * eye;\n";
+    s += "  c.y = -c.y;\n";
+    s += "  vec3 P = eye.xyz;\n";
+  }
+  s += "  c.xy += uPixelOffset * c.w;\n";
+  if (key.fogMode == 1) s += "  vFog = uFogParams.w > 0.5 ? c.w : c.z / c.w;\n";
+  if (!key.clipControl) s += "  c.z = 2.0 * c.z - c.w;\n";
+  s += "  gl_Position = c;\n";
+
+  if (needsEyeNormal(key)) {
+    if (key.hasNormal && !key.pretransformed) {
+      s += "  vec3 N = uNormalMatrix * aNormal;\n";
+      if (!key.lighting || key.normalizeNormals) s += "  N = normalize(N);\n";
+    } else {
+      s += "  vec3 N = vec3(0.0);\n";
+    }
+    s += std::string("  vec3 toEye = ") + (key.localViewer ? "-normalize(P)" : "vec3(0.0, 0.0, -1.0)") + ";\n";
+  }
+
+  const std::string vertexDiffuse = key.hasDiffuse ? "aDiffuse" : "vec4(1.0)";
+  const std::string vertexSpecular = key.hasSpecular ? "aSpecular" : "vec4(0.0)";
+  if (key.lighting) {
+    s += "  vec3 ambientSum = vec3(0.0);\n  vec3 diffuseSum = vec3(0.0);\n  vec3 specularSum = vec3(0.0);\n";
+    for (int i = 0; i < key.lightCount; ++i) appendLight(s, key, i);
+    s += "  vec4 md = " + materialColour(key.diffuseSource, "uMatDiffuse") + ";\n";
+    s += "  vec4 ma = " + materialColour(key.ambientSource, "uMatAmbient") + ";\n";
+    s += "  vec4 ms = " + materialColour(key.specularSource, "uMatSpecular") + ";\n";
+    s += "  vec4 me = " + materialColour(key.emissiveSource, "uMatEmissive") + ";\n";
+    s += "  vDiffuse = clamp(vec4(ma.rgb * (uGlobalAmbient.rgb + ambientSum) + md.rgb * diffuseSum + me.rgb, md.a), 0.0, 1.0);\n";
+    s += "  vSpecular = clamp(vec4(ms.rgb * specularSum, " + vertexSpecular + ".a), 0.0, 1.0);\n";
+  } else {
+    s += "  vDiffuse = " + vertexDiffuse + ";\n";
+    s += "  vSpecular = " + vertexSpecular + ";\n";
+  }
+
+  if (key.fogMode == 2) {
+    s += std::string("  vFog = fogFactor(") + (key.rangeFog ? "length(P)" : "P.z") + ");\n";
+  } else if (key.fogMode == 3) {
+    s += "  vFog = aSpecular.a;\n";
+  } else if (key.fogMode == 0) {
+    s += "  vFog = 1.0;\n";
+  }
+
+  for (int st = 0; st < key.stageCount; ++st) {
+    const FfpStageKey& stage = key.stages[st];
+    if (!stage.samplesTexture) continue;
+    const std::string n = num(st);
+    std::string in;
+    switch (stage.texCoordGen) {
+      case 1: in = "vec4(N, 1.0)"; break;
+      case 2: in = "vec4(P, 1.0)"; break;
+      case 3: in = "vec4(reflect(-toEye, N), 1.0)"; break;
+      default: in = texCoordInput(key, stage.texCoordSet); break;
+    }
+    if (stage.transformCount) {
+      s += "  vec4 t" + n + " = uTexMatrix[" + n + "] * " + in + ";\n";
+      if (stage.projected) {
+        const char* q = stage.transformCount == 2 ? "y" : (stage.transformCount == 3 ? "z" : "w");
+        s += "  vTex" + n + " = vec3(t" + n + ".xy, t" + n + "." + q + ");\n";
+      } else if (stage.transformCount == 1) {
+        s += "  vTex" + n + " = vec2(t" + n + ".x, 0.0);\n";
+      } else {
+        s += "  vTex" + n + " = t" + n + ".xy;\n";
+      }
+    } else {
+      s += "  vTex" + n + " = (" + in + ").xy;\n";
+    }
+  }
+  s += "}\n";
+  return s;
+}
+
+std::string ffpFragmentShaderSource(const FfpShaderKey& key) {
+  std::string s = "#version 330 core\n";
+  const char* interp = interpolation(key);
+  s += std::string(interp) + "in vec4 vDiffuse;\n";
+  s += std::string(interp) + "in vec4 vSpecular;\n";
+  s += "in float vFog;\n";
+  for (int st = 0; st < key.stageCount; ++st) {
+    if (!key.stages[st].samplesTexture) continue;
+    s += std::string(key.stages[st].projected ? "in vec3 vTex" : "in vec2 vTex") + num(st) + ";\n";
+    s += "uniform sampler2D uTex" + num(st) + ";\n";
+  }
+  s += "uniform vec4 uTextureFactor;\nuniform vec3 uFogColor;\nuniform vec4 uFogParams;\nuniform float uAlphaRef;\n";
+  if (key.fogMode == 1) appendFogFunction(s, key.fogFormula);
+  s += "out vec4 fragColor;\n";
+  s += "void main() {\n";
+  s += "  vec4 diffuse = vDiffuse;\n  vec4 specular = vSpecular;\n  vec4 current = diffuse;\n";
+  for (int st = 0; st < key.stageCount; ++st) {
+    const FfpStageKey& stage = key.stages[st];
+    const std::string n = num(st);
+    s += "  {\n";
+    if (stage.samplesTexture) {
+      s += "    vec4 tex" + n + " = " +
+           (stage.projected ? "textureProj(uTex" + n + ", vTex" + n + ")" : "texture(uTex" + n + ", vTex" + n + ")") + ";\n";
+      if (!stage.textureAlpha) s += "    tex" + n + ".a = 1.0;\n";
+    }
+    // Colour
+    s += "    vec3 rgb;\n    float alpha;\n";
+    s += "    {\n";
+    s += "      vec4 x = " + (ffpOpReadsArg1(stage.colorOp) ? argument(stage.colorArg1, st) : std::string("vec4(0.0)")) + ";\n";
+    s += "      vec4 y = " + (ffpOpReadsArg2(stage.colorOp) ? argument(stage.colorArg2, st) : std::string("vec4(0.0)")) + ";\n";
+    s += "      rgb = " + operation(stage.colorOp, true, st) + ";\n";
+    if (stage.alphaOp == D3DTOP_DOTPRODUCT3) s += "      alpha = rgb.r;\n";
+    s += "    }\n";
+    if (stage.alphaOp != D3DTOP_DOTPRODUCT3) {
+      s += "    {\n";
+      s += "      vec4 x = " + (ffpOpReadsArg1(stage.alphaOp) ? argument(stage.alphaArg1, st) : std::string("vec4(0.0)")) + ";\n";
+      s += "      vec4 y = " + (ffpOpReadsArg2(stage.alphaOp) ? argument(stage.alphaArg2, st) : std::string("vec4(0.0)")) + ";\n";
+      s += "      alpha = " + operation(stage.alphaOp, false, st) + ";\n";
+      s += "    }\n";
+    }
+    s += "    current = vec4(rgb, alpha);\n";
+    s += "  }\n";
+  }
+  if (key.specularEnable) s += "  current.rgb = min(current.rgb + specular.rgb, vec3(1.0));\n";
+  if (key.fogMode == 1) {
+    s += "  current.rgb = mix(uFogColor, current.rgb, clamp(fogFactor(vFog), 0.0, 1.0));\n";
+  } else if (key.fogMode != 0) {
+    s += "  current.rgb = mix(uFogColor, current.rgb, clamp(vFog, 0.0, 1.0));\n";
+  }
+  if (key.alphaTest) {
+    static const char* const kCompare[] = {"", "false", "<", "==", "<=", ">", "!=", ">=", "true"};
+    if (key.alphaTest == D3DCMP_NEVER) {
+      s += "  discard;\n";
+    } else {
+      s += "  float alphaByte = floor(clamp(current.a, 0.0, 1.0) * 255.0 + 0.5);\n";
+      s += std::string("  if (!(alphaByte ") + kCompare[key.alphaTest] + " uAlphaRef)) discard;\n";
+    }
+  }
+  s += "  fragColor = current;\n";
+  s += "}\n";
+  return s;
+}

@@ -1,0 +1,198 @@
+// Reduces the device state to the fields that shape the generated shaders.
+#include "platform/dx7/ffp_shader_key.h"
+
+#include <cstring>
+
+FfpShaderKey::FfpShaderKey() { std::memset(static_cast<void*>(this), 0, sizeof(*this)); }
+
+bool FfpShaderKey::operator==(const FfpShaderKey& other) const {
+  return std::memcmp(this, &other, sizeof(*this)) == 0;
+}
+
+std::size_t FfpShaderKey::hash() const {
+  // FNV-1a over the bytes; the key is small and hashed once per draw.
+  const auto* bytes = reinterpret_cast<const unsigned char*>(this);
+  std::uint64_t h = 1469598103934665603ull;
+  for (std::size_t i = 0; i < sizeof(*this); ++i) {
+    h ^= bytes[i];
+    h *= 1099511628211ull;
+  }
+  return static_cast<std::size_t>(h);
+}
+
+int ffpTexCoordSize(DWORD fvf, int set) {
+  switch ((fvf >> (set * 2 + 16)) & 3) {
+    case D3DFVF_TEXTUREFORMAT1: return 1;
+    case D3DFVF_TEXTUREFORMAT3: return 3;
+    case D3DFVF_TEXTUREFORMAT4: return 4;
+    default: return 2;
+  }
+}
+
+bool ffpOpReadsArg1(DWORD op) {
+  switch (op) {
+    case D3DTOP_DISABLE:
+    case D3DTOP_SELECTARG2: return false;
+    default: return true;
+  }
+}
+
+bool ffpOpReadsArg2(DWORD op) {
+  switch (op) {
+    case D3DTOP_DISABLE:
+    case D3DTOP_SELECTARG1:
+    case D3DTOP_PREMODULATE:
+    case D3DTOP_BUMPENVMAP:
+    case D3DTOP_BUMPENVMAPLUMINANCE: return false;
+    default: return true;
+  }
+}
+
+namespace {
+
+bool knownOp(DWORD op) { return op >= D3DTOP_DISABLE && op <= D3DTOP_DOTPRODUCT3; }
+
+// Operations the stages emulate; the bump-mapping and premodulation ones select their first argument.
+DWORD emulatedOp(DWORD op) {
+  switch (op) {
+    case D3DTOP_PREMODULATE:
+    case D3DTOP_BUMPENVMAP:
+    case D3DTOP_BUMPENVMAPLUMINANCE: return D3DTOP_SELECTARG1;
+    default: return op;
+  }
+}
+
+// Whether the operation reads the stage texture, through an argument or implicitly.
+bool opReadsTexture(DWORD op, DWORD arg1, DWORD arg2) {
+  if (op == D3DTOP_BLENDTEXTUREALPHA || op == D3DTOP_BLENDTEXTUREALPHAPM) return true;
+  if (ffpOpReadsArg1(op) && (arg1 & D3DTA_SELECTMASK) == D3DTA_TEXTURE) return true;
+  if (ffpOpReadsArg2(op) && (arg2 & D3DTA_SELECTMASK) == D3DTA_TEXTURE) return true;
+  return false;
+}
+
+// Material colour source as it applies to this vertex format: a vertex colour the format lacks
+// falls back to the material.
+std::uint8_t materialSource(DWORD source, bool colorVertex, bool hasDiffuse, bool hasSpecular) {
+  if (!colorVertex) return D3DMCS_MATERIAL;
+  if (source == D3DMCS_COLOR1 && hasDiffuse) return D3DMCS_COLOR1;
+  if (source == D3DMCS_COLOR2 && hasSpecular) return D3DMCS_COLOR2;
+  return D3DMCS_MATERIAL;
+}
+
+}  // namespace
+
+FfpShaderKey ffpBuildShaderKey(const DeviceState& state, const FfpTexture textures[kDeviceTextureStages], DWORD fvf,
+                               bool clipControl) {
+  FfpShaderKey key;
+  const DWORD* rs = state.renderStates;
+
+  key.pretransformed = (fvf & D3DFVF_POSITION_MASK) == D3DFVF_XYZRHW;
+  key.hasNormal = (fvf & D3DFVF_NORMAL) != 0;
+  key.hasDiffuse = (fvf & D3DFVF_DIFFUSE) != 0;
+  key.hasSpecular = (fvf & D3DFVF_SPECULAR) != 0;
+  DWORD texCount = (fvf & D3DFVF_TEXCOUNT_MASK) >> D3DFVF_TEXCOUNT_SHIFT;
+  if (texCount > 8) texCount = 8;
+  key.texCoordCount = static_cast<std::uint8_t>(texCount);
+  for (DWORD i = 0; i < texCount; ++i) key.texCoordSize[i] = static_cast<std::uint8_t>(ffpTexCoordSize(fvf, static_cast<int>(i)));
+  key.clipControl = clipControl;
+
+  key.lighting = rs[D3DRENDERSTATE_LIGHTING] && key.hasNormal && !key.pretransformed;
+  key.specularEnable = rs[D3DRENDERSTATE_SPECULARENABLE] != 0;
+  if (key.lighting) {
+    for (DWORD i = 0; i < kDeviceLightSlots && key.lightCount < kFfpMaxLights; ++i) {
+      if (!state.lightEnabled[i]) continue;
+      const DWORD type = state.lights[i].dltType;
+      if (type != D3DLIGHT_POINT && type != D3DLIGHT_SPOT && type != D3DLIGHT_DIRECTIONAL) continue;
+      key.lightTypes[key.lightCount++] = static_cast<std::uint8_t>(type);
+    }
+    key.localViewer = rs[D3DRENDERSTATE_LOCALVIEWER] != 0;
+    key.normalizeNormals = rs[D3DRENDERSTATE_NORMALIZENORMALS] != 0;
+    const bool colorVertex = rs[D3DRENDERSTATE_COLORVERTEX] != 0;
+    key.diffuseSource = materialSource(rs[D3DRENDERSTATE_DIFFUSEMATERIALSOURCE], colorVertex, key.hasDiffuse, key.hasSpecular);
+    key.ambientSource = materialSource(rs[D3DRENDERSTATE_AMBIENTMATERIALSOURCE], colorVertex, key.hasDiffuse, key.hasSpecular);
+    key.specularSource = materialSource(rs[D3DRENDERSTATE_SPECULARMATERIALSOURCE], colorVertex, key.hasDiffuse, key.hasSpecular);
+    key.emissiveSource = materialSource(rs[D3DRENDERSTATE_EMISSIVEMATERIALSOURCE], colorVertex, key.hasDiffuse, key.hasSpecular);
+  }
+
+  key.flatShading = rs[D3DRENDERSTATE_SHADEMODE] == D3DSHADE_FLAT;
+
+  if (rs[D3DRENDERSTATE_FOGENABLE]) {
+    const DWORD table = rs[D3DRENDERSTATE_FOGTABLEMODE];
+    const DWORD vertex = rs[D3DRENDERSTATE_FOGVERTEXMODE];
+    if (table >= D3DFOG_EXP && table <= D3DFOG_LINEAR) {
+      key.fogMode = 1;
+      key.fogFormula = static_cast<std::uint8_t>(table);
+    } else if (vertex >= D3DFOG_EXP && vertex <= D3DFOG_LINEAR && !key.pretransformed) {
+      key.fogMode = 2;
+      key.fogFormula = static_cast<std::uint8_t>(vertex);
+      key.rangeFog = rs[D3DRENDERSTATE_RANGEFOGENABLE] != 0;
+    } else if (key.hasSpecular) {
+      key.fogMode = 3;  // the application computed the fog factor into the specular alpha
+    }
+  }
+
+  if (rs[D3DRENDERSTATE_ALPHATESTENABLE]) {
+    const DWORD func = rs[D3DRENDERSTATE_ALPHAFUNC];
+    if (func >= D3DCMP_NEVER && func <= D3DCMP_ALWAYS && func != D3DCMP_ALWAYS) key.alphaTest = static_cast<std::uint8_t>(func);
+  }
+
+  for (DWORD s = 0; s < kDeviceTextureStages; ++s) {
+    const DWORD* ts = state.textureStageStates[s];
+    DWORD colorOp = ts[D3DTSS_COLOROP];
+    if (colorOp == D3DTOP_DISABLE || !knownOp(colorOp)) break;
+    colorOp = emulatedOp(colorOp);
+    DWORD alphaOp = ts[D3DTSS_ALPHAOP];
+    alphaOp = knownOp(alphaOp) ? emulatedOp(alphaOp) : static_cast<DWORD>(D3DTOP_DISABLE);
+    DWORD colorArg1 = ts[D3DTSS_COLORARG1] & 0x3F, colorArg2 = ts[D3DTSS_COLORARG2] & 0x3F;
+    DWORD alphaArg1 = ts[D3DTSS_ALPHAARG1] & 0x3F, alphaArg2 = ts[D3DTSS_ALPHAARG2] & 0x3F;
+    const bool bound = textures && textures[s].name != 0;
+
+    // Without a texture, an operation that reads it leaves the current colour as it is.
+    if (!bound && opReadsTexture(colorOp, colorArg1, colorArg2)) {
+      colorOp = D3DTOP_SELECTARG1;
+      colorArg1 = D3DTA_CURRENT;
+    }
+    if (colorOp == D3DTOP_DOTPRODUCT3) {
+      alphaOp = D3DTOP_DOTPRODUCT3;  // the dot product fills all four channels
+      alphaArg1 = alphaArg2 = 0;
+    } else if (alphaOp == D3DTOP_DISABLE) {
+      alphaOp = D3DTOP_SELECTARG1;
+      alphaArg1 = D3DTA_CURRENT;
+    } else if (!bound && opReadsTexture(alphaOp, alphaArg1, alphaArg2)) {
+      alphaOp = D3DTOP_SELECTARG1;
+      alphaArg1 = D3DTA_CURRENT;
+    }
+    if (!ffpOpReadsArg1(colorOp)) colorArg1 = 0;
+    if (!ffpOpReadsArg2(colorOp)) colorArg2 = 0;
+    if (alphaOp != D3DTOP_DOTPRODUCT3) {
+      if (!ffpOpReadsArg1(alphaOp)) alphaArg1 = 0;
+      if (!ffpOpReadsArg2(alphaOp)) alphaArg2 = 0;
+    }
+
+    FfpStageKey& st = key.stages[s];
+    st.colorOp = static_cast<std::uint8_t>(colorOp);
+    st.colorArg1 = static_cast<std::uint8_t>(colorArg1);
+    st.colorArg2 = static_cast<std::uint8_t>(colorArg2);
+    st.alphaOp = static_cast<std::uint8_t>(alphaOp);
+    st.alphaArg1 = static_cast<std::uint8_t>(alphaArg1);
+    st.alphaArg2 = static_cast<std::uint8_t>(alphaArg2);
+    st.samplesTexture = bound && (opReadsTexture(colorOp, colorArg1, colorArg2) ||
+                                  (alphaOp != D3DTOP_DOTPRODUCT3 && opReadsTexture(alphaOp, alphaArg1, alphaArg2)));
+    if (st.samplesTexture) {
+      st.textureBound = 1;
+      st.textureAlpha = textures[s].hasAlpha;
+      const DWORD index = ts[D3DTSS_TEXCOORDINDEX];
+      st.texCoordGen = static_cast<std::uint8_t>((index >> 16) & 3);
+      st.texCoordSet = static_cast<std::uint8_t>(index & 7);
+      const DWORD flags = ts[D3DTSS_TEXTURETRANSFORMFLAGS];
+      const DWORD count = flags & 0xFF;
+      if (count >= D3DTTFF_COUNT1 && count <= D3DTTFF_COUNT4 && !key.pretransformed) {
+        st.transformCount = static_cast<std::uint8_t>(count);
+        st.projected = (flags & D3DTTFF_PROJECTED) != 0 && count >= 2;
+      }
+      if (key.pretransformed) st.texCoordGen = 0;
+    }
+    key.stageCount = static_cast<std::uint8_t>(s + 1);
+  }
+  return key;
+}

@@ -1,0 +1,84 @@
+// The part of the device state that shapes the generated fixed-function shaders. Two draws with
+// equal keys share one GL program; everything else (matrices, colours, fog distances...) is a
+// uniform. Unused fields stay zero so equivalent states compare equal.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "platform/dx7/device_state.h"
+
+// A texture handed to a stage: the GL texture name (0 = none bound) and whether it has alpha.
+struct FfpTexture {
+  unsigned int name = 0;
+  bool hasAlpha = false;
+};
+
+constexpr int kFfpMaxLights = 8;
+
+struct FfpStageKey {
+  std::uint8_t colorOp;    // D3DTOP_*, DISABLE ends the cascade
+  std::uint8_t colorArg1;  // D3DTA_* (selector and modifiers), 0 when the op does not read it
+  std::uint8_t colorArg2;
+  std::uint8_t alphaOp;
+  std::uint8_t alphaArg1;
+  std::uint8_t alphaArg2;
+  std::uint8_t textureBound;
+  std::uint8_t textureAlpha;  // bound texture has an alpha channel
+  std::uint8_t texCoordSet;   // vertex set the stage reads (PASSTHRU)
+  std::uint8_t texCoordGen;   // D3DTSS_TCI_* >> 16
+  std::uint8_t transformCount;  // D3DTTFF_COUNTn (0 = no texture transform)
+  std::uint8_t projected;       // D3DTTFF_PROJECTED
+  std::uint8_t samplesTexture;  // the stage reads its texture (coordinates needed)
+  std::uint8_t pad[3];
+};
+
+struct FfpShaderKey {
+  // Vertex format
+  std::uint8_t pretransformed;  // D3DFVF_XYZRHW
+  std::uint8_t hasNormal;
+  std::uint8_t hasDiffuse;
+  std::uint8_t hasSpecular;
+  std::uint8_t texCoordCount;
+  std::uint8_t texCoordSize[8];  // floats per set, 1..4
+  // Lighting
+  std::uint8_t lighting;  // lit: LIGHTING on, vertex has a normal, not pretransformed
+  std::uint8_t lightCount;
+  std::uint8_t lightTypes[kFfpMaxLights];
+  std::uint8_t specularEnable;
+  std::uint8_t localViewer;
+  std::uint8_t normalizeNormals;
+  std::uint8_t diffuseSource;  // D3DMCS_* after checking the vertex has that colour
+  std::uint8_t ambientSource;
+  std::uint8_t specularSource;
+  std::uint8_t emissiveSource;
+  // Raster
+  std::uint8_t flatShading;
+  std::uint8_t fogMode;    // 0 none, 1 table (pixel), 2 vertex, 3 from specular alpha
+  std::uint8_t fogFormula;  // D3DFOG_* for table or vertex fog
+  std::uint8_t rangeFog;
+  std::uint8_t alphaTest;  // D3DCMP_* when ALPHATESTENABLE, else 0
+  std::uint8_t clipControl;  // clip z is already 0..1 (no remap in the shader)
+  std::uint8_t stageCount;   // stages before the first disabled one
+  std::uint8_t pad[3];
+  FfpStageKey stages[kDeviceTextureStages];
+
+  FfpShaderKey();
+  bool operator==(const FfpShaderKey& other) const;
+  std::size_t hash() const;
+};
+
+struct FfpShaderKeyHash {
+  std::size_t operator()(const FfpShaderKey& key) const { return key.hash(); }
+};
+
+// Floats per vertex texture coordinate set, from the D3DFVF_TEXCOORDSIZE bits.
+int ffpTexCoordSize(DWORD fvf, int set);
+
+// Builds the key for a draw with this state, these stage textures and vertex format.
+FfpShaderKey ffpBuildShaderKey(const DeviceState& state, const FfpTexture textures[kDeviceTextureStages], DWORD fvf,
+                               bool clipControl);
+
+// Whether a stage operation reads its first / second argument.
+bool ffpOpReadsArg1(DWORD op);
+bool ffpOpReadsArg2(DWORD op);

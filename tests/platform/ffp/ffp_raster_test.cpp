@@ -1,0 +1,190 @@
+// Rasterisation conventions: image orientation, pixel centres, culling winding, flat and Gouraud
+// shading, unlit colours, blending, depth and z-bias.
+#include "ffp_test_util.h"
+
+namespace {
+
+using RasterTest = FfpTest;
+
+TEST_F(RasterTest, UnlitColoursPassAndImageIsTopRowFirst) {
+  // Upper half of the clip square is the top of the image: rows 0..31.
+  auto top = quad<ColourVertex>(-1, 0, 1, 1, [](float x, float y) { return ColourVertex{x, y, 0.5f, 0xFF336699u}; });
+  ASSERT_TRUE(draw(top, kColourFvf));
+  EXPECT_ARGB_NEAR(gl.readPixel(20, 5), 0xFF336699u, 1);
+  EXPECT_ARGB_NEAR(gl.readPixel(20, 31), 0xFF336699u, 1);
+  EXPECT_ARGB_NEAR(gl.readPixel(20, 32), 0xFF000000u, 0);
+  EXPECT_ARGB_NEAR(gl.readPixel(20, 60), 0xFF000000u, 0);
+
+  // Lighting on, but the vertices have no normal: not lit, the colour passes.
+  state.renderStates[D3DRENDERSTATE_LIGHTING] = TRUE;
+  ASSERT_TRUE(draw(colourQuad(0xFF10C020u), kColourFvf));
+  EXPECT_ARGB_NEAR(centre(), 0xFF10C020u, 1);
+
+  // No diffuse colour in the vertices and lighting off: white.
+  state.renderStates[D3DRENDERSTATE_LIGHTING] = FALSE;
+  ASSERT_TRUE(draw(normalQuad(0, 0, -1), kNormalFvf));
+  EXPECT_ARGB_NEAR(centre(), 0xFFFFFFFFu, 0);
+}
+
+TEST_F(RasterTest, PixelCentresSitAtIntegerCoordinates) {
+  // Pre-transformed quad from x = 0.25 to 32.25: D3D covers the centres 1..32.
+  auto make = [](float x, float y) { return ScreenVertex{x, y, 0.5f, 1.0f, 0xFFFFFFFFu}; };
+  std::vector<ScreenVertex> v = {make(0.25f, 0), make(32.25f, 0), make(32.25f, 64), make(0.25f, 0), make(32.25f, 64),
+                                 make(0.25f, 64)};
+  ASSERT_TRUE(draw(v, kScreenFvf));
+  EXPECT_EQ(gl.readPixel(0, 10), 0xFF000000u);
+  EXPECT_EQ(gl.readPixel(1, 10), 0xFFFFFFFFu);
+  EXPECT_EQ(gl.readPixel(32, 10), 0xFFFFFFFFu);
+  EXPECT_EQ(gl.readPixel(33, 10), 0xFF000000u);
+
+  // A transformed quad over the left half (screen x 0..32) covers columns 0..31 exactly.
+  gl.clear(0xFF000000);
+  auto left = quad<ColourVertex>(-1, -1, 0, 1, [](float x, float y) { return ColourVertex{x, y, 0.5f, 0xFFFFFFFFu}; });
+  ASSERT_TRUE(draw(left, kColourFvf));
+  EXPECT_EQ(gl.readPixel(31, 40), 0xFFFFFFFFu);
+  EXPECT_EQ(gl.readPixel(32, 40), 0xFF000000u);
+}
+
+TEST_F(RasterTest, ViewportPlacesTheImageFromTheTopLeft) {
+  state.viewport = D3DVIEWPORT7{8, 4, 16, 16, 0.0f, 1.0f};
+  ASSERT_TRUE(draw(colourQuad(0xFFFFFFFFu), kColourFvf));
+  EXPECT_EQ(gl.readPixel(8, 4), 0xFFFFFFFFu);
+  EXPECT_EQ(gl.readPixel(23, 19), 0xFFFFFFFFu);
+  EXPECT_EQ(gl.readPixel(7, 4), 0xFF000000u);
+  EXPECT_EQ(gl.readPixel(8, 3), 0xFF000000u);
+  EXPECT_EQ(gl.readPixel(24, 19), 0xFF000000u);
+  EXPECT_EQ(gl.readPixel(8, 20), 0xFF000000u);
+}
+
+TEST_F(RasterTest, CullingFollowsScreenWinding) {
+  // Top-left, top-right, bottom-left: clockwise on D3D's y-down screen.
+  const std::vector<ColourVertex> clockwise = {{-1, 1, 0.5f, 0xFFFFFFFFu}, {1, 1, 0.5f, 0xFFFFFFFFu},
+                                               {-1, -1, 0.5f, 0xFFFFFFFFu}};
+  const std::vector<ColourVertex> counterClockwise = {clockwise[0], clockwise[2], clockwise[1]};
+  struct Case {
+    DWORD cull;
+    bool clockwiseDrawn;
+    bool counterClockwiseDrawn;
+  };
+  for (const Case& c : {Case{D3DCULL_CCW, true, false}, Case{D3DCULL_CW, false, true}, Case{D3DCULL_NONE, true, true}}) {
+    state.renderStates[D3DRENDERSTATE_CULLMODE] = c.cull;
+    gl.clear(0xFF000000);
+    ASSERT_TRUE(draw(clockwise, kColourFvf));
+    EXPECT_EQ(gl.readPixel(10, 10) == 0xFFFFFFFFu, c.clockwiseDrawn) << "cull mode " << c.cull;
+    gl.clear(0xFF000000);
+    ASSERT_TRUE(draw(counterClockwise, kColourFvf));
+    EXPECT_EQ(gl.readPixel(10, 10) == 0xFFFFFFFFu, c.counterClockwiseDrawn) << "cull mode " << c.cull;
+  }
+}
+
+TEST_F(RasterTest, FlatShadingTakesTheFirstVertexGouraudInterpolates) {
+  const std::vector<ColourVertex> tri = {{-1, 1, 0.5f, 0xFFFF0000u}, {1, 1, 0.5f, 0xFF00FF00u}, {-1, -1, 0.5f, 0xFF0000FFu}};
+  state.renderStates[D3DRENDERSTATE_SHADEMODE] = D3DSHADE_FLAT;
+  ASSERT_TRUE(draw(tri, kColourFvf));
+  EXPECT_ARGB_NEAR(gl.readPixel(16, 16), 0xFFFF0000u, 0);
+  EXPECT_ARGB_NEAR(gl.readPixel(40, 4), 0xFFFF0000u, 0);
+
+  // Gouraud at screen point (16, 16): weights 0.5 (first), 0.25, 0.25.
+  state.renderStates[D3DRENDERSTATE_SHADEMODE] = D3DSHADE_GOURAUD;
+  ASSERT_TRUE(draw(tri, kColourFvf));
+  EXPECT_ARGB_NEAR(gl.readPixel(16, 16), argb(255, 128, 64, 64), 2);
+}
+
+TEST_F(RasterTest, BlendFactors) {
+  // Destination (0, 128, 255); source (255, 64, 0) with alpha 0x40.
+  const std::uint32_t dst = 0xFF0080FFu;
+  const int sa = 0x40;
+  const int s[3] = {255, 64, 0}, d[3] = {0, 128, 255};
+  struct Case {
+    DWORD src, dst;
+    double (*f)(double s, double d, double a);
+  };
+  const Case cases[] = {
+      {D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA, [](double s, double d, double a) { return s * a + d * (1 - a); }},
+      {D3DBLEND_INVSRCALPHA, D3DBLEND_SRCALPHA, [](double s, double d, double a) { return s * (1 - a) + d * a; }},
+      {D3DBLEND_ONE, D3DBLEND_ONE, [](double s, double d, double) { return s + d; }},
+      {D3DBLEND_DESTCOLOR, D3DBLEND_SRCCOLOR, [](double s, double d, double) { return s * d + d * s; }},
+      {D3DBLEND_INVDESTCOLOR, D3DBLEND_INVDESTCOLOR, [](double s, double d, double) { return s * (1 - d) + d * (1 - d); }},
+      {D3DBLEND_ZERO, D3DBLEND_ONE, [](double, double d, double) { return d; }},
+  };
+  for (const Case& c : cases) {
+    state.renderStates[D3DRENDERSTATE_ALPHABLENDENABLE] = FALSE;
+    ASSERT_TRUE(draw(colourQuad(dst), kColourFvf));
+    state.renderStates[D3DRENDERSTATE_ALPHABLENDENABLE] = TRUE;
+    state.renderStates[D3DRENDERSTATE_SRCBLEND] = c.src;
+    state.renderStates[D3DRENDERSTATE_DESTBLEND] = c.dst;
+    ASSERT_TRUE(draw(colourQuad(argb(sa, s[0], s[1], s[2])), kColourFvf));
+    int expected[3];
+    for (int i = 0; i < 3; ++i) expected[i] = clampByte(255.0 * c.f(s[i] / 255.0, d[i] / 255.0, sa / 255.0));
+    const std::uint32_t got = centre();
+    EXPECT_ARGB_NEAR(got & 0x00FFFFFFu, argb(0, expected[0], expected[1], expected[2]), 2)
+        << "blend " << c.src << "/" << c.dst;
+  }
+}
+
+TEST_F(RasterTest, DepthFunctionAndWriteMask) {
+  state.renderStates[D3DRENDERSTATE_ZFUNC] = D3DCMP_LESS;
+  ASSERT_TRUE(draw(colourQuad(0xFFFF0000u, 0.5f), kColourFvf));
+  ASSERT_TRUE(draw(colourQuad(0xFF00FF00u, 0.7f), kColourFvf));  // behind: fails
+  EXPECT_EQ(centre(), 0xFFFF0000u);
+  state.renderStates[D3DRENDERSTATE_ZWRITEENABLE] = FALSE;
+  ASSERT_TRUE(draw(colourQuad(0xFF0000FFu, 0.3f), kColourFvf));  // in front, depth not written
+  EXPECT_EQ(centre(), 0xFF0000FFu);
+  state.renderStates[D3DRENDERSTATE_ZWRITEENABLE] = TRUE;
+  ASSERT_TRUE(draw(colourQuad(0xFF00FF00u, 0.4f), kColourFvf));  // still in front of 0.5
+  EXPECT_EQ(centre(), 0xFF00FF00u);
+  state.renderStates[D3DRENDERSTATE_ZENABLE] = D3DZB_FALSE;
+  ASSERT_TRUE(draw(colourQuad(0xFFFFFFFFu, 0.9f), kColourFvf));  // no depth test at all
+  EXPECT_EQ(centre(), 0xFFFFFFFFu);
+  state.renderStates[D3DRENDERSTATE_ZENABLE] = D3DZB_TRUE;
+  state.renderStates[D3DRENDERSTATE_ZFUNC] = D3DCMP_GREATER;
+  ASSERT_TRUE(draw(colourQuad(0xFFFF00FFu, 0.6f), kColourFvf));
+  EXPECT_EQ(centre(), 0xFFFF00FFu);
+}
+
+// The same slanted triangle drawn three times in perspective with z-bias 0, 1, 2 and a strict
+// depth test: every later pass must win.
+void expectLaterPassWins(FfpTest& t, FixedFunctionPipeline& pipeline, DeviceState& state, GlTestContext& gl,
+                         FfpTexture* textures) {
+  state.transforms[D3DTRANSFORMSTATE_PROJECTION] = FfpTest::perspective(0.5f, 1000.0f);
+  state.renderStates[D3DRENDERSTATE_ZFUNC] = D3DCMP_LESS;
+  const DWORD colours[3] = {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu};
+  for (DWORD pass = 0; pass < 3; ++pass) {
+    const std::vector<ColourVertex> tri = {{-30, 20, 40, colours[pass]}, {30, 25, 90, colours[pass]},
+                                           {-20, -30, 60, colours[pass]}};
+    state.renderStates[D3DRENDERSTATE_ZBIAS] = pass;
+    ASSERT_TRUE(pipeline.draw(state, textures, D3DPT_TRIANGLELIST, kColourFvf, tri.data(), 3, nullptr, 0, nullptr, 0));
+    const std::vector<std::uint32_t> image = gl.readImage();
+    int drawn = 0, wrong = 0;
+    for (std::uint32_t p : image) {
+      if (p == 0xFF000000u) continue;
+      ++drawn;
+      if (p != colours[pass]) ++wrong;
+    }
+    EXPECT_GT(drawn, 300) << "pass " << pass;
+    EXPECT_EQ(wrong, 0) << "pass " << pass;
+  }
+  (void)t;
+}
+
+TEST_F(RasterTest, ZBiasLetsTheLaterPassWin) { expectLaterPassWins(*this, pipeline, state, gl, textures); }
+
+class RasterTest16 : public FfpTest {
+  GlTestContext::Depth depthBits() const override { return GlTestContext::Depth::Bits16; }
+};
+
+TEST_F(RasterTest16, ZBiasLetsTheLaterPassWinOnA16BitDepthBuffer) {
+  expectLaterPassWins(*this, pipeline, state, gl, textures);
+}
+
+TEST_F(RasterTest, AlphaTestDiscards) {
+  state.renderStates[D3DRENDERSTATE_ALPHATESTENABLE] = TRUE;
+  state.renderStates[D3DRENDERSTATE_ALPHAFUNC] = D3DCMP_GREATEREQUAL;
+  state.renderStates[D3DRENDERSTATE_ALPHAREF] = 0x80;
+  ASSERT_TRUE(draw(colourQuad(0x7FFF0000u), kColourFvf));
+  EXPECT_EQ(centre(), 0xFF000000u);
+  ASSERT_TRUE(draw(colourQuad(0x80FF0000u), kColourFvf));
+  EXPECT_EQ(centre() & 0x00FFFFFFu, 0x00FF0000u);
+}
+
+}  // namespace
