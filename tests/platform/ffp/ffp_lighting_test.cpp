@@ -1,0 +1,209 @@
+// Per-vertex lighting: directional, point and spot lights, material colours, global ambient,
+// emissive, specular, vertex colour as material source and the active light limit.
+#include "ffp_test_util.h"
+
+namespace {
+
+D3DCOLORVALUE rgba(float r, float g, float b, float a = 1.0f) {
+  D3DCOLORVALUE c;
+  c.r = r;
+  c.g = g;
+  c.b = b;
+  c.a = a;
+  return c;
+}
+
+class LightingTest : public FfpTest {
+ public:
+  void SetUp() override {
+    FfpTest::SetUp();
+    if (IsSkipped()) return;
+    state.renderStates[D3DRENDERSTATE_LIGHTING] = TRUE;
+    state.material = D3DMATERIAL7{};
+    state.material.diffuse = rgba(1, 1, 1);
+  }
+  void setLight(DWORD index, const D3DLIGHT7& light) {
+    state.lights[index] = light;
+    state.lightSet[index] = true;
+    state.lightEnabled[index] = true;
+  }
+  static D3DLIGHT7 directional(float dx, float dy, float dz, D3DCOLORVALUE diffuse) {
+    D3DLIGHT7 l{};
+    l.dltType = D3DLIGHT_DIRECTIONAL;
+    l.dcvDiffuse = diffuse;
+    l.dvDirection.x = dx;
+    l.dvDirection.y = dy;
+    l.dvDirection.z = dz;
+    return l;
+  }
+  // Point light straight in front of the quad, 2 units before its plane (z = 0.5).
+  static D3DLIGHT7 pointInFront(float range, float a0, float a1, float a2) {
+    D3DLIGHT7 l{};
+    l.dltType = D3DLIGHT_POINT;
+    l.dcvDiffuse = rgba(1, 1, 1);
+    l.dvPosition.z = -1.5f;
+    l.dvRange = range;
+    l.dvAttenuation0 = a0;
+    l.dvAttenuation1 = a1;
+    l.dvAttenuation2 = a2;
+    return l;
+  }
+};
+
+TEST_F(LightingTest, DirectionalLightWithMaterialAmbientAndEmissive) {
+  state.material.diffuse = rgba(1.0f, 0.5f, 0.25f);
+  state.material.ambient = rgba(1, 1, 1);
+  state.material.emissive = rgba(0.1f, 0, 0);
+  state.renderStates[D3DRENDERSTATE_AMBIENT] = 0x00202020u;
+  // The light travels down and into the screen at 60 degrees to the normal: N.L = 0.5.
+  D3DLIGHT7 light = directional(0, -0.8660254f, 0.5f, rgba(0.5f, 0.5f, 0.5f));
+  light.dcvAmbient = rgba(0.1f, 0.1f, 0.1f);
+  setLight(0, light);
+  ASSERT_TRUE(draw(normalQuad(0, 0, -1), kNormalFvf));
+  const double ambient = 32 / 255.0 + 0.1;
+  EXPECT_ARGB_NEAR(centre(), argbF(1, ambient + 0.5 * 0.5 + 0.1, ambient + 0.5 * 0.5 * 0.5, ambient + 0.5 * 0.5 * 0.25), 2);
+
+  // Facing away from the light: ambient and emissive only.
+  gl.clear(0xFF000000);
+  ASSERT_TRUE(draw(normalQuad(0, 0, 1), kNormalFvf));
+  EXPECT_ARGB_NEAR(centre(), argbF(1, ambient + 0.1, ambient, ambient), 2);
+
+  // A disabled light contributes nothing.
+  state.lightEnabled[0] = false;
+  ASSERT_TRUE(draw(normalQuad(0, 0, -1), kNormalFvf));
+  EXPECT_ARGB_NEAR(centre(), argbF(1, 32 / 255.0 + 0.1, 32 / 255.0, 32 / 255.0), 2);
+}
+
+TEST_F(LightingTest, DiffuseAlphaComesFromTheMaterialAndColoursSaturate) {
+  state.material.diffuse = rgba(2.0f, 1.0f, 0.0f, 0.25f);
+  state.renderStates[D3DRENDERSTATE_ALPHABLENDENABLE] = FALSE;
+  setLight(3, directional(0, 0, 1, rgba(1, 1, 1)));
+  ASSERT_TRUE(draw(normalQuad(0, 0, -1), kNormalFvf));
+  EXPECT_ARGB_NEAR(centre(), argbF(0.25, 1, 1, 0), 1);
+}
+
+TEST_F(LightingTest, LightsAreInWorldSpaceAndTransformedByTheView) {
+  // The view turns the world 180 degrees about y: a light travelling along world -z travels along
+  // camera +z, onto the camera-facing quad.
+  D3DMATRIX view = DeviceState::identity();
+  view._11 = -1;
+  view._33 = -1;
+  state.transforms[D3DTRANSFORMSTATE_VIEW] = view;
+  setLight(0, directional(0, 0, -1, rgba(0.5f, 0.5f, 0.5f)));
+  // World normal (0, 0, 1) is camera (0, 0, -1) after the view; positions mirror back to the same quad.
+  std::vector<NormalVertex> v = quad<NormalVertex>(-1, -1, 1, 1, [](float x, float y) {
+    return NormalVertex{-x, y, -0.5f, 0, 0, 1};
+  });
+  ASSERT_TRUE(draw(v, kNormalFvf));
+  EXPECT_ARGB_NEAR(centre(), argbF(1, 0.5, 0.5, 0.5), 2);
+}
+
+TEST_F(LightingTest, PointLightRangeAndAttenuation) {
+  // Every corner (x, y = +-1, z = 0.5) is sqrt(6) from the light at (0, 0, -1.5);
+  // N.L = 2 / sqrt(6); att = 1 / (0.5 + 0.25 d + 0.125 d^2).
+  const double d = std::sqrt(6.0);
+  const double lit = (2.0 / d) / (0.5 + 0.25 * d + 0.125 * d * d);
+  setLight(0, pointInFront(2.5f, 0.5f, 0.25f, 0.125f));
+  ASSERT_TRUE(draw(normalQuad(0, 0, -1), kNormalFvf));
+  EXPECT_ARGB_NEAR(centre(), argbF(1, lit, lit, lit), 2);
+
+  // Out of range: nothing.
+  setLight(0, pointInFront(2.4f, 0.5f, 0.25f, 0.125f));
+  ASSERT_TRUE(draw(normalQuad(0, 0, -1), kNormalFvf));
+  EXPECT_ARGB_NEAR(centre(), 0xFF000000u, 1);
+
+  // Constant attenuation only.
+  setLight(0, pointInFront(100.0f, 2.0f, 0.0f, 0.0f));
+  ASSERT_TRUE(draw(normalQuad(0, 0, -1), kNormalFvf));
+  EXPECT_ARGB_NEAR(centre(), argbF(1, (2.0 / d) / 2.0, (2.0 / d) / 2.0, (2.0 / d) / 2.0), 2);
+}
+
+TEST_F(LightingTest, SpotLightCone) {
+  // The corners are at 35.26 degrees from the spot axis: cos = 0.8165.
+  const double d = std::sqrt(6.0);
+  const double rho = 2.0 / d;
+  const double point = rho / (1.0 + 0.0 * d);
+  D3DLIGHT7 spot = pointInFront(100.0f, 1.0f, 0.0f, 0.0f);
+  spot.dltType = D3DLIGHT_SPOT;
+  spot.dvDirection.z = 1.0f;
+  spot.dvFalloff = 1.0f;
+
+  // Inside the inner cone (theta/2 = 0.8 rad): full light.
+  spot.dvTheta = 1.6f;
+  spot.dvPhi = 2.0f;
+  setLight(0, spot);
+  ASSERT_TRUE(draw(normalQuad(0, 0, -1), kNormalFvf));
+  EXPECT_ARGB_NEAR(centre(), argbF(1, point, point, point), 2);
+
+  // Outside the outer cone (phi/2 = 0.6 rad): nothing.
+  spot.dvTheta = 1.0f;
+  spot.dvPhi = 1.2f;
+  setLight(0, spot);
+  ASSERT_TRUE(draw(normalQuad(0, 0, -1), kNormalFvf));
+  EXPECT_ARGB_NEAR(centre(), 0xFF000000u, 1);
+
+  // Between the cones, falloff 2.
+  spot.dvTheta = 1.0f;
+  spot.dvPhi = 2.0f;
+  spot.dvFalloff = 2.0f;
+  setLight(0, spot);
+  ASSERT_TRUE(draw(normalQuad(0, 0, -1), kNormalFvf));
+  const double t = (rho - std::cos(1.0)) / (std::cos(0.5) - std::cos(1.0));
+  const double between = point * t * t;
+  EXPECT_ARGB_NEAR(centre(), argbF(1, between, between, between), 2);
+}
+
+TEST_F(LightingTest, SpecularOnlyWhenEnabled) {
+  state.material.diffuse = rgba(0.5f, 0, 0);
+  state.material.specular = rgba(0, 0, 1);
+  state.material.power = 0.0f;  // power 0: full highlight wherever it applies
+  D3DLIGHT7 light = directional(0, 0, 1, rgba(1, 1, 1));
+  light.dcvSpecular = rgba(0.5f, 0.5f, 0.5f);
+  setLight(0, light);
+  ASSERT_TRUE(draw(normalQuad(0, 0, -1), kNormalFvf));
+  EXPECT_ARGB_NEAR(centre(), argbF(1, 0.5, 0, 0), 2);
+
+  state.renderStates[D3DRENDERSTATE_SPECULARENABLE] = TRUE;
+  ASSERT_TRUE(draw(normalQuad(0, 0, -1), kNormalFvf));
+  EXPECT_ARGB_NEAR(centre(), argbF(1, 0.5, 0, 0.5), 2);
+
+  // Power 2 with the local viewer: at each corner H = normalize(L - normalize(P)), N.H = sqrt(2/3).
+  state.material.power = 2.0f;
+  state.lights[0].dcvSpecular = rgba(1, 1, 1);
+  ASSERT_TRUE(draw(normalQuad(0, 0, -1), kNormalFvf));
+  EXPECT_ARGB_NEAR(centre(), argbF(1, 0.5, 0, 2.0 / 3.0), 2);
+
+  // No highlight on the side facing away from the light.
+  ASSERT_TRUE(draw(normalQuad(0, 0, 1), kNormalFvf));
+  EXPECT_ARGB_NEAR(centre(), 0xFF000000u, 1);
+}
+
+TEST_F(LightingTest, VertexColourAsDiffuseMaterialSource) {
+  struct V {
+    float x, y, z, nx, ny, nz;
+    DWORD colour;
+  };
+  auto v = quad<V>(-1, -1, 1, 1, [](float x, float y) { return V{x, y, 0.5f, 0, 0, -1, 0x80FF8000u}; });
+  setLight(0, directional(0, 0, 1, rgba(0.5f, 0.5f, 0.5f)));
+  state.material.diffuse = rgba(0, 0, 1);
+  const DWORD fvf = D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE;
+  ASSERT_TRUE(draw(v, fvf));  // COLORVERTEX with DIFFUSEMATERIALSOURCE = COLOR1 by default
+  EXPECT_ARGB_NEAR(centre(), argb(0x80, 128, 64, 0), 2);
+
+  state.renderStates[D3DRENDERSTATE_COLORVERTEX] = FALSE;
+  ASSERT_TRUE(draw(v, fvf));
+  EXPECT_ARGB_NEAR(centre(), argbF(1, 0, 0, 0.5), 2);
+
+  // Lighting off: the vertex colour passes unchanged.
+  state.renderStates[D3DRENDERSTATE_LIGHTING] = FALSE;
+  ASSERT_TRUE(draw(v, fvf));
+  EXPECT_ARGB_NEAR(centre(), 0x80FF8000u, 1);
+}
+
+TEST_F(LightingTest, AtMostEightLightsAreActive) {
+  for (DWORD i = 0; i < 10; ++i) setLight(i * 3, directional(0, 0, 1, rgba(0.1f, 0.1f, 0.1f)));
+  ASSERT_TRUE(draw(normalQuad(0, 0, -1), kNormalFvf));
+  EXPECT_ARGB_NEAR(centre(), argbF(1, 0.8, 0.8, 0.8), 2);
+}
+
+}  // namespace

@@ -1,0 +1,214 @@
+// Texture stages: operations and arguments, unbound textures, texture alpha, coordinate sets,
+// generated coordinates, texture transforms, addressing and filtering.
+#include "ffp_test_util.h"
+
+namespace {
+
+constexpr std::uint32_t kTexel = 0x608040BFu;   // a 0x60, r 0x80, g 0x40, b 0xBF
+constexpr std::uint32_t kDiffuse = 0xC8408020u;  // a 0xC8, r 0x40, g 0x80, b 0x20
+
+class StageTest : public FfpTest {
+ public:
+  void SetUp() override {
+    FfpTest::SetUp();
+    if (IsSkipped()) return;
+    solid = texture(1, 1, {kTexel});
+    // Texels A, B, C, D across u (point sampled, one row).
+    strip = texture(4, 1, {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0xFFFFFFFFu});
+  }
+  void setStage(DWORD s, DWORD colorOp, DWORD colorArg1, DWORD colorArg2, DWORD alphaOp, DWORD alphaArg1,
+                DWORD alphaArg2) {
+    DWORD* ts = state.textureStageStates[s];
+    ts[D3DTSS_COLOROP] = colorOp;
+    ts[D3DTSS_COLORARG1] = colorArg1;
+    ts[D3DTSS_COLORARG2] = colorArg2;
+    ts[D3DTSS_ALPHAOP] = alphaOp;
+    ts[D3DTSS_ALPHAARG1] = alphaArg1;
+    ts[D3DTSS_ALPHAARG2] = alphaArg2;
+  }
+  // Colour of a quad whose vertices all carry coordinates (u, 0.5).
+  std::uint32_t stripAt(float u, float u1 = 0.0f) {
+    textures[0] = FfpTexture{strip, false};
+    setStage(0, D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_CURRENT, D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_CURRENT);
+    gl.clear(0xFF000000);
+    EXPECT_TRUE(draw(texturedQuad(kDiffuse, u, 0.5f, u1, 0.5f), kTexturedFvf));
+    return centre();
+  }
+  unsigned int solid = 0;
+  unsigned int strip = 0;
+};
+
+TEST_F(StageTest, OperationsOnTextureAndDiffuse) {
+  const int t[4] = {0x60, 0x80, 0x40, 0xBF}, d[4] = {0xC8, 0x40, 0x80, 0x20};
+  struct Case {
+    DWORD op;
+    int (*f)(int t, int d);
+  };
+  const Case cases[] = {
+      {D3DTOP_SELECTARG1, [](int t, int) { return t; }},
+      {D3DTOP_MODULATE, [](int t, int d) { return mulByte(t, d); }},
+      {D3DTOP_MODULATE2X, [](int t, int d) { return clampByte(2.0 * t * d / 255.0); }},
+      {D3DTOP_MODULATE4X, [](int t, int d) { return clampByte(4.0 * t * d / 255.0); }},
+      {D3DTOP_ADD, [](int t, int d) { return clampByte(t + d); }},
+      {D3DTOP_SUBTRACT, [](int t, int d) { return clampByte(t - d); }},
+  };
+  textures[0] = FfpTexture{solid, true};
+  for (const Case& c : cases) {
+    setStage(0, c.op, D3DTA_TEXTURE, D3DTA_DIFFUSE, c.op, D3DTA_TEXTURE, D3DTA_DIFFUSE);
+    ASSERT_TRUE(draw(texturedQuad(kDiffuse, 0.5f, 0.5f), kTexturedFvf));
+    EXPECT_ARGB_NEAR(centre(), argb(c.f(t[0], d[0]), c.f(t[1], d[1]), c.f(t[2], d[2]), c.f(t[3], d[3])), 2)
+        << "op " << c.op;
+  }
+}
+
+TEST_F(StageTest, DotProduct3FillsAllChannels) {
+  textures[0] = FfpTexture{texture(1, 1, {0x20FF8080u}), true};
+  setStage(0, D3DTOP_DOTPRODUCT3, D3DTA_TEXTURE, D3DTA_DIFFUSE, D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_DIFFUSE);
+  ASSERT_TRUE(draw(texturedQuad(0xFFBF8080u, 0.5f, 0.5f), kTexturedFvf));
+  const double v = 4.0 * ((255 / 255.0 - 0.5) * (191 / 255.0 - 0.5) + 2 * (128 / 255.0 - 0.5) * (128 / 255.0 - 0.5));
+  EXPECT_ARGB_NEAR(centre(), argbF(v, v, v, v), 2);
+}
+
+TEST_F(StageTest, CascadeArgumentsAndDisabledStages) {
+  const unsigned int second = texture(1, 1, {0xFF102030u});
+  textures[0] = FfpTexture{solid, true};
+  textures[1] = FfpTexture{second, false};
+
+  // Stage 0 takes the diffuse colour, stage 1 adds its texture to the current colour.
+  setStage(0, D3DTOP_SELECTARG1, D3DTA_DIFFUSE, D3DTA_CURRENT, D3DTOP_SELECTARG1, D3DTA_DIFFUSE, D3DTA_CURRENT);
+  setStage(1, D3DTOP_ADD, D3DTA_TEXTURE, D3DTA_CURRENT, D3DTOP_DISABLE, D3DTA_TEXTURE, D3DTA_CURRENT);
+  ASSERT_TRUE(draw(texturedQuad(kDiffuse, 0.5f, 0.5f), kTexturedFvf));
+  // Alpha op DISABLE on stage 1 keeps the current alpha.
+  EXPECT_ARGB_NEAR(centre(), argb(0xC8, 0x40 + 0x10, 0x80 + 0x20, 0x20 + 0x30), 1);
+
+  // Stage 1 disabled: the cascade ends after stage 0.
+  state.textureStageStates[1][D3DTSS_COLOROP] = D3DTOP_DISABLE;
+  ASSERT_TRUE(draw(texturedQuad(kDiffuse, 0.5f, 0.5f), kTexturedFvf));
+  EXPECT_ARGB_NEAR(centre(), kDiffuse, 1);
+
+  // Stage 0 disabled: the diffuse colour, whatever stage 1 says.
+  state.textureStageStates[1][D3DTSS_COLOROP] = D3DTOP_ADD;
+  state.textureStageStates[0][D3DTSS_COLOROP] = D3DTOP_DISABLE;
+  ASSERT_TRUE(draw(texturedQuad(kDiffuse, 0.5f, 0.5f), kTexturedFvf));
+  EXPECT_ARGB_NEAR(centre(), kDiffuse, 1);
+
+  // Texture factor as an argument.
+  state.renderStates[D3DRENDERSTATE_TEXTUREFACTOR] = 0x11223344u;
+  setStage(0, D3DTOP_SELECTARG1, D3DTA_TFACTOR, D3DTA_CURRENT, D3DTOP_SELECTARG1, D3DTA_TFACTOR, D3DTA_CURRENT);
+  state.textureStageStates[1][D3DTSS_COLOROP] = D3DTOP_DISABLE;
+  ASSERT_TRUE(draw(texturedQuad(kDiffuse, 0.5f, 0.5f), kTexturedFvf));
+  EXPECT_ARGB_NEAR(centre(), 0x11223344u, 1);
+}
+
+TEST_F(StageTest, UnboundTextureAndTextureWithoutAlpha) {
+  // The default first stage (MODULATE texture by current, alpha from the texture) with no texture:
+  // the diffuse colour passes.
+  ASSERT_TRUE(draw(texturedQuad(kDiffuse, 0.5f, 0.5f), kTexturedFvf));
+  EXPECT_ARGB_NEAR(centre(), kDiffuse, 1);
+
+  // An opaque texture reads alpha 1 whatever its stored alpha.
+  textures[0] = FfpTexture{texture(1, 1, {0x00FFFFFFu}), false};
+  ASSERT_TRUE(draw(texturedQuad(kDiffuse, 0.5f, 0.5f), kTexturedFvf));
+  EXPECT_ARGB_NEAR(centre(), argb(0xFF, 0x40, 0x80, 0x20), 1);
+
+  // With alpha it is read.
+  textures[0] = FfpTexture{solid, true};
+  ASSERT_TRUE(draw(texturedQuad(kDiffuse, 0.5f, 0.5f), kTexturedFvf));
+  EXPECT_ARGB_NEAR(centre(), argb(0x60, mulByte(0x80, 0x40), mulByte(0x40, 0x80), mulByte(0xBF, 0x20)), 2);
+}
+
+TEST_F(StageTest, CoordinateSetAddressingAndTransform) {
+  EXPECT_EQ(stripAt(0.1f, 0.6f), 0xFFFF0000u);
+  state.textureStageStates[0][D3DTSS_TEXCOORDINDEX] = 1;
+  EXPECT_EQ(stripAt(0.1f, 0.6f), 0xFF0000FFu);
+  state.textureStageStates[0][D3DTSS_TEXCOORDINDEX] = 0;
+
+  struct Case {
+    DWORD address;
+    float u;
+    std::uint32_t expected;
+  };
+  const Case cases[] = {
+      {D3DTADDRESS_WRAP, 1.1f, 0xFFFF0000u},   {D3DTADDRESS_WRAP, -0.1f, 0xFFFFFFFFu},
+      {D3DTADDRESS_MIRROR, 1.1f, 0xFFFFFFFFu}, {D3DTADDRESS_MIRROR, -0.1f, 0xFFFF0000u},
+      {D3DTADDRESS_MIRROR, 1.4f, 0xFF0000FFu}, {D3DTADDRESS_CLAMP, 1.4f, 0xFFFFFFFFu},
+      {D3DTADDRESS_CLAMP, -0.4f, 0xFFFF0000u}, {D3DTADDRESS_WRAP, 1.4f, 0xFF00FF00u},
+  };
+  for (const Case& c : cases) {
+    state.textureStageStates[0][D3DTSS_ADDRESSU] = c.address;
+    EXPECT_EQ(stripAt(c.u), c.expected) << "address " << c.address << " u " << c.u;
+  }
+  state.textureStageStates[0][D3DTSS_ADDRESSU] = D3DTADDRESS_WRAP;
+
+  // Two-component coordinates are (u, v, 1, 0) for the texture matrix: _31 translates.
+  D3DMATRIX m = DeviceState::identity();
+  m._31 = 0.5f;
+  state.transforms[D3DTRANSFORMSTATE_TEXTURE0] = m;
+  EXPECT_EQ(stripAt(0.1f), 0xFFFF0000u);  // no transform until the flags ask for one
+  state.textureStageStates[0][D3DTSS_TEXTURETRANSFORMFLAGS] = D3DTTFF_COUNT2;
+  EXPECT_EQ(stripAt(0.1f), 0xFF0000FFu);
+  m._11 = 3.0f;  // u = 0.3 + 0.5
+  state.transforms[D3DTRANSFORMSTATE_TEXTURE0] = m;
+  EXPECT_EQ(stripAt(0.1f), 0xFFFFFFFFu);
+}
+
+TEST_F(StageTest, GeneratedCameraSpaceCoordinates) {
+  textures[0] = FfpTexture{strip, false};
+  setStage(0, D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_CURRENT, D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_CURRENT);
+  // Sphere-map style matrix: u = 0.5 x + 0.5 of the generated (x, y, z, 1).
+  D3DMATRIX m{};
+  m._11 = 0.5f;
+  m._22 = -0.5f;
+  m._41 = 0.5f;
+  m._42 = 0.5f;
+  state.transforms[D3DTRANSFORMSTATE_TEXTURE0] = m;
+  state.textureStageStates[0][D3DTSS_TEXTURETRANSFORMFLAGS] = D3DTTFF_COUNT2;
+
+  // Normal (0.28, 0, -0.96): u = 0.64, texel C.
+  state.textureStageStates[0][D3DTSS_TEXCOORDINDEX] = D3DTSS_TCI_CAMERASPACENORMAL;
+  ASSERT_TRUE(draw(normalQuad(0.28f, 0.0f, -0.96f), kNormalFvf));
+  EXPECT_EQ(centre(), 0xFF0000FFu);
+
+  // Reflection of the view direction (0, 0, 1) about that normal: x = 0.5376, u = 0.77, texel D.
+  state.renderStates[D3DRENDERSTATE_LOCALVIEWER] = FALSE;
+  state.textureStageStates[0][D3DTSS_TEXCOORDINDEX] = D3DTSS_TCI_CAMERASPACEREFLECTIONVECTOR;
+  ASSERT_TRUE(draw(normalQuad(0.28f, 0.0f, -0.96f), kNormalFvf));
+  EXPECT_EQ(centre(), 0xFFFFFFFFu);
+  ASSERT_TRUE(draw(normalQuad(-0.28f, 0.0f, -0.96f), kNormalFvf));
+  EXPECT_EQ(centre(), 0xFFFF0000u);
+
+  // Camera-space position: u follows x across the quad.
+  state.textureStageStates[0][D3DTSS_TEXCOORDINDEX] = D3DTSS_TCI_CAMERASPACEPOSITION;
+  ASSERT_TRUE(draw(normalQuad(0, 0, -1), kNormalFvf));
+  EXPECT_EQ(gl.readPixel(3, 32), 0xFFFF0000u);
+  EXPECT_EQ(gl.readPixel(22, 32), 0xFF00FF00u);
+  EXPECT_EQ(gl.readPixel(41, 32), 0xFF0000FFu);
+  EXPECT_EQ(gl.readPixel(60, 32), 0xFFFFFFFFu);
+}
+
+TEST_F(StageTest, LinearFilteringWithLinearMipmaps) {
+  // A one-pixel black and white checkerboard shown at 8 x 8 pixels.
+  std::vector<std::uint32_t> checker(64 * 64);
+  for (int y = 0; y < 64; ++y)
+    for (int x = 0; x < 64; ++x) checker[y * 64 + x] = ((x + y) & 1) ? 0xFFFFFFFFu : 0xFF000000u;
+  textures[0] = FfpTexture{texture(64, 64, checker, true), false};
+  setStage(0, D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_CURRENT, D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_CURRENT);
+  state.viewport = D3DVIEWPORT7{0, 0, 8, 8, 0.0f, 1.0f};
+  auto v = quad<TexturedVertex>(-1, -1, 1, 1, [](float x, float y) {
+    return TexturedVertex{x, y, 0.5f, 0xFFFFFFFFu, (x + 1) / 2, (1 - y) / 2, 0, 0};
+  });
+
+  // Point sampling of the top level: pure black or white.
+  ASSERT_TRUE(draw(v, kTexturedFvf));
+  const int point = argbRed(gl.readPixel(3, 3));
+  EXPECT_TRUE(point == 0 || point == 255) << point;
+
+  DWORD* ts = state.textureStageStates[0];
+  ts[D3DTSS_MAGFILTER] = D3DTFG_LINEAR;
+  ts[D3DTSS_MINFILTER] = D3DTFN_LINEAR;
+  ts[D3DTSS_MIPFILTER] = D3DTFP_LINEAR;
+  ASSERT_TRUE(draw(v, kTexturedFvf));
+  EXPECT_ARGB_NEAR(gl.readPixel(3, 3), 0xFF808080u, 6);
+}
+
+}  // namespace
