@@ -1,0 +1,14 @@
+// The inspector's graphics driver: no window and no device. Vertex buffers live in memory
+// so meshes, normals and bone weights are computed as in the engine; textures are only
+// registered by name.
+#pragma once
+
+#include "gfx/graphics_driver.h"
+
+class InspectDriver : public GraphicsDriver {
+ public:
+  InspectDriver();
+
+  bool createVertexBuffer(VertexBuffer** out, int vertexType, int vertexCount, int flags) override;
+  bool loadTexture(Texture** out, const char* file, const char* alphaFile, bool mipmapped) override;
+};
