@@ -7,6 +7,7 @@
 #include <cstring>
 #include <deque>
 #include <strings.h>
+#include <ctime>
 #include <unordered_set>
 
 #include "platform/win32/win32_internal.h"
@@ -68,7 +69,13 @@ ATOM addClass(const char* name, UINT style, WNDPROC procedure, HINSTANCE instanc
   return static_cast<ATOM>(0xC000 + classes().size());
 }
 
-DWORD messageTime() { return timeGetTime(); }
+// Message time stamps come from the system clock itself, never from a replaced clock
+// source, so posting a message never consumes a reading of timeGetTime.
+DWORD messageTime() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<DWORD>(static_cast<std::uint64_t>(now.tv_sec) * 1000u + static_cast<std::uint64_t>(now.tv_nsec) / 1000000u);
+}
 
 void post(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   MSG m{};

@@ -1,0 +1,92 @@
+// The real program's environment and the Win32 entry.
+#include "shell/program.h"
+
+#include <cstdio>
+
+#include "gfx/d3d7/direct3d_driver.h"
+#include "platform/win32/win32_system.h"
+#include "shell/memory_tracker.h"
+#include "shell/show_hooks.h"
+
+namespace {
+
+void listModes(const Direct3DDriver& driver, std::FILE* err) {
+  for (int a = 0; a < driver.adapterCount; ++a) {
+    const AdapterInfo& adapter = driver.adapters[a];
+    std::fprintf(err, "Adapter %d: %s\n", a, adapter.description);
+    if (adapter.modeCount == 0) std::fprintf(err, "  (no display modes)\n");
+    for (int m = 0; m < adapter.modeCount; ++m) {
+      const DDSURFACEDESC2& mode = adapter.modes[m];
+      std::fprintf(err, "  %lux%lux%lu\n", static_cast<unsigned long>(mode.dwWidth),
+                   static_cast<unsigned long>(mode.dwHeight),
+                   static_cast<unsigned long>(mode.ddpfPixelFormat.dwRGBBitCount));
+    }
+  }
+}
+
+GraphicsDriver* createProgramDriver(HINSTANCE instance, const char* title, void*) {
+  Direct3DDriver* driver = TRACKED_NEW Direct3DDriver(instance, title);
+  const ProgramOptions& options = programOptions();
+  if (options.videoOptionGiven) {
+    VideoPreset preset;
+    preset.adapter = options.adapter;
+    if (options.hasMode) {
+      preset.width = options.width;
+      preset.height = options.height;
+      preset.bitsPerPixel = options.bitsPerPixel;
+    }
+    preset.fullscreen = options.fullscreen;
+    preset.waitForRetrace = options.vsync;
+    preset.lowBppTextures = options.lowBppTextures;
+    preset.dither = !options.noDither;
+    driver->presetVideoOptions(preset);
+  }
+  return driver;
+}
+
+int afterProgramVideoChoice(GraphicsDriver* driver, void*) {
+  return checkVideoChoice(*static_cast<Direct3DDriver*>(driver), stderr);
+}
+
+// The module instance handle: no module system here, any distinct value serves.
+char moduleInstance;
+
+}  // namespace
+
+int checkVideoChoice(const Direct3DDriver& driver, std::FILE* err) {
+  const ProgramOptions& options = programOptions();
+  switch (driver.videoChoice) {
+    case VideoChoice::kChosen: return -1;
+    case VideoChoice::kUnknownAdapter:
+      std::fprintf(err, "vellumite: there is no display adapter %d\n", options.adapter);
+      listModes(driver, err);
+      return 2;
+    case VideoChoice::kUnknownMode:
+      std::fprintf(err, "vellumite: the display mode %dx%dx%d is not available\n", options.width, options.height,
+                   options.bitsPerPixel);
+      listModes(driver, err);
+      return 2;
+    case VideoChoice::kNoModes:
+    default:
+      std::fprintf(err, "vellumite: no usable display mode\n");
+      listModes(driver, err);
+      return 1;
+  }
+}
+
+EntryEnvironment programEnvironment(ShowHooks* show) {
+  EntryEnvironment environment{};
+  environment.createDriver = createProgramDriver;
+  environment.afterVideoChoice = afterProgramVideoChoice;
+  environment.querySystemInfo = querySystemInfo;
+  environment.show = show;
+  environment.context = nullptr;
+  return environment;
+}
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  if (instance == nullptr) instance = reinterpret_cast<HINSTANCE>(&moduleInstance);
+  ShowHooks* show = createShow();
+  int code = runEntry(instance, programEnvironment(show));
+  ExitProcess(static_cast<UINT>(code));
+}
