@@ -1,0 +1,80 @@
+// Fog: vertex fog (linear) and table fog (linear, exp, exp2) on eye depth, fog colour, alpha kept.
+#include "ffp_test_util.h"
+
+namespace {
+
+class FogTest : public FfpTest {
+ public:
+  void SetUp() override {
+    FfpTest::SetUp();
+    if (IsSkipped()) return;
+    state.transforms[D3DTRANSFORMSTATE_PROJECTION] = perspective(0.5f, 1000.0f);
+    state.renderStates[D3DRENDERSTATE_FOGENABLE] = TRUE;
+    state.renderStates[D3DRENDERSTATE_FOGCOLOR] = 0x000000FFu;
+    state.setRenderStateFloat(D3DRENDERSTATE_FOGSTART, 0.0f);
+    state.setRenderStateFloat(D3DRENDERSTATE_FOGEND, 10.0f);
+    state.setRenderStateFloat(D3DRENDERSTATE_FOGDENSITY, 0.1f);
+  }
+  // A red quad filling the screen at eye depth 5.
+  std::uint32_t drawAtDepth5(DWORD colour = 0xFFFF0000u) {
+    auto v = quad<ColourVertex>(-5, -5, 5, 5, [colour](float x, float y) { return ColourVertex{x, y, 5.0f, colour}; });
+    gl.clear(0xFF000000);
+    EXPECT_TRUE(draw(v, kColourFvf));
+    return centre();
+  }
+  // Red fogged towards blue by factor f (1 = no fog).
+  static std::uint32_t fogged(double f, int alpha = 255) { return argb(alpha, clampByte(255 * f), 0, clampByte(255 * (1 - f))); }
+};
+
+TEST_F(FogTest, VertexFogLinear) {
+  state.renderStates[D3DRENDERSTATE_FOGVERTEXMODE] = D3DFOG_LINEAR;
+  EXPECT_ARGB_NEAR(drawAtDepth5(), fogged(0.5), 2);
+  // Alpha is left alone.
+  EXPECT_ARGB_NEAR(drawAtDepth5(0x80FF0000u), fogged(0.5, 0x80), 2);
+  // Start equal to end fogs everything.
+  state.setRenderStateFloat(D3DRENDERSTATE_FOGSTART, 10.0f);
+  EXPECT_ARGB_NEAR(drawAtDepth5(), fogged(0.0), 1);
+  // Fog disabled.
+  state.renderStates[D3DRENDERSTATE_FOGENABLE] = FALSE;
+  EXPECT_ARGB_NEAR(drawAtDepth5(), fogged(1.0), 1);
+}
+
+TEST_F(FogTest, TableFogModesUseEyeDepth) {
+  struct Case {
+    DWORD mode;
+    double f;
+  };
+  for (const Case& c : {Case{D3DFOG_LINEAR, 0.5}, Case{D3DFOG_EXP, std::exp(-0.5)}, Case{D3DFOG_EXP2, std::exp(-0.25)}}) {
+    state.renderStates[D3DRENDERSTATE_FOGTABLEMODE] = c.mode;
+    EXPECT_ARGB_NEAR(drawAtDepth5(), fogged(c.f), 2) << "mode " << c.mode;
+  }
+  // Table fog wins over vertex fog.
+  state.renderStates[D3DRENDERSTATE_FOGVERTEXMODE] = D3DFOG_LINEAR;
+  state.renderStates[D3DRENDERSTATE_FOGTABLEMODE] = D3DFOG_EXP;
+  EXPECT_ARGB_NEAR(drawAtDepth5(), fogged(std::exp(-0.5)), 2);
+}
+
+TEST_F(FogTest, TableFogIsPerPixel) {
+  // A floor receding from eye depth 1 to 19: linear table fog follows depth across the rows,
+  // where vertex fog would interpolate the two ends.
+  state.renderStates[D3DRENDERSTATE_FOGTABLEMODE] = D3DFOG_LINEAR;
+  state.setRenderStateFloat(D3DRENDERSTATE_FOGEND, 20.0f);
+  const std::vector<ColourVertex> floor = {{-20, -1, 19, 0xFFFF0000u}, {20, -1, 19, 0xFFFF0000u}, {20, -1, 1, 0xFFFF0000u},
+                                           {-20, -1, 19, 0xFFFF0000u}, {20, -1, 1, 0xFFFF0000u}, {-20, -1, 1, 0xFFFF0000u}};
+  ASSERT_TRUE(draw(floor, kColourFvf));
+  // Row r (pixel centre at r) sees clip y = 1 - 2r/64 = -1/z, so z = 32 / (r - 32).
+  for (int row : {36, 40, 48, 62}) {
+    const double z = 32.0 / (row - 32.0);
+    EXPECT_ARGB_NEAR(gl.readPixel(32, row), fogged((20.0 - z) / 20.0), 3) << "row " << row;
+  }
+}
+
+TEST_F(FogTest, TableFogWithoutPerspectiveUsesZ) {
+  state.transforms[D3DTRANSFORMSTATE_PROJECTION] = DeviceState::identity();
+  state.renderStates[D3DRENDERSTATE_FOGTABLEMODE] = D3DFOG_LINEAR;
+  state.setRenderStateFloat(D3DRENDERSTATE_FOGEND, 1.0f);
+  ASSERT_TRUE(draw(colourQuad(0xFFFF0000u, 0.25f), kColourFvf));
+  EXPECT_ARGB_NEAR(centre(), fogged(0.75), 2);
+}
+
+}  // namespace
