@@ -107,6 +107,24 @@ TEST_F(BoneWeightsTest, RestPoseKeepsVerticesAndBentPoseMovesThem) {
   EXPECT_FLOAT_EQ(world.back().matrix[0], 1.0f);
 }
 
+TEST_F(BoneWeightsTest, ASecondSceneFileLeavesEarlierBonesAlone) {
+  std::string bones = bone("Upper", 0, "10000000", "") + bone("Lower", 1, "40000000", "", kQuarter);
+  ASSERT_TRUE(loadArm(bones));
+  Matrix4 firstRest = scene.bones[1]->motions[0].motion->restMatrix;
+  // The second file's bones belong to its own object (index 1).
+  std::string text = "LWSC\n3\nLoadObjectLayer 1 arm.lwo\n" + sceneItemMotionText("ObjectMotion", 5, 0, 0) +
+                     "BoneFalloffType 2\n" + bone("Upper", 0, "10000001", "") +
+                     bone("Lower", 1, "40000001", "", kQuarter);
+  ASSERT_TRUE(scene.loadScene(dir.writeText("second.lws", text).c_str()));
+  ASSERT_EQ(scene.boneCount, 4);
+  EXPECT_EQ(scene.bones[1]->motionCount, 1);  // no motion for the second file: its rest step is skipped
+  for (int i = 0; i < 16; ++i) EXPECT_EQ(scene.bones[1]->motions[0].motion->restMatrix[i], firstRest[i]);
+  EXPECT_EQ(scene.objects[0]->boneLinkCount, 2);
+  EXPECT_EQ(scene.objects[1]->boneLinkCount, 2);
+  EXPECT_EQ(scene.objects[1]->boneLinks[0].bone, scene.bones[2]);
+  EXPECT_EQ(scene.bones[3]->motions[0].sceneIndex, 1);
+}
+
 TEST_F(BoneWeightsTest, InactiveOrForeignBonesLeaveTheObjectRigid) {
   std::string inactive = "BoneName Idle\nBoneRestLength 1\nBoneStrength 1\n" +
                          sceneItemMotionText("BoneMotion", 0, 0, 0) + "BoneActive 1\n" +

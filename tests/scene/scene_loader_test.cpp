@@ -44,8 +44,12 @@ TEST_F(SceneLoaderTest, RefusesUnreadableAndOldFilesLeavingTheSceneAlone) {
   EXPECT_FLOAT_EQ(scene.gridSize, 1.0f);
   EXPECT_TRUE(load("LWSC\n3\nGridSize 2.5\n"));
   EXPECT_FLOAT_EQ(scene.gridSize, 2.5f);
+  // Names are single tokens: a blank cuts the file name, and the rest is skipped.
+  EXPECT_TRUE(load("LWSC\n3\nLoadObjectLayer 1 my ship.lwo\n"));
+  EXPECT_STREQ(scene.objects[1]->fileName, "my");
+  EXPECT_EQ(scene.objectCount, 2);
   EXPECT_TRUE(load(""));  // an empty file loads nothing and ends
-  EXPECT_EQ(scene.sceneFileCount, 3);
+  EXPECT_EQ(scene.sceneFileCount, 4);
 }
 
 TEST_F(SceneLoaderTest, ParentIdsNameObjectsAndBonesOfObjects) {
