@@ -117,6 +117,18 @@ struct DeviceState {
   D3DVALUE renderStateFloat(D3DRENDERSTATETYPE state) const { return std::bit_cast<D3DVALUE>(renderStates[state]); }
   void setRenderStateFloat(D3DRENDERSTATETYPE state, D3DVALUE value) { renderStates[state] = std::bit_cast<DWORD>(value); }
 
+  // Stores a texture stage state; D3DTSS_ADDRESS sets both ADDRESSU and ADDRESSV as well.
+  // False for a stage or state outside the record.
+  bool setStageState(DWORD stage, DWORD type, DWORD value) {
+    if (stage >= kDeviceTextureStages || type >= D3DTSS_SLOTCOUNT) return false;
+    textureStageStates[stage][type] = value;
+    if (type == D3DTSS_ADDRESS) {
+      textureStageStates[stage][D3DTSS_ADDRESSU] = value;
+      textureStageStates[stage][D3DTSS_ADDRESSV] = value;
+    }
+    return true;
+  }
+
   DWORD renderState(D3DRENDERSTATETYPE state) const { return renderStates[state]; }
   DWORD stageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type) const { return textureStageStates[stage][type]; }
   const D3DMATRIX& transform(D3DTRANSFORMSTATETYPE type) const { return transforms[type]; }

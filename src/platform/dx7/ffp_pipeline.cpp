@@ -686,6 +686,11 @@ bool FixedFunctionPipeline::draw(const DeviceState& state, const FfpTexture text
     glDrawArrays(mode, 0, static_cast<GLsizei>(vertexCount));
   }
   if (d.clipControl) glClipControl(GL_LOWER_LEFT, GL_NEGATIVE_ONE_TO_ONE);
+  // Leave nothing behind that would silently change other drawing: sampler objects override
+  // texture parameters, a polygon mode or depth mask would spoil blits and clears.
+  for (int s = 0; s < key.stageCount; ++s)
+    if (key.stages[s].samplesTexture) glBindSampler(static_cast<GLuint>(s), 0);
+  glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
   glDepthMask(GL_TRUE);
   return true;
 }

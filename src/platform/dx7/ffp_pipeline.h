@@ -4,10 +4,11 @@
 // state's viewport (when the viewport has a size) and all raster state it depends on.
 //
 // GL state left behind by draw(): its program, vertex array, array/element buffers, the stage
-// textures and samplers on units 0..7 (active unit 0), blend/depth/cull/polygon-offset/stencil
-// state as the device state asked. The depth write mask is restored to GL_TRUE and clip control
-// to GL's default, so clears and other drawing behave as usual. Needs a current GL context for
-// every call, including releaseGlResources().
+// textures on units 0..7 (active unit 0), viewport, depth range and the blend/depth/cull/
+// polygon-offset/stencil/dither enables as the device state asked. Sampler bindings are cleared,
+// the polygon mode is back to fill, the depth write mask to GL_TRUE and clip control to GL's
+// default, so clears and other drawing behave as usual. Needs a current GL context for every
+// call, including releaseGlResources().
 #pragma once
 
 #include <cstdint>

@@ -88,6 +88,15 @@ TEST_F(RasterTest, FlatShadingTakesTheFirstVertexGouraudInterpolates) {
   state.renderStates[D3DRENDERSTATE_SHADEMODE] = D3DSHADE_GOURAUD;
   ASSERT_TRUE(draw(tri, kColourFvf));
   EXPECT_ARGB_NEAR(gl.readPixel(16, 16), argb(255, 128, 64, 64), 2);
+
+  // A fan's triangle i takes its colour from vertex i + 1.
+  gl.clear(0xFF000000);
+  state.renderStates[D3DRENDERSTATE_SHADEMODE] = D3DSHADE_FLAT;
+  const std::vector<ColourVertex> fan = {{-1, -1, 0.5f, 0xFFFF0000u}, {-1, 1, 0.5f, 0xFF00FF00u},
+                                         {1, 1, 0.5f, 0xFF0000FFu}, {1, -1, 0.5f, 0xFFFFFFFFu}};
+  ASSERT_TRUE(draw(fan, kColourFvf, D3DPT_TRIANGLEFAN));
+  EXPECT_ARGB_NEAR(gl.readPixel(10, 30), 0xFF00FF00u, 0);
+  EXPECT_ARGB_NEAR(gl.readPixel(50, 30), 0xFF0000FFu, 0);
 }
 
 TEST_F(RasterTest, BlendFactors) {
@@ -153,6 +162,10 @@ void expectLaterPassWins(FfpTest& t, FixedFunctionPipeline& pipeline, DeviceStat
     const std::vector<ColourVertex> tri = {{-30, 20, 40, colours[pass]}, {30, 25, 90, colours[pass]},
                                            {-20, -30, 60, colours[pass]}};
     state.renderStates[D3DRENDERSTATE_ZBIAS] = pass;
+    // Each pass runs a different generated program, as material passes do.
+    state.renderStates[D3DRENDERSTATE_SHADEMODE] = pass == 1 ? D3DSHADE_FLAT : D3DSHADE_GOURAUD;
+    state.textureStageStates[0][D3DTSS_COLORARG1] = pass == 2 ? D3DTA_DIFFUSE : D3DTA_TEXTURE;
+    state.textureStageStates[0][D3DTSS_COLOROP] = pass == 2 ? D3DTOP_SELECTARG1 : D3DTOP_MODULATE;
     ASSERT_TRUE(pipeline.draw(state, textures, D3DPT_TRIANGLELIST, kColourFvf, tri.data(), 3, nullptr, 0, nullptr, 0));
     const std::vector<std::uint32_t> image = gl.readImage();
     int drawn = 0, wrong = 0;

@@ -138,6 +138,9 @@ TEST_F(StageTest, CoordinateSetAddressingAndTransform) {
     state.textureStageStates[0][D3DTSS_ADDRESSU] = c.address;
     EXPECT_EQ(stripAt(c.u), c.expected) << "address " << c.address << " u " << c.u;
   }
+  // D3DTSS_ADDRESS sets both axes.
+  ASSERT_TRUE(state.setStageState(0, D3DTSS_ADDRESS, D3DTADDRESS_MIRROR));
+  EXPECT_EQ(stripAt(1.4f), 0xFF0000FFu);
   state.textureStageStates[0][D3DTSS_ADDRESSU] = D3DTADDRESS_WRAP;
 
   // Two-component coordinates are (u, v, 1, 0) for the texture matrix: _31 translates.
