@@ -107,9 +107,9 @@ bool objectFileName(const char* name, char* out, std::size_t capacity) {
 bool Scene::loadObject(SceneObject* object, const char* name, int layer, bool asNull) {
   object->layer = layer;
   if (asNull) {
-    if (std::strcmp(name, "fire") == 0 && driverCount > 0) {
+    if (std::strcmp(name, "fire") == 0) {
       // The effect holds the scene's first driver, then every driver of the scene again.
-      FireEffect* fire = TRACKED_NEW FireEffect(bindings[0].driver);
+      FireEffect* fire = TRACKED_NEW FireEffect(driverCount > 0 ? bindings[0].driver : nullptr);
       for (int i = 0; i < driverCount; ++i) fire->addDriver(bindings[i].driver);
       object->effect = fire;
       fire->setup(Vector3{0.0f, 1.5f, -6.5f}, 45, 1.0f, 3.0f);
