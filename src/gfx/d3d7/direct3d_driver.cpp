@@ -58,7 +58,9 @@ void takeDepthFormat(Direct3DDriver* driver, const DDPIXELFORMAT* format) {
   driver->hasDepthFormat = true;
 }
 
-HRESULT CALLBACK depthFormatCallback(LPDDPIXELFORMAT format, LPVOID context) {
+}  // namespace
+
+HRESULT CALLBACK Direct3DDriver::depthFormatCallback(LPDDPIXELFORMAT format, LPVOID context) {
   auto* driver = static_cast<Direct3DDriver*>(context);
   // Only pure depth formats: a format with stencil bits is never chosen.
   if (format->dwFlags != DDPF_ZBUFFER) return D3DENUMRET_OK;
@@ -71,15 +73,14 @@ HRESULT CALLBACK depthFormatCallback(LPDDPIXELFORMAT format, LPVOID context) {
   return D3DENUMRET_OK;
 }
 
+namespace {
+
 HRESULT CALLBACK releaseSurfaceCallback(LPDIRECTDRAWSURFACE7 surface, LPDDSURFACEDESC2, LPVOID) {
   if (surface != nullptr) surface->Release();
   return DDENUMRET_OK;
 }
 
 }  // namespace
-
-// Texture format choice, in direct3d_driver_textures.cpp.
-HRESULT CALLBACK textureFormatCallback(LPDDPIXELFORMAT format, LPVOID context);
 
 Direct3DDriver::Direct3DDriver(HINSTANCE moduleInstance, const char* title)
     : GraphicsDriver("GrpDrv window"),

@@ -117,6 +117,11 @@ class Direct3DDriver : public GraphicsDriver {
   // 32 bits), else the first; -1 when the adapter has none.
   int defaultMode(int adapter) const;
 
+  // Format choices of initialize (context: the driver): the z-buffer format and the texture
+  // formats without and with alpha.
+  static HRESULT CALLBACK depthFormatCallback(LPDDPIXELFORMAT format, LPVOID context);
+  static HRESULT CALLBACK textureFormatCallback(LPDDPIXELFORMAT format, LPVOID context);
+
   // Window procedure of the render window class "MyDxWindow".
   static LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 

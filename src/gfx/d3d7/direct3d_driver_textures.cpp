@@ -62,7 +62,7 @@ bool fillTexture(Texture* texture, int pictureWidth, int pictureHeight, const st
 
 }  // namespace
 
-HRESULT CALLBACK textureFormatCallback(LPDDPIXELFORMAT format, LPVOID context) {
+HRESULT CALLBACK Direct3DDriver::textureFormatCallback(LPDDPIXELFORMAT format, LPVOID context) {
   auto* driver = static_cast<Direct3DDriver*>(context);
   const DWORD bits = format->dwRGBBitCount;
   if (bits <= 8) return D3DENUMRET_OK;
