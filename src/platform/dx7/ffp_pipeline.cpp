@@ -175,6 +175,7 @@ using SamplerKey = std::tuple<DWORD, DWORD, DWORD, DWORD, DWORD, DWORD, DWORD>;
 
 struct FixedFunctionPipeline::Impl {
   bool initialised = false;
+  bool allowClipControl = true;
   bool clipControl = false;
   GLuint vao = 0;
   GLuint streamBuffer = 0;
@@ -193,8 +194,8 @@ struct FixedFunctionPipeline::Impl {
     GLint major = 0, minor = 0;
     glGetIntegerv(GL_MAJOR_VERSION, &major);
     glGetIntegerv(GL_MINOR_VERSION, &minor);
-    clipControl = major > 4 || (major == 4 && minor >= 5);
-    if (!clipControl) {
+    clipControl = allowClipControl && (major > 4 || (major == 4 && minor >= 5));
+    if (allowClipControl && !clipControl) {
       GLint count = 0;
       glGetIntegerv(GL_NUM_EXTENSIONS, &count);
       for (GLint i = 0; i < count && !clipControl; ++i) {
@@ -565,7 +566,9 @@ struct FixedFunctionPipeline::Impl {
   }
 };
 
-FixedFunctionPipeline::FixedFunctionPipeline() : impl_(std::make_unique<Impl>()) {}
+FixedFunctionPipeline::FixedFunctionPipeline(bool useClipControl) : impl_(std::make_unique<Impl>()) {
+  impl_->allowClipControl = useClipControl;
+}
 
 FixedFunctionPipeline::~FixedFunctionPipeline() { impl_->release(); }
 

@@ -19,7 +19,9 @@
 
 class FixedFunctionPipeline {
  public:
-  FixedFunctionPipeline();
+  // useClipControl: map clip z 0..1 with glClipControl where the context has it; false always
+  // remaps z in the shader instead (what contexts without clip control get).
+  explicit FixedFunctionPipeline(bool useClipControl = true);
   ~FixedFunctionPipeline();
   FixedFunctionPipeline(const FixedFunctionPipeline&) = delete;
   FixedFunctionPipeline& operator=(const FixedFunctionPipeline&) = delete;

@@ -155,6 +155,7 @@ TEST_F(RasterTest, DepthFunctionAndWriteMask) {
 // depth test: every later pass must win.
 void expectLaterPassWins(FfpTest& t, FixedFunctionPipeline& pipeline, DeviceState& state, GlTestContext& gl,
                          FfpTexture* textures) {
+  gl.clear(0xFF000000);
   state.transforms[D3DTRANSFORMSTATE_PROJECTION] = FfpTest::perspective(0.5f, 1000.0f);
   state.renderStates[D3DRENDERSTATE_ZFUNC] = D3DCMP_LESS;
   const DWORD colours[3] = {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu};
@@ -181,6 +182,26 @@ void expectLaterPassWins(FfpTest& t, FixedFunctionPipeline& pipeline, DeviceStat
 }
 
 TEST_F(RasterTest, ZBiasLetsTheLaterPassWin) { expectLaterPassWins(*this, pipeline, state, gl, textures); }
+
+TEST_F(RasterTest, DepthWithoutClipControl) {
+  // Contexts without clip control get z remapped in the shader: same depth results.
+  FixedFunctionPipeline remapping(false);
+  state.renderStates[D3DRENDERSTATE_ZFUNC] = D3DCMP_LESS;
+  auto drawAt = [&](DWORD colour, float z) {
+    const std::vector<ColourVertex> v = colourQuad(colour, z);
+    EXPECT_TRUE(remapping.draw(state, textures, D3DPT_TRIANGLELIST, kColourFvf, v.data(), 6, nullptr, 0, nullptr, 0));
+  };
+  drawAt(0xFFFF0000u, 0.5f);
+  drawAt(0xFF00FF00u, 0.51f);
+  EXPECT_EQ(centre(), 0xFFFF0000u);
+  drawAt(0xFF0000FFu, 0.49f);
+  EXPECT_EQ(centre(), 0xFF0000FFu);
+  drawAt(0xFFFFFFFFu, 1.01f);  // beyond the far plane: clipped
+  drawAt(0xFFFFFFFFu, -0.01f);  // before the near plane: clipped
+  EXPECT_EQ(centre(), 0xFF0000FFu);
+  expectLaterPassWins(*this, remapping, state, gl, textures);
+  remapping.releaseGlResources();
+}
 
 class RasterTest16 : public FfpTest {
   GlTestContext::Depth depthBits() const override { return GlTestContext::Depth::Bits16; }
