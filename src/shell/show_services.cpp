@@ -1,0 +1,42 @@
+// The program's show services: scenes read from the current folder, the Direct3D driver's
+// back buffer, the sound library, and the missing-file report on stderr.
+#include <cstdio>
+
+#include "gfx/d3d7/direct3d_driver.h"
+#include "gfx/d3d7/directdraw_texture.h"
+#include "scene/scene.h"
+#include "shell/memory_tracker.h"
+#include "shell/show_timeline.h"
+
+Scene* ShowServices::createScene(GraphicsDriver* driver, const char* file) {
+  Scene* scene = TRACKED_NEW Scene(driver);
+  scene->loadScene(file);
+  scene->setActiveCamera(0);
+  return scene;
+}
+
+Texture* ShowServices::backBuffer(GraphicsDriver* driver) {
+  Direct3DDriver* direct3D = dynamic_cast<Direct3DDriver*>(driver);
+  return direct3D != nullptr ? direct3D->backBuffer : nullptr;
+}
+
+bool ShowServices::initMusic(GraphicsDriver*) { return false; }
+
+std::uint32_t ShowServices::loadMusic(const char*) { return 0; }
+
+bool ShowServices::startMusic(std::uint32_t) { return false; }
+
+bool ShowServices::stopMusic(std::uint32_t) { return false; }
+
+void ShowServices::setGlobalVolumes(int, int, int) {}
+
+void ShowServices::reportMissingFiles(const char* const* names, int count) {
+  for (int i = 0; i < count; ++i) {
+    std::fprintf(stderr, "vellumite: missing show file %s (the show goes on without it)\n", names[i]);
+  }
+}
+
+ShowServices& defaultShowServices() {
+  static ShowServices services;
+  return services;
+}
