@@ -215,3 +215,62 @@ TEST_F(StageTest, LinearFilteringWithLinearMipmaps) {
 }
 
 }  // namespace
+
+namespace {
+
+// Every operation, argument modifier and coordinate option must yield a program that builds.
+TEST_F(StageTest, EveryStageConfigurationBuilds) {
+  textures[0] = FfpTexture{solid, true};
+  textures[1] = FfpTexture{strip, false};
+  for (DWORD op = D3DTOP_SELECTARG1; op <= D3DTOP_DOTPRODUCT3; ++op) {
+    setStage(0, op, D3DTA_TEXTURE | D3DTA_COMPLEMENT, D3DTA_DIFFUSE | D3DTA_ALPHAREPLICATE, op, D3DTA_TEXTURE,
+             D3DTA_SPECULAR);
+    setStage(1, op, D3DTA_CURRENT, D3DTA_TFACTOR, op, D3DTA_TEXTURE, D3DTA_CURRENT);
+    EXPECT_TRUE(draw(texturedQuad(kDiffuse, 0.5f, 0.5f), kTexturedFvf)) << "op " << op << ": " << pipeline.lastError();
+  }
+  setStage(0, D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_DIFFUSE, D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_DIFFUSE);
+  setStage(1, D3DTOP_ADD, D3DTA_TEXTURE, D3DTA_CURRENT, D3DTOP_DISABLE, D3DTA_TEXTURE, D3DTA_CURRENT);
+  const DWORD lit = D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE | D3DFVF_SPECULAR | D3DFVF_TEX2 | D3DFVF_TEXCOORDSIZE3(1);
+  struct LitVertex {
+    float x, y, z, nx, ny, nz;
+    DWORD diffuse, specular;
+    float u0, v0, u1, v1, w1;
+  };
+  auto v = quad<LitVertex>(-1, -1, 1, 1, [](float x, float y) {
+    return LitVertex{x, y, 0.5f, 0, 0, -1, 0xFFFFFFFFu, 0x80000000u, 0.5f, 0.5f, 0.5f, 0.5f, 1.0f};
+  });
+  state.renderStates[D3DRENDERSTATE_LIGHTING] = TRUE;
+  state.renderStates[D3DRENDERSTATE_SPECULARENABLE] = TRUE;
+  state.renderStates[D3DRENDERSTATE_NORMALIZENORMALS] = TRUE;
+  state.renderStates[D3DRENDERSTATE_AMBIENTMATERIALSOURCE] = D3DMCS_COLOR1;
+  state.renderStates[D3DRENDERSTATE_EMISSIVEMATERIALSOURCE] = D3DMCS_COLOR2;
+  D3DLIGHT7 lights[3] = {DeviceState::defaultLight(), DeviceState::defaultLight(), DeviceState::defaultLight()};
+  lights[1].dltType = D3DLIGHT_POINT;
+  lights[2].dltType = D3DLIGHT_SPOT;
+  for (DWORD i = 0; i < 3; ++i) {
+    state.lights[i] = lights[i];
+    state.lightEnabled[i] = true;
+  }
+  const DWORD generation[] = {D3DTSS_TCI_PASSTHRU | 1, D3DTSS_TCI_CAMERASPACENORMAL, D3DTSS_TCI_CAMERASPACEPOSITION,
+                              D3DTSS_TCI_CAMERASPACEREFLECTIONVECTOR};
+  const DWORD transforms[] = {D3DTTFF_DISABLE, D3DTTFF_COUNT1, D3DTTFF_COUNT2, D3DTTFF_COUNT3 | D3DTTFF_PROJECTED,
+                              D3DTTFF_COUNT4 | D3DTTFF_PROJECTED};
+  for (DWORD g : generation)
+    for (DWORD t : transforms) {
+      state.textureStageStates[1][D3DTSS_TEXCOORDINDEX] = g;
+      state.textureStageStates[1][D3DTSS_TEXTURETRANSFORMFLAGS] = t;
+      EXPECT_TRUE(draw(v, lit)) << "coordinates " << g << "/" << t << ": " << pipeline.lastError();
+    }
+  state.renderStates[D3DRENDERSTATE_FOGENABLE] = TRUE;
+  state.renderStates[D3DRENDERSTATE_ALPHATESTENABLE] = TRUE;
+  for (DWORD mode = D3DFOG_EXP; mode <= D3DFOG_LINEAR; ++mode) {
+    state.renderStates[D3DRENDERSTATE_FOGVERTEXMODE] = mode;
+    state.renderStates[D3DRENDERSTATE_RANGEFOGENABLE] = mode == D3DFOG_EXP;
+    state.renderStates[D3DRENDERSTATE_ALPHAFUNC] = D3DCMP_NEVER + mode;
+    EXPECT_TRUE(draw(v, lit)) << "vertex fog " << mode << ": " << pipeline.lastError();
+  }
+  state.renderStates[D3DRENDERSTATE_FOGVERTEXMODE] = D3DFOG_NONE;
+  EXPECT_TRUE(draw(v, lit)) << "fog from specular alpha: " << pipeline.lastError();
+}
+
+}  // namespace
