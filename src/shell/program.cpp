@@ -7,6 +7,7 @@
 #include "platform/win32/win32_system.h"
 #include "shell/memory_tracker.h"
 #include "shell/show_hooks.h"
+#include "shell/video_setup_dialog.h"
 
 namespace {
 
@@ -26,6 +27,7 @@ void listModes(const Direct3DDriver& driver, std::FILE* err) {
 
 GraphicsDriver* createProgramDriver(HINSTANCE instance, const char* title, void*) {
   Direct3DDriver* driver = TRACKED_NEW Direct3DDriver(instance, title);
+  Direct3DDriver::setVideoSetupDialog(runVideoSetupDialog);
   const ProgramOptions& options = programOptions();
   if (options.videoOptionGiven) {
     VideoPreset preset;
@@ -45,6 +47,8 @@ GraphicsDriver* createProgramDriver(HINSTANCE instance, const char* title, void*
 }
 
 int afterProgramVideoChoice(GraphicsDriver* driver, void*) {
+  // The setup dialog was closed from the desktop: the program ends without a show.
+  if (videoSetupDialogQuit()) return 0;
   return checkVideoChoice(*static_cast<Direct3DDriver*>(driver), stderr);
 }
 

@@ -53,5 +53,7 @@ void win32ComboUserSelect(HWND control, int index);
 bool win32ControlsTakeEvent(const SDL_Event& event);
 // Draws every visible top-level window that holds controls (after the queue was drained).
 void win32ControlsDraw();
+// True while a window with controls is drawn.
+bool win32ControlsActive();
 // Releases the drawing state of a window being destroyed.
 void win32ControlsRelease(Win32Window& record);

@@ -235,7 +235,9 @@ void setGlAttributes() {
 }
 
 void createSdlWindow(Win32Window& r) {
-  if (win32IsHeadless() || !win32EnsureVideo() || win32IsHeadless()) return;
+  // SDL runs headless too (offscreen video driver; Ctrl+C arrives as a quit request), but
+  // the window stays virtual there.
+  if (!win32EnsureVideo() || win32IsHeadless()) return;
   setGlAttributes();
   Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
   if ((r.style & WS_CAPTION) != WS_CAPTION) flags |= SDL_WINDOW_BORDERLESS;
@@ -475,6 +477,15 @@ int GetWindowTextA(HWND window, LPSTR buffer, int size) {
   return static_cast<int>(SendMessageA(window, WM_GETTEXT, static_cast<WPARAM>(size), reinterpret_cast<LPARAM>(buffer)));
 }
 
+int GetClassNameA(HWND window, LPSTR buffer, int size) {
+  Win32Window* r = win32Record(window);
+  if (r == nullptr || buffer == nullptr || size <= 0) return 0;
+  std::size_t n = std::min<std::size_t>(r->className.size(), static_cast<std::size_t>(size - 1));
+  std::memcpy(buffer, r->className.data(), n);
+  buffer[n] = '\0';
+  return static_cast<int>(n);
+}
+
 HWND GetParent(HWND window) {
   Win32Window* r = win32Record(window);
   return r != nullptr ? r->parent : nullptr;
@@ -603,7 +614,10 @@ void PostQuitMessage(int exitCode) {
 
 BOOL PeekMessageA(LPMSG message, HWND window, UINT filterMin, UINT filterMax, UINT removeMessage) {
   pumpDesktopEvents();
-  return takeMessage(message, window, filterMin, filterMax, (removeMessage & PM_REMOVE) != 0) ? TRUE : FALSE;
+  if (takeMessage(message, window, filterMin, filterMax, (removeMessage & PM_REMOVE) != 0)) return TRUE;
+  // An idle queue redraws the windows that hold controls (paced by their buffer swap).
+  win32ControlsDraw();
+  return FALSE;
 }
 
 BOOL GetMessageA(LPMSG message, HWND window, UINT filterMin, UINT filterMax) {

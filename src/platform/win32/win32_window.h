@@ -174,6 +174,7 @@ BOOL AdjustWindowRect(LPRECT rect, DWORD style, BOOL menu);
 BOOL AdjustWindowRectEx(LPRECT rect, DWORD style, BOOL menu, DWORD exStyle);
 BOOL SetWindowTextA(HWND window, LPCSTR text);
 int GetWindowTextA(HWND window, LPSTR buffer, int size);
+int GetClassNameA(HWND window, LPSTR buffer, int size);
 HWND GetParent(HWND window);
 HWND GetDlgItem(HWND dialog, int id);
 HWND SetFocus(HWND window);

@@ -1,0 +1,166 @@
+// The video setup dialog and its window procedure.
+#include "shell/video_setup_dialog.h"
+
+#include <cstdio>
+
+#include "gfx/d3d7/direct3d_driver.h"
+#include "platform/win32/win32.h"
+#include "platform/win32/win32_sdl.h"
+
+namespace {
+
+// Shared between the dialog function and its window procedure.
+Direct3DDriver* shownDriver = nullptr;
+int selectedAdapter = 0;
+int selectedMode = 0;
+bool done = false;
+bool quitRequested = false;
+VideoSetupDialogHook dialogHook = nullptr;
+void* dialogHookContext = nullptr;
+
+HWND createControl(HWND dialog, const char* className, const char* text, DWORD style, int x, int y, int width,
+                   int height, int id) {
+  HWND control = CreateWindowExA(0, className, text, style, x, y, width, height, dialog, nullptr,
+                                 shownDriver->instance, nullptr);
+  if (id != 0) SetWindowLongA(control, GWL_ID, id);
+  return control;
+}
+
+// Lists the adapter's modes; the last 640 x 480 mode ends up selected, else the first.
+void fillModeList(HWND dialog, int adapter) {
+  HWND modes = GetDlgItem(dialog, kSetupModeListId);
+  if (shownDriver == nullptr || adapter < 0 || adapter >= shownDriver->adapterCount) return;
+  const AdapterInfo& info = shownDriver->adapters[adapter];
+  for (int i = 0; i < info.modeCount; ++i) {
+    const DDSURFACEDESC2& mode = info.modes[i];
+    char text[64];
+    std::snprintf(text, sizeof text, "%dx%dx%dBpp", static_cast<int>(mode.dwWidth), static_cast<int>(mode.dwHeight),
+                  static_cast<int>(mode.ddpfPixelFormat.dwRGBBitCount));
+    SendMessageA(modes, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+  }
+  SendMessageA(modes, CB_SETCURSEL, 0, 0);
+  for (int i = 0; i < info.modeCount; ++i)
+    if (info.modes[i].dwWidth == 640 && info.modes[i].dwHeight == 480) SendMessageA(modes, CB_SETCURSEL, i, 0);
+}
+
+void storeSelection(HWND dialog) {
+  selectedAdapter = static_cast<int>(SendDlgItemMessageA(dialog, kSetupAdapterListId, CB_GETCURSEL, 0, 0));
+  selectedMode = static_cast<int>(SendDlgItemMessageA(dialog, kSetupModeListId, CB_GETCURSEL, 0, 0));
+  done = true;
+}
+
+}  // namespace
+
+bool videoSetupDialogQuit() { return quitRequested; }
+
+void setVideoSetupDialogHook(VideoSetupDialogHook hook, void* context) {
+  dialogHook = hook;
+  dialogHookContext = context;
+}
+
+LRESULT CALLBACK videoSetupWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_COMMAND: {
+      WORD id = LOWORD(wParam);
+      WORD notification = HIWORD(wParam);
+      if (notification == CBN_SELCHANGE && id == kSetupAdapterListId) {
+        int adapter = static_cast<int>(SendDlgItemMessageA(window, kSetupAdapterListId, CB_GETCURSEL, 0, 0));
+        SendDlgItemMessageA(window, kSetupModeListId, CB_RESETCONTENT, 0, 0);
+        fillModeList(window, adapter);
+        return 0;
+      }
+      if (notification == BN_CLICKED && id == kSetupButtonId) {
+        // Without a selected mode there is nothing to accept: the dialog stays.
+        if (SendDlgItemMessageA(window, kSetupModeListId, CB_GETCURSEL, 0, 0) < 0) return 0;
+        storeSelection(window);
+      }
+      return 0;
+    }
+    case WM_DESTROY: storeSelection(window); return 0;
+    default: return DefWindowProcA(window, message, wParam, lParam);
+  }
+}
+
+void runVideoSetupDialog(Direct3DDriver& driver) {
+  shownDriver = &driver;
+  quitRequested = false;
+
+  WNDCLASSEXA windowClass{};
+  windowClass.cbSize = sizeof windowClass;
+  windowClass.style = CS_DBLCLKS;
+  windowClass.lpfnWndProc = videoSetupWindowProc;
+  windowClass.hInstance = driver.instance;
+  windowClass.hIcon = LoadIconA(nullptr, IDI_APPLICATION);
+  windowClass.hIconSm = LoadIconA(nullptr, IDI_APPLICATION);
+  windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+  windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(LTGRAY_BRUSH));
+  windowClass.lpszClassName = "DXsetup box";
+  RegisterClassExA(&windowClass);  // stays registered from an earlier run
+
+  int x = GetSystemMetrics(SM_CXSCREEN) / 2 - 130;
+  int y = GetSystemMetrics(SM_CYSCREEN) / 2 - 75;
+  HWND dialog = CreateWindowExA(0, "DXsetup box", "Video setup", WS_CAPTION, x, y, 260, 175, nullptr, nullptr,
+                                driver.instance, nullptr);
+  if (dialog == nullptr) return;
+  ShowWindow(dialog, SW_SHOW);
+
+  const DWORD label = WS_CHILD | WS_VISIBLE | SS_CENTER;
+  const DWORD list = WS_CHILD | WS_VISIBLE | WS_VSCROLL | CBS_DROPDOWNLIST | CBS_HASSTRINGS;
+  const DWORD check = WS_CHILD | WS_VISIBLE | BS_AUTOCHECKBOX;
+  HWND button = createControl(dialog, "BUTTON", "Yeye whatever", WS_CHILD | WS_VISIBLE | BS_DEFPUSHBUTTON, 5, 115,
+                              245, 30, kSetupButtonId);
+  createControl(dialog, "STATIC", "Choose videocard", label, 5, 5, 250, 15, 0);
+  HWND adapters = createControl(dialog, "COMBOBOX", "Cards", list, 5, 20, 245, 150, kSetupAdapterListId);
+  createControl(dialog, "STATIC", "Choose videomode", label, 5, 45, 250, 15, 0);
+  createControl(dialog, "COMBOBOX", "Modes", list, 5, 60, 245, 150, kSetupModeListId);
+  createControl(dialog, "BUTTON", "Fullscreen", check, 5, 85, 122, 15, kSetupFullscreenId);
+  createControl(dialog, "BUTTON", "Wait for retrace", check, 5, 100, 122, 15, kSetupRetraceId);
+  createControl(dialog, "BUTTON", "Low bpp textures", check, 127, 85, 123, 15, kSetupLowBppId);
+  createControl(dialog, "BUTTON", "Enable dither", check, 127, 100, 123, 15, kSetupDitherId);
+  CheckDlgButton(dialog, kSetupFullscreenId, BST_UNCHECKED);
+  CheckDlgButton(dialog, kSetupRetraceId, BST_UNCHECKED);
+  CheckDlgButton(dialog, kSetupLowBppId, BST_UNCHECKED);
+  CheckDlgButton(dialog, kSetupDitherId, BST_CHECKED);
+
+  for (int i = 0; i < driver.adapterCount; ++i)
+    SendMessageA(adapters, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(driver.adapters[i].description));
+  // With several adapters the second one, usually a separate 3D accelerator, is proposed.
+  int proposed = driver.adapterCount > 1 ? 1 : 0;
+  SendMessageA(adapters, CB_SETCURSEL, static_cast<WPARAM>(proposed), 0);
+  fillModeList(dialog, proposed);
+
+  selectedAdapter = 0;
+  selectedMode = 0;
+  done = false;
+  UpdateWindow(dialog);
+  if (dialogHook != nullptr) dialogHook(dialog, dialogHookContext);
+
+  // Headless, nobody can press the button: the preselection is accepted.
+  if (win32IsHeadless()) PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(kSetupButtonId, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+
+  MSG message{};
+  while (!done) {
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+      if (message.message == WM_QUIT) {
+        // The program is to end: the dialog goes and the driver keeps its settings; the
+        // request stays pending for whoever runs the program's loop.
+        quitRequested = true;
+        DestroyWindow(dialog);
+        PostQuitMessage(static_cast<int>(message.wParam));
+        return;
+      }
+      TranslateMessage(&message);
+      DispatchMessageA(&message);
+    }
+    if (!done && win32IsHeadless()) storeSelection(dialog);  // no mode to accept: give up
+  }
+
+  driver.fullscreen = IsDlgButtonChecked(dialog, kSetupFullscreenId) == 1;
+  driver.waitForRetrace = IsDlgButtonChecked(dialog, kSetupRetraceId) == 1;
+  driver.lowBppTextures = IsDlgButtonChecked(dialog, kSetupLowBppId) == 1;
+  driver.dither = IsDlgButtonChecked(dialog, kSetupDitherId) == 1;
+
+  DestroyWindow(dialog);
+  driver.adapterIndex = selectedAdapter;
+  driver.modeIndex = selectedMode;
+}
