@@ -184,6 +184,7 @@ struct FixedFunctionPipeline::Impl {
   std::unordered_map<SourceKey, SourceEntry, SourceKeyHash> sources;
   std::map<SamplerKey, GLuint> samplers;
   int compiled = 0;
+  int maxLights = kFfpMaxLights;
   std::string error;
 
   void initialise() {
@@ -574,6 +575,10 @@ FixedFunctionPipeline::~FixedFunctionPipeline() { impl_->release(); }
 
 void FixedFunctionPipeline::releaseGlResources() { impl_->release(); }
 
+void FixedFunctionPipeline::setMaxActiveLights(int count) {
+  impl_->maxLights = count < 0 ? 0 : (count > kFfpMaxLights ? kFfpMaxLights : count);
+}
+
 int FixedFunctionPipeline::programsCompiled() const { return impl_->compiled; }
 
 const char* FixedFunctionPipeline::lastError() const { return impl_->error.c_str(); }
@@ -642,7 +647,7 @@ bool FixedFunctionPipeline::draw(const DeviceState& state, const FfpTexture text
   }
 
   d.initialise();
-  const FfpShaderKey key = ffpBuildShaderKey(state, textures, fvf, d.clipControl);
+  const FfpShaderKey key = ffpBuildShaderKey(state, textures, fvf, d.clipControl, d.maxLights);
   ProgramEntry& program = d.program(key);
   if (program.failed) {
     if (d.error.empty()) d.error = "shader build failed earlier for this state";

@@ -44,6 +44,10 @@ class FixedFunctionPipeline {
   // the context goes away. Drawing again recreates what it needs.
   void releaseGlResources();
 
+  // How many enabled lights take part in lighting (the device's active light limit), clamped to
+  // 0..kFfpMaxLights; kFfpMaxLights unless set.
+  void setMaxActiveLights(int count);
+
   // GL programs built so far (one per distinct shader-shaping state).
   int programsCompiled() const;
   // Why the last draw failed, or an empty string.

@@ -82,7 +82,8 @@ std::uint8_t materialSource(DWORD source, bool colorVertex, bool hasDiffuse, boo
 }  // namespace
 
 FfpShaderKey ffpBuildShaderKey(const DeviceState& state, const FfpTexture textures[kDeviceTextureStages], DWORD fvf,
-                               bool clipControl) {
+                               bool clipControl, int maxLights) {
+  if (maxLights > kFfpMaxLights) maxLights = kFfpMaxLights;
   FfpShaderKey key;
   const DWORD* rs = state.renderStates;
 
@@ -99,7 +100,7 @@ FfpShaderKey ffpBuildShaderKey(const DeviceState& state, const FfpTexture textur
   key.lighting = rs[D3DRENDERSTATE_LIGHTING] && key.hasNormal && !key.pretransformed;
   key.specularEnable = rs[D3DRENDERSTATE_SPECULARENABLE] != 0;
   if (key.lighting) {
-    for (DWORD i = 0; i < kDeviceLightSlots && key.lightCount < kFfpMaxLights; ++i) {
+    for (DWORD i = 0; i < kDeviceLightSlots && key.lightCount < maxLights; ++i) {
       if (!state.lightEnabled[i]) continue;
       const DWORD type = state.lights[i].dltType;
       if (type != D3DLIGHT_POINT && type != D3DLIGHT_SPOT && type != D3DLIGHT_DIRECTIONAL) continue;

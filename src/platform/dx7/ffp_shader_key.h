@@ -75,9 +75,10 @@ struct FfpShaderKeyHash {
 // Floats per vertex texture coordinate set, from the D3DFVF_TEXCOORDSIZE bits.
 int ffpTexCoordSize(DWORD fvf, int set);
 
-// Builds the key for a draw with this state, these stage textures and vertex format.
+// Builds the key for a draw with this state, these stage textures and vertex format. The first
+// maxLights enabled lights (in index order, at most kFfpMaxLights) take part in lighting.
 FfpShaderKey ffpBuildShaderKey(const DeviceState& state, const FfpTexture textures[kDeviceTextureStages], DWORD fvf,
-                               bool clipControl);
+                               bool clipControl, int maxLights = kFfpMaxLights);
 
 // Whether a stage operation reads its first / second argument.
 bool ffpOpReadsArg1(DWORD op);

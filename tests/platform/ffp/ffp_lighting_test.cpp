@@ -204,6 +204,10 @@ TEST_F(LightingTest, AtMostEightLightsAreActive) {
   for (DWORD i = 0; i < 10; ++i) setLight(i * 3, directional(0, 0, 1, rgba(0.1f, 0.1f, 0.1f)));
   ASSERT_TRUE(draw(normalQuad(0, 0, -1), kNormalFvf));
   EXPECT_ARGB_NEAR(centre(), argbF(1, 0.8, 0.8, 0.8), 2);
+  // A device limited to three active lights.
+  pipeline.setMaxActiveLights(3);
+  ASSERT_TRUE(draw(normalQuad(0, 0, -1), kNormalFvf));
+  EXPECT_ARGB_NEAR(centre(), argbF(1, 0.3, 0.3, 0.3), 2);
 }
 
 }  // namespace
