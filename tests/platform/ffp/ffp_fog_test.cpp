@@ -3,7 +3,7 @@
 
 namespace {
 
-class FogTest : public FfpTest {
+class FfpFogTest : public FfpTest {
  public:
   void SetUp() override {
     FfpTest::SetUp();
@@ -26,7 +26,7 @@ class FogTest : public FfpTest {
   static std::uint32_t fogged(double f, int alpha = 255) { return argb(alpha, clampByte(255 * f), 0, clampByte(255 * (1 - f))); }
 };
 
-TEST_F(FogTest, VertexFogLinear) {
+TEST_F(FfpFogTest, VertexFogLinear) {
   state.renderStates[D3DRENDERSTATE_FOGVERTEXMODE] = D3DFOG_LINEAR;
   EXPECT_ARGB_NEAR(drawAtDepth5(), fogged(0.5), 2);
   // Alpha is left alone.
@@ -39,7 +39,7 @@ TEST_F(FogTest, VertexFogLinear) {
   EXPECT_ARGB_NEAR(drawAtDepth5(), fogged(1.0), 1);
 }
 
-TEST_F(FogTest, TableFogModesUseEyeDepth) {
+TEST_F(FfpFogTest, TableFogModesUseEyeDepth) {
   struct Case {
     DWORD mode;
     double f;
@@ -54,7 +54,7 @@ TEST_F(FogTest, TableFogModesUseEyeDepth) {
   EXPECT_ARGB_NEAR(drawAtDepth5(), fogged(std::exp(-0.5)), 2);
 }
 
-TEST_F(FogTest, TableFogIsPerPixel) {
+TEST_F(FfpFogTest, TableFogIsPerPixel) {
   // A floor receding from eye depth 1 to 19: linear table fog follows depth across the rows,
   // where vertex fog would interpolate the two ends.
   state.renderStates[D3DRENDERSTATE_FOGTABLEMODE] = D3DFOG_LINEAR;
@@ -69,7 +69,7 @@ TEST_F(FogTest, TableFogIsPerPixel) {
   }
 }
 
-TEST_F(FogTest, TableFogWithoutPerspectiveUsesZ) {
+TEST_F(FfpFogTest, TableFogWithoutPerspectiveUsesZ) {
   state.transforms[D3DTRANSFORMSTATE_PROJECTION] = DeviceState::identity();
   state.renderStates[D3DRENDERSTATE_FOGTABLEMODE] = D3DFOG_LINEAR;
   state.setRenderStateFloat(D3DRENDERSTATE_FOGEND, 1.0f);

@@ -13,7 +13,7 @@ D3DCOLORVALUE rgba(float r, float g, float b, float a = 1.0f) {
   return c;
 }
 
-class LightingTest : public FfpTest {
+class FfpLightingTest : public FfpTest {
  public:
   void SetUp() override {
     FfpTest::SetUp();
@@ -50,7 +50,7 @@ class LightingTest : public FfpTest {
   }
 };
 
-TEST_F(LightingTest, DirectionalLightWithMaterialAmbientAndEmissive) {
+TEST_F(FfpLightingTest, DirectionalLightWithMaterialAmbientAndEmissive) {
   state.material.diffuse = rgba(1.0f, 0.5f, 0.25f);
   state.material.ambient = rgba(1, 1, 1);
   state.material.emissive = rgba(0.1f, 0, 0);
@@ -74,7 +74,7 @@ TEST_F(LightingTest, DirectionalLightWithMaterialAmbientAndEmissive) {
   EXPECT_ARGB_NEAR(centre(), argbF(1, 32 / 255.0 + 0.1, 32 / 255.0, 32 / 255.0), 2);
 }
 
-TEST_F(LightingTest, DiffuseAlphaComesFromTheMaterialAndColoursSaturate) {
+TEST_F(FfpLightingTest, DiffuseAlphaComesFromTheMaterialAndColoursSaturate) {
   state.material.diffuse = rgba(2.0f, 1.0f, 0.0f, 0.25f);
   state.renderStates[D3DRENDERSTATE_ALPHABLENDENABLE] = FALSE;
   setLight(3, directional(0, 0, 1, rgba(1, 1, 1)));
@@ -82,7 +82,7 @@ TEST_F(LightingTest, DiffuseAlphaComesFromTheMaterialAndColoursSaturate) {
   EXPECT_ARGB_NEAR(centre(), argbF(0.25, 1, 1, 0), 1);
 }
 
-TEST_F(LightingTest, LightsAreInWorldSpaceAndTransformedByTheView) {
+TEST_F(FfpLightingTest, LightsAreInWorldSpaceAndTransformedByTheView) {
   // The view turns the world 180 degrees about y: a light travelling along world -z travels along
   // camera +z, onto the camera-facing quad.
   D3DMATRIX view = DeviceState::identity();
@@ -98,7 +98,7 @@ TEST_F(LightingTest, LightsAreInWorldSpaceAndTransformedByTheView) {
   EXPECT_ARGB_NEAR(centre(), argbF(1, 0.5, 0.5, 0.5), 2);
 }
 
-TEST_F(LightingTest, PointLightRangeAndAttenuation) {
+TEST_F(FfpLightingTest, PointLightRangeAndAttenuation) {
   // Every corner (x, y = +-1, z = 0.5) is sqrt(6) from the light at (0, 0, -1.5);
   // N.L = 2 / sqrt(6); att = 1 / (0.5 + 0.25 d + 0.125 d^2).
   const double d = std::sqrt(6.0);
@@ -118,7 +118,7 @@ TEST_F(LightingTest, PointLightRangeAndAttenuation) {
   EXPECT_ARGB_NEAR(centre(), argbF(1, (2.0 / d) / 2.0, (2.0 / d) / 2.0, (2.0 / d) / 2.0), 2);
 }
 
-TEST_F(LightingTest, SpotLightCone) {
+TEST_F(FfpLightingTest, SpotLightCone) {
   // The corners are at 35.26 degrees from the spot axis: cos = 0.8165.
   const double d = std::sqrt(6.0);
   const double rho = 2.0 / d;
@@ -153,7 +153,7 @@ TEST_F(LightingTest, SpotLightCone) {
   EXPECT_ARGB_NEAR(centre(), argbF(1, between, between, between), 2);
 }
 
-TEST_F(LightingTest, SpecularOnlyWhenEnabled) {
+TEST_F(FfpLightingTest, SpecularOnlyWhenEnabled) {
   state.material.diffuse = rgba(0.5f, 0, 0);
   state.material.specular = rgba(0, 0, 1);
   state.material.power = 0.0f;  // power 0: full highlight wherever it applies
@@ -178,7 +178,7 @@ TEST_F(LightingTest, SpecularOnlyWhenEnabled) {
   EXPECT_ARGB_NEAR(centre(), 0xFF000000u, 1);
 }
 
-TEST_F(LightingTest, VertexColourAsDiffuseMaterialSource) {
+TEST_F(FfpLightingTest, VertexColourAsDiffuseMaterialSource) {
   struct V {
     float x, y, z, nx, ny, nz;
     DWORD colour;
@@ -200,7 +200,7 @@ TEST_F(LightingTest, VertexColourAsDiffuseMaterialSource) {
   EXPECT_ARGB_NEAR(centre(), 0x80FF8000u, 1);
 }
 
-TEST_F(LightingTest, AtMostEightLightsAreActive) {
+TEST_F(FfpLightingTest, AtMostEightLightsAreActive) {
   for (DWORD i = 0; i < 10; ++i) setLight(i * 3, directional(0, 0, 1, rgba(0.1f, 0.1f, 0.1f)));
   ASSERT_TRUE(draw(normalQuad(0, 0, -1), kNormalFvf));
   EXPECT_ARGB_NEAR(centre(), argbF(1, 0.8, 0.8, 0.8), 2);

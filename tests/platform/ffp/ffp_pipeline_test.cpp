@@ -6,9 +6,9 @@
 
 namespace {
 
-using PipelineTest = FfpTest;
+using FfpPipelineTest = FfpTest;
 
-TEST_F(PipelineTest, NoProgramsCompiledAfterWarmUp) {
+TEST_F(FfpPipelineTest, NoProgramsCompiledAfterWarmUp) {
   const unsigned int tex = texture(1, 1, {0xFF808080u});
   D3DLIGHT7 light = DeviceState::defaultLight();
   auto frame = [&](int n) {
@@ -46,7 +46,7 @@ TEST_F(PipelineTest, NoProgramsCompiledAfterWarmUp) {
   EXPECT_EQ(pipeline.programsCompiled(), warm);
 }
 
-TEST_F(PipelineTest, ShaderKeyIgnoresValuesAndUnusedArguments) {
+TEST_F(FfpPipelineTest, ShaderKeyIgnoresValuesAndUnusedArguments) {
   const FfpTexture none[kDeviceTextureStages] = {};
   DeviceState a, b;
   b.material.diffuse.r = 0.5f;
@@ -59,7 +59,7 @@ TEST_F(PipelineTest, ShaderKeyIgnoresValuesAndUnusedArguments) {
   EXPECT_FALSE(ffpBuildShaderKey(a, none, kColourFvf, true) == ffpBuildShaderKey(b, none, kColourFvf, true));
 }
 
-TEST_F(PipelineTest, VertexUploadsFollowSourceVersion) {
+TEST_F(FfpPipelineTest, VertexUploadsFollowSourceVersion) {
   std::vector<ColourVertex> v = colourQuad(0xFFFF0000u);
   const int id = 0;
   auto drawSource = [&](std::uint64_t version) {
@@ -79,7 +79,7 @@ TEST_F(PipelineTest, VertexUploadsFollowSourceVersion) {
   EXPECT_EQ(centre(), 0xFFFFFFFFu);
 }
 
-TEST_F(PipelineTest, IndexedStripFanAndPointDraws) {
+TEST_F(FfpPipelineTest, IndexedStripFanAndPointDraws) {
   const std::vector<ColourVertex> corners = {{-1, 1, 0.5f, 0xFF00FF00u}, {1, 1, 0.5f, 0xFF00FF00u},
                                              {1, -1, 0.5f, 0xFF00FF00u}, {-1, -1, 0.5f, 0xFF00FF00u}};
   const WORD indices[] = {0, 1, 2, 0, 2, 3};
@@ -106,7 +106,7 @@ TEST_F(PipelineTest, IndexedStripFanAndPointDraws) {
   EXPECT_EQ(gl.readPixel(11, 20) | gl.readPixel(9, 20) | gl.readPixel(10, 19) | gl.readPixel(10, 21), 0xFF000000u);
 }
 
-TEST_F(PipelineTest, RefusesDrawsItCannotMakeSafely) {
+TEST_F(FfpPipelineTest, RefusesDrawsItCannotMakeSafely) {
   const std::vector<ColourVertex> v = colourQuad(0xFFFFFFFFu);
   const WORD outside[] = {0, 1, 6};
   EXPECT_FALSE(pipeline.draw(state, textures, D3DPT_TRIANGLELIST, kColourFvf, v.data(), 6, outside, 3, nullptr, 0));

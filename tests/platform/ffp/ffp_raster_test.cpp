@@ -4,9 +4,9 @@
 
 namespace {
 
-using RasterTest = FfpTest;
+using FfpRasterTest = FfpTest;
 
-TEST_F(RasterTest, UnlitColoursPassAndImageIsTopRowFirst) {
+TEST_F(FfpRasterTest, UnlitColoursPassAndImageIsTopRowFirst) {
   // Upper half of the clip square is the top of the image: rows 0..31.
   auto top = quad<ColourVertex>(-1, 0, 1, 1, [](float x, float y) { return ColourVertex{x, y, 0.5f, 0xFF336699u}; });
   ASSERT_TRUE(draw(top, kColourFvf));
@@ -26,7 +26,7 @@ TEST_F(RasterTest, UnlitColoursPassAndImageIsTopRowFirst) {
   EXPECT_ARGB_NEAR(centre(), 0xFFFFFFFFu, 0);
 }
 
-TEST_F(RasterTest, PixelCentresSitAtIntegerCoordinates) {
+TEST_F(FfpRasterTest, PixelCentresSitAtIntegerCoordinates) {
   // Pre-transformed quad from x = 0.25 to 32.25: D3D covers the centres 1..32.
   auto make = [](float x, float y) { return ScreenVertex{x, y, 0.5f, 1.0f, 0xFFFFFFFFu}; };
   std::vector<ScreenVertex> v = {make(0.25f, 0), make(32.25f, 0), make(32.25f, 64), make(0.25f, 0), make(32.25f, 64),
@@ -45,7 +45,7 @@ TEST_F(RasterTest, PixelCentresSitAtIntegerCoordinates) {
   EXPECT_EQ(gl.readPixel(32, 40), 0xFF000000u);
 }
 
-TEST_F(RasterTest, ViewportPlacesTheImageFromTheTopLeft) {
+TEST_F(FfpRasterTest, ViewportPlacesTheImageFromTheTopLeft) {
   state.viewport = D3DVIEWPORT7{8, 4, 16, 16, 0.0f, 1.0f};
   ASSERT_TRUE(draw(colourQuad(0xFFFFFFFFu), kColourFvf));
   EXPECT_EQ(gl.readPixel(8, 4), 0xFFFFFFFFu);
@@ -56,7 +56,7 @@ TEST_F(RasterTest, ViewportPlacesTheImageFromTheTopLeft) {
   EXPECT_EQ(gl.readPixel(8, 20), 0xFF000000u);
 }
 
-TEST_F(RasterTest, CullingFollowsScreenWinding) {
+TEST_F(FfpRasterTest, CullingFollowsScreenWinding) {
   // Top-left, top-right, bottom-left: clockwise on D3D's y-down screen.
   const std::vector<ColourVertex> clockwise = {{-1, 1, 0.5f, 0xFFFFFFFFu}, {1, 1, 0.5f, 0xFFFFFFFFu},
                                                {-1, -1, 0.5f, 0xFFFFFFFFu}};
@@ -77,7 +77,7 @@ TEST_F(RasterTest, CullingFollowsScreenWinding) {
   }
 }
 
-TEST_F(RasterTest, FlatShadingTakesTheFirstVertexGouraudInterpolates) {
+TEST_F(FfpRasterTest, FlatShadingTakesTheFirstVertexGouraudInterpolates) {
   const std::vector<ColourVertex> tri = {{-1, 1, 0.5f, 0xFFFF0000u}, {1, 1, 0.5f, 0xFF00FF00u}, {-1, -1, 0.5f, 0xFF0000FFu}};
   state.renderStates[D3DRENDERSTATE_SHADEMODE] = D3DSHADE_FLAT;
   ASSERT_TRUE(draw(tri, kColourFvf));
@@ -99,7 +99,7 @@ TEST_F(RasterTest, FlatShadingTakesTheFirstVertexGouraudInterpolates) {
   EXPECT_ARGB_NEAR(gl.readPixel(50, 30), 0xFF0000FFu, 0);
 }
 
-TEST_F(RasterTest, BlendFactors) {
+TEST_F(FfpRasterTest, BlendFactors) {
   // Destination (0, 128, 255); source (255, 64, 0) with alpha 0x40.
   const std::uint32_t dst = 0xFF0080FFu;
   const int sa = 0x40;
@@ -131,7 +131,7 @@ TEST_F(RasterTest, BlendFactors) {
   }
 }
 
-TEST_F(RasterTest, DepthFunctionAndWriteMask) {
+TEST_F(FfpRasterTest, DepthFunctionAndWriteMask) {
   state.renderStates[D3DRENDERSTATE_ZFUNC] = D3DCMP_LESS;
   ASSERT_TRUE(draw(colourQuad(0xFFFF0000u, 0.5f), kColourFvf));
   ASSERT_TRUE(draw(colourQuad(0xFF00FF00u, 0.7f), kColourFvf));  // behind: fails
@@ -181,9 +181,9 @@ void expectLaterPassWins(FfpTest& t, FixedFunctionPipeline& pipeline, DeviceStat
   (void)t;
 }
 
-TEST_F(RasterTest, ZBiasLetsTheLaterPassWin) { expectLaterPassWins(*this, pipeline, state, gl, textures); }
+TEST_F(FfpRasterTest, ZBiasLetsTheLaterPassWin) { expectLaterPassWins(*this, pipeline, state, gl, textures); }
 
-TEST_F(RasterTest, DepthWithoutClipControl) {
+TEST_F(FfpRasterTest, DepthWithoutClipControl) {
   // Contexts without clip control get z remapped in the shader: same depth results.
   FixedFunctionPipeline remapping(false);
   state.renderStates[D3DRENDERSTATE_ZFUNC] = D3DCMP_LESS;
@@ -203,15 +203,15 @@ TEST_F(RasterTest, DepthWithoutClipControl) {
   remapping.releaseGlResources();
 }
 
-class RasterTest16 : public FfpTest {
+class FfpRasterTest16 : public FfpTest {
   GlTestContext::Depth depthBits() const override { return GlTestContext::Depth::Bits16; }
 };
 
-TEST_F(RasterTest16, ZBiasLetsTheLaterPassWinOnA16BitDepthBuffer) {
+TEST_F(FfpRasterTest16, ZBiasLetsTheLaterPassWinOnA16BitDepthBuffer) {
   expectLaterPassWins(*this, pipeline, state, gl, textures);
 }
 
-TEST_F(RasterTest, AlphaTestDiscards) {
+TEST_F(FfpRasterTest, AlphaTestDiscards) {
   state.renderStates[D3DRENDERSTATE_ALPHATESTENABLE] = TRUE;
   state.renderStates[D3DRENDERSTATE_ALPHAFUNC] = D3DCMP_GREATEREQUAL;
   state.renderStates[D3DRENDERSTATE_ALPHAREF] = 0x80;

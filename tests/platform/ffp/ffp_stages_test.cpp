@@ -7,7 +7,7 @@ namespace {
 constexpr std::uint32_t kTexel = 0x608040BFu;   // a 0x60, r 0x80, g 0x40, b 0xBF
 constexpr std::uint32_t kDiffuse = 0xC8408020u;  // a 0xC8, r 0x40, g 0x80, b 0x20
 
-class StageTest : public FfpTest {
+class FfpStageTest : public FfpTest {
  public:
   void SetUp() override {
     FfpTest::SetUp();
@@ -38,7 +38,7 @@ class StageTest : public FfpTest {
   unsigned int strip = 0;
 };
 
-TEST_F(StageTest, OperationsOnTextureAndDiffuse) {
+TEST_F(FfpStageTest, OperationsOnTextureAndDiffuse) {
   const int t[4] = {0x60, 0x80, 0x40, 0xBF}, d[4] = {0xC8, 0x40, 0x80, 0x20};
   struct Case {
     DWORD op;
@@ -61,7 +61,7 @@ TEST_F(StageTest, OperationsOnTextureAndDiffuse) {
   }
 }
 
-TEST_F(StageTest, DotProduct3FillsAllChannels) {
+TEST_F(FfpStageTest, DotProduct3FillsAllChannels) {
   textures[0] = FfpTexture{texture(1, 1, {0x20FF8080u}), true};
   setStage(0, D3DTOP_DOTPRODUCT3, D3DTA_TEXTURE, D3DTA_DIFFUSE, D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_DIFFUSE);
   ASSERT_TRUE(draw(texturedQuad(0xFFBF8080u, 0.5f, 0.5f), kTexturedFvf));
@@ -69,7 +69,7 @@ TEST_F(StageTest, DotProduct3FillsAllChannels) {
   EXPECT_ARGB_NEAR(centre(), argbF(v, v, v, v), 2);
 }
 
-TEST_F(StageTest, CascadeArgumentsAndDisabledStages) {
+TEST_F(FfpStageTest, CascadeArgumentsAndDisabledStages) {
   const unsigned int second = texture(1, 1, {0xFF102030u});
   textures[0] = FfpTexture{solid, true};
   textures[1] = FfpTexture{second, false};
@@ -100,7 +100,7 @@ TEST_F(StageTest, CascadeArgumentsAndDisabledStages) {
   EXPECT_ARGB_NEAR(centre(), 0x11223344u, 1);
 }
 
-TEST_F(StageTest, UnboundTextureAndTextureWithoutAlpha) {
+TEST_F(FfpStageTest, UnboundTextureAndTextureWithoutAlpha) {
   // The default first stage (MODULATE texture by current, alpha from the texture) with no texture:
   // the diffuse colour passes.
   ASSERT_TRUE(draw(texturedQuad(kDiffuse, 0.5f, 0.5f), kTexturedFvf));
@@ -117,7 +117,7 @@ TEST_F(StageTest, UnboundTextureAndTextureWithoutAlpha) {
   EXPECT_ARGB_NEAR(centre(), argb(0x60, mulByte(0x80, 0x40), mulByte(0x40, 0x80), mulByte(0xBF, 0x20)), 2);
 }
 
-TEST_F(StageTest, CoordinateSetAddressingAndTransform) {
+TEST_F(FfpStageTest, CoordinateSetAddressingAndTransform) {
   EXPECT_EQ(stripAt(0.1f, 0.6f), 0xFFFF0000u);
   state.textureStageStates[0][D3DTSS_TEXCOORDINDEX] = 1;
   EXPECT_EQ(stripAt(0.1f, 0.6f), 0xFF0000FFu);
@@ -155,7 +155,7 @@ TEST_F(StageTest, CoordinateSetAddressingAndTransform) {
   EXPECT_EQ(stripAt(0.1f), 0xFFFFFFFFu);
 }
 
-TEST_F(StageTest, GeneratedCameraSpaceCoordinates) {
+TEST_F(FfpStageTest, GeneratedCameraSpaceCoordinates) {
   textures[0] = FfpTexture{strip, false};
   setStage(0, D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_CURRENT, D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_CURRENT);
   // Sphere-map style matrix: u = 0.5 x + 0.5 of the generated (x, y, z, 1).
@@ -189,7 +189,7 @@ TEST_F(StageTest, GeneratedCameraSpaceCoordinates) {
   EXPECT_EQ(gl.readPixel(60, 32), 0xFFFFFFFFu);
 }
 
-TEST_F(StageTest, LinearFilteringWithLinearMipmaps) {
+TEST_F(FfpStageTest, LinearFilteringWithLinearMipmaps) {
   // A one-pixel black and white checkerboard shown at 8 x 8 pixels.
   std::vector<std::uint32_t> checker(64 * 64);
   for (int y = 0; y < 64; ++y)
@@ -219,7 +219,7 @@ TEST_F(StageTest, LinearFilteringWithLinearMipmaps) {
 namespace {
 
 // Every operation, argument modifier and coordinate option must yield a program that builds.
-TEST_F(StageTest, EveryStageConfigurationBuilds) {
+TEST_F(FfpStageTest, EveryStageConfigurationBuilds) {
   textures[0] = FfpTexture{solid, true};
   textures[1] = FfpTexture{strip, false};
   for (DWORD op = D3DTOP_SELECTARG1; op <= D3DTOP_DOTPRODUCT3; ++op) {
