@@ -1,0 +1,116 @@
+// GL program and state for Blt between surfaces held in GL.
+#include "platform/dx7/dx7_blitter.h"
+
+namespace {
+
+const char* kVertexSource = R"(#version 330 core
+uniform vec4 dstRect;  // x0, y0, x1, y1 in normalised device coordinates
+uniform vec4 srcRect;  // u0, v0, u1, v1
+out vec2 uv;
+void main() {
+  vec2 corner = vec2(float(gl_VertexID & 1), float((gl_VertexID >> 1) & 1));
+  gl_Position = vec4(mix(dstRect.xy, dstRect.zw, corner), 0.0, 1.0);
+  uv = mix(srcRect.xy, srcRect.zw, corner);
+}
+)";
+
+const char* kFragmentSource = R"(#version 330 core
+uniform sampler2D source;
+uniform bool keyed;
+uniform bool opaque;
+in vec2 uv;
+out vec4 colour;
+void main() {
+  vec4 c = textureLod(source, uv, 0.0);
+  if (keyed && c.a < 0.5) discard;
+  if (opaque || keyed) c.a = 1.0;
+  colour = c;
+}
+)";
+
+GLuint compile(GLenum type, const char* source) {
+  GLuint shader = glCreateShader(type);
+  glShaderSource(shader, 1, &source, nullptr);
+  glCompileShader(shader);
+  GLint ok = 0;
+  glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
+  if (!ok) {
+    glDeleteShader(shader);
+    return 0;
+  }
+  return shader;
+}
+
+}  // namespace
+
+Dx7Blitter& Dx7Blitter::instance() {
+  static auto* blitter = new Dx7Blitter();
+  return *blitter;
+}
+
+bool Dx7Blitter::build() {
+  built_ = true;
+  GLuint vs = compile(GL_VERTEX_SHADER, kVertexSource);
+  GLuint fs = compile(GL_FRAGMENT_SHADER, kFragmentSource);
+  if (!vs || !fs) return false;
+  program_ = glCreateProgram();
+  glAttachShader(program_, vs);
+  glAttachShader(program_, fs);
+  glLinkProgram(program_);
+  glDeleteShader(vs);
+  glDeleteShader(fs);
+  GLint linked = 0;
+  glGetProgramiv(program_, GL_LINK_STATUS, &linked);
+  if (!linked) return false;
+  dstRectLocation_ = glGetUniformLocation(program_, "dstRect");
+  srcRectLocation_ = glGetUniformLocation(program_, "srcRect");
+  keyedLocation_ = glGetUniformLocation(program_, "keyed");
+  opaqueLocation_ = glGetUniformLocation(program_, "opaque");
+  glUseProgram(program_);
+  glUniform1i(glGetUniformLocation(program_, "source"), 0);
+  glUseProgram(0);
+  glGenVertexArrays(1, &vao_);
+  glGenSamplers(1, &sampler_);
+  glSamplerParameteri(sampler_, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+  glSamplerParameteri(sampler_, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+  glSamplerParameteri(sampler_, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+  glSamplerParameteri(sampler_, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+  return true;
+}
+
+bool Dx7Blitter::draw(GLuint framebuffer, int targetWidth, int targetHeight, const RECT& dst, GLuint texture,
+                      int texWidth, int texHeight, const RECT& src, bool keyed, bool opaque) {
+  if (!built_) ok_ = build();
+  if (!ok_ || texWidth <= 0 || texHeight <= 0 || targetWidth <= 0 || targetHeight <= 0) return false;
+  glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+  glViewport(0, 0, targetWidth, targetHeight);
+  glDisable(GL_SCISSOR_TEST);
+  glDisable(GL_BLEND);
+  glDisable(GL_DEPTH_TEST);
+  glDisable(GL_CULL_FACE);
+  glDisable(GL_STENCIL_TEST);
+  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+  glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+  glUseProgram(program_);
+  // Row 0 of the framebuffer is the top row: y maps to GL y directly.
+  glUniform4f(dstRectLocation_, 2.0f * static_cast<float>(dst.left) / static_cast<float>(targetWidth) - 1.0f,
+              2.0f * static_cast<float>(dst.top) / static_cast<float>(targetHeight) - 1.0f,
+              2.0f * static_cast<float>(dst.right) / static_cast<float>(targetWidth) - 1.0f,
+              2.0f * static_cast<float>(dst.bottom) / static_cast<float>(targetHeight) - 1.0f);
+  glUniform4f(srcRectLocation_, static_cast<float>(src.left) / static_cast<float>(texWidth),
+              static_cast<float>(src.top) / static_cast<float>(texHeight),
+              static_cast<float>(src.right) / static_cast<float>(texWidth),
+              static_cast<float>(src.bottom) / static_cast<float>(texHeight));
+  glUniform1i(keyedLocation_, keyed ? 1 : 0);
+  glUniform1i(opaqueLocation_, opaque ? 1 : 0);
+  glActiveTexture(GL_TEXTURE0);
+  glBindTexture(GL_TEXTURE_2D, texture);
+  glBindSampler(0, sampler_);
+  glBindVertexArray(vao_);
+  glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+  glBindVertexArray(0);
+  glBindSampler(0, 0);
+  glBindTexture(GL_TEXTURE_2D, 0);
+  glUseProgram(0);
+  return true;
+}

@@ -1,0 +1,19 @@
+// The process-wide fixed-function pipeline used by devices.
+#include "platform/dx7/dx7_pipeline.h"
+
+#include "platform/dx7/ffp_pipeline.h"
+#include "platform/dx7/gl_context.h"
+
+namespace {
+FixedFunctionPipeline* pipeline = nullptr;
+}
+
+FixedFunctionPipeline* dx7Pipeline() {
+  if (!GlContext::instance().makeCurrent()) return nullptr;
+  if (!pipeline) pipeline = new FixedFunctionPipeline();
+  return pipeline;
+}
+
+void dx7PipelineForget(const void* sourceId) {
+  if (pipeline && GlContext::instance().makeCurrent()) pipeline->releaseSource(sourceId);
+}

@@ -1,0 +1,10 @@
+// The fixed-function pipeline shared by every device of the process (its programs are cached
+// across device rebuilds); platform-internal.
+#pragma once
+
+class FixedFunctionPipeline;
+
+// Null when no GL context can be made current.
+FixedFunctionPipeline* dx7Pipeline();
+// Drops the GL copies the pipeline keeps of a vertex buffer that is going away.
+void dx7PipelineForget(const void* sourceId);

@@ -1,0 +1,177 @@
+// The process's OpenGL context (SDL window or EGL surfaceless) and presenting frames.
+#include "platform/dx7/gl_context.h"
+
+#include <EGL/egl.h>
+#include <EGL/eglext.h>
+#include <SDL.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/win32/win32_sdl.h"
+
+GlContext& GlContext::instance() {
+  static GlContext* context = new GlContext();  // lives for the whole process
+  return *context;
+}
+
+bool GlContext::makeCurrent() {
+  if (!tried_) {
+    tried_ = true;
+    valid_ = create();
+  }
+  if (!valid_) return false;
+  if (headless_) {
+    if (eglGetCurrentContext() != static_cast<EGLContext>(eglContext_))
+      return eglMakeCurrent(eglDisplay_, EGL_NO_SURFACE, EGL_NO_SURFACE, eglContext_) == EGL_TRUE;
+    return true;
+  }
+  if (SDL_GL_GetCurrentContext() != sdlContext_)
+    return SDL_GL_MakeCurrent(static_cast<SDL_Window*>(sdlHomeWindow_), sdlContext_) == 0;
+  return true;
+}
+
+bool GlContext::create() {
+  headless_ = win32IsHeadless();
+  bool ok = headless_ ? createEgl() : createSdl();
+  if (!ok && !headless_) {
+    // No usable window context: render without a display.
+    headless_ = true;
+    ok = createEgl();
+  }
+  if (!ok) return false;
+  GLint major = 0, minor = 0;
+  glGetIntegerv(GL_MAJOR_VERSION, &major);
+  glGetIntegerv(GL_MINOR_VERSION, &minor);
+  hasClipControl_ = major > 4 || (major == 4 && minor >= 5);
+  if (!hasClipControl_) {
+    GLint count = 0;
+    glGetIntegerv(GL_NUM_EXTENSIONS, &count);
+    for (GLint i = 0; i < count && !hasClipControl_; ++i) {
+      const char* name = reinterpret_cast<const char*>(glGetStringi(GL_EXTENSIONS, static_cast<GLuint>(i)));
+      if (name && std::strcmp(name, "GL_ARB_clip_control") == 0) hasClipControl_ = true;
+    }
+  }
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+  return true;
+}
+
+bool GlContext::createEgl() {
+  EGLDisplay display = EGL_NO_DISPLAY;
+  auto getPlatformDisplay =
+      reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(eglGetProcAddress("eglGetPlatformDisplayEXT"));
+  if (getPlatformDisplay) display = getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
+  if (display == EGL_NO_DISPLAY) display = eglGetDisplay(EGL_DEFAULT_DISPLAY);
+  if (display == EGL_NO_DISPLAY) return false;
+  EGLint major = 0, minor = 0;
+  if (eglInitialize(display, &major, &minor) != EGL_TRUE) return false;
+  if (eglBindAPI(EGL_OPENGL_API) != EGL_TRUE) return false;
+
+  const EGLint configAttributes[] = {EGL_SURFACE_TYPE, 0, EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT, EGL_NONE};
+  EGLConfig config = nullptr;
+  EGLint configCount = 0;
+  if (eglChooseConfig(display, configAttributes, &config, 1, &configCount) != EGL_TRUE || configCount < 1)
+    config = nullptr;  // EGL_KHR_no_config_context
+  const EGLint contextAttributes[] = {EGL_CONTEXT_MAJOR_VERSION, 3, EGL_CONTEXT_MINOR_VERSION, 3,
+                                      EGL_CONTEXT_OPENGL_PROFILE_MASK, EGL_CONTEXT_OPENGL_CORE_PROFILE_BIT,
+                                      EGL_NONE};
+  EGLContext context = eglCreateContext(display, config, EGL_NO_CONTEXT, contextAttributes);
+  if (context == EGL_NO_CONTEXT) return false;
+  if (eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, context) != EGL_TRUE) {
+    eglDestroyContext(display, context);
+    return false;
+  }
+  eglDisplay_ = display;
+  eglContext_ = context;
+  return true;
+}
+
+bool GlContext::createSdl() {
+  if (!win32EnsureVideo()) return false;
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+  SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+  // A hidden window of our own keeps the context current while no render window exists.
+  SDL_Window* home = SDL_CreateWindow("", 0, 0, 1, 1, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+  if (!home) return false;
+  SDL_GLContext context = SDL_GL_CreateContext(home);
+  if (!context) {
+    SDL_DestroyWindow(home);
+    return false;
+  }
+  if (SDL_GL_MakeCurrent(home, context) != 0) {
+    SDL_GL_DeleteContext(context);
+    SDL_DestroyWindow(home);
+    return false;
+  }
+  sdlHomeWindow_ = home;
+  sdlContext_ = context;
+  return true;
+}
+
+void GlContext::present(GLuint source, int width, int height, HWND window, int swapInterval) {
+  if (!makeCurrent() || width <= 0 || height <= 0) return;
+  if (presentedWidth_ != width || presentedHeight_ != height || presentedFbo_ == 0) {
+    if (presentedFbo_ == 0) glGenFramebuffers(1, &presentedFbo_);
+    if (presentedTexture_ == 0) glGenTextures(1, &presentedTexture_);
+    glBindTexture(GL_TEXTURE_2D, presentedTexture_);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    glBindFramebuffer(GL_FRAMEBUFFER, presentedFbo_);
+    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, presentedTexture_, 0);
+    presentedWidth_ = width;
+    presentedHeight_ = height;
+  }
+  glDisable(GL_SCISSOR_TEST);
+  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, source);
+  glReadBuffer(GL_COLOR_ATTACHMENT0);
+  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, presentedFbo_);
+  glDrawBuffer(GL_COLOR_ATTACHMENT0);
+  glBlitFramebuffer(0, 0, width, height, 0, 0, width, height, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+  ++presentedCount_;
+
+  SDL_Window* target = (headless_ || !window) ? nullptr : win32SdlWindow(window);
+  if (target && SDL_GL_MakeCurrent(target, sdlContext_) == 0) {
+    int drawableWidth = 0, drawableHeight = 0;
+    SDL_GL_GetDrawableSize(target, &drawableWidth, &drawableHeight);
+    // Keep the picture's aspect: scale to fit, centre, black bars on the rest.
+    int outWidth = drawableWidth, outHeight = drawableHeight;
+    if (static_cast<long long>(drawableWidth) * height > static_cast<long long>(drawableHeight) * width)
+      outWidth = static_cast<int>(static_cast<long long>(drawableHeight) * width / height);
+    else
+      outHeight = static_cast<int>(static_cast<long long>(drawableWidth) * height / width);
+    int x0 = (drawableWidth - outWidth) / 2;
+    int y0 = (drawableHeight - outHeight) / 2;
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+    glDrawBuffer(GL_BACK);
+    glViewport(0, 0, drawableWidth, drawableHeight);
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, presentedFbo_);
+    // Stored top row first; the window's GL origin is bottom-left: flip vertically.
+    bool exact = outWidth == width && outHeight == height;
+    glBlitFramebuffer(0, 0, width, height, x0, y0 + outHeight, x0 + outWidth, y0, GL_COLOR_BUFFER_BIT,
+                      exact ? GL_NEAREST : GL_LINEAR);
+    SDL_GL_SetSwapInterval(swapInterval);
+    SDL_GL_SwapWindow(target);
+  }
+  glBindFramebuffer(GL_FRAMEBUFFER, 0);
+}
+
+bool GlContext::readPresentedFrame(std::vector<std::uint32_t>& pixels, int* width, int* height) {
+  if (presentedCount_ == 0 || !makeCurrent()) return false;
+  pixels.assign(static_cast<size_t>(presentedWidth_) * static_cast<size_t>(presentedHeight_), 0);
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, presentedFbo_);
+  glReadBuffer(GL_COLOR_ATTACHMENT0);
+  glReadPixels(0, 0, presentedWidth_, presentedHeight_, GL_BGRA, GL_UNSIGNED_BYTE, pixels.data());
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+  for (std::uint32_t& p : pixels) p |= 0xFF000000u;
+  if (width) *width = presentedWidth_;
+  if (height) *height = presentedHeight_;
+  return true;
+}

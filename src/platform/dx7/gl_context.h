@@ -1,0 +1,55 @@
+// The one OpenGL context of the process: on an SDL window when there is a display, on EGL
+// surfaceless (Mesa) when headless. Every surface renders into framebuffer objects; presenting
+// copies a frame into the kept "presented frame" and, with a display, shows it in a window.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "platform/dx7/gl_api.h"
+#include "platform/win32/win32_types.h"
+
+class GlContext {
+ public:
+  static GlContext& instance();
+
+  // Creates the context on first use and makes it current. False when no context can exist.
+  bool makeCurrent();
+  bool headless() const { return headless_; }
+  bool valid() const { return valid_; }
+  // Whether glClipControl is available (GL 4.5 or ARB_clip_control).
+  bool hasClipControl() const { return hasClipControl_; }
+
+  // Copies the colour attachment of framebuffer `source` (width x height, top row first) into
+  // the presented frame and, with a display, shows it in `window`'s client area scaled with its
+  // aspect kept (black bars), flipped so the top row is on top. swapInterval: 1 waits for the
+  // vertical retrace, 0 does not.
+  void present(GLuint source, int width, int height, HWND window, int swapInterval);
+
+  // The last presented frame as 0xAARRGGBB values (alpha 0xFF), top row first.
+  bool readPresentedFrame(std::vector<std::uint32_t>& pixels, int* width, int* height);
+  std::uint64_t presentedFrameCount() const { return presentedCount_; }
+
+ private:
+  GlContext() = default;
+  bool create();
+  bool createEgl();
+  bool createSdl();
+
+  bool tried_ = false;
+  bool valid_ = false;
+  bool headless_ = true;
+  bool hasClipControl_ = false;
+  // EGL
+  void* eglDisplay_ = nullptr;
+  void* eglContext_ = nullptr;
+  // SDL
+  void* sdlContext_ = nullptr;
+  void* sdlHomeWindow_ = nullptr;
+
+  GLuint presentedFbo_ = 0;
+  GLuint presentedTexture_ = 0;
+  int presentedWidth_ = 0;
+  int presentedHeight_ = 0;
+  std::uint64_t presentedCount_ = 0;
+};

@@ -1,0 +1,273 @@
+// The Direct3D device headless: state kept for Get, scenes, textures and drawing from memory and
+// vertex buffers through the fixed-function pipeline.
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cstring>
+#include <vector>
+
+#include "platform/dx7/dx7_platform.h"
+#include "support/dx7_test_display.h"
+
+namespace {
+
+struct ColourVertex {
+  float x, y, z;
+  DWORD colour;
+};
+
+struct TexturedVertex {
+  float x, y, z;
+  DWORD colour;
+  float u, v;
+};
+
+class DeviceTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dx7ResetAdapterProfile();
+    ASSERT_TRUE(display.open(8, 8));
+    device = display.device;
+    device->SetRenderState(D3DRENDERSTATE_LIGHTING, FALSE);
+    device->SetRenderState(D3DRENDERSTATE_CULLMODE, D3DCULL_NONE);
+    device->SetRenderState(D3DRENDERSTATE_ZENABLE, D3DZB_FALSE);
+    ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000u, 1.0f, 0), D3D_OK);
+  }
+  std::uint32_t pixel(int x, int y) { return dx7TestReadPixel(display.back, x, y) & 0xFFFFFFu; }
+
+  Dx7TestDisplay display;
+  IDirect3DDevice7* device = nullptr;
+};
+
+TEST_F(DeviceTest, GetReturnsWhatSetStored) {
+  for (DWORD s = 0; s <= 152; ++s) ASSERT_EQ(device->SetRenderState(static_cast<D3DRENDERSTATETYPE>(s), s * 7 + 1), D3D_OK);
+  for (DWORD stage = 0; stage < 8; ++stage) {
+    for (DWORD t = 0; t <= 24; ++t) {
+      if (t == D3DTSS_ADDRESS) continue;
+      ASSERT_EQ(device->SetTextureStageState(stage, static_cast<D3DTEXTURESTAGESTATETYPE>(t), stage * 100 + t), D3D_OK);
+    }
+  }
+  for (DWORD t = 0; t < 24; ++t) {
+    D3DMATRIX m{};
+    m._11 = static_cast<float>(t);
+    m._43 = -static_cast<float>(t);
+    ASSERT_EQ(device->SetTransform(static_cast<D3DTRANSFORMSTATETYPE>(t), &m), D3D_OK);
+  }
+  for (DWORD p = 0; p < 32; ++p) {
+    float plane[4] = {1.0f, 2.0f, 3.0f, static_cast<float>(p)};
+    ASSERT_EQ(device->SetClipPlane(p, plane), D3D_OK);
+  }
+  for (DWORD l = 0; l < 128; ++l) {
+    D3DLIGHT7 light{};
+    light.dltType = (l % 2) ? D3DLIGHT_POINT : D3DLIGHT_DIRECTIONAL;
+    light.dvRange = static_cast<float>(l);
+    light.dcvDiffuse.r = 0.5f;
+    ASSERT_EQ(device->SetLight(l, &light), D3D_OK);
+    ASSERT_EQ(device->LightEnable(l, (l % 3) == 0), D3D_OK);
+  }
+  D3DVIEWPORT7 viewport{1, 2, 4, 5, 0.25f, 0.75f};
+  ASSERT_EQ(device->SetViewport(&viewport), D3D_OK);
+  D3DMATERIAL7 material{};
+  material.ambient.r = 1.0f;
+  material.power = 12.0f;
+  ASSERT_EQ(device->SetMaterial(&material), D3D_OK);
+  D3DCLIPSTATUS status{D3DCLIPSTATUS_STATUS, 0x3F, 0, 0, 0, 0, 0, 0};
+  ASSERT_EQ(device->SetClipStatus(&status), D3D_OK);
+  IDirectDrawSurface7* texture = dx7TestSurface(display.directDraw, 2, 2, dx7TestFormat565(), DDSCAPS_TEXTURE);
+  ASSERT_EQ(device->SetTexture(3, texture), D3D_OK);
+
+  for (DWORD s = 0; s <= 152; ++s) {
+    DWORD v = 0;
+    ASSERT_EQ(device->GetRenderState(static_cast<D3DRENDERSTATETYPE>(s), &v), D3D_OK);
+    EXPECT_EQ(v, s * 7 + 1);
+  }
+  for (DWORD stage = 0; stage < 8; ++stage)
+    for (DWORD t = 0; t <= 24; ++t) {
+      if (t == D3DTSS_ADDRESS) continue;
+      DWORD v = 0;
+      ASSERT_EQ(device->GetTextureStageState(stage, static_cast<D3DTEXTURESTAGESTATETYPE>(t), &v), D3D_OK);
+      EXPECT_EQ(v, stage * 100 + t);
+    }
+  for (DWORD t = 0; t < 24; ++t) {
+    D3DMATRIX m{};
+    ASSERT_EQ(device->GetTransform(static_cast<D3DTRANSFORMSTATETYPE>(t), &m), D3D_OK);
+    EXPECT_EQ(m._11, static_cast<float>(t));
+    EXPECT_EQ(m._43, -static_cast<float>(t));
+  }
+  for (DWORD p = 0; p < 32; ++p) {
+    float plane[4] = {};
+    ASSERT_EQ(device->GetClipPlane(p, plane), D3D_OK);
+    EXPECT_EQ(plane[3], static_cast<float>(p));
+  }
+  for (DWORD l = 0; l < 128; ++l) {
+    D3DLIGHT7 light{};
+    ASSERT_EQ(device->GetLight(l, &light), D3D_OK);
+    EXPECT_EQ(light.dvRange, static_cast<float>(l));
+    BOOL enabled = -1;
+    ASSERT_EQ(device->GetLightEnable(l, &enabled), D3D_OK);
+    EXPECT_EQ(enabled, (l % 3) == 0 ? TRUE : FALSE);
+  }
+  D3DVIEWPORT7 vp{};
+  device->GetViewport(&vp);
+  EXPECT_EQ(std::memcmp(&vp, &viewport, sizeof(vp)), 0);
+  D3DMATERIAL7 mat{};
+  device->GetMaterial(&mat);
+  EXPECT_EQ(std::memcmp(&mat, &material, sizeof(mat)), 0);
+  D3DCLIPSTATUS cs{};
+  device->GetClipStatus(&cs);
+  EXPECT_EQ(cs.dwStatus, 0x3Fu);
+  IDirectDrawSurface7* got = nullptr;
+  ASSERT_EQ(device->GetTexture(3, &got), D3D_OK);
+  EXPECT_EQ(got, texture);
+  got->Release();
+  ASSERT_EQ(device->GetTexture(2, &got), D3D_OK);
+  EXPECT_EQ(got, nullptr);
+  // The device holds its own reference: the texture outlives the application's release.
+  texture->Release();
+  ASSERT_EQ(device->GetTexture(3, &got), D3D_OK);
+  EXPECT_EQ(got, texture);
+  got->Release();
+  device->SetTexture(3, nullptr);
+}
+
+TEST_F(DeviceTest, RefusesOutOfRangeStateAndUnsetLights) {
+  DWORD v = 0;
+  EXPECT_EQ(device->SetRenderState(static_cast<D3DRENDERSTATETYPE>(256), 1), DDERR_INVALIDPARAMS);
+  EXPECT_EQ(device->GetTextureStageState(8, D3DTSS_COLOROP, &v), DDERR_INVALIDPARAMS);
+  D3DLIGHT7 light{};
+  EXPECT_EQ(device->GetLight(5, &light), DDERR_INVALIDPARAMS);
+  EXPECT_EQ(device->SetLight(128, &light), DDERR_INVALIDPARAMS);
+  light.dltType = static_cast<D3DLIGHTTYPE>(0);
+  EXPECT_EQ(device->SetLight(5, &light), DDERR_INVALIDPARAMS);
+  // Enabling a light never set gives the default white directional light.
+  ASSERT_EQ(device->LightEnable(6, TRUE), D3D_OK);
+  ASSERT_EQ(device->GetLight(6, &light), D3D_OK);
+  EXPECT_EQ(light.dltType, D3DLIGHT_DIRECTIONAL);
+  EXPECT_EQ(light.dvDirection.z, 1.0f);
+  D3DVIEWPORT7 tooBig{4, 4, 8, 8, 0.0f, 1.0f};
+  EXPECT_EQ(device->SetViewport(&tooBig), DDERR_INVALIDPARAMS);
+  // ADDRESS sets both directions.
+  ASSERT_EQ(device->SetTextureStageState(1, D3DTSS_ADDRESS, D3DTADDRESS_CLAMP), D3D_OK);
+  device->GetTextureStageState(1, D3DTSS_ADDRESSV, &v);
+  EXPECT_EQ(v, static_cast<DWORD>(D3DTADDRESS_CLAMP));
+}
+
+TEST_F(DeviceTest, DrawsFromMemoryOnlyInsideAScene) {
+  // One triangle over the whole viewport.
+  ColourVertex tri[3] = {{-1, -1, 0.5f, 0xFF00FF00u}, {-1, 3, 0.5f, 0xFF00FF00u}, {3, -1, 0.5f, 0xFF00FF00u}};
+  EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLELIST, D3DFVF_XYZ | D3DFVF_DIFFUSE, tri, 3, 0),
+            D3DERR_SCENE_NOT_IN_SCENE);
+  ASSERT_EQ(device->BeginScene(), D3D_OK);
+  EXPECT_EQ(device->BeginScene(), D3DERR_SCENE_IN_SCENE);
+  ASSERT_EQ(device->DrawPrimitive(D3DPT_TRIANGLELIST, D3DFVF_XYZ | D3DFVF_DIFFUSE, tri, 3, 0), D3D_OK);
+  ASSERT_EQ(device->EndScene(), D3D_OK);
+  EXPECT_EQ(device->EndScene(), D3DERR_SCENE_NOT_IN_SCENE);
+  EXPECT_EQ(pixel(0, 0), 0x00FF00u);
+  EXPECT_EQ(pixel(7, 7), 0x00FF00u);
+}
+
+TEST_F(DeviceTest, TexturesAreRefreshedFromSurfaceMemory) {
+  IDirectDrawSurface7* texture = dx7TestSurface(display.directDraw, 1, 1, dx7TestFormat565(), DDSCAPS_TEXTURE);
+  ASSERT_TRUE(dx7TestFill(texture, 0xF800u));
+  ASSERT_EQ(device->SetTexture(0, texture), D3D_OK);
+  device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
+  device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+  device->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
+  TexturedVertex tri[3] = {{-1, -1, 0.5f, 0xFFFFFFFFu, 0, 0}, {-1, 3, 0.5f, 0xFFFFFFFFu, 0, 0},
+                           {3, -1, 0.5f, 0xFFFFFFFFu, 0, 0}};
+  const DWORD fvf = D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1;
+  device->BeginScene();
+  ASSERT_EQ(device->DrawPrimitive(D3DPT_TRIANGLELIST, fvf, tri, 3, 0), D3D_OK);
+  device->EndScene();
+  EXPECT_EQ(pixel(3, 3), 0xFF0000u);
+  ASSERT_TRUE(dx7TestFill(texture, 0x001Fu));
+  device->BeginScene();
+  ASSERT_EQ(device->DrawPrimitive(D3DPT_TRIANGLELIST, fvf, tri, 3, 0), D3D_OK);
+  device->EndScene();
+  EXPECT_EQ(pixel(3, 3), 0x0000FFu);
+  device->SetTexture(0, nullptr);
+  texture->Release();
+}
+
+TEST_F(DeviceTest, VertexBuffersOfEveryEngineFormat) {
+  for (DWORD n = 0; n <= 8; ++n) {
+    for (DWORD base : {D3DFVF_XYZ | D3DFVF_DIFFUSE, D3DFVF_XYZ | D3DFVF_NORMAL}) {
+      D3DVERTEXBUFFERDESC desc{sizeof(D3DVERTEXBUFFERDESC), D3DVBCAPS_SYSTEMMEMORY, base | (n << 8), 10};
+      IDirect3DVertexBuffer7* vb = nullptr;
+      ASSERT_EQ(display.direct3D->CreateVertexBuffer(&desc, &vb, 0), D3D_OK);
+      void* data = nullptr;
+      DWORD size = 0;
+      ASSERT_EQ(vb->Lock(DDLOCK_WAIT, &data, &size), D3D_OK);
+      DWORD stride = (base & D3DFVF_NORMAL ? 24 : 16) + 8 * n;
+      EXPECT_EQ(size, stride * 10) << std::hex << desc.dwFVF;
+      void* again = nullptr;
+      ASSERT_EQ(vb->Lock(DDLOCK_WAIT, &again, nullptr), D3D_OK);
+      EXPECT_EQ(again, data);
+      vb->Unlock();
+      vb->Unlock();
+      EXPECT_EQ(vb->Unlock(), DDERR_NOTLOCKED);
+      vb->Release();
+    }
+  }
+  D3DVERTEXBUFFERDESC bad{sizeof(D3DVERTEXBUFFERDESC), 0, D3DFVF_DIFFUSE, 10};
+  IDirect3DVertexBuffer7* vb = nullptr;
+  EXPECT_EQ(display.direct3D->CreateVertexBuffer(&bad, &vb, 0), D3DERR_INVALIDVERTEXFORMAT);
+}
+
+TEST_F(DeviceTest, DrawsWholeAndIndexedVertexBuffers) {
+  // The left half of the screen as a quad.
+  const ColourVertex quad[4] = {{-1, 1, 0.5f, 0xFFFF0000u},
+                                {0, 1, 0.5f, 0xFFFF0000u},
+                                {0, -1, 0.5f, 0xFFFF0000u},
+                                {-1, -1, 0.5f, 0xFFFF0000u}};
+  D3DVERTEXBUFFERDESC desc{sizeof(D3DVERTEXBUFFERDESC), D3DVBCAPS_SYSTEMMEMORY, D3DFVF_XYZ | D3DFVF_DIFFUSE, 4};
+  IDirect3DVertexBuffer7* vb = nullptr;
+  ASSERT_EQ(display.direct3D->CreateVertexBuffer(&desc, &vb, 0), D3D_OK);
+  void* data = nullptr;
+  ASSERT_EQ(vb->Lock(DDLOCK_WAIT, &data, nullptr), D3D_OK);
+  std::memcpy(data, quad, sizeof(quad));
+  device->BeginScene();
+  EXPECT_EQ(device->DrawPrimitiveVB(D3DPT_TRIANGLEFAN, vb, 0, 4, 0), D3DERR_VERTEXBUFFERLOCKED);
+  vb->Unlock();
+  ASSERT_EQ(vb->Optimize(device, 0), D3D_OK);
+  EXPECT_EQ(vb->Optimize(device, 0), D3DERR_VERTEXBUFFEROPTIMIZED);
+  ASSERT_EQ(device->DrawPrimitiveVB(D3DPT_TRIANGLEFAN, vb, 0, 4, 0), D3D_OK);
+  device->EndScene();
+  EXPECT_EQ(pixel(1, 4), 0xFF0000u);
+  EXPECT_EQ(pixel(6, 4), 0x000000u);
+
+  // New contents after a lock: the indexed draw sees them.
+  ASSERT_EQ(vb->Lock(DDLOCK_WAIT, &data, nullptr), D3D_OK);
+  auto* v = static_cast<ColourVertex*>(data);
+  for (int i = 0; i < 4; ++i) {
+    v[i].x += 1.0f;
+    v[i].colour = 0xFF0000FFu;
+  }
+  vb->Unlock();
+  WORD indices[6] = {0, 1, 2, 0, 2, 3};
+  device->BeginScene();
+  ASSERT_EQ(device->DrawIndexedPrimitiveVB(D3DPT_TRIANGLELIST, vb, 0, 4, indices, 6, 0), D3D_OK);
+  WORD outside[3] = {0, 1, 4};
+  EXPECT_NE(device->DrawIndexedPrimitiveVB(D3DPT_TRIANGLELIST, vb, 0, 4, outside, 3, 0), D3D_OK);
+  EXPECT_EQ(device->DrawPrimitiveVB(D3DPT_TRIANGLELIST, vb, 2, 3, 0), DDERR_INVALIDPARAMS);
+  device->EndScene();
+  EXPECT_EQ(pixel(1, 4), 0xFF0000u);
+  EXPECT_EQ(pixel(6, 4), 0x0000FFu);
+  vb->Release();
+}
+
+TEST_F(DeviceTest, ClearNeedsTheBuffersItClears) {
+  Dx7TestDisplay noDepth;
+  ASSERT_TRUE(noDepth.open(4, 4, 32, 0));
+  EXPECT_EQ(noDepth.device->Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 1.0f, 0), D3DERR_ZBUFFER_NOTPRESENT);
+  EXPECT_EQ(device->Clear(0, nullptr, D3DCLEAR_STENCIL, 0, 1.0f, 0), D3DERR_STENCILBUFFER_NOTPRESENT);
+  EXPECT_EQ(device->Clear(2, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0), DDERR_INVALIDPARAMS);
+  // Clearing follows the viewport.
+  D3DVIEWPORT7 vp{4, 0, 4, 8, 0.0f, 1.0f};
+  ASSERT_EQ(device->SetViewport(&vp), D3D_OK);
+  ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFFFFFFFFu, 1.0f, 0), D3D_OK);
+  EXPECT_EQ(pixel(3, 3), 0x000000u);
+  EXPECT_EQ(pixel(4, 3), 0xFFFFFFu);
+}
+
+}  // namespace
