@@ -77,13 +77,15 @@ UiWindow* open(Win32Window& r) {
   applyStyle();
   ImGui_ImplSDL2_InitForOpenGL(r.sdl, gl);
   ImGui_ImplOpenGL3_Init("#version 330 core");
-  if (previous != nullptr) SDL_GL_MakeCurrent(previousWindow, previous);
+  SDL_GL_MakeCurrent(previousWindow, previous);
   r.ui = ui;
   active = ui;
   return ui;
 }
 
 void close(UiWindow* ui) {
+  SDL_GLContext previous = SDL_GL_GetCurrentContext();
+  SDL_Window* previousWindow = SDL_GL_GetCurrentWindow();
   SDL_GL_MakeCurrent(ui->window->sdl, ui->gl);
   ImGui::SetCurrentContext(ui->imgui);
   ImGui_ImplOpenGL3_Shutdown();
@@ -91,6 +93,7 @@ void close(UiWindow* ui) {
   ImGui::DestroyContext(ui->imgui);
   SDL_GL_MakeCurrent(ui->window->sdl, nullptr);
   SDL_GL_DeleteContext(ui->gl);
+  if (previous != ui->gl) SDL_GL_MakeCurrent(previousWindow, previous);
   if (active == ui) active = nullptr;
   delete ui;
 }
@@ -167,7 +170,8 @@ void drawWindow(UiWindow* ui) {
   }
   ImGui_ImplOpenGL3_RenderDrawData(ImGui::GetDrawData());
   SDL_GL_SwapWindow(r.sdl);
-  if (previous != nullptr) SDL_GL_MakeCurrent(previousWindow, previous);
+  // Whoever rendered before finds its own context current again (or none).
+  SDL_GL_MakeCurrent(previousWindow, previous);
 
   HWND window = ui->window;
   for (const Action& action : actions) {
