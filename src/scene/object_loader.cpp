@@ -45,7 +45,7 @@ Material* buildMaterial(const ObjectFileMaterial& file) {
   if (has[3]) set[3] = counter++;
   if (has[4]) set[4] = counter;
 
-  char combined[512];
+  char combined[2 * sizeof(file.textures[0]) + 3];
   Matrix4 scale;
   scale.setIdentity();
   scale[0] = scale[5] = scale[10] = 0.5f;
