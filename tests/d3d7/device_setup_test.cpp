@@ -18,7 +18,7 @@ using d3d7_test::MessageBoxCapture;
 using d3d7_test::ProfileScope;
 using d3d7_test::smallProfile;
 
-TEST(DeviceSetup, OpensTheRenderWindowCentredWithCaptionAndUserData) {
+TEST(D3d7DeviceSetup, OpensTheRenderWindowCentredWithCaptionAndUserData) {
   ProfileScope profile(smallProfile());
   auto driver = d3d7_test::openDriver();
   ASSERT_NE(driver, nullptr);
@@ -40,7 +40,7 @@ TEST(DeviceSetup, OpensTheRenderWindowCentredWithCaptionAndUserData) {
   EXPECT_TRUE(IsWindowVisible(driver->window));
 }
 
-TEST(DeviceSetup, ChoosesTheHardwareDeviceDepthAndTextureFormatsAndReadsCaps) {
+TEST(D3d7DeviceSetup, ChoosesTheHardwareDeviceDepthAndTextureFormatsAndReadsCaps) {
   ProfileScope profile(smallProfile());
   auto driver = d3d7_test::openDriver();
   ASSERT_NE(driver, nullptr);
@@ -65,7 +65,7 @@ TEST(DeviceSetup, ChoosesTheHardwareDeviceDepthAndTextureFormatsAndReadsCaps) {
   ASSERT_NE(driver->clipper, nullptr);
 }
 
-TEST(DeviceSetup, InitialDeviceStateIsSet) {
+TEST(D3d7DeviceSetup, InitialDeviceStateIsSet) {
   ProfileScope profile(smallProfile());
   auto driver = d3d7_test::openDriver();
   ASSERT_NE(driver, nullptr);
@@ -107,7 +107,7 @@ TEST(DeviceSetup, InitialDeviceStateIsSet) {
   EXPECT_EQ(viewport.dwHeight, 48u);
 }
 
-TEST(DeviceSetup, SecondInitializeIsRefused) {
+TEST(D3d7DeviceSetup, SecondInitializeIsRefused) {
   ProfileScope profile(smallProfile());
   auto driver = d3d7_test::openDriver();
   ASSERT_NE(driver, nullptr);
@@ -117,7 +117,7 @@ TEST(DeviceSetup, SecondInitializeIsRefused) {
   EXPECT_TRUE(driver->active);
 }
 
-TEST(DeviceSetup, WithoutHardwareRasterisationTheSoftwareDevicesAreProbed) {
+TEST(D3d7DeviceSetup, WithoutHardwareRasterisationTheSoftwareDevicesAreProbed) {
   AdapterProfile softwareOnly = smallProfile();
   for (AdapterDevice& device : softwareOnly.devices)
     if (IsEqualGUID(device.guid, IID_IDirect3DHALDevice)) device.devCaps &= ~D3DDEVCAPS_HWRASTERIZATION;
@@ -147,7 +147,7 @@ TEST(DeviceSetup, WithoutHardwareRasterisationTheSoftwareDevicesAreProbed) {
   }
 }
 
-TEST(DeviceSetup, ZBufferFailureShowsItsMessageAndNoFormatMeansNoZBuffer) {
+TEST(D3d7DeviceSetup, ZBufferFailureShowsItsMessageAndNoFormatMeansNoZBuffer) {
   AdapterProfile failing = smallProfile();
   failing.failSurfaceCaps = DDSCAPS_ZBUFFER;
   {
@@ -172,7 +172,7 @@ TEST(DeviceSetup, ZBufferFailureShowsItsMessageAndNoFormatMeansNoZBuffer) {
   }
 }
 
-TEST(DeviceSetup, ClearAndPresentShowTheColourInTheWindow) {
+TEST(D3d7DeviceSetup, ClearAndPresentShowTheColourInTheWindow) {
   ProfileScope profile(smallProfile());
   auto driver = d3d7_test::openDriver();
   ASSERT_NE(driver, nullptr);
@@ -198,7 +198,7 @@ TEST(DeviceSetup, ClearAndPresentShowTheColourInTheWindow) {
   EXPECT_EQ(backPixel(*driver, 10, 10), 0xff8000u);
 }
 
-TEST(RenderWindow, EscapePostsQuitAndAltEnterNeedsAnActiveDriver) {
+TEST(D3d7RenderWindow, EscapePostsQuitAndAltEnterNeedsAnActiveDriver) {
   ProfileScope profile(smallProfile());
   auto driver = d3d7_test::openDriver();
   ASSERT_NE(driver, nullptr);
@@ -218,7 +218,7 @@ TEST(RenderWindow, EscapePostsQuitAndAltEnterNeedsAnActiveDriver) {
   driver->active = true;
 }
 
-TEST(RenderWindow, AltEnterSwitchesToFullScreenKeepingStateAndContents) {
+TEST(D3d7RenderWindow, AltEnterSwitchesToFullScreenKeepingStateAndContents) {
   ProfileScope profile(smallProfile());
   auto driver = d3d7_test::openDriver();
   ASSERT_NE(driver, nullptr);
@@ -264,7 +264,7 @@ TEST(RenderWindow, AltEnterSwitchesToFullScreenKeepingStateAndContents) {
   EXPECT_NE(driver->clipper, nullptr);
 }
 
-TEST(SurfaceLoss, ActivationRestoresSavedContentsAndWrongModeRebuilds) {
+TEST(D3d7SurfaceLoss, ActivationRestoresSavedContentsAndWrongModeRebuilds) {
   ProfileScope profile(smallProfile());
   auto driver = d3d7_test::openDriver();
   ASSERT_NE(driver, nullptr);
@@ -297,7 +297,7 @@ TEST(SurfaceLoss, ActivationRestoresSavedContentsAndWrongModeRebuilds) {
   EXPECT_EQ(backPixel(*driver, 1, 1), 0x336699u);
 }
 
-TEST(SurfaceLoss, RebuildWhoseInitializeFailsLeavesTheDriverInactive) {
+TEST(D3d7SurfaceLoss, RebuildWhoseInitializeFailsLeavesTheDriverInactive) {
   ProfileScope profile(smallProfile());
   auto driver = d3d7_test::openDriver();
   ASSERT_NE(driver, nullptr);

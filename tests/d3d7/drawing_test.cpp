@@ -50,7 +50,7 @@ Matrix4 perspective(float aspect) {
 
 }  // namespace
 
-TEST(Viewport, FractionsGiveTheDeviceViewportAndScreenMatrix) {
+TEST(D3d7Viewport, FractionsGiveTheDeviceViewportAndScreenMatrix) {
   ProfileScope profile(smallProfile());
   auto driver = d3d7_test::openDriver(640, 480);
   ASSERT_NE(driver, nullptr);
@@ -77,7 +77,7 @@ TEST(Viewport, FractionsGiveTheDeviceViewportAndScreenMatrix) {
   EXPECT_FLOAT_EQ(driver->screenMatrix.m[13], 360.0f);
 }
 
-TEST(Projection, PointsInFrontMapToPixelsAndPointsBehindAreRefused) {
+TEST(D3d7Projection, PointsInFrontMapToPixelsAndPointsBehindAreRefused) {
   ProfileScope profile(smallProfile());
   auto driver = d3d7_test::openDriver();
   ASSERT_NE(driver, nullptr);
@@ -100,7 +100,7 @@ TEST(Projection, PointsInFrontMapToPixelsAndPointsBehindAreRefused) {
   EXPECT_FLOAT_EQ(out.x, 32.0f);
 }
 
-TEST(ReadPixelBlock, SamplesAroundTheProjectedPointAndMarksOutsidePixels) {
+TEST(D3d7ReadPixelBlock, SamplesAroundTheProjectedPointAndMarksOutsidePixels) {
   ProfileScope profile(smallProfile());
   auto driver = d3d7_test::openDriver();
   ASSERT_NE(driver, nullptr);
@@ -121,7 +121,7 @@ TEST(ReadPixelBlock, SamplesAroundTheProjectedPointAndMarksOutsidePixels) {
   EXPECT_FALSE(driver->readPixelBlock(Vector3{0.0f, 0.0f, -2.0f}, samples));
 }
 
-TEST(Clear, RectanglesAreScreenFractions) {
+TEST(D3d7Clear, RectanglesAreScreenFractions) {
   ProfileScope profile(smallProfile());
   auto driver = d3d7_test::openDriver();
   ASSERT_NE(driver, nullptr);
@@ -135,7 +135,7 @@ TEST(Clear, RectanglesAreScreenFractions) {
   EXPECT_EQ(backPixel(*driver, 47, 35), 0xff0000u);
 }
 
-TEST(Billboard, AdditiveSquareFacesTheCameraAroundItsCentre) {
+TEST(D3d7Billboard, AdditiveSquareFacesTheCameraAroundItsCentre) {
   ProfileScope profile(smallProfile());
   auto driver = d3d7_test::openDriver();
   ASSERT_NE(driver, nullptr);
@@ -171,7 +171,7 @@ TEST(Billboard, AdditiveSquareFacesTheCameraAroundItsCentre) {
   }
 }
 
-TEST(Drawing, TrianglesOfMixedOrUnknownTypesAndPointsReachTheDeviceAsSpecified) {
+TEST(D3d7Drawing, TrianglesOfMixedOrUnknownTypesAndPointsReachTheDeviceAsSpecified) {
   ProfileScope profile(smallProfile());
   auto driver = d3d7_test::openDriver();
   ASSERT_NE(driver, nullptr);
@@ -193,7 +193,7 @@ TEST(Drawing, TrianglesOfMixedOrUnknownTypesAndPointsReachTheDeviceAsSpecified) 
   EXPECT_EQ(draws[1].c, 1u);
 }
 
-TEST(Lighting, AmbientIsPackedWithEachComponentClamped) {
+TEST(D3d7Lighting, AmbientIsPackedWithEachComponentClamped) {
   ProfileScope profile(smallProfile());
   auto driver = d3d7_test::openDriver();
   ASSERT_NE(driver, nullptr);
@@ -215,7 +215,7 @@ TEST(Lighting, AmbientIsPackedWithEachComponentClamped) {
   EXPECT_EQ(renderState(*driver, D3DRENDERSTATE_SPECULARENABLE), static_cast<DWORD>(FALSE));
 }
 
-TEST(Lighting, LightsAreShownUnderTheirSlotIndex) {
+TEST(D3d7Lighting, LightsAreShownUnderTheirSlotIndex) {
   ProfileScope profile(smallProfile());
   auto driver = d3d7_test::openDriver();
   ASSERT_NE(driver, nullptr);
@@ -261,7 +261,7 @@ TEST(Lighting, LightsAreShownUnderTheirSlotIndex) {
   EXPECT_EQ(driver->lightsInUse, 1u);
 }
 
-TEST(Fog, ModesFollowTheDeviceCapsWithFallbackToVertexFog) {
+TEST(D3d7Fog, ModesFollowTheDeviceCapsWithFallbackToVertexFog) {
   {
     ProfileScope profile(smallProfile());
     auto driver = d3d7_test::openDriver();
@@ -308,7 +308,7 @@ TEST(Fog, ModesFollowTheDeviceCapsWithFallbackToVertexFog) {
   }
 }
 
-TEST(Fog, LinearVertexFogBlendsTowardsTheFogColour) {
+TEST(D3d7Fog, LinearVertexFogBlendsTowardsTheFogColour) {
   ProfileScope profile(smallProfile());
   auto driver = d3d7_test::openDriver();
   ASSERT_NE(driver, nullptr);

@@ -9,7 +9,7 @@
 #include "platform/dx7/d3d_types.h"
 #include "platform/dx7/ddraw_types.h"
 
-TEST(ErrorText, KnownCodesGiveThePlatformDescriptions) {
+TEST(D3d7ErrorText, KnownCodesGiveThePlatformDescriptions) {
   EXPECT_STREQ(errorText(DD_OK), "The request completed successfully.");
   EXPECT_STREQ(errorText(DDERR_WRONGMODE),
                "This surface cannot be restored because it was created in a different mode.");
@@ -27,7 +27,7 @@ TEST(ErrorText, KnownCodesGiveThePlatformDescriptions) {
   EXPECT_EQ(std::string(errorText(DDERR_DDSCAPSCOMPLEXREQUIRED)).rfind("New for DirectX 7.0. ", 0), 0u);
 }
 
-TEST(ErrorText, EveryListedCodeHasItsOwnMessageThatFitsTheBuffer) {
+TEST(D3d7ErrorText, EveryListedCodeHasItsOwnMessageThatFitsTheBuffer) {
   const HRESULT listed[] = {
       DDERR_ALREADYINITIALIZED, DDERR_BLTFASTCANTCLIP, DDERR_CANNOTATTACHSURFACE, DDERR_CANNOTDETACHSURFACE,
       DDERR_CANTCREATEDC, DDERR_CANTDUPLICATE, DDERR_CANTLOCKSURFACE, DDERR_CANTPAGELOCK, DDERR_CANTPAGEUNLOCK,
@@ -67,7 +67,7 @@ TEST(ErrorText, EveryListedCodeHasItsOwnMessageThatFitsTheBuffer) {
   EXPECT_EQ(messages.size(), 117u);
 }
 
-TEST(ErrorText, UnknownCodesAreShownInHexAndEachCallOverwritesTheBuffer) {
+TEST(D3d7ErrorText, UnknownCodesAreShownInHexAndEachCallOverwritesTheBuffer) {
   const char* first = errorText(D3DERR_SCENE_IN_SCENE);
   EXPECT_STREQ(first, "Unknown error: 0x887602f8");
   EXPECT_STREQ(errorText(0x1234), "Unknown error: 0x1234");

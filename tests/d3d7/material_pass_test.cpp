@@ -81,7 +81,7 @@ void useIdentityTransforms(Direct3DDriver& driver) {
 
 }  // namespace
 
-TEST(MaterialPass, MaterialWithoutLayersTakesAlphaFromDiffuseAndNeverBlends) {
+TEST(D3d7MaterialPass, MaterialWithoutLayersTakesAlphaFromDiffuseAndNeverBlends) {
   ProfileScope profile(smallProfile());
   auto driver = d3d7_test::openDriver();
   ASSERT_NE(driver, nullptr);
@@ -99,7 +99,7 @@ TEST(MaterialPass, MaterialWithoutLayersTakesAlphaFromDiffuseAndNeverBlends) {
   EXPECT_EQ(renderState(*driver, D3DRENDERSTATE_ALPHABLENDENABLE), static_cast<DWORD>(FALSE));
 }
 
-TEST(MaterialPass, RenderStatesAndLightingMaterialFollowTheMaterial) {
+TEST(D3d7MaterialPass, RenderStatesAndLightingMaterialFollowTheMaterial) {
   ProfileScope profile(smallProfile());
   auto driver = d3d7_test::openDriver();
   ASSERT_NE(driver, nullptr);
@@ -155,7 +155,7 @@ TEST(MaterialPass, RenderStatesAndLightingMaterialFollowTheMaterial) {
   EXPECT_EQ(renderState(*driver, D3DRENDERSTATE_ZWRITEENABLE), 1u);
 }
 
-TEST(MaterialPass, LaterStagesCombineByBlendModeAndBindTheirTextures) {
+TEST(D3d7MaterialPass, LaterStagesCombineByBlendModeAndBindTheirTextures) {
   ProfileScope profile(smallProfile());
   auto driver = d3d7_test::openDriver();
   ASSERT_NE(driver, nullptr);
@@ -190,7 +190,7 @@ TEST(MaterialPass, LaterStagesCombineByBlendModeAndBindTheirTextures) {
   EXPECT_EQ(renderState(*driver, D3DRENDERSTATE_DESTBLEND), static_cast<DWORD>(D3DBLEND_SRCALPHA));
 }
 
-TEST(MaterialPass, FirstStageBlendModesBlendThePassOntoTheFrame) {
+TEST(D3d7MaterialPass, FirstStageBlendModesBlendThePassOntoTheFrame) {
   ProfileScope profile(smallProfile());
   auto driver = d3d7_test::openDriver();
   ASSERT_NE(driver, nullptr);
@@ -223,7 +223,7 @@ TEST(MaterialPass, FirstStageBlendModesBlendThePassOntoTheFrame) {
   EXPECT_EQ(stageState(*driver, 0, D3DTSS_COLOROP), static_cast<DWORD>(D3DTOP_DISABLE));
 }
 
-TEST(MaterialPass, CoordinatesMatricesAndAddressing) {
+TEST(D3d7MaterialPass, CoordinatesMatricesAndAddressing) {
   ProfileScope profile(smallProfile());
   auto driver = d3d7_test::openDriver();
   ASSERT_NE(driver, nullptr);
@@ -254,7 +254,7 @@ TEST(MaterialPass, CoordinatesMatricesAndAddressing) {
   EXPECT_FLOAT_EQ(m._11, 1.0f);
 }
 
-TEST(MaterialPass, LayersAreSplitIntoPassesOfMaxTextureStages) {
+TEST(D3d7MaterialPass, LayersAreSplitIntoPassesOfMaxTextureStages) {
   ProfileScope profile(smallProfile());
   auto driver = d3d7_test::openDriver();
   ASSERT_NE(driver, nullptr);
@@ -283,7 +283,7 @@ TEST(MaterialPass, LayersAreSplitIntoPassesOfMaxTextureStages) {
   EXPECT_EQ(stageState(*driver, 1, D3DTSS_COLOROP), static_cast<DWORD>(D3DTOP_DISABLE));
 }
 
-TEST(MaterialPass, MultiPassTrianglesUseZBiasAndTheLastPassWins) {
+TEST(D3d7MaterialPass, MultiPassTrianglesUseZBiasAndTheLastPassWins) {
   // A 24-bit z-buffer: later passes must win the strict depth test by their z-bias alone.
   AdapterProfile depth24 = smallProfile();
   depth24.zBufferFormats = {dx7ZBufferFormat(24, 0xffffff)};
@@ -342,7 +342,7 @@ TEST(MaterialPass, MultiPassTrianglesUseZBiasAndTheLastPassWins) {
   EXPECT_TRUE(once.renderStateValues(D3DRENDERSTATE_ZBIAS).empty());
 }
 
-TEST(MaterialPass, BlendModesOnTheFirstStageAndOnLaterStagesGiveTheExpectedPixels) {
+TEST(D3d7MaterialPass, BlendModesOnTheFirstStageAndOnLaterStagesGiveTheExpectedPixels) {
   ProfileScope profile(smallProfile());
   auto driver = d3d7_test::openDriver();
   ASSERT_NE(driver, nullptr);

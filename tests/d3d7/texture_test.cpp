@@ -65,7 +65,7 @@ Size textureSize(Direct3DDriver& driver, int w, int h) {
 
 }  // namespace
 
-TEST(TextureCreation, SizesFollowTheDeviceRulesAndLevelsFollowTheWidth) {
+TEST(D3d7TextureCreation, SizesFollowTheDeviceRulesAndLevelsFollowTheWidth) {
   {
     ProfileScope profile(smallProfile());
     auto driver = d3d7_test::openDriver();
@@ -106,7 +106,7 @@ TEST(TextureCreation, SizesFollowTheDeviceRulesAndLevelsFollowTheWidth) {
   }
 }
 
-TEST(TextureCreation, StagedTexturesAreNeverLockedAndCarryTheChosenFormat) {
+TEST(D3d7TextureCreation, StagedTexturesAreNeverLockedAndCarryTheChosenFormat) {
   ProfileScope profile(smallProfile());
   auto driver = d3d7_test::openDriver(64, 48, true);
   ASSERT_NE(driver, nullptr);
@@ -139,7 +139,7 @@ TEST(TextureCreation, StagedTexturesAreNeverLockedAndCarryTheChosenFormat) {
   EXPECT_EQ(driver->textureCount, before + 1);
 }
 
-TEST(PlainPicture, ColourKeyedBlitsLeaveMagentaPixelsTransparent) {
+TEST(D3d7PlainPicture, ColourKeyedBlitsLeaveMagentaPixelsTransparent) {
   ProfileScope profile(smallProfile());
   auto driver = d3d7_test::openDriver();
   ASSERT_NE(driver, nullptr);
@@ -185,7 +185,7 @@ TEST(PlainPicture, ColourKeyedBlitsLeaveMagentaPixelsTransparent) {
   EXPECT_EQ(backPixel(*driver, 5, 1), 0x00ff00u);
 }
 
-TEST(TextureLoading, PictureFilesWithAndWithoutAlphaPictures) {
+TEST(D3d7TextureLoading, PictureFilesWithAndWithoutAlphaPictures) {
   ProfileScope profile(smallProfile());
   auto driver = d3d7_test::openDriver();
   ASSERT_NE(driver, nullptr);
@@ -235,7 +235,7 @@ TEST(TextureLoading, PictureFilesWithAndWithoutAlphaPictures) {
   EXPECT_FALSE(driver->createTextureFromPixels(&missing, "x", 4, 4, nullptr, nullptr, true));
 }
 
-TEST(TextureLoading, PixelBuffersWithAlphaAreNamedTwice) {
+TEST(D3d7TextureLoading, PixelBuffersWithAlphaAreNamedTwice) {
   ProfileScope profile(smallProfile());
   auto driver = d3d7_test::openDriver();
   ASSERT_NE(driver, nullptr);
@@ -247,7 +247,7 @@ TEST(TextureLoading, PixelBuffersWithAlphaAreNamedTwice) {
   EXPECT_EQ(surfacePixel(asSurfaceTexture(texture)->surface, 0, 0), 0xff102030u);
 }
 
-TEST(SurfaceContents, SavedAndRestoredAcrossASimulatedLoss) {
+TEST(D3d7SurfaceContents, SavedAndRestoredAcrossASimulatedLoss) {
   ProfileScope profile(smallProfile());
   auto driver = d3d7_test::openDriver();
   ASSERT_NE(driver, nullptr);

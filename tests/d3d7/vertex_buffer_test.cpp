@@ -28,7 +28,7 @@ std::unique_ptr<VertexBuffer> makeBuffer(Direct3DDriver& driver, int type, int c
 
 }  // namespace
 
-TEST(VertexBuffer, FormatAndStrideComeFromTheVertexType) {
+TEST(D3d7VertexBuffer, FormatAndStrideComeFromTheVertexType) {
   ProfileScope profile(smallProfile());
   auto driver = d3d7_test::openDriver();
   ASSERT_NE(driver, nullptr);
@@ -52,7 +52,7 @@ TEST(VertexBuffer, FormatAndStrideComeFromTheVertexType) {
   EXPECT_EQ(richest->stride, 88u);
 }
 
-TEST(VertexBuffer, TypedWritesAndReadsKeepTheLockState) {
+TEST(D3d7VertexBuffer, TypedWritesAndReadsKeepTheLockState) {
   ProfileScope profile(smallProfile());
   auto driver = d3d7_test::openDriver();
   ASSERT_NE(driver, nullptr);
@@ -91,7 +91,7 @@ TEST(VertexBuffer, TypedWritesAndReadsKeepTheLockState) {
   EXPECT_EQ(buffer->lockedData, nullptr);
 }
 
-TEST(VertexBuffer, UnknownVertexTypesCreateNothingAndDoNothing) {
+TEST(D3d7VertexBuffer, UnknownVertexTypesCreateNothingAndDoNothing) {
   ProfileScope profile(smallProfile());
   auto driver = d3d7_test::openDriver();
   ASSERT_NE(driver, nullptr);
@@ -114,7 +114,7 @@ TEST(VertexBuffer, UnknownVertexTypesCreateNothingAndDoNothing) {
   }
 }
 
-TEST(VertexBuffer, DrawsWholeAndIndexedThroughTheDevice) {
+TEST(D3d7VertexBuffer, DrawsWholeAndIndexedThroughTheDevice) {
   ProfileScope profile(smallProfile());
   auto driver = d3d7_test::openDriver();
   ASSERT_NE(driver, nullptr);

@@ -29,7 +29,7 @@ void addAdapterWithModes(Direct3DDriver& driver, std::initializer_list<DDSURFACE
 
 }  // namespace
 
-TEST(AdapterEnumeration, AdaptersKeepGuidCopiesNamesAndStartWithoutModes) {
+TEST(D3d7AdapterEnumeration, AdaptersKeepGuidCopiesNamesAndStartWithoutModes) {
   Direct3DDriver driver(nullptr, "t");
   GUID secondary{0x12345678, 0x1234, 0x5678, {1, 2, 3, 4, 5, 6, 7, 8}};
   char description1[] = "Primary display";
@@ -49,7 +49,7 @@ TEST(AdapterEnumeration, AdaptersKeepGuidCopiesNamesAndStartWithoutModes) {
   EXPECT_EQ(driver.adapters[1].modes, nullptr);
 }
 
-TEST(AdapterEnumeration, ModesOfUsableDepthsAreKeptInOrder) {
+TEST(D3d7AdapterEnumeration, ModesOfUsableDepthsAreKeptInOrder) {
   Direct3DDriver driver(nullptr, "t");
   addAdapterWithModes(driver, {modeDesc(320, 200, 8), modeDesc(640, 480, 15), modeDesc(640, 480, 16),
                                modeDesc(640, 480, 4), modeDesc(800, 600, 24), modeDesc(1024, 768, 32)});
@@ -62,7 +62,7 @@ TEST(AdapterEnumeration, ModesOfUsableDepthsAreKeptInOrder) {
   EXPECT_EQ(adapter.modes[3].dwSize, sizeof(DDSURFACEDESC2));
 }
 
-TEST(AdapterEnumeration, DefaultModePrefers640x480At32Bits) {
+TEST(D3d7AdapterEnumeration, DefaultModePrefers640x480At32Bits) {
   Direct3DDriver driver(nullptr, "t");
   addAdapterWithModes(driver, {modeDesc(320, 240, 16), modeDesc(640, 480, 16), modeDesc(640, 480, 32),
                                modeDesc(800, 600, 32)});
@@ -92,7 +92,7 @@ void pickSecondModeFullscreen(Direct3DDriver& driver) {
 }
 }  // namespace
 
-TEST(VideoModeChoice, WithoutDialogThePreselectionStands) {
+TEST(D3d7VideoModeChoice, WithoutDialogThePreselectionStands) {
   d3d7_test::ProfileScope profile(d3d7_test::smallProfile());
   win32SetHeadless(true);
   Direct3DDriver driver(nullptr, "t");
@@ -110,7 +110,7 @@ TEST(VideoModeChoice, WithoutDialogThePreselectionStands) {
   EXPECT_TRUE(driver.dither);
 }
 
-TEST(VideoModeChoice, TheDialogHookSetsTheOptionsAndMode) {
+TEST(D3d7VideoModeChoice, TheDialogHookSetsTheOptionsAndMode) {
   d3d7_test::ProfileScope profile(d3d7_test::smallProfile());
   win32SetHeadless(true);
   dialogCalls = 0;
@@ -128,7 +128,7 @@ TEST(VideoModeChoice, TheDialogHookSetsTheOptionsAndMode) {
   EXPECT_FALSE(driver.dither);
 }
 
-TEST(VideoModeChoice, PresetSkipsTheDialogAndReportsMissingModesAndAdapters) {
+TEST(D3d7VideoModeChoice, PresetSkipsTheDialogAndReportsMissingModesAndAdapters) {
   d3d7_test::ProfileScope profile(d3d7_test::smallProfile());
   win32SetHeadless(true);
   dialogCalls = 0;
@@ -167,7 +167,7 @@ TEST(VideoModeChoice, PresetSkipsTheDialogAndReportsMissingModesAndAdapters) {
   EXPECT_EQ(dialogCalls, 0);
 }
 
-TEST(VideoModeChoice, AnAdapterWithoutModesLeavesNoChoice) {
+TEST(D3d7VideoModeChoice, AnAdapterWithoutModesLeavesNoChoice) {
   AdapterProfile empty = d3d7_test::smallProfile();
   empty.adapters[0].modes.clear();
   d3d7_test::ProfileScope profile(empty);
@@ -177,7 +177,7 @@ TEST(VideoModeChoice, AnAdapterWithoutModesLeavesNoChoice) {
   EXPECT_EQ(driver.videoChoice, VideoChoice::kNoModes);
 }
 
-TEST(DepthFormatChoice, TheDisplayDepthWinsThenSixteenBitsThenTheDeepest) {
+TEST(D3d7DepthFormatChoice, TheDisplayDepthWinsThenSixteenBitsThenTheDeepest) {
   auto choose = [](std::initializer_list<DDPIXELFORMAT> formats, int displayBits) {
     Direct3DDriver driver(nullptr, "t");
     driver.bitsPerPixel = static_cast<std::uint16_t>(displayBits);
@@ -223,7 +223,7 @@ TextureChoice chooseTextureFormats(const std::vector<DDPIXELFORMAT>& formats, bo
 
 }  // namespace
 
-TEST(TextureFormatChoice, FullDepthPrefersThirtyTwoBitsAndTheMostAlpha) {
+TEST(D3d7TextureFormatChoice, FullDepthPrefersThirtyTwoBitsAndTheMostAlpha) {
   const std::vector<DDPIXELFORMAT> formats = dx7DefaultAdapterProfile().textureFormats;
   const TextureChoice full = chooseTextureFormats(formats, false);
   EXPECT_EQ(full.opaqueBits, 32);
@@ -231,7 +231,7 @@ TEST(TextureFormatChoice, FullDepthPrefersThirtyTwoBitsAndTheMostAlpha) {
   EXPECT_EQ(full.alphaAlphaBits, 8);
 }
 
-TEST(TextureFormatChoice, LowBppPrefersSixteenBitsEvenWhenDeeperFormatsExist) {
+TEST(D3d7TextureFormatChoice, LowBppPrefersSixteenBitsEvenWhenDeeperFormatsExist) {
   const std::vector<DDPIXELFORMAT> formats = dx7DefaultAdapterProfile().textureFormats;
   const TextureChoice low = chooseTextureFormats(formats, true);
   EXPECT_EQ(low.opaqueBits, 16);
@@ -254,7 +254,7 @@ TEST(TextureFormatChoice, LowBppPrefersSixteenBitsEvenWhenDeeperFormatsExist) {
   EXPECT_EQ(moreAlpha.alphaAlphaBits, 4);
 }
 
-TEST(TextureFormatChoice, PaletteFormatsAndMostlyAlphaFormatsAreSkipped) {
+TEST(D3d7TextureFormatChoice, PaletteFormatsAndMostlyAlphaFormatsAreSkipped) {
   const std::vector<DDPIXELFORMAT> formats = {dx7RgbFormat(8, 0xe0, 0x1c, 0x3, 0),
                                               dx7RgbFormat(16, 0x0f00, 0xf0, 0xf, 0xf000),
                                               dx7RgbFormat(16, 0, 0, 0xff, 0xff00)};
