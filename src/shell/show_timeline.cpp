@@ -18,7 +18,7 @@ const char* const kShowClosingPictureFile = "slut.jpg";
 const char* const kShowLoadingPictureFile = "laddar.jpg";
 const char* const kShowLightTextureFile = "light.jpg";
 
-const ShowWindow kShowWindows[kShowSceneCount] = {
+const ShowSceneWindow kShowWindows[kShowSceneCount] = {
     {kShowGrand, false, 0.0f, 40.0f},      {kShowText, true, 33.0f, 40.0f},
     {kShowDesign, true, 40.0f, 68.0f},     {kShowDance2, true, 68.0f, 94.0f},
     {kShowDass, true, 94.0f, 134.0f},      {kShowSlut, true, 134.0f, 143.0f},
@@ -30,7 +30,7 @@ const ShowSceneIndex kShowDetachOrder[kShowSceneCount] = {kShowSkitdemo, kShowDe
 const ShowSceneIndex kShowDestroyOrder[kShowSceneCount] = {kShowSkitdemo, kShowSlut,  kShowText,  kShowDesign,
                                                           kShowGrand,    kShowDass,  kShowDance2};
 
-float showSceneTime(const ShowWindow& window, float showTime) {
+float showSceneTime(const ShowSceneWindow& window, float showTime) {
   if (!window.hasFrom) return showTime;
   return static_cast<float>(static_cast<double>(showTime) - static_cast<double>(window.from));
 }
@@ -102,7 +102,7 @@ void ShowTimeline::startMusic() {
 }
 
 void ShowTimeline::drawFrame(GraphicsDriver* driver, float showTime, Camera& camera) {
-  for (const ShowWindow& window : kShowWindows) {
+  for (const ShowSceneWindow& window : kShowWindows) {
     if (window.hasFrom && !(showTime >= window.from)) continue;
     if (!(showTime < window.to)) continue;
     Scene* scene = scenes[window.scene];

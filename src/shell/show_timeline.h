@@ -36,21 +36,21 @@ constexpr float kShowClosingTime = 143.0f;
 
 // One window of the timeline: the scene renders while from <= showTime < to, at
 // showTime - offset. `hasFrom` false: no lower bound (and no offset).
-struct ShowWindow {
+struct ShowSceneWindow {
   ShowSceneIndex scene;
   bool hasFrom;
   float from;
   float to;
 };
 // The windows in the order the scenes render within a frame.
-extern const ShowWindow kShowWindows[kShowSceneCount];
+extern const ShowSceneWindow kShowWindows[kShowSceneCount];
 // Orders of the light release at the end of a frame and of the destruction at shutdown.
 extern const ShowSceneIndex kShowDetachOrder[kShowSceneCount];
 extern const ShowSceneIndex kShowDestroyOrder[kShowSceneCount];
 
 // The scene time a window gives for showTime: the difference taken in double precision,
 // passed on as a float.
-float showSceneTime(const ShowWindow& window, float showTime);
+float showSceneTime(const ShowSceneWindow& window, float showTime);
 // The fade volume for showTime (> 141): 100 - (showTime - 141) * 50, truncated toward zero.
 int showFadeVolume(float showTime);
 // The 200 x 40 picture rectangle centred on a screen of width x height.

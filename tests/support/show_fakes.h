@@ -117,3 +117,27 @@ class FakeShowServices : public ShowServices {
   bool otherVolumesLeft = true;
   std::vector<std::string> missing;
 };
+
+#include "shell/capture.h"
+
+// A sound track whose every sample is the music volume times 100, counting what it rendered.
+class VolumeCaptureMusic : public CaptureMusic {
+ public:
+  bool load(const char* file) override {
+    loadedFile = file;
+    return loads;
+  }
+  void render(std::int16_t* out, std::size_t frames, int volume) override {
+    for (std::size_t i = 0; i < frames * 2; ++i) out[i] = static_cast<std::int16_t>(volume * 100);
+    rendered += frames;
+  }
+  bool loads = true;
+  std::string loadedFile;
+  std::uint64_t rendered = 0;
+};
+
+// The program's services without the missing-file report (test shows lack most files).
+class QuietShowServices : public ShowServices {
+ public:
+  void reportMissingFiles(const char* const*, int) override {}
+};

@@ -1,0 +1,83 @@
+// Offline rendering of the show: headless, on a deterministic clock that advances exactly
+// 1000/fps milliseconds per frame, with the music rendered offline into a WAV file that
+// follows the per-frame fade sample for sample; frames go to a video through ffmpeg when it
+// is installed, or to numbered PNG files. Also the single frame of a screenshot.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+class ShowServices;
+
+// The show's music rendered ahead of time instead of played: what the capture's sound
+// track is made of.
+class CaptureMusic {
+ public:
+  virtual ~CaptureMusic() = default;
+  // Loads the module for offline rendering; false: the capture's sound track is silent.
+  virtual bool load(const char* file) = 0;
+  // The next frames of 44100 Hz stereo 16-bit sound at a music volume of 0..100.
+  virtual void render(std::int16_t* out, std::size_t frames, int volume) = 0;
+};
+
+// The sound library's offline renderer (the program's music).
+CaptureMusic* createLibraryCaptureMusic();
+
+// Where the frames of a capture go.
+enum class CaptureFrames {
+  kAuto,     // a video through ffmpeg when it is installed, PNG files otherwise
+  kPng,      // PNG files (--png)
+  kDiscard,  // rendered and read back, not written (benchmarks)
+};
+
+struct CaptureOptions {
+  std::string outDirectory;  // created when missing
+  int fps = 30;
+  double from = 0.0;         // show time of the first frame, seconds
+  double to = -1.0;          // frames strictly before this show time; negative: to the show's end
+  CaptureFrames frames = CaptureFrames::kAuto;
+  int width = 640;
+  int height = 480;
+  int bitsPerPixel = 32;
+  bool writeAudio = true;
+  // Progress line (frame, show time, speed); null: quiet. Messages go to `err`.
+  std::FILE* progress = stderr;
+  std::FILE* err = stderr;
+  // Scenes and pictures; null: the show's files from the current folder.
+  ShowServices* services = nullptr;
+  // The sound track; null: the sound library's offline renderer.
+  CaptureMusic* music = nullptr;
+};
+
+struct CaptureResult {
+  int frames = 0;
+  std::uint64_t audioFrames = 0;
+  float firstShowTime = 0.0f;
+  float lastShowTime = 0.0f;
+  double secondsToFirstFrame = 0.0;  // from the call to the first frame read back
+  double seconds = 0.0;              // the whole call
+  std::string output;                // the video file, or the folder of the frames
+};
+
+// Exit codes of the offline modes.
+constexpr int kRunOk = 0;
+constexpr int kRunFailed = 1;      // a failure while rendering or encoding
+constexpr int kRunBadRequest = 2;  // bad arguments or an output that cannot be written
+
+// Runs the whole show (or the part from..to) headless into options.outDirectory.
+int runCapture(const CaptureOptions& options, CaptureResult* result = nullptr);
+
+// Renders the show's frame at show time `time` headless and writes it as PNG to path.
+// Size, services and streams come from options (its folder and frame settings are unused).
+int runScreenshot(double time, const std::string& path, const CaptureOptions& options);
+
+// Frame count of a capture from `from` to `to` at fps (frames strictly before `to`).
+int captureFrameCount(double from, double to, int fps);
+// Millisecond clock offset of frame k from the first: floor(k * 1000 / fps), no drift.
+std::uint32_t captureFrameMilliseconds(std::int64_t frame, int fps);
+// Sound frames from the start of the capture to the start of video frame k at 44100 Hz.
+std::uint64_t captureAudioFrameStart(std::int64_t frame, int fps);
+
+// True when ffmpeg can be found on PATH.
+bool captureHasEncoder();

@@ -1,0 +1,201 @@
+// Captures and screenshots of a small test show: frame and sample counts, determinism,
+// the fade in the sound track, screenshots equal to captured frames, refused requests.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "shell/capture.h"
+#include "support/scene_files.h"
+#include "support/show_fakes.h"
+#include "support/show_png_reader.h"
+
+namespace {
+
+// A red quad sliding from left to right in two seconds under white ambient light, seen by
+// the scene's camera; the show's other files are missing.
+void writeTestShow(const SceneTempDir& dir) {
+  Scene3dxWriter quad;
+  quad.object(1, 1);
+  Scene3dxWriter::Material material;
+  material.diffuse = 0xFFFF0000u;
+  material.doubleSided = 1;
+  quad.material(material);
+  quad.vertices({{-1, -1, 0}, {1, -1, 0}, {1, 1, 0}, {-1, 1, 0}});
+  quad.triangles({{0, 1, 2}, {0, 2, 3}});
+  ASSERT_TRUE(quad.save(dir.file("quad.3dx")));
+  std::vector<std::vector<SceneKey>> channels = {{{-1.5f, 0.0f}, {1.5f, 2.0f}}, {{0, 0}}, {{0, 0}}, {{0, 0}}, {{0, 0}},
+                                                 {{0, 0}}, {{1, 0}}, {{1, 0}}, {{1, 0}}};
+  dir.writeText("grand.lws", "LWSC\n3\nLoadObjectLayer 1 quad.lwo\n" + sceneKeyedMotionText("ObjectMotion", channels) +
+                                 sceneEnvelopeText("AmbientIntensity", {{{0.1f, 0.0f}}}) + "CameraName Cam\n" +
+                                 sceneItemMotionText("CameraMotion", 0, 0, -5));
+}
+
+CaptureOptions smallCapture(const std::string& out) {
+  CaptureOptions options;
+  options.outDirectory = out;
+  options.fps = 10;
+  options.to = 1.0;
+  options.frames = CaptureFrames::kPng;
+  options.width = 64;
+  options.height = 48;
+  options.progress = nullptr;
+  static QuietShowServices quiet;
+  options.services = &quiet;
+  return options;
+}
+
+std::string frameName(const std::string& folder, int index) {
+  char name[32];
+  std::snprintf(name, sizeof name, "/frame_%05d.png", index);
+  return folder + name;
+}
+
+int redPixels(const ShowPicture& picture) {
+  int count = 0;
+  for (std::uint32_t p : picture.pixels) count += ((p >> 16) & 0xFF) >= 0x60 && (p & 0xFF) < 0x30 ? 1 : 0;
+  return count;
+}
+
+class CaptureRunTest : public ::testing::Test {
+ protected:
+  void SetUp() override { writeTestShow(dir); }
+  SceneTempDir dir;
+  VolumeCaptureMusic music;
+};
+
+TEST_F(CaptureRunTest, OneSecondAtTenFramesPerSecondGivesTenFramesAndOneSecondOfSound) {
+  CaptureOptions options = smallCapture(dir.file("out/one"));
+  options.music = &music;
+  CaptureResult result;
+  ASSERT_EQ(runCapture(options, &result), kRunOk);
+  EXPECT_EQ(result.frames, 10);
+  EXPECT_EQ(result.audioFrames, 44100u);
+  EXPECT_EQ(result.firstShowTime, 0.0f);
+  EXPECT_NEAR(result.lastShowTime, 0.9f, 1e-5f);
+  EXPECT_EQ(music.loadedFile, "rockon.xm");
+
+  ShowPicture first, last;
+  ASSERT_TRUE(showReadPng(frameName(options.outDirectory, 0), first));
+  ASSERT_TRUE(showReadPng(frameName(options.outDirectory, 9), last));
+  EXPECT_FALSE(showReadFile(frameName(options.outDirectory, 10)).size() > 0);
+  EXPECT_EQ(first.width, 64);
+  EXPECT_EQ(first.height, 48);
+  EXPECT_GT(redPixels(first), 50);
+  EXPECT_NE(first.pixels, last.pixels);  // the quad moved
+
+  ShowWav wav;
+  ASSERT_TRUE(showReadWav(options.outDirectory + "/audio.wav", wav));
+  EXPECT_EQ(wav.sampleRate, 44100);
+  EXPECT_EQ(wav.channels, 2);
+  EXPECT_EQ(wav.samples.size(), 2u * 44100u);
+}
+
+TEST_F(CaptureRunTest, TwoCapturesGiveIdenticalFramesAndSound) {
+  CaptureOptions a = smallCapture(dir.file("a"));
+  CaptureOptions b = smallCapture(dir.file("b"));
+  a.music = &music;
+  b.music = &music;
+  a.fps = b.fps = 7;  // 1000 / 7 ms per frame does not divide evenly
+  ASSERT_EQ(runCapture(a), kRunOk);
+  ASSERT_EQ(runCapture(b), kRunOk);
+  for (int i = 0; i < 7; ++i) {
+    std::vector<std::uint8_t> fa = showReadFile(frameName(a.outDirectory, i));
+    ASSERT_FALSE(fa.empty()) << i;
+    EXPECT_EQ(fa, showReadFile(frameName(b.outDirectory, i))) << i;
+  }
+  EXPECT_TRUE(showReadFile(frameName(a.outDirectory, 7)).empty());
+  EXPECT_EQ(showReadFile(a.outDirectory + "/audio.wav"), showReadFile(b.outDirectory + "/audio.wav"));
+  ShowWav wav;
+  ASSERT_TRUE(showReadWav(a.outDirectory + "/audio.wav", wav));
+  EXPECT_EQ(wav.samples.size(), 2u * 44100u);  // 7 frames of 6300 sound frames
+}
+
+TEST_F(CaptureRunTest, ScreenshotEqualsTheCapturedFrameAtTheSameTime) {
+  CaptureOptions options = smallCapture(dir.file("cap"));
+  options.music = &music;
+  ASSERT_EQ(runCapture(options), kRunOk);
+  ASSERT_EQ(runScreenshot(0.5, dir.file("shot.png"), options), kRunOk);
+  ShowPicture frame, shot;
+  ASSERT_TRUE(showReadPng(frameName(options.outDirectory, 5), frame));
+  ASSERT_TRUE(showReadPng(dir.file("shot.png"), shot));
+  ASSERT_EQ(shot.width, 64);
+  ASSERT_EQ(shot.pixels.size(), frame.pixels.size());
+  // The two clocks may differ in the last bit of the show time: allow a pixel or two of edge.
+  int different = 0;
+  for (std::size_t i = 0; i < shot.pixels.size(); ++i) different += shot.pixels[i] != frame.pixels[i] ? 1 : 0;
+  EXPECT_LE(different, 4);
+  EXPECT_GT(redPixels(shot), 50);
+}
+
+TEST_F(CaptureRunTest, SoundTrackStartsAtFromAndFollowsTheFadeFrameByFrame) {
+  CaptureOptions options = smallCapture(dir.file("fade"));
+  options.music = &music;
+  options.from = 141.0;
+  options.to = 142.0;
+  options.frames = CaptureFrames::kDiscard;
+  CaptureResult result;
+  ASSERT_EQ(runCapture(options, &result), kRunOk);
+  EXPECT_EQ(result.frames, 10);
+  EXPECT_EQ(result.firstShowTime, 141.0f);
+  // The module was played up to 141 s before the first frame's sound.
+  EXPECT_EQ(music.rendered, 141u * 44100u + 44100u);
+
+  ShowWav wav;
+  ASSERT_TRUE(showReadWav(options.outDirectory + "/audio.wav", wav));
+  ASSERT_EQ(wav.samples.size(), 2u * 44100u);
+  int previous = 101;
+  for (int k = 0; k < 10; ++k) {
+    std::size_t begin = 2 * captureAudioFrameStart(k, 10);
+    std::size_t end = 2 * captureAudioFrameStart(k + 1, 10);
+    int volume = wav.samples[begin] / 100;
+    for (std::size_t i = begin; i < end; ++i) ASSERT_EQ(wav.samples[i], volume * 100) << k;
+    EXPECT_LT(volume, previous) << k;
+    previous = volume;
+  }
+  EXPECT_EQ(wav.samples[0], 100 * 100);                    // 141.0: no fade call yet
+  EXPECT_NEAR(wav.samples.back() / 100, 55, 1);            // 141.9
+}
+
+TEST_F(CaptureRunTest, WithoutTheModuleTheSoundTrackIsSilentButComplete) {
+  music.loads = false;
+  CaptureOptions options = smallCapture(dir.file("quiet"));
+  options.music = &music;
+  options.frames = CaptureFrames::kDiscard;
+  ASSERT_EQ(runCapture(options), kRunOk);
+  ShowWav wav;
+  ASSERT_TRUE(showReadWav(options.outDirectory + "/audio.wav", wav));
+  ASSERT_EQ(wav.samples.size(), 2u * 44100u);
+  for (std::int16_t s : wav.samples) ASSERT_EQ(s, 0);
+}
+
+TEST_F(CaptureRunTest, BadRequestsAndUnwritableOutputsAreRefusedWithCode2) {
+  dir.writeText("plain-file", "x");
+  std::FILE* sink = std::tmpfile();
+  CaptureOptions options = smallCapture(dir.file("bad"));
+  options.err = sink;
+  auto refused = [&](CaptureOptions o) { return runCapture(o); };
+  CaptureOptions o = options;
+  o.fps = 0;
+  EXPECT_EQ(refused(o), kRunBadRequest);
+  o = options;
+  o.to = 0.0;
+  EXPECT_EQ(refused(o), kRunBadRequest);
+  o = options;
+  o.from = -1.0;
+  EXPECT_EQ(refused(o), kRunBadRequest);
+  o = options;
+  o.width = 0;
+  EXPECT_EQ(refused(o), kRunBadRequest);
+  o = options;
+  o.outDirectory = dir.file("plain-file/sub");
+  EXPECT_EQ(refused(o), kRunBadRequest);
+  o.outDirectory = "";
+  EXPECT_EQ(refused(o), kRunBadRequest);
+  EXPECT_EQ(runScreenshot(1.0, dir.file("plain-file/shot.png"), options), kRunBadRequest);
+  EXPECT_EQ(runScreenshot(-1.0, dir.file("shot.png"), options), kRunBadRequest);
+  EXPECT_NE(std::ftell(sink), 0L);  // each refusal says why
+  std::fclose(sink);
+}
+
+}  // namespace
