@@ -169,7 +169,7 @@ struct SourceEntry {
   std::size_t bytes = 0;
 };
 
-using SamplerKey = std::tuple<DWORD, DWORD, DWORD, DWORD, DWORD, DWORD, DWORD>;
+using SamplerKey = std::tuple<DWORD, DWORD, DWORD, DWORD, DWORD, DWORD, DWORD, DWORD>;
 
 }  // namespace
 
@@ -304,7 +304,8 @@ struct FixedFunctionPipeline::Impl {
 
   GLuint sampler(const DWORD* ts) {
     const SamplerKey key{ts[D3DTSS_ADDRESSU], ts[D3DTSS_ADDRESSV], ts[D3DTSS_MAGFILTER], ts[D3DTSS_MINFILTER],
-                         ts[D3DTSS_MIPFILTER], ts[D3DTSS_MIPMAPLODBIAS], ts[D3DTSS_BORDERCOLOR]};
+                         ts[D3DTSS_MIPFILTER], ts[D3DTSS_MIPMAPLODBIAS], ts[D3DTSS_BORDERCOLOR],
+                         ts[D3DTSS_MAXMIPLEVEL]};
     auto found = samplers.find(key);
     if (found != samplers.end()) return found->second;
     GLuint s = 0;
@@ -316,6 +317,8 @@ struct FixedFunctionPipeline::Impl {
     float bias = 0.0f;
     std::memcpy(&bias, &ts[D3DTSS_MIPMAPLODBIAS], sizeof(bias));
     if (std::isfinite(bias)) glSamplerParameterf(s, GL_TEXTURE_LOD_BIAS, bias);
+    // MAXMIPLEVEL names the most detailed level used.
+    glSamplerParameterf(s, GL_TEXTURE_MIN_LOD, static_cast<float>(std::min<DWORD>(ts[D3DTSS_MAXMIPLEVEL], 16)));
     float border[4];
     colourToFloats(ts[D3DTSS_BORDERCOLOR], border);
     glSamplerParameterfv(s, GL_TEXTURE_BORDER_COLOR, border);
