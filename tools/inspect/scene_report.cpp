@@ -2,6 +2,7 @@
 #include "scene_report.h"
 
 #include <map>
+#include <string>
 
 #include "gfx/light_parameters.h"
 #include "gfx/material.h"
@@ -24,7 +25,15 @@ void nameMotions(MotionNames& names, T** items, int count, const char* (*nameOf)
     for (int s = 0; s < items[i]->motionCount; ++s) names[items[i]->motions[s].motion] = nameOf(items[i]);
 }
 
-const char* objectName(const SceneObject* o) { return o->fileName != nullptr ? o->fileName : "(null object)"; }
+// Objects are named by their file; null objects keep no name, so they are named by position.
+std::vector<std::string> objectNames(const Scene& scene) {
+  std::vector<std::string> names;
+  for (int i = 0; i < scene.objectCount; ++i) {
+    const SceneObject* o = scene.objects[i];
+    names.push_back(o->fileName != nullptr ? o->fileName : "(null " + std::to_string(i) + ")");
+  }
+  return names;
+}
 
 void linkField(JsonWriter& json, const char* key, const Motion* linked, const MotionNames& names) {
   json.key(key);
@@ -117,7 +126,10 @@ void writeMaterial(JsonWriter& json, const Material* m) {
 
 void writeSceneReport(Scene& scene, const char* path, const std::vector<float>& times, JsonWriter& json) {
   MotionNames names;
-  nameMotions<SceneObject>(names, scene.objects, scene.objectCount, objectName);
+  const std::vector<std::string> objectName = objectNames(scene);
+  for (int i = 0; i < scene.objectCount; ++i)
+    for (int m = 0; m < scene.objects[i]->motionCount; ++m)
+      names[scene.objects[i]->motions[m].motion] = objectName[i].c_str();
   nameMotions<SceneCamera>(names, scene.cameras, scene.cameraCount, [](const SceneCamera* c) -> const char* {
     return c->name;
   });
@@ -199,7 +211,7 @@ void writeSceneReport(Scene& scene, const char* path, const std::vector<float>& 
   for (int i = 0; i < scene.objectCount; ++i) {
     SceneObject* o = scene.objects[i];
     json.beginObject();
-    writeItemHeader(json, objectName(o), "object", o->motions, o->motionCount, names);
+    writeItemHeader(json, objectName[i].c_str(), "object", o->motions, o->motionCount, names);
     json.field("fileName", o->fileName);
     json.field("layer", o->layer);
     json.field("null", o->fileName == nullptr);
@@ -231,7 +243,7 @@ void writeSceneReport(Scene& scene, const char* path, const std::vector<float>& 
     SceneBone* b = scene.bones[i];
     const char* owner = nullptr;
     for (int o = 0; o < scene.objectCount; ++o)
-      if (scene.objects[o]->identity == b->objectIdentity) owner = objectName(scene.objects[o]);
+      if (scene.objects[o]->identity == b->objectIdentity) owner = objectName[o].c_str();
     json.beginObject();
     writeItemHeader(json, b->name, "bone", b->motions, b->motionCount, names);
     json.field("object", owner);
