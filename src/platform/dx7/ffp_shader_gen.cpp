@@ -235,7 +235,10 @@ std::string ffpVertexShaderSource(const FfpShaderKey& key) {
     switch (stage.texCoordGen) {
       case 1: in = "vec4(N, 1.0)"; break;
       case 2: in = "vec4(P, 1.0)"; break;
-      case 3: in = "vec4(reflect(-toEye, N), 1.0)"; break;
+      case 3:
+        in = key.hasNormal && !key.pretransformed ? "vec4(reflect(-toEye, normalize(N)), 1.0)"
+                                                  : "vec4(-toEye, 1.0)";
+        break;
       default: in = texCoordInput(key, stage.texCoordSet); break;
     }
     if (stage.transformCount) {
