@@ -25,11 +25,12 @@ struct JpegErrorManager {
     std::longjmp(manager->returnPoint, 1);
 }
 
-// A file that ends before its image data does is damaged, not a picture: the library would
-// pad the rest with grey, so that warning ends the decode like an error.
+// Image data that ends before the picture does (the file ends, or a marker comes first) means
+// a damaged file, not a picture: the library would pad the rest with grey, so those warnings
+// end the decode like an error.
 void stopAtPrematureEnd(j_common_ptr info, int level) {
     auto* manager = reinterpret_cast<JpegErrorManager*>(info->err);
-    if (level < 0 && info->err->msg_code == JWRN_JPEG_EOF) {
+    if (level < 0 && (info->err->msg_code == JWRN_JPEG_EOF || info->err->msg_code == JWRN_HIT_MARKER)) {
         std::longjmp(manager->returnPoint, 1);
     }
     manager->libraryEmitMessage(info, level);

@@ -100,19 +100,31 @@ TEST_F(JpegTest, DamagedFilesGiveNullWithoutEndingTheProcess) {
     EXPECT_EQ(loadJpeg(put("empty.jpg", {}).c_str(), &width, &height), nullptr);
 }
 
-TEST_F(JpegTest, OversizedHeaderIsRefusedBeforeDecoding) {
-    Bytes jpeg = writeJpeg(makePattern(8, 8), 8, 8, 3);
-    // Patch the frame header (SOF0: FF C0, length, precision, height, width) to 20000 × 8.
-    size_t sof = 0;
-    for (size_t i = 0; i + 1 < jpeg.size(); ++i)
-        if (jpeg[i] == 0xff && jpeg[i + 1] == 0xc0) { sof = i; break; }
-    ASSERT_NE(sof, 0u);
-    jpeg[sof + 5] = 0x00;
-    jpeg[sof + 6] = 0x08;
-    jpeg[sof + 7] = uint8_t(20000 >> 8);
-    jpeg[sof + 8] = uint8_t(20000 & 0xff);
+// Rewrites the frame header (SOFn: FF Cn, length, precision, height, width) of a JPEG.
+void patchSize(Bytes& jpeg, int width, int height) {
+    for (size_t i = 0; i + 9 < jpeg.size(); ++i) {
+        if (jpeg[i] == 0xff && (jpeg[i + 1] == 0xc0 || jpeg[i + 1] == 0xc2)) {
+            jpeg[i + 5] = uint8_t(height >> 8);
+            jpeg[i + 6] = uint8_t(height);
+            jpeg[i + 7] = uint8_t(width >> 8);
+            jpeg[i + 8] = uint8_t(width);
+            return;
+        }
+    }
+    ADD_FAILURE() << "no frame header";
+}
+
+TEST_F(JpegTest, HeadersClaimingMoreThanTheDataAreRefused) {
     int32_t width = 0, height = 0;
-    EXPECT_EQ(decodeJpeg(jpeg.data(), jpeg.size(), &width, &height), nullptr);
+    Bytes wide = writeJpeg(makePattern(8, 8), 8, 8, 3);
+    patchSize(wide, 20000, 8);  // beyond the side limit
+    EXPECT_EQ(decodeJpeg(wide.data(), wide.size(), &width, &height), nullptr);
+    // Within the limit but far more blocks than the data holds: the image data runs out.
+    for (bool progressive : {false, true}) {
+        Bytes large = writeJpeg(makePattern(16, 16), 16, 16, 3, 90, progressive);
+        patchSize(large, 16000, 16000);
+        EXPECT_EQ(decodeJpeg(large.data(), large.size(), &width, &height), nullptr) << progressive;
+    }
     // Within the side limit but above the caller's pixel limit.
     const Bytes small = writeJpeg(makePattern(40, 40), 40, 40, 3);
     EXPECT_EQ(decodeJpeg(small.data(), small.size(), &width, &height, 1000), nullptr);
