@@ -469,7 +469,8 @@ HRESULT Dx7DirectDraw::createTexture(const DDSURFACEDESC2& descIn, const Dx7Pixe
     for (DWORD w = desc.dwWidth, h = desc.dwHeight; w > 1 || h > 1; w = std::max(1u, w / 2), h = std::max(1u, h / 2))
       ++full;
     levels = (desc.dwFlags & DDSD_MIPMAPCOUNT) ? desc.dwMipMapCount : full;
-    if (levels == 0 || levels > full) return DDERR_INVALIDPARAMS;
+    if (levels == 0) levels = 1;  // a count of zero asks for the top level only
+    if (levels > full) return DDERR_INVALIDPARAMS;
     if (levels > 1 && !(desc.ddsCaps.dwCaps & DDSCAPS_COMPLEX)) return DDERR_INVALIDCAPS;
     desc.dwFlags |= DDSD_MIPMAPCOUNT;
     desc.dwMipMapCount = levels;
