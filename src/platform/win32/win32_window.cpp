@@ -238,6 +238,10 @@ void createSdlWindow(Win32Window& r) {
   // SDL runs headless too (offscreen video driver; Ctrl+C arrives as a quit request), but
   // the window stays virtual there.
   if (!win32EnsureVideo() || win32IsHeadless()) return;
+  // The GL library stays loaded from the first window on, rather than coming and going
+  // with the windows (a driver unloaded and loaded again per window gains nothing).
+  static bool glLoaded = SDL_GL_LoadLibrary(nullptr) == 0;
+  (void)glLoaded;
   setGlAttributes();
   Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
   if ((r.style & WS_CAPTION) != WS_CAPTION) flags |= SDL_WINDOW_BORDERLESS;
