@@ -175,13 +175,13 @@ class CaptureServices : public ShowServices {
 // The show, with the session told when a frame is being drawn and when the clock starts.
 class CaptureShow : public ShowHooks {
  public:
-  CaptureShow(ShowServices* services, CaptureSession* owner) : timeline(services), session(owner) {}
-  void load(GraphicsDriver* driver) override { timeline.load(driver); }
+  CaptureShow(ShowHooks* shown, CaptureSession* owner) : inner(shown), session(owner) {}
+  void load(GraphicsDriver* driver) override { inner->load(driver); }
   void startMusic() override;
   void drawFrame(GraphicsDriver* driver, float showTime, Camera& camera) override;
-  void shutdown() override { timeline.shutdown(); }
+  void shutdown() override { inner->shutdown(); }
 
-  ShowTimeline timeline;
+  ShowHooks* inner;
   CaptureSession* session;
 };
 
@@ -290,7 +290,10 @@ void CaptureDriver::present(bool wait) {
   session->framePresented();
 }
 
-bool CaptureServices::initMusic(GraphicsDriver*) { return session->music != nullptr && session->wav != nullptr; }
+// Without a session (a screenshot) there is no sound at all.
+bool CaptureServices::initMusic(GraphicsDriver*) {
+  return session != nullptr && session->music != nullptr && session->wav != nullptr;
+}
 
 std::uint32_t CaptureServices::loadMusic(const char* file) {
   session->musicLoaded = session->music->load(file);
@@ -311,18 +314,18 @@ bool CaptureServices::startMusic(std::uint32_t) {
 }
 
 void CaptureServices::setGlobalVolumes(int music, int, int) {
-  if (music >= 0) session->volume = music > 100 ? 100 : music;
+  if (session != nullptr && music >= 0) session->volume = music > 100 ? 100 : music;
 }
 
 void CaptureShow::startMusic() {
-  timeline.startMusic();
+  inner->startMusic();
   session->jumpAfterNextReading = true;
 }
 
 void CaptureShow::drawFrame(GraphicsDriver* driver, float showTime, Camera& camera) {
   session->inFrame = true;
   session->frameTime = showTime;
-  timeline.drawFrame(driver, showTime, camera);
+  inner->drawFrame(driver, showTime, camera);
 }
 
 char captureInstance;
@@ -346,9 +349,9 @@ int afterCaptureVideoChoice(GraphicsDriver* driver, void* context) {
   return kRunFailed;
 }
 
-// Runs the show through the entry with the session's clock, driver and sound. Returns the
+// Runs a show through the entry with the session's clock, driver and sound. Returns the
 // exit code; the session holds the result.
-int runSession(CaptureSession& session, ShowServices* services) {
+int runSession(CaptureSession& session, ShowHooks* shown) {
   AdapterProfile previous = dx7AdapterProfile();
   AdapterProfile profile = previous;
   AdapterEntry adapter;
@@ -362,8 +365,7 @@ int runSession(CaptureSession& session, ShowServices* services) {
   win32ClearMessageQueue();
   win32SetClockSource(sessionClock, &session);
 
-  CaptureServices captureServices(services != nullptr ? services : &defaultShowServices(), &session);
-  CaptureShow show(&captureServices, &session);
+  CaptureShow show(shown, &session);
   EntryEnvironment environment{};
   environment.createDriver = createCaptureDriver;
   environment.afterVideoChoice = afterCaptureVideoChoice;
@@ -514,7 +516,9 @@ int runCapture(const CaptureOptions& options, CaptureResult* result) {
 
   // A closed encoder pipe shows as a failed write, not as a signal.
   void (*previousPipeHandler)(int) = std::signal(SIGPIPE, SIG_IGN);
-  int code = runSession(session, options.services);
+  CaptureServices services(options.services != nullptr ? options.services : &defaultShowServices(), &session);
+  ShowTimeline timeline(&services);
+  int code = runSession(session, &timeline);
   session.showProgress(true);
   if (code == kRunOk && !sink->finish()) {
     std::fprintf(options.err, "vellumite: ffmpeg could not encode %s\n", output.c_str());
@@ -533,8 +537,15 @@ int runCapture(const CaptureOptions& options, CaptureResult* result) {
 }
 
 int runScreenshot(double time, const std::string& path, const CaptureOptions& options) {
+  CaptureSession* none = nullptr;
+  CaptureServices services(options.services != nullptr ? options.services : &defaultShowServices(), none);
+  ShowTimeline timeline(&services);
+  return runShowScreenshot(&timeline, time, path, options);
+}
+
+int runShowScreenshot(ShowHooks* show, double time, const std::string& path, const CaptureOptions& options) {
   if (!(time >= 0.0) || time > 3600.0) {
-    std::fprintf(options.err, "vellumite: --screenshot needs a show time in seconds, 0 or later\n");
+    std::fprintf(options.err, "vellumite: --screenshot needs a time in seconds, 0 or later\n");
     return kRunBadRequest;
   }
   if (path.empty()) {
@@ -563,5 +574,5 @@ int runScreenshot(double time, const std::string& path, const CaptureOptions& op
   session.err = options.err;
   SinglePngSink sink(path);
   session.sink = &sink;
-  return runSession(session, options.services);
+  return runSession(session, show);
 }

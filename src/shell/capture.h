@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <string>
 
+class ShowHooks;
 class ShowServices;
 
 // The show's music rendered ahead of time instead of played: what the capture's sound
@@ -71,6 +72,10 @@ int runCapture(const CaptureOptions& options, CaptureResult* result = nullptr);
 // Renders the show's frame at show time `time` headless and writes it as PNG to path.
 // Size, services and streams come from options (its folder and frame settings are unused).
 int runScreenshot(double time, const std::string& path, const CaptureOptions& options);
+
+// Renders the frame of any show at its time `time` headless (loading it first) and writes it
+// as PNG to path.
+int runShowScreenshot(ShowHooks* show, double time, const std::string& path, const CaptureOptions& options);
 
 // Frame count of a capture from `from` to `to` at fps (frames strictly before `to`).
 int captureFrameCount(double from, double to, int fps);

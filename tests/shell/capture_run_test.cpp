@@ -9,27 +9,9 @@
 #include "support/scene_files.h"
 #include "support/show_fakes.h"
 #include "support/show_png_reader.h"
+#include "support/show_test_files.h"
 
 namespace {
-
-// A red quad sliding from left to right in two seconds under white ambient light, seen by
-// the scene's camera; the show's other files are missing.
-void writeTestShow(const SceneTempDir& dir) {
-  Scene3dxWriter quad;
-  quad.object(1, 1);
-  Scene3dxWriter::Material material;
-  material.diffuse = 0xFFFF0000u;
-  material.doubleSided = 1;
-  quad.material(material);
-  quad.vertices({{-1, -1, 0}, {1, -1, 0}, {1, 1, 0}, {-1, 1, 0}});
-  quad.triangles({{0, 1, 2}, {0, 2, 3}});
-  ASSERT_TRUE(quad.save(dir.file("quad.3dx")));
-  std::vector<std::vector<SceneKey>> channels = {{{-1.5f, 0.0f}, {1.5f, 2.0f}}, {{0, 0}}, {{0, 0}}, {{0, 0}}, {{0, 0}},
-                                                 {{0, 0}}, {{1, 0}}, {{1, 0}}, {{1, 0}}};
-  dir.writeText("grand.lws", "LWSC\n3\nLoadObjectLayer 1 quad.lwo\n" + sceneKeyedMotionText("ObjectMotion", channels) +
-                                 sceneEnvelopeText("AmbientIntensity", {{{0.1f, 0.0f}}}) + "CameraName Cam\n" +
-                                 sceneItemMotionText("CameraMotion", 0, 0, -5));
-}
 
 CaptureOptions smallCapture(const std::string& out) {
   CaptureOptions options;
@@ -59,7 +41,7 @@ int redPixels(const ShowPicture& picture) {
 
 class CaptureRunTest : public ::testing::Test {
  protected:
-  void SetUp() override { writeTestShow(dir); }
+  void SetUp() override { ASSERT_TRUE(writeShowTestScene(dir)); }
   SceneTempDir dir;
   VolumeCaptureMusic music;
 };
