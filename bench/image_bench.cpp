@@ -16,10 +16,19 @@ namespace {
 
 const PixelFormat kRgb565 = {16, 0, 0xf800, 0x07e0, 0x001f};
 
-// Writes the picture under a fresh temporary folder once per process.
+// A temporary folder for the process's picture files, removed at exit.
+struct BenchFolder {
+    std::string path = image_test::makeTempDir("image_bench");
+    ~BenchFolder() {
+        std::error_code ignored;
+        if (!path.empty()) std::filesystem::remove_all(path, ignored);
+    }
+};
+
+// Writes the picture into the folder once per process.
 std::string pictureFile(const std::string& name, const image_test::Bytes& bytes) {
-    static const std::string dir = image_test::makeTempDir("image_bench");
-    const std::string path = dir + "/" + name;
+    static const BenchFolder folder;
+    const std::string path = folder.path + "/" + name;
     if (!std::filesystem::exists(path)) image_test::writeFile(path, bytes);
     return path;
 }
