@@ -421,17 +421,18 @@ std::uint64_t captureAudioFrameStart(std::int64_t frame, int fps) {
 bool captureHasEncoder() {
   const char* path = std::getenv("PATH");
   if (path == nullptr) return false;
-  std::string paths(path);
-  std::size_t start = 0;
-  while (start <= paths.size()) {
-    std::size_t end = paths.find(':', start);
-    if (end == std::string::npos) end = paths.size();
-    std::string folder = paths.substr(start, end - start);
-    if (folder.empty()) folder = ".";
-    if (access((folder + "/ffmpeg").c_str(), X_OK) == 0) return true;
+  const char* start = path;
+  for (;;) {
+    const char* end = std::strchr(start, ':');
+    std::size_t length = end != nullptr ? static_cast<std::size_t>(end - start) : std::strlen(start);
+    char candidate[4096];
+    // An empty entry is the current folder.
+    int written = length == 0 ? std::snprintf(candidate, sizeof candidate, "./ffmpeg")
+                              : std::snprintf(candidate, sizeof candidate, "%.*s/ffmpeg", static_cast<int>(length), start);
+    if (written > 0 && static_cast<std::size_t>(written) < sizeof candidate && access(candidate, X_OK) == 0) return true;
+    if (end == nullptr) return false;
     start = end + 1;
   }
-  return false;
 }
 
 int runCapture(const CaptureOptions& options, CaptureResult* result) {
