@@ -1,25 +1,34 @@
-// Program entry: reads the options, then runs the Win32 entry, which ends the process.
+// Program entry: reads the options, then runs an offline mode (capture, screenshot, scene
+// preview) or the Win32 entry, which plays the show and ends the process.
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "platform/win32/win32_sdl.h"
 #include "platform/win32/win32_window.h"
 #include "shell/entry.h"
 #include "shell/options.h"
+#include "shell/run_modes.h"
 
 int main(int argc, char** argv) {
+  RunModeOptions modes;
+  std::vector<const char*> rest;
+  int code = extractRunModeOptions(argc, argv, &modes, &rest, stderr);
+  if (code >= 0) return code;
   ProgramOptions& options = programOptions();
-  int code = parseProgramOptions(argc, argv, VELLUMITE_VERSION, &options, stdout, stderr);
+  code = parseProgramOptions(static_cast<int>(rest.size()), rest.data(), VELLUMITE_VERSION, &options, stdout, stderr);
   if (code >= 0) return code;
   if (options.headless) win32SetHeadless(true);
   if (!options.dataDirectory.empty() && chdir(options.dataDirectory.c_str()) != 0) {
     std::fprintf(stderr, "vellumite: cannot use --data %s: %s\n", options.dataDirectory.c_str(), std::strerror(errno));
     return 2;
   }
+  if (modes.mode != RunMode::kShow) return runMode(modes, options);
+
   std::string commandLine;
   for (int i = 1; i < argc; ++i) {
     if (i > 1) commandLine += ' ';

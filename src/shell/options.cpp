@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "shell/run_modes.h"
+
 namespace {
 
 bool parseInt(const char* text, int min, int max, int* out) {
@@ -76,8 +78,10 @@ void printUsage(std::FILE* stream) {
       "  --version           print the version and exit\n"
       "\n"
       "Any video option (--mode, --fullscreen, --vsync, --low-bpp-textures, --no-dither,\n"
-      "--adapter) skips the video setup dialog.\n",
+      "--adapter) skips the video setup dialog.\n"
+      "\n",
       stream);
+  printRunModeUsage(stream);
 }
 
 int parseProgramOptions(int argc, const char* const* argv, const char* version, ProgramOptions* options,

@@ -25,6 +25,8 @@ struct UiWindow {
   void (*clearColor)(float, float, float, float) = nullptr;
   void (*clear)(unsigned int) = nullptr;
   void (*viewport)(int, int, int, int) = nullptr;
+  bool drawn = false;
+  Uint32 lastDraw = 0;
 };
 
 // One window at a time is drawn with controls (the setup dialog).
@@ -143,6 +145,14 @@ void drawControl(HWND control, std::vector<Action>& actions) {
 void drawWindow(UiWindow* ui) {
   Win32Window& r = *ui->window;
   if ((r.style & WS_VISIBLE) == 0) return;
+  // About 60 frames a second even where the buffer swap does not wait for the display.
+  Uint32 now = SDL_GetTicks();
+  if (ui->drawn && now - ui->lastDraw < 15) {
+    SDL_Delay(1);
+    return;
+  }
+  ui->drawn = true;
+  ui->lastDraw = now;
   SDL_GLContext previous = SDL_GL_GetCurrentContext();
   SDL_Window* previousWindow = SDL_GL_GetCurrentWindow();
   SDL_GL_MakeCurrent(r.sdl, ui->gl);
