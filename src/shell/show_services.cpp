@@ -5,7 +5,9 @@
 #include "gfx/d3d7/direct3d_driver.h"
 #include "gfx/d3d7/directdraw_texture.h"
 #include "scene/scene.h"
+#include "platform/bass/bass.h"
 #include "shell/memory_tracker.h"
+#include "shell/music.h"
 #include "shell/show_timeline.h"
 
 Scene* ShowServices::createScene(GraphicsDriver* driver, const char* file) {
@@ -20,15 +22,18 @@ Texture* ShowServices::backBuffer(GraphicsDriver* driver) {
   return direct3D != nullptr ? direct3D->backBuffer : nullptr;
 }
 
-bool ShowServices::initMusic(GraphicsDriver*) { return false; }
+bool ShowServices::initMusic(GraphicsDriver* driver) {
+  Direct3DDriver* direct3D = dynamic_cast<Direct3DDriver*>(driver);
+  return ::initMusic(direct3D != nullptr ? direct3D->window : nullptr);
+}
 
-std::uint32_t ShowServices::loadMusic(const char*) { return 0; }
+std::uint32_t ShowServices::loadMusic(const char* file) { return ::loadMusic(file); }
 
-bool ShowServices::startMusic(std::uint32_t) { return false; }
+bool ShowServices::startMusic(std::uint32_t music) { return ::startMusic(music); }
 
-bool ShowServices::stopMusic(std::uint32_t) { return false; }
+bool ShowServices::stopMusic(std::uint32_t music) { return ::stopMusic(music); }
 
-void ShowServices::setGlobalVolumes(int, int, int) {}
+void ShowServices::setGlobalVolumes(int music, int sample, int stream) { BASS_SetGlobalVolumes(music, sample, stream); }
 
 void ShowServices::reportMissingFiles(const char* const* names, int count) {
   for (int i = 0; i < count; ++i) {

@@ -7,6 +7,7 @@
 
 #include "shell/capture.h"
 #include "support/scene_files.h"
+#include "support/bass_xm_writer.h"
 #include "support/show_fakes.h"
 #include "support/show_png_reader.h"
 #include "support/show_test_files.h"
@@ -178,6 +179,26 @@ TEST_F(CaptureRunTest, BadRequestsAndUnwritableOutputsAreRefusedWithCode2) {
   EXPECT_EQ(runScreenshot(-1.0, dir.file("shot.png"), options), kRunBadRequest);
   EXPECT_NE(std::ftell(sink), 0L);  // each refusal says why
   std::fclose(sink);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(CaptureRunTest, TheModuleIsRenderedIntoTheSoundTrackTheSameEveryTime) {
+  ASSERT_TRUE(bass_test::writeTestXm(dir.file("rockon.xm")));
+  CaptureOptions a = smallCapture(dir.file("music-a"));
+  CaptureOptions b = smallCapture(dir.file("music-b"));
+  a.frames = b.frames = CaptureFrames::kDiscard;
+  ASSERT_EQ(runCapture(a), kRunOk);
+  ASSERT_EQ(runCapture(b), kRunOk);
+  ShowWav wav;
+  ASSERT_TRUE(showReadWav(a.outDirectory + "/audio.wav", wav));
+  ASSERT_EQ(wav.samples.size(), 2u * 44100u);
+  int loud = 0;
+  for (std::int16_t s : wav.samples) loud += s > 1000 || s < -1000 ? 1 : 0;
+  EXPECT_GT(loud, 10000);
+  EXPECT_EQ(showReadFile(a.outDirectory + "/audio.wav"), showReadFile(b.outDirectory + "/audio.wav"));
 }
 
 }  // namespace

@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "math/camera.h"
+#include "platform/bass/bass.h"
 #include "shell/show_files.h"
 #include "shell/show_timeline.h"
 #include "support/gfx_recording_driver.h"
@@ -266,6 +268,65 @@ TEST(ShowFiles, NamesEveryMissingFileOnceIncludingObjectsAndPicturesTheScenesUse
   EXPECT_EQ(services.missing, (std::vector<std::string>{"laddar.jpg", "box.3dx", "grain.jpg"}));
   EXPECT_EQ(showObjectFileName("dir/sub\\Thing.LWO"), "Thing.3dx");
   EXPECT_EQ(showObjectFileName("thing.obj"), "");
+}
+
+}  // namespace
+
+namespace {
+
+// The fake scenes and back buffer with the sound library itself.
+class LibraryMusicServices : public FakeShowServices {
+ public:
+  using FakeShowServices::FakeShowServices;
+  bool initMusic(GraphicsDriver* d) override { return ShowServices::initMusic(d); }
+  std::uint32_t loadMusic(const char* file) override { return ShowServices::loadMusic(file); }
+  bool startMusic(std::uint32_t music) override { return ShowServices::startMusic(music); }
+  bool stopMusic(std::uint32_t music) override { return ShowServices::stopMusic(music); }
+  void setGlobalVolumes(int music, int sample, int stream) override {
+    ShowServices::setGlobalVolumes(music, sample, stream);
+    log.add("volume", "", 0.0f, music);
+  }
+};
+
+// Loads the show, runs frames across the fade and the closing picture, shuts down.
+void runThroughTheEnd(ShowTimeline& show, RecordingGraphicsDriver& driver) {
+  show.load(&driver);
+  show.startMusic();
+  Camera camera;
+  for (float t = 139.0f; t < 147.0f; t += 0.25f) show.drawFrame(&driver, t, camera);
+  show.shutdown();
+}
+
+TEST(ShowMusic, AnotherLibraryVersionGivesASilentShowWhoseFadeCallsAreHarmless) {
+  bassSetReportedVersion(0x70000);
+  RecordingGraphicsDriver driver;
+  BlitTarget back(&driver);
+  LibraryMusicServices services(&back);
+  ShowTimeline show(&services);
+  runThroughTheEnd(show, driver);
+  bassSetReportedVersion(0);
+  EXPECT_FALSE(show.musicStarted);
+  EXPECT_EQ(show.music, 0u);
+  EXPECT_EQ(services.log.of("volume").size(), 7u);  // 141.25 ... 142.75
+  EXPECT_EQ(services.log.of("destroy").size(), 7u);
+}
+
+TEST(ShowMusic, WithoutASoundDeviceTheShowIsSilentAndEndsNormally) {
+  const char* previous = std::getenv("SDL_AUDIODRIVER");
+  std::string saved = previous != nullptr ? previous : "";
+  setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+  RecordingGraphicsDriver driver;
+  BlitTarget back(&driver);
+  LibraryMusicServices services(&back);
+  ShowTimeline show(&services);
+  runThroughTheEnd(show, driver);
+  if (previous != nullptr) {
+    setenv("SDL_AUDIODRIVER", saved.c_str(), 1);
+  } else {
+    unsetenv("SDL_AUDIODRIVER");
+  }
+  EXPECT_FALSE(show.musicStarted);
+  EXPECT_EQ(services.log.of("destroy").size(), 7u);
 }
 
 }  // namespace
