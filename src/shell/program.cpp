@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "gfx/d3d7/direct3d_driver.h"
+#include "platform/win32/win32_sdl.h"
 #include "platform/win32/win32_system.h"
 #include "shell/memory_tracker.h"
 #include "shell/show_hooks.h"
@@ -90,6 +91,9 @@ EntryEnvironment programEnvironment(ShowHooks* show) {
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   if (instance == nullptr) instance = reinterpret_cast<HINSTANCE>(&moduleInstance);
+  // The desktop is opened first, so that a display that cannot be reached makes the whole
+  // run headless from the start.
+  win32EnsureVideo();
   ShowHooks* show = createShow();
   int code = runEntry(instance, programEnvironment(show));
   ExitProcess(static_cast<UINT>(code));

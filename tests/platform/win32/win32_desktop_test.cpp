@@ -100,6 +100,8 @@ TEST_F(Win32DesktopTest, KeyboardFocusAndCloseBecomeMessages) {
   for (const MSG& m : received)
     if (m.message == WM_ACTIVATE) activations.push_back(LOWORD(m.wParam));
   EXPECT_EQ(activations, (std::vector<WPARAM>{WA_INACTIVE, WA_ACTIVE}));
+  SetWindowTextA(window, "[VELLUMITE] title");
+  EXPECT_STREQ(SDL_GetWindowTitle(sdl), "[VELLUMITE] title");
   windowEvent(SDL_WINDOWEVENT_CLOSE);
   EXPECT_TRUE(drain());
   ASSERT_NE(find(WM_CLOSE), nullptr);
