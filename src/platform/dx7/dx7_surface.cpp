@@ -49,6 +49,7 @@ void uploadRows(const Dx7PixelLayout& layout, const std::uint8_t* memory, long p
   } else {
     direct = false;
   }
+  glBindBuffer(GL_PIXEL_UNPACK_BUFFER, 0);
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
   std::vector<std::uint32_t> converted;
   const void* data = memory + pitch * y + static_cast<long>(x) * layout.bytesPerPixel;
@@ -282,6 +283,7 @@ bool Dx7Surface::syncMemoryFromGl() {
   if (!fbo_ || !GlContext::instance().makeCurrent()) return false;
   GLsizei w = static_cast<GLsizei>(desc_.dwWidth), h = static_cast<GLsizei>(desc_.dwHeight);
   glBindFramebuffer(GL_READ_FRAMEBUFFER, fbo_);
+  glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
   glPixelStorei(GL_PACK_ROW_LENGTH, 0);
   if (kind_ == Kind::RenderTarget) {
@@ -322,6 +324,7 @@ void Dx7Surface::uploadZBuffer() {
   if (!texture_ || !GlContext::instance().makeCurrent()) return;
   GLsizei w = static_cast<GLsizei>(desc_.dwWidth), h = static_cast<GLsizei>(desc_.dwHeight);
   glBindTexture(GL_TEXTURE_2D, texture_);
+  glBindBuffer(GL_PIXEL_UNPACK_BUFFER, 0);
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
   glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
   if (layout_.stencilBits) {
@@ -409,6 +412,7 @@ GLuint Dx7Surface::keyedTexture(const DDCOLORKEY& key) {
   }
   if (!keyedTexture_) glGenTextures(1, &keyedTexture_);
   glBindTexture(GL_TEXTURE_2D, keyedTexture_);
+  glBindBuffer(GL_PIXEL_UNPACK_BUFFER, 0);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);

@@ -168,6 +168,9 @@ bool GlContext::readPresentedFrame(std::vector<std::uint32_t>& pixels, int* widt
   pixels.assign(static_cast<size_t>(presentedWidth_) * static_cast<size_t>(presentedHeight_), 0);
   glBindFramebuffer(GL_READ_FRAMEBUFFER, presentedFbo_);
   glReadBuffer(GL_COLOR_ATTACHMENT0);
+  glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glPixelStorei(GL_PACK_ROW_LENGTH, 0);
   glReadPixels(0, 0, presentedWidth_, presentedHeight_, GL_BGRA, GL_UNSIGNED_BYTE, pixels.data());
   glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
   for (std::uint32_t& p : pixels) p |= 0xFF000000u;

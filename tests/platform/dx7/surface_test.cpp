@@ -97,7 +97,8 @@ TEST_F(SurfaceTest, EachFormatRoundTripsThroughABlitIntoTheBackBuffer) {
                         {dx7TestFormat1555(), 0x83E0u, 0x00FF00u},
                         {dx7TestFormat4444(), 0xF00Fu, 0x0000FFu},
                         {dx7TestFormatX888(), 0x123456u, 0x123456u},
-                        {dx7TestFormat8888(), 0xFF654321u, 0x654321u}};
+                        {dx7TestFormat8888(), 0xFF654321u, 0x654321u},
+                        {dx7RgbFormat(24, 0xFF0000u, 0xFF00u, 0xFFu), 0xA1B2C3u, 0xA1B2C3u}};
   for (DWORD caps : {DDSCAPS_OFFSCREENPLAIN | DDSCAPS_SYSTEMMEMORY, DDSCAPS_TEXTURE}) {
     for (const Case& c : cases) {
       IDirectDrawSurface7* s = dx7TestSurface(display.directDraw, 4, 4, c.format, caps);
@@ -217,6 +218,39 @@ TEST_F(SurfaceTest, ZBufferRowsRoundTripRawly) {
   z = static_cast<std::uint16_t*>(d.lpSurface);
   for (int i = 0; i < 64; ++i) EXPECT_EQ(z[i], i * 1000);
   display.zbuffer->Unlock(nullptr);
+}
+
+TEST_F(SurfaceTest, EveryZFormatClearsAndRoundTripsInItsOwnLayout) {
+  struct Case {
+    DDPIXELFORMAT format;
+    std::uint32_t quarter;  // z = 0.25 in the format
+    std::uint32_t tolerance;
+  };
+  const Case cases[] = {{dx7ZBufferFormat(16, 0xFFFFu), 0x4000u, 1},
+                        {dx7ZBufferFormat(24, 0xFFFFFFu), 0x400000u, 1},
+                        {dx7ZBufferFormat(32, 0xFFFFFF00u, 8, 0xFFu), 0x40000000u, 0x100},
+                        {dx7ZBufferFormat(32, 0xFFFFFFFFu), 0x40000000u, 0x100}};
+  for (const Case& c : cases) {
+    IDirectDrawSurface7* target = dx7TestSurface(display.directDraw, 4, 4, dx7TestFormatX888(),
+                                                 DDSCAPS_OFFSCREENPLAIN | DDSCAPS_3DDEVICE);
+    IDirectDrawSurface7* z = dx7TestSurface(display.directDraw, 4, 4, c.format, DDSCAPS_ZBUFFER);
+    ASSERT_NE(z, nullptr);
+    ASSERT_EQ(target->AddAttachedSurface(z), DD_OK);
+    EXPECT_EQ(target->AddAttachedSurface(z), DDERR_SURFACEALREADYATTACHED);
+    IDirect3DDevice7* device = nullptr;
+    ASSERT_EQ(display.direct3D->CreateDevice(IID_IDirect3DHALDevice, target, &device), D3D_OK);
+    ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 0.25f, 0), D3D_OK);
+    std::uint32_t value = dx7TestReadPixel(z, 2, 2);
+    EXPECT_LE(value > c.quarter ? value - c.quarter : c.quarter - value, c.tolerance) << std::hex << value;
+    // Raw values written through a lock come back after GL held them.
+    ASSERT_TRUE(dx7TestWritePixel(z, 1, 1, c.quarter * 3));
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+    value = dx7TestReadPixel(z, 1, 1);
+    EXPECT_LE(value > c.quarter * 3 ? value - c.quarter * 3 : c.quarter * 3 - value, c.tolerance) << std::hex << value;
+    device->Release();
+    z->Release();
+    target->Release();
+  }
 }
 
 TEST_F(SurfaceTest, LostSurfacesRefuseWorkUntilRestored) {
