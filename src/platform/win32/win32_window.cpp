@@ -187,8 +187,10 @@ void translateEvent(const SDL_Event& e) {
     }
     case SDL_MOUSEMOTION: {
       HWND window = windowOfSdlId(e.motion.windowID);
-      if (window != nullptr)
-        post(window, WM_MOUSEMOVE, 0, MAKELPARAM(static_cast<WORD>(e.motion.x), static_cast<WORD>(e.motion.y)));
+      if (window == nullptr) break;
+      // The pointer over a window first asks it for its cursor.
+      post(window, WM_SETCURSOR, reinterpret_cast<WPARAM>(window), MAKELPARAM(HTCLIENT, static_cast<WORD>(WM_MOUSEMOVE)));
+      post(window, WM_MOUSEMOVE, 0, MAKELPARAM(static_cast<WORD>(e.motion.x), static_cast<WORD>(e.motion.y)));
       break;
     }
     case SDL_MOUSEBUTTONDOWN:
@@ -565,6 +567,10 @@ LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
   Win32Window* r = win32Record(window);
   if (r == nullptr) return 0;
   switch (message) {
+    case WM_SETCURSOR:
+      // The class cursor: the arrow.
+      if (LOWORD(static_cast<DWORD_PTR>(lParam)) == HTCLIENT) SetCursor(LoadCursorA(nullptr, IDC_ARROW));
+      return FALSE;
     // Closing a window from the desktop ends the program.
     case WM_CLOSE: PostQuitMessage(0); return 0;
     case WM_SYSKEYDOWN:

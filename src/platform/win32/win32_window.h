@@ -41,6 +41,9 @@ constexpr UINT WM_RBUTTONDOWN = 0x0204;
 constexpr UINT WM_RBUTTONUP = 0x0205;
 constexpr UINT WM_USER = 0x0400;
 
+// WM_SETCURSOR hit-test code of the client area.
+constexpr WORD HTCLIENT = 1;
+
 // WM_ACTIVATE states (low word of wParam).
 constexpr WORD WA_INACTIVE = 0;
 constexpr WORD WA_ACTIVE = 1;

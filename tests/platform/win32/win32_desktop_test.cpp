@@ -100,6 +100,18 @@ TEST_F(Win32DesktopTest, KeyboardFocusAndCloseBecomeMessages) {
   for (const MSG& m : received)
     if (m.message == WM_ACTIVATE) activations.push_back(LOWORD(m.wParam));
   EXPECT_EQ(activations, (std::vector<WPARAM>{WA_INACTIVE, WA_ACTIVE}));
+  SDL_Event motion{};
+  motion.type = SDL_MOUSEMOTION;
+  motion.motion.windowID = SDL_GetWindowID(sdl);
+  motion.motion.x = 12;
+  motion.motion.y = 34;
+  SDL_PushEvent(&motion);
+  received.clear();
+  drain();
+  ASSERT_GE(received.size(), 2u);
+  EXPECT_EQ(received[0].message, WM_SETCURSOR);
+  EXPECT_EQ(received[1].message, WM_MOUSEMOVE);
+  EXPECT_EQ(received[1].lParam, MAKELPARAM(12, 34));
   SetWindowTextA(window, "[VELLUMITE] title");
   EXPECT_STREQ(SDL_GetWindowTitle(sdl), "[VELLUMITE] title");
   windowEvent(SDL_WINDOWEVENT_CLOSE);
