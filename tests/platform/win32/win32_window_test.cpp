@@ -1,6 +1,11 @@
 // Windows, the message queue and the standard controls of the Win32 subset (headless).
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -176,6 +181,31 @@ TEST(Win32System, ClockDebugOutputAndMessageBoxesCanBeRedirected) {
   EXPECT_EQ(MessageBoxA(nullptr, "text", "caption", MB_OK), IDOK);
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "caption: text\n");
   EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), kWin32VirtualScreenWidth);
+}
+
+TEST(Win32System, DebugOutputGoesWhereTheEnvironmentSays) {
+  char path[] = "/tmp/vellumite_debugXXXXXX";
+  int fd = mkstemp(path);
+  ASSERT_GE(fd, 0);
+  close(fd);
+  setenv("VELLUMITE_DEBUG_FILE", path, 1);
+  setenv("VELLUMITE_DEBUG", "1", 1);
+  win32SetDebugSink(nullptr, nullptr);  // decide again from the environment
+  testing::internal::CaptureStderr();
+  OutputDebugStringA("report line\n");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "report line\n");
+  std::ifstream file(path);
+  std::stringstream text;
+  text << file.rdbuf();
+  EXPECT_EQ(text.str(), "report line\n");
+
+  unsetenv("VELLUMITE_DEBUG_FILE");
+  unsetenv("VELLUMITE_DEBUG");
+  win32SetDebugSink(nullptr, nullptr);
+  testing::internal::CaptureStderr();
+  OutputDebugStringA("nowhere\n");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+  std::remove(path);
 }
 
 }  // namespace
