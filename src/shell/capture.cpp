@@ -521,15 +521,16 @@ int runCapture(const CaptureOptions& options, CaptureResult* result) {
   ShowTimeline timeline(&services);
   int code = runSession(session, &timeline);
   session.showProgress(true);
+  // The sound track is complete before the encoder joins it to the video.
+  if (options.writeAudio && !wav.close() && code == kRunOk) {
+    std::fprintf(options.err, "vellumite: cannot finish %s/audio.wav\n", options.outDirectory.c_str());
+    code = kRunFailed;
+  }
   if (code == kRunOk && !sink->finish()) {
     std::fprintf(options.err, "vellumite: ffmpeg could not encode %s\n", output.c_str());
     code = kRunFailed;
   }
   std::signal(SIGPIPE, previousPipeHandler);
-  if (options.writeAudio && !wav.close() && code == kRunOk) {
-    std::fprintf(options.err, "vellumite: cannot finish %s/audio.wav\n", options.outDirectory.c_str());
-    code = kRunFailed;
-  }
 
   session.result.output = output;
   session.result.seconds = secondsSince(started);
