@@ -1,9 +1,54 @@
 #!/usr/bin/env bash
 # Sets up what is missing, builds the program (Release) and runs it with the arguments given.
+# The show's files are read from data/ next to this script unless --data DIR is given.
+# Without a display the show is rendered into a folder with --capture instead, and the
+# script says where the result is.
 set -euo pipefail
-cd "$(dirname "$0")"
+caller="$(pwd)"
+root="$(cd "$(dirname "$0")" && pwd)"
+cd "$root"
 ./scripts/ensure-deps.sh
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DVELLUMITE_BUILD_TESTS=OFF -DVELLUMITE_BUILD_BENCH=OFF >/dev/null
 cmake --build build/release --target vellumite -j2
-exec build/release/src/shell/vellumite "$@"
+program="$root/build/release/src/shell/vellumite"
+
+# Paths the user gives stay relative to where the script was started.
+cd "$caller"
+
+has_data=0
+offline=0
+show_files=1
+for argument in "$@"; do
+  case "$argument" in
+    --data | --data=*) has_data=1 ;;
+    --capture | --capture=* | --screenshot | --screenshot=*) offline=1 ;;
+    --scene | --scene=* | --help | --version) offline=1 show_files=0 ;;
+  esac
+done
+
+args=("$@")
+if [ "$has_data" -eq 0 ] && [ "$show_files" -eq 1 ]; then
+  if [ -d "$root/data" ]; then
+    args=(--data "$root/data" "${args[@]}")
+  else
+    echo "run.sh: no show files in $root/data (give --data DIR to play a show from elsewhere)" >&2
+  fi
+fi
+
+if [ "$offline" -eq 0 ] && [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+  out="$root/out/show-$(date +%Y%m%d-%H%M%S)"
+  echo "run.sh: there is no display; rendering the show into $out instead" >&2
+  status=0
+  "$program" "${args[@]}" --capture "$out" || status=$?
+  if [ "$status" -eq 0 ]; then
+    if [ -f "$out/show.mp4" ]; then
+      echo "run.sh: the show is in $out/show.mp4" >&2
+    else
+      echo "run.sh: the show is in $out: frames frame_00000.png ... and the sound track audio.wav" >&2
+    fi
+  fi
+  exit "$status"
+fi
+
+exec "$program" "${args[@]}"
