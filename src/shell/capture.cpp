@@ -100,14 +100,15 @@ class SinglePngSink : public FrameSink {
   std::string path;
 };
 
-// Raw frames piped into ffmpeg; the sound track is joined once it is complete.
+// Raw frames piped into ffmpeg (H.264 wants even sides: odd ones get a black edge); the sound
+// track is joined once it is complete.
 class EncoderSink : public FrameSink {
  public:
   EncoderSink(std::string folder, int width, int height, int fps, bool withAudio)
       : directory(std::move(folder)), audio(withAudio) {
     std::string command = "ffmpeg -hide_banner -loglevel error -y -f rawvideo -pix_fmt bgra -s " +
                           std::to_string(width) + "x" + std::to_string(height) + " -framerate " +
-                          std::to_string(fps) + " -i - -c:v libx264 -preset veryfast -crf 18 -pix_fmt yuv420p " +
+                          std::to_string(fps) + " -i - -vf 'pad=ceil(iw/2)*2:ceil(ih/2)*2' -c:v libx264 -preset veryfast -crf 18 -pix_fmt yuv420p " +
                           shellQuote(videoOnlyPath());
     pipe = popen(command.c_str(), "w");
   }
