@@ -57,7 +57,9 @@ void formatWindowTitle(const SystemInfo& info, const char* features, char (&out)
   char name[sizeof info.cpuName + 1];
   std::memcpy(name, info.cpuName, sizeof info.cpuName);
   name[sizeof info.cpuName] = '\0';
-  std::snprintf(out, sizeof out, "[VELLUMITE] %s ( %s) @ %dMhz", name, features, info.cpuMhz);
+  // The title is cut at the buffer's end, like every fixed text buffer of the shell.
+  if (std::snprintf(out, sizeof out, "[VELLUMITE] %s ( %s) @ %dMhz", name, features, info.cpuMhz) < 0)
+    out[0] = '\0';
 }
 
 int runEntry(HINSTANCE instance, const EntryEnvironment& environment) {
