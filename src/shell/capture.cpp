@@ -212,6 +212,7 @@ struct CaptureSession {
   int frames = 0;
   bool failed = false;
   const char* failure = nullptr;
+  int failureError = 0;  // errno of a failed write, 0 when none applies
   std::vector<std::uint32_t> pixels;
   CaptureResult result;
   double lastProgress = -1.0;
@@ -230,8 +231,11 @@ struct CaptureSession {
     return value;
   }
 
-  void fail(const char* what) {
-    if (!failed) failure = what;
+  void fail(const char* what, int error = 0) {
+    if (!failed) {
+      failure = what;
+      failureError = error;
+    }
     failed = true;
     PostQuitMessage(0);
   }
@@ -241,7 +245,7 @@ struct CaptureSession {
     std::uint64_t count = captureAudioFrameStart(frame + 1, fps) - captureAudioFrameStart(frame, fps);
     samples.assign(static_cast<std::size_t>(count) * 2, 0);
     if (musicLoaded) music->render(samples.data(), static_cast<std::size_t>(count), volume);
-    if (!wav->write(samples.data(), static_cast<std::size_t>(count))) fail("cannot write the sound track");
+    if (!wav->write(samples.data(), static_cast<std::size_t>(count))) fail("cannot write the sound track", errno);
     result.audioFrames += count;
   }
 
@@ -273,7 +277,7 @@ struct CaptureSession {
     }
     result.lastShowTime = frameTime;
     if (!sink->write(pixels.data(), w, h, frames)) {
-      fail("cannot write a frame");
+      fail("cannot write a frame", errno);
       return;
     }
     writeSound(frames);
@@ -382,7 +386,11 @@ int runSession(CaptureSession& session, ShowHooks* shown) {
   session.result.frames = session.frames;
   if (code != 0) return code;
   if (session.failed) {
-    std::fprintf(session.err, "\nvellumite: %s: %s\n", session.failure, std::strerror(errno));
+    if (session.failureError != 0) {
+      std::fprintf(session.err, "\nvellumite: %s: %s\n", session.failure, std::strerror(session.failureError));
+    } else {
+      std::fprintf(session.err, "\nvellumite: %s\n", session.failure);
+    }
     return kRunFailed;
   }
   if (session.frames == 0) {
