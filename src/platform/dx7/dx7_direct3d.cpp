@@ -1,5 +1,6 @@
 // The Direct3D object of a DirectDraw object: device types and their descriptions, z-buffer
 // formats, device creation and vertex buffers.
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -57,6 +58,15 @@ bool dx7DeviceDescription(const GUID& type, D3DDEVICEDESC7* desc) {
   desc->dwMinTextureHeight = p.minTextureHeight;
   desc->dwMaxTextureWidth = p.maxTextureWidth;
   desc->dwMaxTextureHeight = p.maxTextureHeight;
+  // Never more than the GL implementation can hold.
+  if (GlContext::instance().makeCurrent()) {
+    GLint glMax = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &glMax);
+    if (glMax > 0) {
+      desc->dwMaxTextureWidth = std::min(desc->dwMaxTextureWidth, static_cast<DWORD>(glMax));
+      desc->dwMaxTextureHeight = std::min(desc->dwMaxTextureHeight, static_cast<DWORD>(glMax));
+    }
+  }
   desc->dwMaxTextureRepeat = 8192;
   desc->dwMaxTextureAspectRatio = 0;
   desc->dwMaxAnisotropy = 1;

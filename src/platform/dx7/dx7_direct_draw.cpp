@@ -197,6 +197,13 @@ HRESULT Dx7DirectDraw::SetDisplayMode(DWORD width, DWORD height, DWORD bitsPerPi
     SDL_DisplayMode closest{};
     int display = SDL_GetWindowDisplayIndex(w);
     if (display >= 0 && SDL_GetClosestDisplayMode(display, &wanted, &closest)) SDL_SetWindowDisplayMode(w, &closest);
+    if (adapter_.sdlDisplay >= 0 && adapter_.sdlDisplay != display) {
+      // Full screen on the adapter's own display.
+      SDL_SetWindowPosition(w, static_cast<int>(SDL_WINDOWPOS_CENTERED_DISPLAY(adapter_.sdlDisplay)),
+                            static_cast<int>(SDL_WINDOWPOS_CENTERED_DISPLAY(adapter_.sdlDisplay)));
+      display = adapter_.sdlDisplay;
+      if (SDL_GetClosestDisplayMode(display, &wanted, &closest)) SDL_SetWindowDisplayMode(w, &closest);
+    }
     SDL_SetWindowSize(w, static_cast<int>(width), static_cast<int>(height));
     SDL_SetWindowFullscreen(w, SDL_WINDOW_FULLSCREEN);
   }

@@ -65,8 +65,9 @@ DDPIXELFORMAT dx7ZBufferFormat(DWORD bits, DWORD zMask, DWORD stencilBits = 0, D
 
 // What the GL implementation supports: z formats 16, 24, 24 + 8 stencil, 32; texture formats
 // 5-6-5, 1-5-5-5, 4-4-4-4, X8R8G8B8, A8R8G8B8 (in that order); no size restrictions up to
-// 2048; 8 stages; 8 lights; vertex and table fog; a hardware-rasterising HAL device, a T&L HAL
-// device, the RGB and MMX software devices.
+// 2048 (less when GL's texture size limit is lower); 8 stages; 8 lights; vertex and table fog;
+// the RGB and MMX software devices, a hardware-rasterising HAL device and a T&L HAL device
+// (in that order; every type renders through GL alike).
 AdapterProfile dx7DefaultAdapterProfile();
 const AdapterProfile& dx7AdapterProfile();
 void dx7SetAdapterProfile(const AdapterProfile& profile);
