@@ -163,7 +163,7 @@ void Dx7PixelLayout::rowsFromArgb(const std::uint32_t* src, long srcPitchPixels,
   for (int y = 0; y < h; ++y) {
     const std::uint32_t* s = src + srcPitchPixels * y;
     std::uint8_t* d = dst + dstPitch * y;
-    if (isArgb8888()) {
+    if (isArgb8888() && hasAlpha) {
       std::memcpy(d, s, static_cast<size_t>(w) * 4);
       continue;
     }

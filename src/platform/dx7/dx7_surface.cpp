@@ -290,6 +290,11 @@ bool Dx7Surface::syncMemoryFromGl() {
     glReadBuffer(GL_COLOR_ATTACHMENT0);
     if (layout_.isArgb8888() && pitch_ == static_cast<long>(w) * 4) {
       glReadPixels(0, 0, w, h, GL_BGRA, GL_UNSIGNED_BYTE, memory_.data());
+      if (!layout_.hasAlpha) {
+        // Bits outside the format's masks read as zero.
+        auto* pixels = reinterpret_cast<std::uint32_t*>(memory_.data());
+        for (size_t i = 0, n = static_cast<size_t>(w) * static_cast<size_t>(h); i < n; ++i) pixels[i] &= 0x00FFFFFFu;
+      }
     } else {
       std::vector<std::uint32_t> argb(static_cast<size_t>(w) * static_cast<size_t>(h));
       glReadPixels(0, 0, w, h, GL_BGRA, GL_UNSIGNED_BYTE, argb.data());
