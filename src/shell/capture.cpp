@@ -23,7 +23,7 @@
 #include "platform/win32/win32_window.h"
 #include "shell/entry.h"
 #include "shell/memory_tracker.h"
-#include "shell/png_writer.h"
+#include "image/png_writer.h"
 #include "shell/show_timeline.h"
 #include "shell/wav_writer.h"
 
@@ -86,7 +86,7 @@ class PngSequenceSink : public FrameSink {
   bool write(const std::uint32_t* pixels, int width, int height, int index) override {
     char name[32];
     std::snprintf(name, sizeof name, "/frame_%05d.png", index);
-    return writePng(directory + name, pixels, width, height);
+    return writePngArgb((directory + name).c_str(), pixels, width, height);
   }
   std::string directory;
 };
@@ -95,7 +95,7 @@ class SinglePngSink : public FrameSink {
  public:
   explicit SinglePngSink(std::string file) : path(std::move(file)) {}
   bool write(const std::uint32_t* pixels, int width, int height, int) override {
-    return writePng(path, pixels, width, height);
+    return writePngArgb(path.c_str(), pixels, width, height);
   }
   std::string path;
 };

@@ -1,5 +1,4 @@
-// Reads back the PNG and WAV files the capture writes: a small independent inflater and
-// PNG decoder (8-bit RGB and RGBA), and a WAV header reader.
+// Reads back the PNG and WAV files the capture writes (PNG through libpng's reader).
 #pragma once
 
 #include <cstdint>
@@ -12,9 +11,6 @@ struct ShowPicture {
   std::vector<std::uint32_t> pixels;  // 0x00RRGGBB, top row first
 };
 
-// Inflates a zlib stream (stored, fixed and dynamic blocks); false on a damaged stream or a
-// wrong Adler-32.
-bool showInflate(const std::vector<std::uint8_t>& zlib, std::vector<std::uint8_t>& out);
 // Decodes a PNG file; false when it is unreadable, damaged or of another kind.
 bool showReadPng(const std::string& path, ShowPicture& picture);
 

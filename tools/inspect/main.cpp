@@ -19,7 +19,7 @@
 #include "image/image_loader.h"
 #include "inspect_driver.h"
 #include "json_writer.h"
-#include "png_export.h"
+#include "image/png_writer.h"
 #include "scene/scene.h"
 #include "scene_report.h"
 
@@ -51,7 +51,7 @@ int convertPicture(const std::string& input, const std::string& output) {
     std::fprintf(stderr, "vellumite-inspect: cannot decode picture '%s'\n", input.c_str());
     return 1;
   }
-  bool written = writePicturePng(output.c_str(), pixels, width, height);
+  bool written = writePngBgr(output.c_str(), pixels, width, height);
   std::free(pixels);
   if (!written) {
     std::fprintf(stderr, "vellumite-inspect: cannot write '%s'\n", output.c_str());
