@@ -284,62 +284,65 @@ TEST(D3d7MaterialPass, LayersAreSplitIntoPassesOfMaxTextureStages) {
 }
 
 TEST(D3d7MaterialPass, MultiPassTrianglesUseZBiasAndTheLastPassWins) {
-  // A 24-bit z-buffer: later passes must win the strict depth test by their z-bias alone.
-  AdapterProfile depth24 = smallProfile();
-  depth24.zBufferFormats = {dx7ZBufferFormat(24, 0xffffff)};
-  ProfileScope profile(depth24);
-  auto driver = d3d7_test::openDriver();
-  ASSERT_NE(driver, nullptr);
-  driver->maxTextureStages = 2;
-  const std::uint32_t colours[5] = {0x200000, 0x002000, 0x000020, 0x404040, 0x30a0f0};
-  const char* names[5] = {"p0", "p1", "p2", "p3", "p4"};
-  Material material;
-  material.setDepthFunction(D3DCMP_LESS);
-  for (int i = 0; i < 5; ++i) {
-    solidTexture(*driver, names[i], colours[i]);
-    addLayer(material, names[i], 0);
-  }
-  useIdentityTransforms(*driver);
-  driver->clear(0x00000000u, 1.0f, 0, nullptr, true);
-  driver->applyMaterialPass(&material, 0);
-
-  RecordingDevice recorder(driver->device);
-  driver->device = &recorder;
-  driver->beginScene();
-  const float u0 = 0.0f;
-  const float u1 = 1.0f;
-  const ColouredVertex a(-1.0f, 1.0f, 0.5f, 0xffffffffu, &u0, &u0);
-  const ColouredVertex b(1.0f, 1.0f, 0.5f, 0xffffffffu, &u1, &u0);
-  const ColouredVertex c(1.0f, -1.0f, 0.5f, 0xffffffffu, &u1, &u1);
-  driver->drawTriangle(a, b, c);
-  driver->endScene();
-  driver->device = recorder.inner;
-
-  // Each pass sets its z-bias right before drawing the triangle.
-  std::vector<DWORD> sequence;
-  for (const DeviceCall& call : recorder.calls) {
-    if (call.kind == DeviceCall::kRenderState && call.a == D3DRENDERSTATE_ZBIAS) sequence.push_back(call.b);
-    if (call.kind == DeviceCall::kDraw) {
-      sequence.push_back(100 + call.c);
-      EXPECT_EQ(call.a, static_cast<DWORD>(D3DPT_TRIANGLEFAN));
-      EXPECT_EQ(call.b, D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1);
+  // 24- and 32-bit z-buffers: later passes must win the strict depth test by their z-bias alone.
+  for (DDPIXELFORMAT zFormat : {dx7ZBufferFormat(24, 0xffffff), dx7ZBufferFormat(32, 0xffffffff)}) {
+    SCOPED_TRACE(zFormat.dwZBufferBitDepth);
+    AdapterProfile depthProfile = smallProfile();
+    depthProfile.zBufferFormats = {zFormat};
+    ProfileScope profile(depthProfile);
+    auto driver = d3d7_test::openDriver();
+    ASSERT_NE(driver, nullptr);
+    driver->maxTextureStages = 2;
+    const std::uint32_t colours[5] = {0x200000, 0x002000, 0x000020, 0x404040, 0x30a0f0};
+    const char* names[5] = {"p0", "p1", "p2", "p3", "p4"};
+    Material material;
+    material.setDepthFunction(D3DCMP_LESS);
+    for (int i = 0; i < 5; ++i) {
+      solidTexture(*driver, names[i], colours[i]);
+      addLayer(material, names[i], 0);
     }
-  }
-  EXPECT_EQ(sequence, (std::vector<DWORD>{0, 103, 1, 103, 2, 103}));
-  EXPECT_EQ(renderState(*driver, D3DRENDERSTATE_ZBIAS), 2u);
-  // Top-right corner lies inside the triangle: the last pass (layer 4) covers the earlier ones.
-  EXPECT_TRUE(nearColour(backPixel(*driver, 60, 4), 0x30a0f0)) << std::hex << backPixel(*driver, 60, 4);
+    useIdentityTransforms(*driver);
+    driver->clear(0x00000000u, 1.0f, 0, nullptr, true);
+    driver->applyMaterialPass(&material, 0);
 
-  // A material that fits the stages draws once with the states already applied.
-  Material single;
-  addLayer(single, "p4", 0);
-  driver->applyMaterialPass(&single, 0);
-  RecordingDevice once(driver->device);
-  driver->device = &once;
-  driver->drawTriangle(a, b, c);
-  driver->device = once.inner;
-  EXPECT_EQ(once.callsOf(DeviceCall::kDraw).size(), 1u);
-  EXPECT_TRUE(once.renderStateValues(D3DRENDERSTATE_ZBIAS).empty());
+    RecordingDevice recorder(driver->device);
+    driver->device = &recorder;
+    driver->beginScene();
+    const float u0 = 0.0f;
+    const float u1 = 1.0f;
+    const ColouredVertex a(-1.0f, 1.0f, 0.5f, 0xffffffffu, &u0, &u0);
+    const ColouredVertex b(1.0f, 1.0f, 0.5f, 0xffffffffu, &u1, &u0);
+    const ColouredVertex c(1.0f, -1.0f, 0.5f, 0xffffffffu, &u1, &u1);
+    driver->drawTriangle(a, b, c);
+    driver->endScene();
+    driver->device = recorder.inner;
+
+    // Each pass sets its z-bias right before drawing the triangle.
+    std::vector<DWORD> sequence;
+    for (const DeviceCall& call : recorder.calls) {
+      if (call.kind == DeviceCall::kRenderState && call.a == D3DRENDERSTATE_ZBIAS) sequence.push_back(call.b);
+      if (call.kind == DeviceCall::kDraw) {
+        sequence.push_back(100 + call.c);
+        EXPECT_EQ(call.a, static_cast<DWORD>(D3DPT_TRIANGLEFAN));
+        EXPECT_EQ(call.b, D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1);
+      }
+    }
+    EXPECT_EQ(sequence, (std::vector<DWORD>{0, 103, 1, 103, 2, 103}));
+    EXPECT_EQ(renderState(*driver, D3DRENDERSTATE_ZBIAS), 2u);
+    // Top-right corner lies inside the triangle: the last pass (layer 4) covers the earlier ones.
+    EXPECT_TRUE(nearColour(backPixel(*driver, 60, 4), 0x30a0f0)) << std::hex << backPixel(*driver, 60, 4);
+
+    // A material that fits the stages draws once with the states already applied.
+    Material single;
+    addLayer(single, "p4", 0);
+    driver->applyMaterialPass(&single, 0);
+    RecordingDevice once(driver->device);
+    driver->device = &once;
+    driver->drawTriangle(a, b, c);
+    driver->device = once.inner;
+    EXPECT_EQ(once.callsOf(DeviceCall::kDraw).size(), 1u);
+    EXPECT_TRUE(once.renderStateValues(D3DRENDERSTATE_ZBIAS).empty());
+  }
 }
 
 TEST(D3d7MaterialPass, BlendModesOnTheFirstStageAndOnLaterStagesGiveTheExpectedPixels) {

@@ -204,9 +204,11 @@ bool Dx7Surface::createGlObjects() {
     complete = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
   } else {
     GLenum attachment = layout_.stencilBits ? GL_DEPTH_STENCIL_ATTACHMENT : GL_DEPTH_ATTACHMENT;
+    // A 32-bit z-buffer keeps 24 bits in GL: with 32-bit integer depth one polygon-offset
+    // unit (2^-32) drowns in the rasteriser's float depth, and a z-biased later pass of the
+    // same triangle would no longer win. Locks still see 32-bit values.
     GLenum internal = layout_.stencilBits ? GL_DEPTH24_STENCIL8
                       : layout_.zBits == 16 ? GL_DEPTH_COMPONENT16
-                      : layout_.zBits == 32 ? GL_DEPTH_COMPONENT32
                                             : GL_DEPTH_COMPONENT24;
     GLenum format = layout_.stencilBits ? GL_DEPTH_STENCIL : GL_DEPTH_COMPONENT;
     GLenum type = layout_.stencilBits ? GL_UNSIGNED_INT_24_8 : GL_UNSIGNED_INT;
@@ -215,11 +217,6 @@ bool Dx7Surface::createGlObjects() {
     glDrawBuffer(GL_NONE);
     glReadBuffer(GL_NONE);
     complete = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
-    if (!complete && internal == GL_DEPTH_COMPONENT32) {
-      // 32-bit integer depth is optional in GL: keep 24 bits of it.
-      glTexImage2D(GL_TEXTURE_2D, 0, GL_DEPTH_COMPONENT24, w, h, 0, format, type, nullptr);
-      complete = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
-    }
   }
   glBindTexture(GL_TEXTURE_2D, 0);
   glBindFramebuffer(GL_FRAMEBUFFER, 0);
