@@ -21,8 +21,7 @@ void renderFrame(GraphicsDriver* driver, ShowHooks* show, float& showTime, DWORD
   driver->clear(0, 1.0f, 0, nullptr, true);
 
   Camera camera;
-  camera.setPosition(0.0f, 1.0f, -3.0f);
-  camera.lookAt(Vector3{0.0f, 0.0f, 0.0f}, 0.0f);
+  placeFrameCamera(camera);
   driver->setCamera(camera);
 
   // The elapsed milliseconds in unsigned 32-bit arithmetic (the counter's wrap is
@@ -62,6 +61,21 @@ void formatWindowTitle(const SystemInfo& info, const char* features, char (&out)
     out[0] = '\0';
 }
 
+void placeFrameCamera(Camera& camera) {
+  camera.setPosition(0.0f, 1.0f, -3.0f);
+  camera.lookAt(Vector3{0.0f, 0.0f, 0.0f}, 0.0f);
+}
+
+bool dispatchPendingMessages() {
+  MSG message{};
+  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    if (message.message == WM_QUIT) return false;
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+  return true;
+}
+
 int runEntry(HINSTANCE instance, const EntryEnvironment& environment) {
   ShowHooks* show = environment.show != nullptr ? environment.show : &noShow;
 
@@ -96,20 +110,7 @@ int runEntry(HINSTANCE instance, const EntryEnvironment& environment) {
   show->startMusic();
   DWORD lastTick = timeGetTime();
 
-  MSG message{};
-  for (;;) {
-    bool quit = false;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-      if (message.message == WM_QUIT) {
-        quit = true;
-        break;
-      }
-      TranslateMessage(&message);
-      DispatchMessageA(&message);
-    }
-    if (quit) break;
-    renderFrame(driver, show, showTime, lastTick);
-  }
+  while (dispatchPendingMessages()) renderFrame(driver, show, showTime, lastTick);
 
   show->shutdown();
   delete driver;

@@ -6,6 +6,7 @@
 #include "platform/win32/win32_types.h"
 #include "shell/system_info.h"
 
+class Camera;
 class GraphicsDriver;
 class ShowHooks;
 
@@ -31,6 +32,11 @@ struct EntryEnvironment {
 void formatFeatureList(const SystemInfo& info, char (&out)[512]);
 // "[VELLUMITE] %s ( %s) @ %dMhz" from the brand, the feature list and the clock rate.
 void formatWindowTitle(const SystemInfo& info, const char* features, char (&out)[512]);
+
+// The frame camera: the default camera at (0, 1, -3) looking at the origin, no roll.
+void placeFrameCamera(Camera& camera);
+// Translates and dispatches every queued message; false once the quit message is taken.
+bool dispatchPendingMessages();
 
 // Runs start-up, the loop and shutdown; returns the process exit code (0 after the show,
 // and after a failing initialize, which shows "DirectX failed to intalize!" first).

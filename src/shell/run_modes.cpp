@@ -22,6 +22,7 @@
 #include "scene/scene_camera.h"
 #include "scene/scene_light.h"
 #include "scene/scene_object.h"
+#include "shell/entry.h"
 #include "shell/memory_tracker.h"
 #include "shell/options.h"
 #include "shell/program.h"
@@ -334,22 +335,10 @@ int runScenePreview(const std::string& sceneFile, const ProgramOptions& program,
   (void)program;
 
   DWORD start = timeGetTime();
-  MSG message{};
-  for (;;) {
-    bool quit = false;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-      if (message.message == WM_QUIT) {
-        quit = true;
-        break;
-      }
-      TranslateMessage(&message);
-      DispatchMessageA(&message);
-    }
-    if (quit) break;
+  while (dispatchPendingMessages()) {
     driver->clear(0, 1.0f, 0, nullptr, true);
     Camera camera;
-    camera.setPosition(0.0f, 1.0f, -3.0f);
-    camera.lookAt(Vector3{0.0f, 0.0f, 0.0f}, 0.0f);
+    placeFrameCamera(camera);
     driver->setCamera(camera);
     Matrix4 identity;
     identity.setIdentity();
