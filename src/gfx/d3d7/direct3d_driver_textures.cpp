@@ -12,6 +12,16 @@
 
 namespace {
 
+// Creates the surface as described; where that fails, tries once more as an off-screen
+// plain surface in system memory.
+bool createSurfaceOrSystemCopy(IDirectDraw7* directDraw, DDSURFACEDESC2& desc, IDirectDrawSurface7*& surface) {
+  if (SUCCEEDED(directDraw->CreateSurface(&desc, &surface, nullptr))) return true;
+  desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN | DDSCAPS_SYSTEMMEMORY;
+  if (SUCCEEDED(directDraw->CreateSurface(&desc, &surface, nullptr))) return true;
+  surface = nullptr;
+  return false;
+}
+
 // Room for "colour(alpha)" built from two file names.
 constexpr int kTextureNameBuffer = 2 * 256 + 8;
 
@@ -120,13 +130,7 @@ bool Direct3DDriver::createTexture(Texture** out, int textureWidth, int textureH
     desc.ddpfPixelFormat.dwGBitMask = primary.greenMask;
     desc.ddpfPixelFormat.dwBBitMask = primary.blueMask;
     desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN | DDSCAPS_VIDEOMEMORY;
-    if (FAILED(directDraw->CreateSurface(&desc, &texture->surface, nullptr))) {
-      desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN | DDSCAPS_SYSTEMMEMORY;
-      if (FAILED(directDraw->CreateSurface(&desc, &texture->surface, nullptr))) {
-        texture->surface = nullptr;
-        return false;
-      }
-    }
+    if (!createSurfaceOrSystemCopy(directDraw, desc, texture->surface)) return false;
     texture->alpha = alpha;
     texture->staged = false;
     texture->width = static_cast<std::uint32_t>(textureWidth);
@@ -162,13 +166,7 @@ bool Direct3DDriver::createTexture(Texture** out, int textureWidth, int textureH
     desc.ddpfPixelFormat.dwRGBAlphaBitMask = chosen.dwRGBAlphaBitMask;
     desc.ddsCaps.dwCaps = DDSCAPS_TEXTURE | DDSCAPS_MIPMAP | DDSCAPS_COMPLEX;
     desc.ddsCaps.dwCaps2 = DDSCAPS2_D3DTEXTUREMANAGE;
-    if (FAILED(directDraw->CreateSurface(&desc, &texture->surface, nullptr))) {
-      desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN | DDSCAPS_SYSTEMMEMORY;
-      if (FAILED(directDraw->CreateSurface(&desc, &texture->surface, nullptr))) {
-        texture->surface = nullptr;
-        return false;
-      }
-    }
+    if (!createSurfaceOrSystemCopy(directDraw, desc, texture->surface)) return false;
     texture->alpha = alpha;
     texture->staged = true;
     texture->width = static_cast<std::uint32_t>(w);
