@@ -488,6 +488,13 @@ int runCapture(const CaptureOptions& options, CaptureResult* result) {
   session.bitsPerPixel = options.bitsPerPixel;
   session.progress = options.progress;
   session.err = options.err;
+  // A capture that starts after the fade hears the music as the whole show leaves it: at
+  // the volume set in the fade's last frame on this capture's frame grid.
+  if (options.from >= static_cast<double>(kShowClosingTime)) {
+    std::int64_t last = captureFrameCount(0.0, static_cast<double>(kShowClosingTime), options.fps) - 1;
+    float time = static_cast<float>(captureFrameMilliseconds(last, options.fps) * 0.001);
+    if (time > kShowFadeStart) session.volume = showFadeVolume(time);
+  }
 
   WavWriter wav;
   if (options.writeAudio) {

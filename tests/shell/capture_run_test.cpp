@@ -142,6 +142,20 @@ TEST_F(CaptureRunTest, SoundTrackStartsAtFromAndFollowsTheFadeFrameByFrame) {
   EXPECT_NEAR(wav.samples.back() / 100, 55, 1);            // 141.9
 }
 
+TEST_F(CaptureRunTest, ACaptureAfterTheFadeKeepsTheFadesLastVolume) {
+  CaptureOptions options = smallCapture(dir.file("late"));
+  options.music = &music;
+  options.from = 144.0;
+  options.to = 144.5;
+  options.frames = CaptureFrames::kDiscard;
+  ASSERT_EQ(runCapture(options), kRunOk);
+  ShowWav wav;
+  ASSERT_TRUE(showReadWav(options.outDirectory + "/audio.wav", wav));
+  ASSERT_EQ(wav.samples.size(), 2u * 22050u);
+  // The last fade frame at 10 frames per second is 142.9 s: volume 5, not the full 100.
+  for (std::int16_t s : wav.samples) ASSERT_EQ(s, 5 * 100);
+}
+
 TEST_F(CaptureRunTest, WithoutTheModuleTheSoundTrackIsSilentButComplete) {
   music.loads = false;
   CaptureOptions options = smallCapture(dir.file("quiet"));
