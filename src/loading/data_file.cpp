@@ -16,7 +16,6 @@ bool DataFile::open(const char* path, uint8_t littleEndian_) {
     if (!path) return false;
     FILE* f = std::fopen(path, "rb");
     if (!f) return false;
-    close();  // a second open must not leak the first buffer
 
     long length = -1;
     if (std::fseek(f, 0, SEEK_END) == 0) length = std::ftell(f);
@@ -30,7 +29,7 @@ bool DataFile::open(const char* path, uint8_t littleEndian_) {
     uint8_t* buffer = static_cast<uint8_t*>(std::malloc(length32 > 0 ? length32 : 1));
     if (!buffer) {
         std::fclose(f);
-        size = 0;
+        close();
         return false;
     }
     const size_t got = length32 > 0 ? std::fread(buffer, 1, length32, f) : 0;
@@ -40,6 +39,7 @@ bool DataFile::open(const char* path, uint8_t littleEndian_) {
         std::free(buffer);
         return false;
     }
+    close();  // a second open must not leak the first buffer
     data = buffer;
     size = length32;
     position = 0;

@@ -32,11 +32,18 @@ TEST(DataFileTest, OpenFailuresHoldNothing) {
     EXPECT_EQ(file.size, 0u);
     EXPECT_EQ(file.readByte(), 0xFF);
     EXPECT_FALSE(file.seek(0, 0));
-    rmdir(dir);
 
-    // Opening again replaces the buffer; close resets every field.
+    // Opening again replaces the buffer; close resets every field. A failed open keeps
+    // the file that is held.
     LoadingTempFile a(std::string("abc"));
     LoadingTempFile b(std::string("hello"));
+    ASSERT_TRUE(file.open(a.path(), 1));
+    EXPECT_FALSE(file.open(dir, 0));
+    EXPECT_FALSE(file.open("/nonexistent/vellumite/file.bin", 0));
+    ASSERT_EQ(file.size, 3u);
+    EXPECT_EQ(file.littleEndian, 1);
+    EXPECT_EQ(file.readByte(), 'a');
+    rmdir(dir);
     ASSERT_TRUE(file.open(a.path(), 0));
     EXPECT_EQ(file.littleEndian, 0);
     ASSERT_TRUE(file.open(b.path(), 1));
