@@ -1,5 +1,6 @@
 // Reading a LightWave scene file into a scene: items through the scene's factories,
 // their motions and envelopes, parent and target links, then bone rest poses and weights.
+#include <cstdint>
 #include <cstring>
 
 #include "gfx/heap_array.h"
@@ -114,9 +115,7 @@ void Scene::resolveLinks(SceneLinkTables& links, std::int32_t sceneIndex) {
 bool Scene::loadScene(const char* path) {
   DataFile file;
   if (path == nullptr || !file.open(path, 1)) return false;
-  const int version = readSceneFileVersion(file);
-  if (version < kSceneFileDefaultVersion) return false;
-  const bool itemIds = version >= kSceneFileItemIdVersion;
+  const bool itemIds = readSceneFileVersion(file) >= kSceneFileItemIdVersion;
 
   const std::int32_t sceneIndex = sceneFileCount;
   const std::size_t grown = static_cast<std::size_t>(sceneIndex) + 1;
@@ -189,8 +188,9 @@ bool Scene::loadScene(const char* path) {
       links->parentsOf(kind)->set(lastIndex(kind), static_cast<std::int32_t>(id));
     }
     if (is("TargetObject") && (kind == SceneItemKind::camera || kind == SceneItemKind::light)) {
-      int number = file.readInt();
-      links->targetsOf(kind)->set(lastIndex(kind), number - 1);
+      // Counted from 1; the lowest integer has no predecessor and names no object.
+      const std::int32_t number = file.readInt();
+      if (number != INT32_MIN) links->targetsOf(kind)->set(lastIndex(kind), number - 1);
     }
     if (is("PivotPosition") && (kind == SceneItemKind::object || kind == SceneItemKind::bone)) {
       float pivot[3];

@@ -33,23 +33,27 @@ class SceneLoaderTest : public ::testing::Test {
   Motion* objectMotionOf(int i, int slot = 0) { return scene.objects[i]->motions[slot].motion; }
 };
 
-TEST_F(SceneLoaderTest, RefusesUnreadableAndOldFilesLeavingTheSceneAlone) {
+TEST_F(SceneLoaderTest, RefusesOnlyUnreadableFilesLeavingTheSceneAlone) {
   EXPECT_FALSE(scene.loadScene(dir.file("none.lws").c_str()));
-  EXPECT_FALSE(load("LWSC\n2\nAddNullObject A\n"));
   EXPECT_EQ(scene.sceneFileCount, 0);
   EXPECT_EQ(scene.objectCount, 0);
   EXPECT_EQ(scene.ambientColors, nullptr);
 
+  // Any header is read on: an older version number refuses nothing.
+  EXPECT_TRUE(load("LWSC\n2\nAddNullObject A\n"));
+  EXPECT_EQ(scene.objectCount, 1);
+  EXPECT_FLOAT_EQ(scene.gridSize, 1.0f);
+  scene.gridSize = 4.0f;
   EXPECT_TRUE(load("LWSC\n3\nAddNullObject A\n"));
   EXPECT_FLOAT_EQ(scene.gridSize, 1.0f);
   EXPECT_TRUE(load("LWSC\n3\nGridSize 2.5\n"));
   EXPECT_FLOAT_EQ(scene.gridSize, 2.5f);
   // Names are single tokens: a blank cuts the file name, and the rest is skipped.
   EXPECT_TRUE(load("LWSC\n3\nLoadObjectLayer 1 my ship.lwo\n"));
-  EXPECT_STREQ(scene.objects[1]->fileName, "my");
-  EXPECT_EQ(scene.objectCount, 2);
+  EXPECT_STREQ(scene.objects[2]->fileName, "my");
+  EXPECT_EQ(scene.objectCount, 3);
   EXPECT_TRUE(load(""));  // an empty file loads nothing and ends
-  EXPECT_EQ(scene.sceneFileCount, 4);
+  EXPECT_EQ(scene.sceneFileCount, 5);
 }
 
 TEST_F(SceneLoaderTest, ParentIdsNameObjectsAndBonesOfObjects) {
@@ -89,7 +93,9 @@ TEST_F(SceneLoaderTest, TargetsAimCamerasAndLightsAtObjects) {
   text += "CameraName Free\n" + sceneItemMotionText("CameraMotion", 0, 0, 0) + "TargetObject 0\n";
   text += "CameraName Lost\n" + sceneItemMotionText("CameraMotion", 0, 0, 0) + "TargetObject 7\n";
   text += "LightName Spot\n" + sceneItemMotionText("LightMotion", 0, 0, 0) + "TargetObject 1\n";
+  text += "CameraName Lowest\n" + sceneItemMotionText("CameraMotion", 0, 0, 0) + "TargetObject -2147483648\n";
   ASSERT_TRUE(load(text));
+  EXPECT_EQ(scene.cameras[3]->motions[0].motion->target, nullptr);
   EXPECT_EQ(objectMotionOf(0)->target, nullptr);  // skipped in an object block
   EXPECT_EQ(scene.cameras[0]->motions[0].motion->target, objectMotionOf(0));
   EXPECT_EQ(scene.cameras[1]->motions[0].motion->target, nullptr);
