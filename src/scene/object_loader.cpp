@@ -89,8 +89,9 @@ Material* buildMaterial(const ObjectFileMaterial& file) {
 // The 3DX file for an object name: the base name (after the last '\' or '/') with its last
 // three characters replaced by "3dx". False unless the extension is exactly "lwo" or "LWO".
 bool objectFileName(const char* name, char* out, std::size_t capacity) {
+  // A name whose only '.' is its first character has an empty extension.
   const char* dot = std::strrchr(name, '.');
-  const char* extension = dot ? dot + 1 : name;
+  const char* extension = dot == nullptr ? name : dot == name ? "" : dot + 1;
   if (std::strcmp(extension, "lwo") != 0 && std::strcmp(extension, "LWO") != 0) return false;
   const char* base = name;
   for (const char* c = name; *c; ++c)

@@ -47,7 +47,12 @@ TEST_F(ObjectLoaderTest, NameRulesPickTheFileFromTheCurrentFolder) {
   // A scene file named as an object is refused by its extension, not loaded.
   EXPECT_FALSE(scene.loadObjectLayer("self.lws", 1));
   EXPECT_FALSE(scene.loadObjectLayer("missing.lwo", 1));
-  EXPECT_EQ(scene.objectCount, 6);  // failed objects stay in the list without groups
+  // A leading '.' that is the only one leaves no extension; a '.' after a folder counts.
+  writeTriangleFile(dir.file(".3dx"));
+  EXPECT_FALSE(scene.loadObjectLayer(".lwo", 1));
+  EXPECT_TRUE(scene.loadObjectLayer("Objects/.lwo", 1));
+  EXPECT_EQ(last()->groupCount, 1);
+  EXPECT_EQ(scene.objectCount, 8);  // failed objects stay in the list without groups
 }
 
 TEST_F(ObjectLoaderTest, SameFileAndLayerShareOneMesh) {
