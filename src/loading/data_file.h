@@ -12,7 +12,7 @@ public:
     DataFile& operator=(const DataFile&) = delete;
 
     // Loads the whole file. False when it cannot be opened, measured, allocated or fully
-    // read; nothing is then held.
+    // read; a buffer already held then stays, except after a failed allocation (released).
     bool open(const char* path, uint8_t littleEndian);
     // Releases the buffer when one is held.
     void close();
