@@ -21,6 +21,7 @@
 #include "platform/win32/win32_sdl.h"
 #include "platform/win32/win32_system.h"
 #include "platform/win32/win32_window.h"
+#include "scene/particle_system.h"
 #include "shell/entry.h"
 #include "shell/memory_tracker.h"
 #include "image/png_writer.h"
@@ -369,6 +370,9 @@ int runSession(CaptureSession& session, ShowHooks* shown) {
   dx7SetAdapterProfile(profile);
   win32ClearMessageQueue();
   win32SetClockSource(sessionClock, &session);
+  // The particles' random sequence starts as in a fresh program, so that every capture and
+  // screenshot of the same show is the same, however many ran before it in this process.
+  seedParticleRandom(1);
 
   CaptureShow show(shown, &session);
   EntryEnvironment environment{};

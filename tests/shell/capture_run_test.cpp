@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "scene/particle_system.h"
 #include "shell/capture.h"
 #include "support/scene_files.h"
 #include "support/bass_xm_writer.h"
@@ -94,6 +95,18 @@ TEST_F(CaptureRunTest, TwoCapturesGiveIdenticalFramesAndSound) {
   ShowWav wav;
   ASSERT_TRUE(showReadWav(a.outDirectory + "/audio.wav", wav));
   EXPECT_EQ(wav.samples.size(), 2u * 44100u);  // 7 frames of 6300 sound frames
+}
+
+TEST_F(CaptureRunTest, EveryCaptureStartsTheParticlesRandomSequenceAfresh) {
+  CaptureOptions options = smallCapture(dir.file("seed"));
+  options.music = &music;
+  options.frames = CaptureFrames::kDiscard;
+  options.to = 0.2;
+  particleRandom();  // whatever ran before in this process
+  ASSERT_EQ(runCapture(options), kRunOk);
+  int afterFirst = particleRandom();
+  ASSERT_EQ(runCapture(options), kRunOk);
+  EXPECT_EQ(particleRandom(), afterFirst);
 }
 
 TEST_F(CaptureRunTest, ScreenshotEqualsTheCapturedFrameAtTheSameTime) {
