@@ -5,6 +5,7 @@
 #include <cmath>
 #include <string>
 
+#include "gfx/heap_array.h"
 #include "gfx/light_parameters.h"
 #include "loading/motion_evaluation.h"
 #include "scene/scene.h"
@@ -38,6 +39,18 @@ TEST_F(SceneLoaderTest, RefusesOnlyUnreadableFilesLeavingTheSceneAlone) {
   EXPECT_EQ(scene.sceneFileCount, 0);
   EXPECT_EQ(scene.objectCount, 0);
   EXPECT_EQ(scene.ambientColors, nullptr);
+
+  // Ambient lists that cannot grow (either of the two) refuse the file.
+  const std::string ambient = dir.writeText("ambient.lws", "AddNullObject A\nAmbientIntensity 1\n");
+  for (int successes = 0; successes < 2; ++successes) {
+    failHeapArrayGrowthAfter(successes);
+    EXPECT_FALSE(scene.loadScene(ambient.c_str()));
+    failHeapArrayGrowthAfter(-1);
+    EXPECT_EQ(scene.sceneFileCount, 0);
+    EXPECT_EQ(scene.objectCount, 0);
+    EXPECT_EQ(scene.ambientColors, nullptr);
+    EXPECT_EQ(scene.ambientIntensities, nullptr);
+  }
 
   // Any header is read on: an older version number refuses nothing.
   EXPECT_TRUE(load("LWSC\n2\nAddNullObject A\n"));
