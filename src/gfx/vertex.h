@@ -54,7 +54,7 @@ class Vertex {
 class ColouredVertex : public Vertex {
  public:
   ColouredVertex() : colour(0x808080u) {}
-  // u and v are taken only when both pointers are given.
+  // u and v are taken only when both pointers are given (they stay 0 otherwise).
   ColouredVertex(float px, float py, float pz, std::uint32_t c, const float* pu, const float* pv)
       : Vertex(px, py, pz), colour(c) {
     if (pu != nullptr && pv != nullptr) {
@@ -67,8 +67,9 @@ class ColouredVertex : public Vertex {
   int vertexSize() const override { return 24; }
 
   std::uint32_t colour;
-  float u;
-  float v;
+  // Never left indeterminate: the whole record is copied to the device.
+  float u = 0.0f;
+  float v = 0.0f;
 };
 
 // Types 0..8: position, colour and N texture sets. (Type 0 keeps room for one unused set.)

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <new>
 
 #include "gfx/vertex_buffer.h"
 
@@ -72,6 +73,18 @@ TEST(VertexRecordTest, ColouredVertexKeepsPositionColourAndCoordinates) {
   EXPECT_EQ(both.u, 0.25f);
   EXPECT_EQ(both.v, 0.75f);
 
+  // Without both coordinates (or by default) the pair is zero, whatever the storage held.
+  alignas(ColouredVertex) unsigned char storage[sizeof(ColouredVertex)];
+  std::memset(storage, 0xab, sizeof storage);
+  auto* partial = new (storage) ColouredVertex(0.0f, 0.0f, 0.0f, 0u, &u, nullptr);
+  EXPECT_EQ(partial->u, 0.0f);
+  EXPECT_EQ(partial->v, 0.0f);
+  partial->~ColouredVertex();
+  std::memset(storage, 0xab, sizeof storage);
+  auto* plain = new (storage) ColouredVertex();
+  EXPECT_EQ(plain->colour, 0x808080u);
+  EXPECT_EQ(plain->u, 0.0f);
+  plain->~ColouredVertex();
 }
 
 TEST(VertexRecordTest, TypedVertexPlacesNormalAndSetsAtTheirTypeOffsets) {
