@@ -13,7 +13,9 @@ namespace {
 float randomByte() { return static_cast<float>(particleRandom() % 256); }
 
 float limitAlpha(float a) {
-  if (a < 0.01f) return 0.01f;
+  // A fire scaled to nothing divides zero by zero at its base height: that NaN counts as
+  // below the range, so the grey level below never converts a NaN to an integer.
+  if (!(a >= 0.01f)) return 0.01f;
   if (a > 0.99f) return 0.99f;
   return a;
 }

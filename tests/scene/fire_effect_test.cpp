@@ -177,6 +177,25 @@ TEST_F(FireEffectTest, FramesAdvanceWithTimeAndNeighboursAreOneFrameApart) {
   EXPECT_EQ(driver.count("drawBillboard"), 6);
 }
 
+TEST_F(FireEffectTest, FireScaledToNothingStillGetsAValidFade) {
+  makeFire(1);
+  fire->size = 0.0f;  // the object's x scale is animated from zero
+  // A seed whose third draw (the rise) is 0, so the particle stays exactly at the base: 0 / 0.
+  std::uint32_t seed = 1;
+  for (;; ++seed) {
+    seedParticleRandom(seed);
+    particleRandom();
+    particleRandom();
+    if (particleRandom() % 256 == 0) break;
+  }
+  seedParticleRandom(seed);
+  placeAt(0, 0.0f);
+  fire->animate(0.0f, nullptr);
+  const GfxCall drawn = driver.callsOf("drawBillboard")[0];
+  EXPECT_EQ(drawn.materialTransparency, 0.01f);
+  EXPECT_EQ(drawn.materialDiffuse, 0x02020202u);
+}
+
 TEST_F(FireEffectTest, ParticleAboveThreeSizesIsSentBackToTheBase) {
   makeFire(1);
   fire->size = 2.0f;
