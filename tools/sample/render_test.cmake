@@ -1,0 +1,15 @@
+# Writes the sample show into DIR, renders its frame at 50 s with PROGRAM and checks that the
+# picture is there and not blank (a black 640×480 frame compresses to a few kilobytes).
+file(REMOVE_RECURSE ${DIR})
+execute_process(COMMAND ${GENERATOR} ${DIR} RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "vellumite-sample failed: ${rc}")
+endif()
+execute_process(COMMAND ${PROGRAM} --headless --data ${DIR} --screenshot 50 ${DIR}/frame50.png RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "vellumite --screenshot 50 exited with ${rc}")
+endif()
+file(SIZE ${DIR}/frame50.png size)
+if(size LESS 20000)
+  message(FATAL_ERROR "frame50.png is ${size} bytes: the frame looks blank")
+endif()
