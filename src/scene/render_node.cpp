@@ -235,7 +235,13 @@ bool RenderNode::createTextureFromPixels(Texture** out, const char* name, int wi
 
 int RenderNode::addMaterial(Material* added) {
   if (added == nullptr) return -1;
-  if (!resizeHeapArray(materials, static_cast<std::size_t>(materialCount) + 1)) return 0;
+  if (!resizeHeapArray(materials, static_cast<std::size_t>(materialCount) + 1)) {
+    // Builders hand their materials over and keep no pointer: one the list cannot take is
+    // released here rather than lost.
+    added->release();
+    delete added;
+    return 0;
+  }
   materials[materialCount] = added;
   ++materialCount;
   for (int layer = 0; layer < added->layerCount; ++layer) {

@@ -62,7 +62,7 @@ class RenderNode {
   virtual bool createTextureFromPixels(Texture** out, const char* name, int width, int height,
                                        const std::uint8_t* rgb, const std::uint8_t* alpha, bool mipmapped);
   // Takes ownership of the material, loads its textures on every driver, returns its index
-  // (0 when the list cannot grow, -1 for a null material).
+  // (-1 for a null material; 0 when the list cannot grow, the material then being deleted).
   virtual int addMaterial(Material* material);
   // Applies pass 0 of the material on every active driver.
   virtual int selectMaterial(int index);
