@@ -216,16 +216,21 @@ Mesh box(Vec3 half, Vec3 c = {0, 0, 0}) {
   return m;
 }
 
-// A flat rectangle of w × h: horizontal facing up (at height y), or upright facing the −z viewer.
-Mesh plate(float w, float h, bool upright, float repeat = 1) {
+// A flat rectangle of w × h in cells × cells squares (lights are computed per vertex, so a
+// point or spot light needs vertices near it): horizontal facing up, or upright facing the −z viewer.
+Mesh plate(float w, float h, bool upright, float repeat = 1, int cells = 1) {
   Mesh m;
-  std::uint16_t idx[4];
-  for (int k = 0; k < 4; ++k) {
-    const float su = (k == 1 || k == 2) ? 1.0f : -1.0f, sv = k >= 2 ? -1.0f : 1.0f;
-    const Vec3 p = upright ? Vec3{su * w / 2, sv * h / 2, 0} : Vec3{su * w / 2, 0, sv * h / 2};
-    idx[k] = m.vertex(p, (su + 1) * 0.5f * repeat, (1 - sv) * 0.5f * repeat);
-  }
-  m.quad(idx[0], idx[1], idx[2], idx[3], upright ? Vec3{0, 0, -1} : Vec3{0, 1, 0});
+  for (int j = 0; j <= cells; ++j)
+    for (int i = 0; i <= cells; ++i) {
+      const float u = float(i) / cells, v = float(j) / cells;  // v = 0 along the top (far) edge
+      const float x = (u - 0.5f) * w, y = (0.5f - v) * h;
+      m.vertex(upright ? Vec3{x, y, 0} : Vec3{x, 0, y}, u * repeat, v * repeat);
+    }
+  for (int j = 0; j < cells; ++j)
+    for (int i = 0; i < cells; ++i) {
+      const std::uint16_t a = std::uint16_t(j * (cells + 1) + i), b = std::uint16_t(a + cells + 1);
+      m.quad(a, std::uint16_t(a + 1), std::uint16_t(b + 1), b, upright ? Vec3{0, 0, -1} : Vec3{0, 1, 0});
+    }
   return m;
 }
 
@@ -320,7 +325,7 @@ Group textured(Mesh mesh, const char* colour) {
 }
 
 void writeObjects() {
-  writeObject("ground.3dx", {textured(plate(16, 16, false, 4), "checker.jpg")});
+  writeObject("ground.3dx", {textured(plate(16, 16, false, 4, 24), "checker.jpg")});
   writeObject("cube.3dx", {textured(box({0.5f, 0.5f, 0.5f}), "checker.jpg")});
   writeObject("ball.3dx", {plain(lathe(0.8f, 24, 16), 0xFFE0E0E0)});
   writeObject("title.3dx", {textured(plate(3.6f, 0.9f, true), "title.jpg")});
