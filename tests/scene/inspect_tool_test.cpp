@@ -85,7 +85,7 @@ TEST_F(InspectToolTest, ReportsItemsLinksAndEvaluatedMotions) {
 TEST_F(InspectToolTest, ExitCodesAndPictures) {
   EXPECT_EQ(run("missing.lws").status, 1);
   dir.writeText("old.lws", "LWSC\n1\n");
-  EXPECT_EQ(run("old.lws").status, 0);  // an older header is read on
+  EXPECT_EQ(run("old.lws").status, 1);
   EXPECT_EQ(run("").status, 2);
   EXPECT_EQ(run("a.lws --frobnicate").status, 2);
   EXPECT_EQ(run("a.lws --time soon").status, 2);
