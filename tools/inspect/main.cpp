@@ -78,7 +78,7 @@ int inspectScene(const std::string& input, const std::vector<float>& times) {
   {
     Scene scene(&driver);
     if (!scene.loadScene(path.c_str())) {
-      std::fprintf(stderr, "vellumite-inspect: cannot load scene '%s' (unreadable)\n",
+      std::fprintf(stderr, "vellumite-inspect: cannot load scene '%s' (unreadable or an unsupported version)\n",
                    input.c_str());
       status = 1;
     } else {
