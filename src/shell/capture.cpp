@@ -181,7 +181,8 @@ class CaptureShow : public ShowHooks {
   void load(GraphicsDriver* driver) override { inner->load(driver); }
   void startMusic() override;
   void drawFrame(GraphicsDriver* driver, float showTime, Camera& camera) override;
-  void shutdown() override { inner->shutdown(); }
+  // The progress line is finished before the shutdown, ahead of the memory report.
+  void shutdown() override;
 
   ShowHooks* inner;
   CaptureSession* session;
@@ -217,6 +218,7 @@ struct CaptureSession {
   std::vector<std::uint32_t> pixels;
   CaptureResult result;
   double lastProgress = -1.0;
+  bool progressFinished = false;
 
   // Sound.
   bool musicLoaded = false;
@@ -251,7 +253,8 @@ struct CaptureSession {
   }
 
   void showProgress(bool last) {
-    if (progress == nullptr) return;
+    if (progress == nullptr || progressFinished) return;
+    progressFinished = last;
     double elapsed = secondsSince(started);
     if (!last && lastProgress >= 0.0 && elapsed - lastProgress < 0.25) return;
     lastProgress = elapsed;
@@ -326,6 +329,11 @@ void CaptureServices::setGlobalVolumes(int music, int, int) {
 void CaptureShow::startMusic() {
   inner->startMusic();
   session->jumpAfterNextReading = true;
+}
+
+void CaptureShow::shutdown() {
+  session->showProgress(true);
+  inner->shutdown();
 }
 
 void CaptureShow::drawFrame(GraphicsDriver* driver, float showTime, Camera& camera) {
