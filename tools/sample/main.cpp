@@ -514,21 +514,30 @@ void writeScenes() {
     t.ambient(1, 0.01f);
     saveText("dance2.lws", t.s);
   }
-  {  // Fire, a translucent lantern and an additive halo in the dark.
+  {  // Fire, a translucent lantern and an additive halo in the dark. The fire's particles start
+     // in a column above (0, 1.5, -6.5), so the stage stands there and the fire burns from its first frame.
     SceneText t;
+    const int stage = t.null("Stage");
+    t.motion("ObjectMotion", 0, 1.5f, -6.5f);
     t.object("ground");
     t.motion("ObjectMotion", 0, 0, 0);
+    t.parent(stage);
     t.null("fire");
-    t.motion("ObjectMotion", 0, 0, 0, 0.0f, 0.0f, 0.0f, 0.8f);
+    t.motion("ObjectMotion", 0, 0, 0);
+    t.parent(stage);
     t.object("lantern");
     t.motion("ObjectMotion", -2.2f, 0, 0.5f, spin(20));
+    t.parent(stage);
     t.object("halo");
     t.motion("ObjectMotion", 2.2f, 1.4f, 0.5f, 0.0f, 0.0f, spin(9));
+    t.parent(stage);
     const int aim = t.null("Aim");
-    t.motion("ObjectMotion", 0, 1.0f, 0);
-    addLight(t, "Ember", 1, {1, 0.5f, 0.1f}, 2.0f, 0, 1.0f, -0.8f);
+    t.motion("ObjectMotion", 0, 1.3f, 0);
+    t.parent(stage);
+    // Cameras and lights take their own position channels, whatever their parents: world positions.
+    addLight(t, "Ember", 1, {1, 0.5f, 0.1f}, 2.0f, 0, 2.5f, -7.3f);
     addLight(t, "Moon", 0, {0.3f, 0.35f, 0.6f}, 0.5f, 0, 0, 0, 0.3f, 0.8f);
-    camera(t, Chan({{0, -1}, {40, 1}}), Chan({{0, 1.2f}, {40, 2.2f}}), Chan({{0, -6.5f}, {40, -5.5f}}), aim);
+    camera(t, Chan({{0, -1}, {40, 1}}), Chan({{0, 2.7f}, {40, 3.7f}}), Chan({{0, -14.0f}, {40, -13.0f}}), aim);
     t.ambient(1, 0.01f);
     saveText("dass.lws", t.s);
   }
