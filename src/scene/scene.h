@@ -46,8 +46,8 @@ class Scene : public RenderNode {
   virtual int setActiveCamera(int index);
 
   // Reads a LightWave scene file into the scene; the objects are loaded from the
-  // current directory. False (scene unchanged) when the file cannot be read or the
-  // ambient lists cannot grow.
+  // current directory. False (scene unchanged) when the file cannot be read, its version
+  // is below 3, or the ambient lists cannot grow.
   bool loadScene(const char* path);
   // The slot, for scene file sceneIndex, of the item an id names; null when none.
   MotionSlot* resolveItem(std::uint32_t id, std::int32_t sceneIndex);

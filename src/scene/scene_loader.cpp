@@ -115,7 +115,10 @@ void Scene::resolveLinks(SceneLinkTables& links, std::int32_t sceneIndex) {
 bool Scene::loadScene(const char* path) {
   DataFile file;
   if (path == nullptr || !file.open(path, 1)) return false;
-  const bool itemIds = readSceneFileVersion(file) >= kSceneFileItemIdVersion;
+  // Files older than version 3 are laid out differently: refuse them rather than misread.
+  const int version = readSceneFileVersion(file);
+  if (version < kSceneFileDefaultVersion) return false;
+  const bool itemIds = version >= kSceneFileItemIdVersion;
 
   const std::int32_t sceneIndex = sceneFileCount;
   const std::size_t grown = static_cast<std::size_t>(sceneIndex) + 1;

@@ -34,8 +34,9 @@ class SceneLoaderTest : public ::testing::Test {
   Motion* objectMotionOf(int i, int slot = 0) { return scene.objects[i]->motions[slot].motion; }
 };
 
-TEST_F(SceneLoaderTest, RefusesOnlyUnreadableFilesLeavingTheSceneAlone) {
+TEST_F(SceneLoaderTest, RefusesUnreadableOldAndUngrowableFilesLeavingTheSceneAlone) {
   EXPECT_FALSE(scene.loadScene(dir.file("none.lws").c_str()));
+  EXPECT_FALSE(load("LWSC\n2\nAddNullObject A\n"));  // older than version 3
   EXPECT_EQ(scene.sceneFileCount, 0);
   EXPECT_EQ(scene.objectCount, 0);
   EXPECT_EQ(scene.ambientColors, nullptr);
@@ -52,21 +53,16 @@ TEST_F(SceneLoaderTest, RefusesOnlyUnreadableFilesLeavingTheSceneAlone) {
     EXPECT_EQ(scene.ambientIntensities, nullptr);
   }
 
-  // Any header is read on: an older version number refuses nothing.
-  EXPECT_TRUE(load("LWSC\n2\nAddNullObject A\n"));
-  EXPECT_EQ(scene.objectCount, 1);
-  EXPECT_FLOAT_EQ(scene.gridSize, 1.0f);
-  scene.gridSize = 4.0f;
   EXPECT_TRUE(load("LWSC\n3\nAddNullObject A\n"));
   EXPECT_FLOAT_EQ(scene.gridSize, 1.0f);
   EXPECT_TRUE(load("LWSC\n3\nGridSize 2.5\n"));
   EXPECT_FLOAT_EQ(scene.gridSize, 2.5f);
   // Names are single tokens: a blank cuts the file name, and the rest is skipped.
   EXPECT_TRUE(load("LWSC\n3\nLoadObjectLayer 1 my ship.lwo\n"));
-  EXPECT_STREQ(scene.objects[2]->fileName, "my");
-  EXPECT_EQ(scene.objectCount, 3);
+  EXPECT_STREQ(scene.objects[1]->fileName, "my");
+  EXPECT_EQ(scene.objectCount, 2);
   EXPECT_TRUE(load(""));  // an empty file loads nothing and ends
-  EXPECT_EQ(scene.sceneFileCount, 5);
+  EXPECT_EQ(scene.sceneFileCount, 4);
 }
 
 TEST_F(SceneLoaderTest, ParentIdsNameObjectsAndBonesOfObjects) {
