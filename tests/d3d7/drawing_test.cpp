@@ -193,7 +193,7 @@ TEST(D3d7Drawing, TrianglesOfMixedOrUnknownTypesAndPointsReachTheDeviceAsSpecifi
   EXPECT_EQ(draws[1].c, 1u);
 }
 
-TEST(D3d7Lighting, AmbientIsPackedFromTruncatedComponents) {
+TEST(D3d7Lighting, AmbientIsPackedWithEachComponentClamped) {
   ProfileScope profile(smallProfile());
   auto driver = d3d7_test::openDriver();
   ASSERT_NE(driver, nullptr);
@@ -201,13 +201,9 @@ TEST(D3d7Lighting, AmbientIsPackedFromTruncatedComponents) {
   EXPECT_EQ(renderState(*driver, D3DRENDERSTATE_AMBIENT), 0xffff0000u);
   driver->setAmbientLight(0.5f, 0.25f, 0.1f, 0.0f);
   EXPECT_EQ(renderState(*driver, D3DRENDERSTATE_AMBIENT), 0x007f3f19u);
-  // A scene ambient above 1 (white, intensity 0.25, × 10): each 637 carries into the byte
-  // above it, giving a mid grey rather than white.
-  driver->setAmbientLight(2.5f, 2.5f, 2.5f, 0.0f);
-  EXPECT_EQ(renderState(*driver, D3DRENDERSTATE_AMBIENT), 0x027f7f7du);
-  // A negative component counts as none.
-  driver->setAmbientLight(-1.0f, 0.5f, 0.0f, 0.0f);
-  EXPECT_EQ(renderState(*driver, D3DRENDERSTATE_AMBIENT), 0x00007f00u);
+  // A scene ambient far above 1 stays in its own channel.
+  driver->setAmbientLight(3.0f, -1.0f, 1.5f, 2.0f);
+  EXPECT_EQ(renderState(*driver, D3DRENDERSTATE_AMBIENT), 0xffff00ffu);
 
   driver->enableLighting();
   EXPECT_TRUE(driver->lightingEnabled);

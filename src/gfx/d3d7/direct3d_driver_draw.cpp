@@ -49,13 +49,11 @@ int truncToInt(float value) {
   return static_cast<int>(value);
 }
 
-// trunc(component · 255) as an unsigned field; only a negative component (no light at all)
-// is held at 0. Values above 255 are kept: the packing below lets them carry into the
-// neighbouring bytes, and the show's ambient levels (envelope × intensity × 10, often well
-// above 1) were set against exactly that packed result.
-DWORD ambientField(float component) {
+DWORD colourByte(float component) {
   const int value = truncToInt(component * 255.0f);
-  return value < 0 ? 0u : static_cast<DWORD>(value);
+  if (value < 0) return 0;
+  if (value > 255) return 255;
+  return static_cast<DWORD>(value);
 }
 
 D3DCOLORVALUE scaledColour(const LightColour& colour, float factor) {
@@ -414,9 +412,8 @@ bool Direct3DDriver::readPixelBlock(const Vector3& p, int out[9]) {
 
 void Direct3DDriver::setAmbientLight(float r, float g, float b, float a) {
   if (device == nullptr) return;
-  // Unsigned 32-bit arithmetic: bits shifted past the top are dropped.
-  const DWORD value =
-      (ambientField(a) << 24) | (ambientField(r) << 16) | (ambientField(g) << 8) | ambientField(b);
+  // Each component is clamped, so a bright ambient light cannot spill into its neighbours.
+  const DWORD value = (colourByte(a) << 24) | (colourByte(r) << 16) | (colourByte(g) << 8) | colourByte(b);
   device->SetRenderState(D3DRENDERSTATE_AMBIENT, value);
 }
 
