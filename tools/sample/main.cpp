@@ -118,9 +118,11 @@ void writePictures() {
     const bool grout = du < 0.06f || dv < 0.06f;
     return grout ? Vec3{0.2f, 0.2f, 0.25f} : mix({0.3f, 0.5f, 0.9f}, {0.9f, 0.9f, 1.0f}, v);
   });
-  // Sky above, earth below: a reflection map whose up and down are unmistakable.
+  // Reflection map: sky and earth with a sharp horizon, dim since it is added. Reflections look it
+  // up with v = 0.5 + 0.5 × (camera-space normal y): surfaces facing up read the bottom rows, so
+  // the sky is the bottom half of the picture.
   writeJpeg("env.jpg", 128, 128, [](float, float v) -> Vec3 {
-    return v < 0.5f ? mix({0.2f, 0.4f, 1.0f}, {0.9f, 0.95f, 1.0f}, v * 2) : mix({0.4f, 0.3f, 0.1f}, {0.1f, 0.1f, 0.05f}, v * 2 - 1);
+    return v >= 0.5f ? mix({0.45f, 0.5f, 0.55f}, {0.05f, 0.15f, 0.5f}, v * 2 - 1) : mix({0.05f, 0.05f, 0.02f}, {0.3f, 0.2f, 0.05f}, v * 2);
   });
   writeJpeg("marble.jpg", 128, 128, [](float u, float v) -> Vec3 {
     const float s = 0.5f + 0.5f * std::sin(u * 18 + 3 * std::sin(v * 9) + 2 * std::sin(u * 5 + v * 7));
