@@ -270,7 +270,9 @@ void chunk(Bytes& file, const char* id, const Bytes& data) {
   file.insert(file.end(), data.begin(), data.end());
 }
 
-// One layer (layer 1) holding every group; two texture sets per vertex, the second at twice the scale.
+// One layer (layer 1) holding every group. The maps of a material take texture sets 0, 1, 2, ...
+// in order (the reflection map skips one), so a group carries one set per map it names; the first
+// set maps the picture once, the others twice.
 void writeObject(const std::string& name, const std::vector<Group>& groups) {
   Bytes f{'3', 'D', 'X', 1, 0}, d;
   put16(d, unsigned(groups.size()));
@@ -290,10 +292,11 @@ void writeObject(const std::string& name, const std::vector<Group>& groups) {
     chunk(f, "MATR", d);
     d.clear();
     put16(d, unsigned(g.mesh.pos.size()));
-    put8(d, 2);
+    const int sets = std::max<int>(1, int(std::count_if(g.maps.begin(), g.maps.end(), [](const std::string& m) { return m != "(none)"; })));
+    put8(d, unsigned(sets));
     for (std::size_t i = 0; i < g.mesh.pos.size(); ++i) {
       for (float c : g.mesh.pos[i]) putF(d, c);
-      for (float s : {1.0f, 2.0f}) putF(d, g.mesh.uv[i][0] * s), putF(d, g.mesh.uv[i][1] * s);
+      for (int k = 0; k < sets; ++k) putF(d, g.mesh.uv[i][0] * (k ? 2.0f : 1.0f)), putF(d, g.mesh.uv[i][1] * (k ? 2.0f : 1.0f));
     }
     chunk(f, "VERT", d);
     d.clear();
@@ -346,6 +349,10 @@ void writeObjects() {
   writeObject("basecube.3dx", {based});
   writeObject("chrome.3dx", {chrome});
   writeObject("window.3dx", {window});
+  // Every map at once: base, dot-product reflection, multiplied colour, added glow and an alpha map.
+  Group all = textured(box({0.5f, 0.5f, 0.5f}), "tiles.jpg");
+  all.maps = {"tiles.jpg", "glow.jpg", "env.jpg", "mask.jpg", "marble.jpg"};
+  writeObject("allmaps.3dx", {all});
   // A striped tube bent by two bones; its weight map keeps the foot on the lower bone.
   Group tube = textured(lathe(0.35f, 12, 16, 3.0f), "stripes.jpg");
   std::vector<float> foot;
@@ -487,6 +494,8 @@ void writeScenes() {
       t.object(names[i]);
       t.motion("ObjectMotion", -3.0f + 2.0f * i, 0.2f, 0, spin(8.0f + i), i == 3 ? Chan(0.0f) : spin(11));
     }
+    t.object("allmaps");
+    t.motion("ObjectMotion", 0, 1.9f, 2.0f, spin(7), spin(13));
     addLight(t, "Key", 0, {1, 1, 1}, 0.6f, 0, 0, 0, -0.4f, 0.6f);
     addLight(t, "Warm", 1, {1, 0.7f, 0.3f}, 1.5f, Chan({{0, -4}, {28, 4}}), 2.0f, -1.5f);
     addLight(t, "Spot", 2, {0.5f, 1, 0.5f}, 1.5f, 1.0f, 4.0f, 0, 0, kPi / 2);
