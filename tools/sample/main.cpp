@@ -333,7 +333,9 @@ void writeObjects() {
   writeObject("ground.3dx", {textured(plate(16, 16, false, 4, 24), "checker.jpg")});
   writeObject("cube.3dx", {textured(box({0.5f, 0.5f, 0.5f}), "checker.jpg")});
   writeObject("ball.3dx", {plain(lathe(0.8f, 24, 16), 0xFFE0E0E0)});
-  writeObject("title.3dx", {textured(plate(3.6f, 0.9f, true), "title.jpg")});
+  Group title = textured(plate(3.6f, 0.9f, true), "title.jpg");
+  title.transparency = 0.3f;  // the opening shows through a little
+  writeObject("title.3dx", {title});
   // Layered materials: colour + additive glow; base + multiplied colour; colour + reflection; colour with an alpha map.
   Group glow = textured(box({0.6f, 0.6f, 0.6f}), "tiles.jpg");
   glow.maps[1] = "glow.jpg";
