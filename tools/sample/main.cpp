@@ -236,21 +236,23 @@ Mesh plate(float w, float h, bool upright, float repeat = 1, int cells = 1) {
   return m;
 }
 
-// A latitude-longitude sphere (sides > 0) or an open tube of the given height standing on y = 0.
+// A latitude-longitude sphere, or an open tube of the given height standing on y = 0. Each ring
+// closes on its first vertex and the picture runs round it forth and back (mirrored on the back
+// half): normals are averaged per vertex, so a duplicated seam column would show as a crease.
 Mesh lathe(float radius, int sides, int rings, float height = 0) {
   Mesh m;
   for (int r = 0; r <= rings; ++r)
-    for (int s = 0; s <= sides; ++s) {
-      const float a = 2 * kPi * s / sides + kPi, v = float(r) / rings;  // seam at the back (+z)
+    for (int s = 0; s < sides; ++s) {
+      const float a = 2 * kPi * s / sides, v = float(r) / rings;
       const float ring = height > 0 ? radius : radius * std::sin(kPi * v);
       const float y = height > 0 ? height * (1 - v) : radius * std::cos(kPi * v);
-      m.vertex({ring * std::sin(a), y, -ring * std::cos(a)}, float(s) / sides, v);
+      m.vertex({ring * std::sin(a), y, -ring * std::cos(a)}, 1 - std::fabs(2.0f * s / sides - 1), v);
     }
   for (int r = 0; r < rings; ++r)
     for (int s = 0; s < sides; ++s) {
-      const std::uint16_t a = std::uint16_t(r * (sides + 1) + s), b = std::uint16_t(a + sides + 1);
-      const Vec3 mid = m.pos[a];
-      m.quad(a, std::uint16_t(a + 1), std::uint16_t(b + 1), b, height > 0 ? Vec3{mid[0], 0, mid[2]} : mid);
+      const auto at = [&](int rr, int ss) { return std::uint16_t(rr * sides + ss % sides); };
+      const Vec3 mid = m.pos[at(r, s)];
+      m.quad(at(r, s), at(r, s + 1), at(r + 1, s + 1), at(r + 1, s), height > 0 ? Vec3{mid[0], 0, mid[2]} : mid);
     }
   return m;
 }
