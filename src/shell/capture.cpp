@@ -188,10 +188,17 @@ class CaptureShow : public ShowHooks {
   CaptureSession* session;
 };
 
+// A screenshot's frame follows frames at this rate, as in a capture at the default rate.
+constexpr int kScreenshotWarmUpFps = 30;
+
 struct CaptureSession {
   // Settings.
   int fps = 30;
   std::uint32_t fromMilliseconds = 0;
+  // Frames rendered ahead of the first kept one and not kept, from warmUpMilliseconds
+  // before it, so that what builds up from frame to frame, like the fire, is under way.
+  int unsavedFrames = 0;
+  std::uint32_t warmUpMilliseconds = 0;
   int frameLimit = INT_MAX;
   int width = 640;
   int height = 480;
@@ -209,6 +216,7 @@ struct CaptureSession {
   bool jumpAfterNextReading = false;
 
   // Frames.
+  std::int64_t warmUpFrame = 0;
   bool inFrame = false;
   float frameTime = 0.0f;
   int frames = 0;
@@ -229,7 +237,7 @@ struct CaptureSession {
     DWORD value = now;
     if (jumpAfterNextReading) {
       jumpAfterNextReading = false;
-      now += fromMilliseconds;
+      now += fromMilliseconds - warmUpMilliseconds;
     }
     return value;
   }
@@ -269,6 +277,12 @@ struct CaptureSession {
   void framePresented() {
     if (!inFrame || failed) return;
     inFrame = false;
+    if (unsavedFrames > 0) {
+      --unsavedFrames;
+      ++warmUpFrame;
+      now = fromMilliseconds - warmUpMilliseconds + captureFrameMilliseconds(warmUpFrame, fps);
+      return;
+    }
     int w = 0;
     int h = 0;
     if (!dx7ReadPresentedFrame(pixels, &w, &h) || w <= 0 || h <= 0) {
@@ -595,8 +609,14 @@ int runShowScreenshot(ShowHooks* show, double time, const std::string& path, con
 
   CaptureSession session;
   session.started = Clock::now();
-  session.fps = 1;
-  session.fromMilliseconds = static_cast<std::uint32_t>(std::llround(time * 1000.0));
+  // The frame at `time` comes after up to five seconds of frames at the capture rate.
+  const std::uint32_t milliseconds = static_cast<std::uint32_t>(std::llround(time * 1000.0));
+  session.fps = kScreenshotWarmUpFps;
+  while (session.unsavedFrames < 5 * kScreenshotWarmUpFps &&
+         captureFrameMilliseconds(session.unsavedFrames + 1, session.fps) <= milliseconds)
+    ++session.unsavedFrames;
+  session.fromMilliseconds = milliseconds;
+  session.warmUpMilliseconds = captureFrameMilliseconds(session.unsavedFrames, session.fps);
   session.frameLimit = 1;
   session.width = options.width;
   session.height = options.height;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/dx7/dx7_platform.h"
 #include "scene/particle_system.h"
 #include "shell/capture.h"
 #include "support/scene_files.h"
@@ -124,6 +125,18 @@ TEST_F(CaptureRunTest, ScreenshotEqualsTheCapturedFrameAtTheSameTime) {
   for (std::size_t i = 0; i < shot.pixels.size(); ++i) different += shot.pixels[i] != frame.pixels[i] ? 1 : 0;
   EXPECT_LE(different, 4);
   EXPECT_GT(redPixels(shot), 50);
+}
+
+TEST_F(CaptureRunTest, ScreenshotRendersUpToFiveSecondsOfFramesBeforeItsOwn) {
+  CaptureOptions options = smallCapture(dir.file("warm"));
+  // 0.5 s at 30 frames per second: 15 frames before the kept one.
+  std::uint64_t before = dx7PresentedFrameCount();
+  ASSERT_EQ(runScreenshot(0.5, dir.file("half.png"), options), kRunOk);
+  EXPECT_EQ(dx7PresentedFrameCount() - before, 16u + 1u);  // the loading picture is presented too
+  // Late in the show the run-up stops at five seconds.
+  before = dx7PresentedFrameCount();
+  ASSERT_EQ(runScreenshot(20.0, dir.file("late.png"), options), kRunOk);
+  EXPECT_EQ(dx7PresentedFrameCount() - before, 151u + 1u);
 }
 
 TEST_F(CaptureRunTest, SoundTrackStartsAtFromAndFollowsTheFadeFrameByFrame) {
