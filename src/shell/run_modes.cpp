@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "gfx/d3d7/direct3d_driver.h"
 #include "gfx/graphics_driver.h"
 #include "loading/envelope.h"
 #include "loading/motion.h"
@@ -303,13 +304,15 @@ int runScenePreview(const std::string& sceneFile, const ProgramOptions& program,
   std::string base;
   if (!enterSceneFolder(sceneFile, &base, err)) return kRunBadRequest;
 
-  // The program's own driver set-up: its video options, or the setup dialog.
+  // The program's own driver set-up with its video options; without any, a window of the
+  // default mode, since an author reopens the preview often and the dialog would be in the way.
   EntryEnvironment environment = programEnvironment(nullptr);
   std::string title = "[VELLUMITE] " + base;
   static char instance;
   GraphicsDriver* driver = environment.createDriver(reinterpret_cast<HINSTANCE>(&instance), title.c_str(),
                                                     environment.context);
   if (driver == nullptr) return kRunFailed;
+  if (!program.videoOptionGiven) static_cast<Direct3DDriver*>(driver)->presetVideoOptions(VideoPreset{});
   driver->chooseVideoMode(1, 0);
   if (environment.afterVideoChoice != nullptr) {
     int code = environment.afterVideoChoice(driver, environment.context);
@@ -332,7 +335,6 @@ int runScenePreview(const std::string& sceneFile, const ProgramOptions& program,
     delete driver;
     return kRunBadRequest;
   }
-  (void)program;
 
   DWORD start = timeGetTime();
   while (dispatchPendingMessages()) {
