@@ -84,23 +84,31 @@ void printUsage(std::FILE* stream) {
   printRunModeUsage(stream);
 }
 
+OptionArgument splitOptionArgument(const char* argument) {
+  // "--name=value" and "--name value" both work for options with a value.
+  OptionArgument option{argument, nullptr};
+  std::size_t equals = option.name.find('=');
+  if (option.name.rfind("--", 0) == 0 && equals != std::string::npos) {
+    option.value = argument + equals + 1;
+    option.name.resize(equals);
+  }
+  return option;
+}
+
+const char* takeOptionValue(const OptionArgument& option, int argc, const char* const* argv, int& i) {
+  if (option.value != nullptr) return option.value;
+  if (i + 1 < argc) return argv[++i];
+  return nullptr;
+}
+
 int parseProgramOptions(int argc, const char* const* argv, const char* version, ProgramOptions* options,
                         std::FILE* out, std::FILE* err) {
   for (int i = 1; i < argc; ++i) {
     const char* argument = argv[i];
-    // "--name=value" and "--name value" both work for options with a value.
-    const char* value = nullptr;
-    std::string name = argument;
-    std::size_t equals = name.find('=');
-    if (name.rfind("--", 0) == 0 && equals != std::string::npos) {
-      value = argument + equals + 1;
-      name.resize(equals);
-    }
-    auto takeValue = [&]() -> const char* {
-      if (value != nullptr) return value;
-      if (i + 1 < argc) return argv[++i];
-      return nullptr;
-    };
+    const OptionArgument option = splitOptionArgument(argument);
+    const std::string& name = option.name;
+    const char* value = option.value;
+    auto takeValue = [&]() { return takeOptionValue(option, argc, argv, i); };
     bool flag = value == nullptr;
     if (name == "--help" && flag) {
       printUsage(out);

@@ -21,6 +21,15 @@ struct ProgramOptions {
   bool videoOptionGiven = false;
 };
 
+// One argument: "--name=value" splits at the '='; anything else is a name without a value.
+struct OptionArgument {
+  std::string name;
+  const char* value;
+};
+OptionArgument splitOptionArgument(const char* argument);
+// The option's value: the one after '=', else the next argument (i moves past it), else null.
+const char* takeOptionValue(const OptionArgument& option, int argc, const char* const* argv, int& i);
+
 // Parses argv into options. Returns -1 to run the program, or the exit code to end with:
 // 0 after --help (usage on out) or --version ("vellumite <version>" on out); 2 after an
 // unknown option or a bad value (the message and the usage on err).

@@ -187,18 +187,10 @@ int extractRunModeOptions(int argc, const char* const* argv, RunModeOptions* opt
   const char* captureOnly = nullptr;
   for (int i = 1; i < argc; ++i) {
     const char* argument = argv[i];
-    std::string name = argument;
-    const char* value = nullptr;
-    std::size_t equals = name.find('=');
-    if (name.rfind("--", 0) == 0 && equals != std::string::npos) {
-      value = argument + equals + 1;
-      name.resize(equals);
-    }
-    auto takeValue = [&]() -> const char* {
-      if (value != nullptr) return value;
-      if (i + 1 < argc) return argv[++i];
-      return nullptr;
-    };
+    const OptionArgument option = splitOptionArgument(argument);
+    const std::string& name = option.name;
+    const char* value = option.value;
+    auto takeValue = [&]() { return takeOptionValue(option, argc, argv, i); };
     if (name == "--capture") {
       const char* out = takeValue();
       if (out == nullptr || *out == '\0') return bad(err, "--capture needs an output folder");
