@@ -5,12 +5,12 @@ set -euo pipefail
 # Build tools; SDL2; GL and EGL headers with the GLVND libraries CMake's OpenGL::OpenGL and
 # OpenGL::EGL link (libOpenGL.so comes only with libopengl-dev) and Mesa's drivers (llvmpipe
 # when headless); the sound, picture and dialog libraries with their headers and pkg-config
-# files (libpng needs zlib's); the test and benchmark frameworks.
+# files (libpng needs zlib's) and the setup dialog's font; the test and benchmark frameworks.
 packages=(
   build-essential cmake ninja-build pkg-config ccache
   libsdl2-dev
   libgl-dev libopengl-dev libegl-dev libgl1-mesa-dri libegl-mesa0 libglx-mesa0
-  libopenmpt-dev libjpeg62-turbo-dev libpng-dev zlib1g-dev libimgui-dev
+  libopenmpt-dev libjpeg62-turbo-dev libpng-dev zlib1g-dev libimgui-dev fonts-dejavu-core
   libgtest-dev libgmock-dev libbenchmark-dev
 )
 

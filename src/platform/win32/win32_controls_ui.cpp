@@ -7,6 +7,7 @@
 #include <backends/imgui_impl_opengl3.h>
 #include <backends/imgui_impl_sdl.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,9 @@ bool holdsControls(const Win32Window& r) {
   return false;
 }
 
+constexpr const char* kDialogFontFile = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+constexpr float kDialogFontPixels = 12.0f;
+
 void applyStyle() {
   ImGui::StyleColorsLight();
   ImGuiStyle& style = ImGui::GetStyle();
@@ -77,6 +81,12 @@ UiWindow* open(Win32Window& r) {
   ImGui::SetCurrentContext(ui->imgui);
   ImGui::GetIO().IniFilename = nullptr;
   applyStyle();
+  // A proportional face about as wide as a dialog font, so labels fit their controls; the
+  // built-in fixed-width font stands in where it is not installed.
+  if (std::FILE* font = std::fopen(kDialogFontFile, "rb")) {
+    std::fclose(font);
+    ImGui::GetIO().Fonts->AddFontFromFileTTF(kDialogFontFile, kDialogFontPixels);
+  }
   ImGui_ImplSDL2_InitForOpenGL(r.sdl, gl);
   ImGui_ImplOpenGL3_Init("#version 330 core");
   SDL_GL_MakeCurrent(previousWindow, previous);
