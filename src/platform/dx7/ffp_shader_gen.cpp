@@ -220,7 +220,8 @@ std::string ffpVertexShaderSource(const FfpShaderKey& key) {
   }
 
   if (key.fogMode == 2) {
-    s += std::string("  vFog = fogFactor(") + (key.rangeFog ? "length(P)" : "P.z") + ");\n";
+    // The factor is a per-vertex value (the specular alpha of a lit vertex), saturated before it is interpolated.
+    s += std::string("  vFog = clamp(fogFactor(") + (key.rangeFog ? "length(P)" : "P.z") + "), 0.0, 1.0);\n";
   } else if (key.fogMode == 3) {
     s += "  vFog = aSpecular.a;\n";
   } else if (key.fogMode == 0) {

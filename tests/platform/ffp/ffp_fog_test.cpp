@@ -39,6 +39,20 @@ TEST_F(FfpFogTest, VertexFogLinear) {
   EXPECT_ARGB_NEAR(drawAtDepth5(), fogged(1.0), 1);
 }
 
+TEST_F(FfpFogTest, VertexFogFactorIsSaturatedAtEachVertex) {
+  // Without perspective, eye depth 0 on the left edge (no fog) and 1 on the right, twice the fog end:
+  // each vertex's factor is clamped to 0..1 before it is interpolated, so mid-screen is half fogged.
+  state.transforms[D3DTRANSFORMSTATE_PROJECTION] = state.transforms[D3DTRANSFORMSTATE_WORLD];
+  state.renderStates[D3DRENDERSTATE_FOGVERTEXMODE] = D3DFOG_LINEAR;
+  state.setRenderStateFloat(D3DRENDERSTATE_FOGEND, 0.5f);
+  auto v = quad<ColourVertex>(-1, -1, 1, 1, [](float x, float y) { return ColourVertex{x, y, x < 0 ? 0.0f : 1.0f, 0xFFFF0000u}; });
+  gl.clear(0xFF000000);
+  ASSERT_TRUE(draw(v, kColourFvf));
+  EXPECT_ARGB_NEAR(gl.readPixel(0, 32), fogged(1.0), 5);
+  EXPECT_ARGB_NEAR(gl.readPixel(32, 32), fogged(0.5), 3);
+  EXPECT_ARGB_NEAR(gl.readPixel(63, 32), fogged(0.0), 5);
+}
+
 TEST_F(FfpFogTest, TableFogModesUseEyeDepth) {
   struct Case {
     DWORD mode;
