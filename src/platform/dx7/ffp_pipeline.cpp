@@ -150,6 +150,7 @@ struct ProgramEntry {
   GLint matDiffuse = -1, matAmbient = -1, matSpecular = -1, matEmissive = -1, matPower = -1, globalAmbient = -1;
   GLint lightPos = -1, lightDir = -1, lightDiffuse = -1, lightSpecular = -1, lightAmbient = -1, lightAtt = -1,
         lightSpot = -1;
+  GLint pixelCorrection = -1;
   GLint texMatrix = -1, fogParams = -1, fogColor = -1, textureFactor = -1, alphaRef = -1;
 };
 
@@ -288,6 +289,7 @@ struct FixedFunctionPipeline::Impl {
     entry.lightAmbient = loc("uLightAmbient");
     entry.lightAtt = loc("uLightAtt");
     entry.lightSpot = loc("uLightSpot");
+    entry.pixelCorrection = loc("uPixelCorrection");
     entry.texMatrix = loc("uTexMatrix");
     entry.fogParams = loc("uFogParams");
     entry.fogColor = loc("uFogColor");
@@ -487,6 +489,8 @@ struct FixedFunctionPipeline::Impl {
     if (p.pixelOffset >= 0)
       glUniform2f(p.pixelOffset, viewportW > 0 ? 2.0f * kPixelCentreShift / viewportW : 0.0f,
                   viewportH > 0 ? 2.0f * kPixelCentreShift / viewportH : 0.0f);
+
+    if (p.pixelCorrection >= 0) glUniform1f(p.pixelCorrection, 0.5f - kPixelCentreShift);
 
     const DWORD* rs = state.renderStates;
     if (key.lighting) {

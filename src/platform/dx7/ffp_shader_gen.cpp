@@ -271,6 +271,7 @@ std::string ffpFragmentShaderSource(const FfpShaderKey& key) {
     s += std::string(key.stages[st].projected ? "in vec3 vTex" : "in vec2 vTex") + num(st) + ";\n";
     s += "uniform sampler2D uTex" + num(st) + ";\n";
   }
+  s += "uniform float uPixelCorrection;\n";
   s += "uniform vec4 uTextureFactor;\nuniform vec3 uFogColor;\nuniform vec4 uFogParams;\nuniform float uAlphaRef;\n";
   if (key.fogMode == 1) appendFogFunction(s, key.fogFormula);
   s += "out vec4 fragColor;\n";
@@ -281,8 +282,12 @@ std::string ffpFragmentShaderSource(const FfpShaderKey& key) {
     const std::string n = num(st);
     s += "  {\n";
     if (stage.samplesTexture) {
+      // Geometry sits kPixelCentreShift (a little under half a pixel) to the lower right of where D3D puts it, so
+      // the coordinates GL interpolates at its pixel centres are those of a point uPixelCorrection pixels past
+      // D3D's: step back along the screen derivatives so 1:1 texel mappings sample texel centres, unblurred.
+      const std::string tc = "(vTex" + n + " - uPixelCorrection * (dFdx(vTex" + n + ") + dFdy(vTex" + n + ")))";
       s += "    vec4 tex" + n + " = " +
-           (stage.projected ? "textureProj(uTex" + n + ", vTex" + n + ")" : "texture(uTex" + n + ", vTex" + n + ")") + ";\n";
+           (stage.projected ? "textureProj(uTex" + n + ", " + tc + ")" : "texture(uTex" + n + ", " + tc + ")") + ";\n";
       if (!stage.textureAlpha) s += "    tex" + n + ".a = 1.0;\n";
     }
     // Colour

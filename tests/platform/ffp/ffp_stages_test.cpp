@@ -214,6 +214,44 @@ TEST_F(FfpStageTest, LinearFilteringWithLinearMipmaps) {
   EXPECT_ARGB_NEAR(gl.readPixel(3, 3), 0xFF808080u, 6);
 }
 
+TEST_F(FfpStageTest, OneToOneQuadsSampleTexelCentresWithoutBlur) {
+  // D3D's pixel centres are at integers, so a quad moved up and left by half a pixel, with u, v running
+  // 0..1 over it, maps each texel onto one pixel: linear filtering must return the texels unmixed.
+  std::vector<std::uint32_t> checker(64 * 64);
+  for (int y = 0; y < 64; ++y)
+    for (int x = 0; x < 64; ++x) checker[y * 64 + x] = ((x + y) & 1) ? 0xFFFFFFFFu : 0xFF000000u;
+  textures[0] = FfpTexture{texture(64, 64, checker), false};
+  setStage(0, D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_CURRENT, D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_CURRENT);
+  state.textureStageStates[0][D3DTSS_MAGFILTER] = D3DTFG_LINEAR;
+  state.textureStageStates[0][D3DTSS_MINFILTER] = D3DTFN_LINEAR;
+  auto mismatches = [&] {
+    int count = 0;
+    for (int y = 0; y < 64; ++y)
+      for (int x = 0; x < 64; ++x) count += gl.readPixel(x, y) != checker[y * 64 + x];
+    return count;
+  };
+
+  struct ScreenTexVertex {
+    float x, y, z, rhw;
+    DWORD colour;
+    float u, v;
+  };
+  auto screen = quad<ScreenTexVertex>(0, 0, 64, 64, [](float x, float y) {
+    return ScreenTexVertex{x - 0.5f, y - 0.5f, 0.5f, 1.0f, 0xFFFFFFFFu, x / 64, y / 64};
+  });
+  ASSERT_TRUE(draw(screen, D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1));
+  EXPECT_EQ(mismatches(), 0);
+
+  // The same through identity transforms: half a pixel is 1/64 in clip units here.
+  gl.clear(0xFF000000);
+  const float half = 1.0f / kSize;
+  auto clip = quad<TexturedVertex>(-1, -1, 1, 1, [half](float x, float y) {
+    return TexturedVertex{x - half, y + half, 0.5f, 0xFFFFFFFFu, (x + 1) / 2, (1 - y) / 2, 0, 0};
+  });
+  ASSERT_TRUE(draw(clip, kTexturedFvf));
+  EXPECT_EQ(mismatches(), 0);
+}
+
 }  // namespace
 
 namespace {
