@@ -211,3 +211,31 @@ TEST_F(FfpLightingTest, AtMostEightLightsAreActive) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(FfpLightingTest, NormalsFollowTheInverseTransposeOfWorldView) {
+  // A shear x' = x + y keeps planes y = c, so their normal (0, 1, 0) must stay put; the plain
+  // world matrix or its inverse would tilt it by 45 degrees (diffuse 0.71).
+  D3DMATRIX shear = state.transforms[D3DTRANSFORMSTATE_WORLD];
+  shear._21 = 1.0f;
+  state.transforms[D3DTRANSFORMSTATE_WORLD] = shear;
+  state.renderStates[D3DRENDERSTATE_NORMALIZENORMALS] = TRUE;
+  setLight(0, directional(0, -1, 0, rgba(1, 1, 1)));
+  auto v = quad<NormalVertex>(-1, -1, 0, 1, [](float x, float y) { return NormalVertex{x, y, 0.5f, 0, 1, 0}; });
+  ASSERT_TRUE(draw(v, kNormalFvf));
+  EXPECT_ARGB_NEAR(gl.readPixel(16, 32), 0xFFFFFFFFu, 1);
+
+  // Without NORMALIZENORMALS the transformed normal keeps its length: a world scale of 2 along y
+  // halves it (inverse transpose), and so the diffuse light.
+  state.renderStates[D3DRENDERSTATE_NORMALIZENORMALS] = FALSE;
+  D3DMATRIX scale = state.transforms[D3DTRANSFORMSTATE_VIEW];
+  scale._22 = 2.0f;
+  state.transforms[D3DTRANSFORMSTATE_WORLD] = scale;
+  gl.clear(0xFF000000);
+  auto w = quad<NormalVertex>(-1, -0.5f, 1, 0.5f, [](float x, float y) { return NormalVertex{x, y, 0.5f, 0, 1, 0}; });
+  ASSERT_TRUE(draw(w, kNormalFvf));
+  EXPECT_ARGB_NEAR(centre(), 0xFF808080u, 2);
+}
+
+}  // namespace
