@@ -667,7 +667,11 @@ bool FixedFunctionPipeline::draw(const DeviceState& state, const FfpTexture text
   if (vp.dwWidth > 0 && vp.dwHeight > 0) {
     glViewport(static_cast<GLint>(vp.dwX), static_cast<GLint>(vp.dwY), static_cast<GLsizei>(vp.dwWidth),
                static_cast<GLsizei>(vp.dwHeight));
-    glDepthRange(vp.dvMinZ, vp.dvMaxZ);
+    // MinZ..MaxZ scales the depth of transformed vertices; a pre-transformed z is the depth itself.
+    if (key.pretransformed)
+      glDepthRange(0.0, 1.0);
+    else
+      glDepthRange(vp.dvMinZ, vp.dvMaxZ);
   } else {
     GLint current[4] = {0, 0, 0, 0};
     glGetIntegerv(GL_VIEWPORT, current);

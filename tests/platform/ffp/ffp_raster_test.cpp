@@ -151,6 +151,19 @@ TEST_F(FfpRasterTest, DepthFunctionAndWriteMask) {
   EXPECT_EQ(centre(), 0xFFFF00FFu);
 }
 
+TEST_F(FfpRasterTest, ViewportDepthRangeScalesTransformedDepthOnly) {
+  // MinZ 0.5, MaxZ 1: a transformed vertex at z 0.25 lands at depth 0.625, behind a buffer cleared to
+  // 0.6; a pre-transformed vertex's z is already the depth buffer value and passes.
+  state.viewport = D3DVIEWPORT7{0, 0, kSize, kSize, 0.5f, 1.0f};
+  state.renderStates[D3DRENDERSTATE_ZFUNC] = D3DCMP_LESS;
+  gl.clear(0xFF000000, 0.6f);
+  ASSERT_TRUE(draw(colourQuad(0xFFFF0000u, 0.25f), kColourFvf));
+  EXPECT_EQ(centre(), 0xFF000000u);
+  auto make = [](float x, float y) { return ScreenVertex{x, y, 0.25f, 1.0f, 0xFF00FF00u}; };
+  ASSERT_TRUE(draw(quad<ScreenVertex>(0, 0, kSize, kSize, make), kScreenFvf));
+  EXPECT_EQ(centre(), 0xFF00FF00u);
+}
+
 // The same slanted triangle drawn three times in perspective with z-bias 0, 1, 2 and a strict
 // depth test: every later pass must win.
 void expectLaterPassWins(FfpTest& t, FixedFunctionPipeline& pipeline, DeviceState& state, GlTestContext& gl,
