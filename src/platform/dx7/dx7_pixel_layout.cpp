@@ -63,7 +63,8 @@ Dx7PixelLayout Dx7PixelLayout::from(const DDPIXELFORMAT& f) {
   for (int c = 0; c < 4; ++c) {
     // Masks must be contiguous runs of bits; channels wider than 8 bits are read through their
     // top 8 bits.
-    if (l.mask[c] != 0 && (l.mask[c] >> l.shift[c]) != ((1u << l.width[c]) - 1u)) return Dx7PixelLayout{};
+    // (64-bit: a channel may span all 32 bits.)
+    if (l.mask[c] != 0 && (l.mask[c] >> l.shift[c]) != ((std::uint64_t{1} << l.width[c]) - 1u)) return Dx7PixelLayout{};
   }
   if (l.mask[0] == 0 && l.mask[1] == 0 && l.mask[2] == 0) return Dx7PixelLayout{};
   return l;

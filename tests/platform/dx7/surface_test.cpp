@@ -41,6 +41,10 @@ TEST(PixelLayoutTest, ConvertsEachFormatToAndFromArgb) {
   // Every 5-6-5 value survives the trip through 8-8-8.
   Dx7PixelLayout l565 = Dx7PixelLayout::from(dx7TestFormat565());
   for (std::uint32_t v = 0; v < 0x10000u; v += 7) EXPECT_EQ(l565.fromArgb(l565.toArgb(v)), v);
+  // A channel spanning all 32 bits is read through its top 8 bits.
+  Dx7PixelLayout wide = Dx7PixelLayout::from(dx7RgbFormat(32, 0xFFFFFFFFu, 0, 0));
+  ASSERT_TRUE(wide.valid());
+  EXPECT_EQ(wide.toArgb(0xAB000000u), 0xFFAB0000u);
   // Formats the subset cannot store.
   EXPECT_FALSE(Dx7PixelLayout::from(dx7RgbFormat(8, 0xE0u, 0x1Cu, 0x03u)).valid());
   EXPECT_FALSE(Dx7PixelLayout::from(dx7RgbFormat(16, 0xF0F0u, 0x0F00u, 0x000Fu)).valid());
