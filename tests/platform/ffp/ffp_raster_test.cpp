@@ -61,6 +61,9 @@ TEST_F(FfpRasterTest, CullingFollowsScreenWinding) {
   const std::vector<ColourVertex> clockwise = {{-1, 1, 0.5f, 0xFFFFFFFFu}, {1, 1, 0.5f, 0xFFFFFFFFu},
                                                {-1, -1, 0.5f, 0xFFFFFFFFu}};
   const std::vector<ColourVertex> counterClockwise = {clockwise[0], clockwise[2], clockwise[1]};
+  const std::vector<ScreenVertex> screenClockwise = {{0, 0, 0.5f, 1, 0xFFFFFFFFu}, {kSize, 0, 0.5f, 1, 0xFFFFFFFFu},
+                                                     {0, kSize, 0.5f, 1, 0xFFFFFFFFu}};
+  const std::vector<ScreenVertex> screenCounterClockwise = {screenClockwise[0], screenClockwise[2], screenClockwise[1]};
   struct Case {
     DWORD cull;
     bool clockwiseDrawn;
@@ -73,6 +76,13 @@ TEST_F(FfpRasterTest, CullingFollowsScreenWinding) {
     EXPECT_EQ(gl.readPixel(10, 10) == 0xFFFFFFFFu, c.clockwiseDrawn) << "cull mode " << c.cull;
     gl.clear(0xFF000000);
     ASSERT_TRUE(draw(counterClockwise, kColourFvf));
+    EXPECT_EQ(gl.readPixel(10, 10) == 0xFFFFFFFFu, c.counterClockwiseDrawn) << "cull mode " << c.cull;
+    // Pre-transformed vertices wind on the same screen.
+    gl.clear(0xFF000000);
+    ASSERT_TRUE(draw(screenClockwise, kScreenFvf));
+    EXPECT_EQ(gl.readPixel(10, 10) == 0xFFFFFFFFu, c.clockwiseDrawn) << "cull mode " << c.cull;
+    gl.clear(0xFF000000);
+    ASSERT_TRUE(draw(screenCounterClockwise, kScreenFvf));
     EXPECT_EQ(gl.readPixel(10, 10) == 0xFFFFFFFFu, c.counterClockwiseDrawn) << "cull mode " << c.cull;
   }
 }
