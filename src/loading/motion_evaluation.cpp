@@ -165,14 +165,18 @@ bool evaluateObjectMotion(Motion* motion, float time) {
     return true;
 }
 
+// A light or camera evaluated for a child: its placement under its own parent, marked stale so
+// that its next ordinary evaluation recomputes its own matrix.
+static bool evaluatePlacementForChild(Motion* motion, float time) {
+    if (motion->parent) evaluateMotion(motion->parent, time, true);
+    evaluateChannels(motion, time, 6);
+    motion->matrix = placement(motion);
+    motion->cachedTime = kMotionStaleTime;
+    return true;
+}
+
 bool evaluateLightMotion(Motion* motion, float time, bool asParent) {
-    if (asParent) {
-        if (motion->parent) evaluateMotion(motion->parent, time, true);
-        evaluateChannels(motion, time, 6);
-        motion->matrix = placement(motion);
-        motion->cachedTime = kMotionStaleTime;
-        return true;
-    }
+    if (asParent) return evaluatePlacementForChild(motion, time);
     if (!refreshChannels(motion, time, 6)) return false;
     if (motion->target) {
         aimLight(motion, time);
@@ -195,15 +199,9 @@ bool evaluateLightMotion(Motion* motion, float time, bool asParent) {
 }
 
 bool evaluateCameraMotion(Motion* motion, float time, bool asParent) {
-    if (asParent) {
-        // No cache test: after an ordinary evaluation at this time matrix holds the view,
-        // while a child needs the placement.
-        if (motion->parent) evaluateMotion(motion->parent, time, true);
-        evaluateChannels(motion, time, 6);
-        motion->matrix = placement(motion);
-        motion->cachedTime = kMotionStaleTime;
-        return true;
-    }
+    // No cache test: after an ordinary evaluation at this time matrix holds the view,
+    // while a child needs the placement.
+    if (asParent) return evaluatePlacementForChild(motion, time);
     if (!refreshChannels(motion, time, 6)) return false;
     const float h = motion->rotation[0];
     const float p = motion->rotation[1];
