@@ -21,13 +21,7 @@ Matrix4 mul(const Matrix4& a, const Matrix4& b) {
 
 Matrix4 rotationX(float a) {
     Matrix4 r;
-    r.setIdentity();
-    const float c = std::cos(a);
-    const float s = std::sin(a);
-    r.m[5] = c;
-    r.m[6] = s;
-    r.m[9] = -s;
-    r.m[10] = c;
+    r.setRotationX(a);
     return r;
 }
 

@@ -49,11 +49,7 @@ void Camera::update() {
         Matrix4 ry;
         ry.setRotationY(heading);
         Matrix4 rx;
-        rx.setIdentity();
-        rx.m[5] = std::cos(pitch);
-        rx.m[6] = std::sin(pitch);
-        rx.m[9] = -std::sin(pitch);
-        rx.m[10] = std::cos(pitch);
+        rx.setRotationX(pitch);
         Matrix4 rz;
         rz.setRotationZ(bank);
         // R = (Ry * Rx) * Rz; view = T * R.

@@ -33,6 +33,16 @@ void Matrix4::setRotationZ(float a) {
     m[5] = c;
 }
 
+void Matrix4::setRotationX(float a) {
+    setIdentity();
+    const float c = std::cos(a);
+    const float s = std::sin(a);
+    m[5] = c;
+    m[6] = s;
+    m[9] = -s;
+    m[10] = c;
+}
+
 void Matrix4::setRotationY(float a) {
     setIdentity();
     const float c = std::cos(a);

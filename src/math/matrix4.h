@@ -13,6 +13,8 @@ struct Matrix4 {
     Matrix4& multiply(const Matrix4& other, Matrix4& out) const;
     // this = other * this.
     void preMultiply(const Matrix4& other);
+    // Identity with a rotation about X by a radians (pitch: +z turns towards -y).
+    void setRotationX(float a);
     // Identity with a rotation about Z by a radians.
     void setRotationZ(float a);
     // Identity with a rotation about Y by a radians.
