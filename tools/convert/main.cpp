@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "isolated_run.h"
 #include "model_import.h"
 #include "object_writer.h"
 #include "scene_objects.h"
@@ -149,25 +150,27 @@ int main(int argc, char** argv) {
   namespace fs = std::filesystem;
   import.outDir = fs::path(out).parent_path().string();
   import.outBase = fs::path(out).stem().string();
-  ConvertedObject object;
-  ImportStats stats;
-  ConvertReport report;
-  std::string error;
-  if (!importModel(in, import, object, stats, report, error)) {
-    std::fprintf(stderr, "vellumite-convert: cannot convert %s: %s\n", in.c_str(), error.c_str());
-    return 2;
-  }
-  if (!writeObjectFile(object, out)) {
-    std::fprintf(stderr, "vellumite-convert: cannot write %s: %s\n", out.c_str(), std::strerror(errno));
-    return 1;
-  }
-  if (!sceneOptions.quiet) {
-    std::fprintf(stderr, "%s -> %s: %d layers, %d groups, %d vertices, %d triangles, %d weight maps\n", in.c_str(),
-                 out.c_str(), stats.layers, stats.groups, stats.vertices, stats.triangles, stats.weightMaps);
-    if (stats.ngons > 0) std::fprintf(stderr, "  note: %d polygons of more than three corners were triangulated\n", stats.ngons);
-    if (stats.droppedFaces > 0)
-      std::fprintf(stderr, "  note: %d points and lines were left out (an object file holds triangles)\n", stats.droppedFaces);
-    for (const std::string& note : report.notes) std::fprintf(stderr, "  note: %s\n", note.c_str());
-  }
-  return 0;
+  return runIsolated(in, "", [&]() -> int {
+    ConvertedObject object;
+    ImportStats stats;
+    ConvertReport report;
+    std::string error;
+    if (!importModel(in, import, object, stats, report, error)) {
+      std::fprintf(stderr, "vellumite-convert: cannot convert %s: %s\n", in.c_str(), error.c_str());
+      return 2;
+    }
+    if (!writeObjectFile(object, out)) {
+      std::fprintf(stderr, "vellumite-convert: cannot write %s: %s\n", out.c_str(), std::strerror(errno));
+      return 1;
+    }
+    if (!sceneOptions.quiet) {
+      std::fprintf(stderr, "%s -> %s: %d layers, %d groups, %d vertices, %d triangles, %d weight maps\n", in.c_str(),
+                   out.c_str(), stats.layers, stats.groups, stats.vertices, stats.triangles, stats.weightMaps);
+      if (stats.ngons > 0) std::fprintf(stderr, "  note: %d polygons of more than three corners were triangulated\n", stats.ngons);
+      if (stats.droppedFaces > 0)
+        std::fprintf(stderr, "  note: %d points and lines were left out (an object file holds triangles)\n", stats.droppedFaces);
+      for (const std::string& note : report.notes) std::fprintf(stderr, "  note: %s\n", note.c_str());
+    }
+    return 0;
+  });
 }

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "isolated_run.h"
 #include "object_writer.h"
 
 namespace convert {
@@ -120,26 +121,28 @@ int convertSceneObjects(const std::string& scenePath, const SceneConvertOptions&
     ImportOptions import = options.import;
     import.outDir = outDir;
     import.outBase = target.substr(0, target.size() - 4);
-    ConvertedObject object;
-    ImportStats stats;
-    ConvertReport report;
-    if (!importModel(source, import, object, stats, report, error)) {
-      std::fprintf(log, "vellumite-convert: cannot convert %s: %s\n", source.c_str(), error.c_str());
-      result = 2;
-      continue;
-    }
     const std::string out = (fs::path(outDir) / target).string();
-    if (!writeObjectFile(object, out)) {
-      std::fprintf(log, "vellumite-convert: cannot write %s: %s\n", out.c_str(), std::strerror(errno));
-      if (result == 0) result = 1;
-      continue;
-    }
-    ++written;
-    if (!options.quiet) {
-      std::fprintf(log, "%s -> %s: %d layers, %d groups, %d vertices, %d triangles\n", source.c_str(), out.c_str(),
-                   stats.layers, stats.groups, stats.vertices, stats.triangles);
-      for (const std::string& note : report.notes) std::fprintf(log, "  note: %s\n", note.c_str());
-    }
+    const int status = runIsolated(source, "", [&]() -> int {
+      ConvertedObject object;
+      ImportStats stats;
+      ConvertReport report;
+      if (!importModel(source, import, object, stats, report, error)) {
+        std::fprintf(log, "vellumite-convert: cannot convert %s: %s\n", source.c_str(), error.c_str());
+        return 2;
+      }
+      if (!writeObjectFile(object, out)) {
+        std::fprintf(log, "vellumite-convert: cannot write %s: %s\n", out.c_str(), std::strerror(errno));
+        return 1;
+      }
+      if (!options.quiet) {
+        std::fprintf(log, "%s -> %s: %d layers, %d groups, %d vertices, %d triangles\n", source.c_str(), out.c_str(),
+                     stats.layers, stats.groups, stats.vertices, stats.triangles);
+        for (const std::string& note : report.notes) std::fprintf(log, "  note: %s\n", note.c_str());
+      }
+      return 0;
+    });
+    if (status == 0) ++written;
+    else if (status == 2 || result == 0) result = status;
   }
   if (!options.quiet) std::fprintf(log, "converted %d of %zu objects of %s\n", written, names.size(), scenePath.c_str());
   return result;
