@@ -14,6 +14,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   # vellumite-convert reads 3D formats through the asset import library
   libassimp-dev
+  # cpack -G DEB computes the package's dependencies with dpkg-shlibdeps and file
+  dpkg-dev file
 )
 
 missing=()
