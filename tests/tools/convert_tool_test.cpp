@@ -13,6 +13,11 @@
 #include <string>
 #include <vector>
 
+#include <png.h>
+
+#include <cstdlib>
+
+#include "image/image_loader.h"
 #include "image/png_writer.h"
 #include "scene/object_file.h"
 #include "support/scene_files.h"
@@ -293,6 +298,64 @@ std::string skinnedTriangleGltf(bool inverseBindMatrices = true) {
   {"bufferView":5,"componentType":5126,"count":2,"type":"MAT4"}]})";
 }
 
+// A binary glTF whose picture is stored inside it: a 16 x 16 PNG, opaque red on the left
+// half, clear on the right; the material uses it as base colour and emissive map.
+Bytes embeddedPictureGlb() {
+  std::vector<unsigned char> rgba(16 * 16 * 4);
+  for (int y = 0; y < 16; ++y) {
+    for (int x = 0; x < 16; ++x) {
+      unsigned char* p = &rgba[(y * 16 + x) * 4];
+      p[0] = 255;
+      p[3] = x < 8 ? 255 : 0;
+    }
+  }
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  image.width = 16;
+  image.height = 16;
+  image.format = PNG_FORMAT_RGBA;
+  png_alloc_size_t size = 0;
+  png_image_write_to_memory(&image, nullptr, &size, 0, rgba.data(), 0, nullptr);
+  Bytes png(size);
+  png_image_write_to_memory(&image, png.data(), &size, 0, rgba.data(), 0, nullptr);
+  png.resize(size);
+
+  Bytes bin;
+  for (float f : {0.f, 0.f, 0.f, 1.f, 0.f, 0.f, 0.f, 1.f, 0.f}) leFloat(bin, f);
+  for (float f : {0.f, 0.f, 1.f, 0.f, 0.f, 1.f}) leFloat(bin, f);
+  for (unsigned i : {0u, 1u, 2u, 0u}) le16(bin, i);
+  const std::size_t pictureAt = bin.size();
+  bin.insert(bin.end(), png.begin(), png.end());
+  while (bin.size() % 4 != 0) bin.push_back(0);
+  std::string json = R"({"asset":{"version":"2.0"},"scene":0,"scenes":[{"nodes":[0]}],"nodes":[{"mesh":0}],
+"meshes":[{"primitives":[{"attributes":{"POSITION":0,"TEXCOORD_0":1},"indices":2,"material":0}]}],
+"materials":[{"name":"sign","alphaMode":"BLEND","pbrMetallicRoughness":{"baseColorTexture":{"index":0}},
+  "emissiveTexture":{"index":0},"normalTexture":{"index":0}}],
+"textures":[{"source":0}],"images":[{"bufferView":3,"mimeType":"image/png"}],
+"buffers":[{"byteLength":)" + std::to_string(bin.size()) + R"(}],
+"bufferViews":[{"buffer":0,"byteOffset":0,"byteLength":36},{"buffer":0,"byteOffset":36,"byteLength":24},
+  {"buffer":0,"byteOffset":60,"byteLength":6},{"buffer":0,"byteOffset":)" + std::to_string(pictureAt) +
+                     R"(,"byteLength":)" + std::to_string(png.size()) + R"(}],
+"accessors":[{"bufferView":0,"componentType":5126,"count":3,"type":"VEC3","min":[0,0,0],"max":[1,1,0]},
+  {"bufferView":1,"componentType":5126,"count":3,"type":"VEC2"},
+  {"bufferView":2,"componentType":5123,"count":3,"type":"SCALAR"}]})";
+  while (json.size() % 4 != 0) json += ' ';
+  Bytes glb;
+  auto le32 = [&glb](std::uint32_t v) {
+    for (int k = 0; k < 4; ++k) glb.push_back(static_cast<std::uint8_t>(v >> (8 * k)));
+  };
+  le32(0x46546C67);
+  le32(2);
+  le32(static_cast<std::uint32_t>(12 + 8 + json.size() + 8 + bin.size()));
+  le32(static_cast<std::uint32_t>(json.size()));
+  le32(0x4E4F534A);
+  glb.insert(glb.end(), json.begin(), json.end());
+  le32(static_cast<std::uint32_t>(bin.size()));
+  le32(0x004E4942);
+  glb.insert(glb.end(), bin.begin(), bin.end());
+  return glb;
+}
+
 class ConvertToolTest : public ::testing::Test {
  protected:
   SceneTempDir dir;
@@ -446,6 +509,34 @@ TEST_F(ConvertToolTest, GltfSkinBecomesWeightMapsPerBone) {
   if (run.status == 2) {
     EXPECT_NE(run.messages.find("cannot convert " + dir.file("bare.gltf")), std::string::npos) << run.messages;
   }
+}
+
+TEST_F(ConvertToolTest, EmbeddedPicturesAreWrittenAsJpegWithTheirAlphaAsAlphaMap) {
+  ASSERT_TRUE(save(dir.file("sign.glb"), embeddedPictureGlb()));
+  ToolRun run = convert(dir.file("sign.glb") + " " + dir.file("sign.3dx"));
+  ASSERT_EQ(run.status, 0) << run.messages;
+  EXPECT_NE(run.messages.find("normal map is not carried"), std::string::npos) << run.messages;
+  ObjectFileLayer layer = readLayer(dir.file("sign.3dx"));
+  ASSERT_EQ(layer.groups.size(), 1u);
+  const ObjectFileGroup& g = layer.groups[0];
+  EXPECT_EQ(textureName(g, 0), "sign_0.jpg");
+  EXPECT_EQ(textureName(g, 1), "sign_0.jpg") << "the emissive map adds";
+  EXPECT_EQ(textureName(g, 3), "sign_0_alpha.jpg");
+  EXPECT_EQ(g.texSetCount, 3) << "one set per map, as the engine assigns them";
+
+  int w = 0;
+  int h = 0;
+  unsigned char* colour = loadImage(dir.file("sign_0.jpg").c_str(), &w, &h);
+  ASSERT_NE(colour, nullptr);
+  EXPECT_EQ(w, 16);
+  EXPECT_GT(colour[2], 200) << "red (the loader gives blue, green, red)";
+  std::free(colour);
+  unsigned char* alpha = loadImage(dir.file("sign_0_alpha.jpg").c_str(), &w, &h);
+  ASSERT_NE(alpha, nullptr);
+  // The program reads alpha pictures as black opaque, white clear.
+  EXPECT_LT(alpha[(8 * 16 + 2) * 3], 40) << "the opaque half is black";
+  EXPECT_GT(alpha[(8 * 16 + 13) * 3], 215) << "the clear half is white";
+  std::free(alpha);
 }
 
 // ---- LightWave objects ----

@@ -154,6 +154,7 @@ class Importer {
         if (mapping != aiTextureMapping_UV) report.note(label + ": the " + std::string(kSlotNames[slot]) + " has no texture coordinates");
         PlacedTexture placed = place(scene, texturePath.C_Str());
         if (placed.name.empty()) break;
+        if (slot == kAlphaMap) report.note(label + ": its opacity map is used as it is; the program reads alpha pictures as black opaque, white clear");
         m.textures[slot] = placed.name;
         channels[slot] = uvIndex;
         if (slot == kColourMap && !placed.alphaName.empty() && !opaqueMode && m.textures[kAlphaMap].empty() &&
@@ -245,6 +246,7 @@ class Importer {
 
   void addMesh(const aiScene* scene, const aiMesh* mesh, const aiMatrix4x4& transform, Layer& layer, const LwoLayer* lwo) {
     if (mesh->mNumFaces == 0 || mesh->mNumVertices == 0) return;
+    if (mesh->HasVertexColors(0)) report.note("vertex colours are not carried");
     const MaterialInfo& info = material(scene, mesh->mMaterialIndex);
     const MeshWeights weights = meshWeights(mesh, lwo);
     const bool mirrored = aiMatrix3x3(transform).Determinant() < 0.0f;

@@ -42,7 +42,8 @@ bool writeBytes(const std::string& path, const void* data, std::size_t size) {
   return static_cast<bool>(out);
 }
 
-// RGBA pixels to "<name>.jpg" and, when any pixel is not opaque, "<name>_alpha.jpg".
+// RGBA pixels to "<name>.jpg" and, when any pixel is not opaque, "<name>_alpha.jpg", grey
+// as the program reads alpha pictures: black opaque, white clear.
 PlacedTexture writeRgba(const std::vector<unsigned char>& rgba, int width, int height, const std::string& name,
                         TextureContext& context) {
   PlacedTexture placed;
@@ -51,8 +52,8 @@ PlacedTexture writeRgba(const std::vector<unsigned char>& rgba, int width, int h
   bool translucent = false;
   for (std::size_t i = 0; i < alpha.size(); ++i) {
     for (int c = 0; c < 3; ++c) rgb[3 * i + c] = rgba[4 * i + c];
-    alpha[i] = rgba[4 * i + 3];
-    translucent = translucent || alpha[i] != 255;
+    alpha[i] = static_cast<unsigned char>(255 - rgba[4 * i + 3]);
+    translucent = translucent || alpha[i] != 0;
   }
   const std::string colourName = name + ".jpg";
   if (!writeJpegFile((fs::path(context.outDir) / colourName).string(), rgb.data(), width, height, 3)) {
