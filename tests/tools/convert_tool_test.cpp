@@ -20,6 +20,9 @@
 #include "image/image_loader.h"
 #include "image/png_writer.h"
 #include "scene/object_file.h"
+#include "scene/scene.h"
+#include "scene/scene_object.h"
+#include "support/gfx_recording_driver.h"
 #include "support/scene_files.h"
 
 namespace {
@@ -653,6 +656,15 @@ TEST_F(ConvertToolTest, SceneObjectsAreFoundAndWrittenUnderTheNamesTheProgramLoa
   EXPECT_NE(run.messages.find("converted 2 of 2 objects"), std::string::npos) << run.messages;
   EXPECT_EQ(readLayer(dir.file("content/Scenes/thing.3dx"), 2).groups.size(), 1u);
   EXPECT_EQ(readLayer(dir.file("content/Scenes/prop.3dx"), 1).groups.size(), 1u);
+
+  // The engine loads the scene from its folder with every object in place.
+  fs::current_path(dir.file("content/Scenes"));
+  RecordingGraphicsDriver driver;
+  Scene loaded(&driver);
+  ASSERT_TRUE(loaded.loadScene("show.lws"));
+  ASSERT_EQ(loaded.objectCount, 3);
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(loaded.objects[i]->groupCount, 1) << "object " << i;
+  fs::current_path(dir.path());
 
   EXPECT_EQ(convert("--scene " + dir.file("content/Objects/Thing.LWO")).status, 2) << "not a scene file";
 }

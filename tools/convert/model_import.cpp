@@ -367,6 +367,7 @@ bool importModel(const std::string& path, const ImportOptions& given, ConvertedO
     in.read(reinterpret_cast<char*>(head.data()), 12);
     head.resize(static_cast<std::size_t>(in.gcount()));
   }
+  // The importer already turns 3DS, Collada and FBX files upright.
   if (options.up == 0) options.up = 'y';
   Importer importer(path, options, report);
 

@@ -14,7 +14,8 @@ struct ImportOptions {
   // Mirror z: the importer hands every format over right-handed (LightWave objects
   // included), and mirroring z gives the engine's left-handed space.
   bool flipZ = true;
-  // The source's up axis, 'y' or 'z'; 0 picks z for 3DS files and y for the rest.
+  // The source's up axis, 'y' or 'z'; 0 means y (the importer turns 3DS, Collada and FBX
+  // files upright itself).
   char up = 0;
   int layer = 0;       // only this layer (as scene files count, from 1); 0: every layer
   bool merge = false;  // every layer into layer 1
