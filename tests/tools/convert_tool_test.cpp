@@ -460,6 +460,35 @@ TEST_F(ConvertToolTest, ScaleAxesAndSmoothSharing) {
   EXPECT_GE(vertexAt(b.groups[0], 0, 0, -1), 0) << "source y 1 becomes z -1";
 }
 
+TEST_F(ConvertToolTest, MeshesBeyondTheGroupLimitsAreSplitWithoutLosingTriangles) {
+  // A 200 x 200 grid: 40401 vertices and 80000 triangles, more than one group may hold.
+  std::string obj = "mtllib big.mtl\nusemtl stone\n";
+  const int n = 200;
+  for (int y = 0; y <= n; ++y)
+    for (int x = 0; x <= n; ++x) obj += "v " + std::to_string(x) + " " + std::to_string(y) + " 0\n";
+  for (int y = 0; y < n; ++y) {
+    for (int x = 0; x < n; ++x) {
+      const int a = y * (n + 1) + x + 1;
+      obj += "f " + std::to_string(a) + " " + std::to_string(a + 1) + " " + std::to_string(a + n + 2) + "\n";
+      obj += "f " + std::to_string(a) + " " + std::to_string(a + n + 2) + " " + std::to_string(a + n + 1) + "\n";
+    }
+  }
+  dir.writeText("big.obj", obj);
+  dir.writeText("big.mtl", "newmtl stone\nKd 0.5 0.5 0.5\n");
+  ToolRun run = convert(dir.file("big.obj") + " " + dir.file("big.3dx"));
+  ASSERT_EQ(run.status, 0) << run.messages;
+  ObjectFileLayer layer = readLayer(dir.file("big.3dx"));  // the reader checks every index
+  ASSERT_GE(layer.groups.size(), 3u);
+  int triangles = 0;
+  for (const ObjectFileGroup& g : layer.groups) {
+    EXPECT_LE(g.vertexCount, 32767);
+    EXPECT_LE(g.triangleCount, 32767);
+    EXPECT_EQ(g.material.diffuse & 0xFFFFFF, 0x808080u) << "every part keeps the material";
+    triangles += g.triangleCount;
+  }
+  EXPECT_EQ(triangles, 2 * n * n);
+}
+
 // ---- glTF ----
 
 TEST_F(ConvertToolTest, GltfSkinBecomesWeightMapsPerBone) {
