@@ -5,7 +5,7 @@
 # man pages and the computed dependencies.
 file(REMOVE_RECURSE ${WORK})
 file(MAKE_DIRECTORY ${WORK}/root ${WORK}/elsewhere)
-execute_process(COMMAND cpack -G DEB -B ${WORK}/out WORKING_DIRECTORY ${BUILD}
+execute_process(COMMAND ${CPACK} -G DEB -B ${WORK}/out WORKING_DIRECTORY ${BUILD}
                 RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "cpack -G DEB failed (${rc}):\n${out}\n${err}")

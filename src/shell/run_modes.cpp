@@ -176,7 +176,8 @@ void printRunModeUsage(std::FILE* stream) {
       "                      loading it again when it, an object or a picture it names\n"
       "                      changes; keys: Space pause, Left/Right -/+1 s (Shift: 10 s),\n"
       "                      Home restart, R reload, Escape quit; the title shows the\n"
-      "                      scene time; with --screenshot T OUT.png render its frame at T\n"
+      "                      scene time; with --screenshot T OUT.png: render its frame\n"
+      "                      at T seconds\n"
       "--mode WxH sets the size of captures and screenshots (default 640x480).\n",
       stream);
 }
