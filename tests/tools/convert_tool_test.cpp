@@ -571,6 +571,164 @@ TEST_F(ConvertToolTest, EmbeddedPicturesAreWrittenAsJpegWithTheirAlphaAsAlphaMap
   std::free(alpha);
 }
 
+// ---- PLY, Collada, FBX ----
+
+TEST_F(ConvertToolTest, PlyColladaAndFbxCarryGeometryColoursAndTextures) {
+  // PLY: a quad with normals and vertex colours (not carried, and said so).
+  dir.writeText("quad.ply", R"(ply
+format ascii 1.0
+element vertex 4
+property float x
+property float y
+property float z
+property float nx
+property float ny
+property float nz
+property uchar red
+property uchar green
+property uchar blue
+element face 1
+property list uchar int vertex_indices
+end_header
+0 0 0 0 0 1 255 0 0
+1 0 0 0 0 1 0 255 0
+1 1 0 0 0 1 0 0 255
+0 1 0 0 0 1 255 255 255
+4 0 1 2 3
+)");
+  ToolRun run = convert(dir.file("quad.ply") + " " + dir.file("quad.3dx"));
+  ASSERT_EQ(run.status, 0) << run.messages;
+  EXPECT_NE(run.messages.find("vertex colours are not carried"), std::string::npos) << run.messages;
+  ObjectFileLayer ply = readLayer(dir.file("quad.3dx"));
+  ASSERT_EQ(ply.groups.size(), 1u);
+  EXPECT_EQ(ply.groups[0].triangleCount, 2);
+  EXPECT_NEAR(ply.groups[0].vertex(0)[5], -1.0f, 1e-5f) << "faces the viewer, as the file's normals say";
+
+  // Collada: z up by the file's word, so its z becomes the engine's y; its colour and
+  // transparency come along.
+  dir.writeText("tri.dae", R"(<?xml version="1.0" encoding="utf-8"?>
+<COLLADA xmlns="http://www.collada.org/2005/11/COLLADASchema" version="1.4.1">
+  <asset><unit name="meter" meter="1"/><up_axis>Z_UP</up_axis></asset>
+  <library_effects><effect id="fx"><profile_COMMON><technique sid="c"><phong>
+    <diffuse><color>0 0.5 1 1</color></diffuse><transparency><float>0.8</float></transparency>
+  </phong></technique></profile_COMMON></effect></library_effects>
+  <library_materials><material id="mat" name="Sky"><instance_effect url="#fx"/></material></library_materials>
+  <library_geometries><geometry id="g"><mesh>
+    <source id="p"><float_array id="pa" count="9">0 0 0 1 0 0 0 0 1</float_array>
+      <technique_common><accessor source="#pa" count="3" stride="3"><param name="X" type="float"/><param name="Y" type="float"/><param name="Z" type="float"/></accessor></technique_common></source>
+    <vertices id="v"><input semantic="POSITION" source="#p"/></vertices>
+    <triangles material="m" count="1"><input semantic="VERTEX" source="#v" offset="0"/><p>0 1 2</p></triangles>
+  </mesh></geometry></library_geometries>
+  <library_visual_scenes><visual_scene id="s"><node id="n"><instance_geometry url="#g"><bind_material><technique_common><instance_material symbol="m" target="#mat"/></technique_common></bind_material></instance_geometry></node></visual_scene></library_visual_scenes>
+  <scene><instance_visual_scene url="#s"/></scene>
+</COLLADA>
+)");
+  run = convert(dir.file("tri.dae") + " " + dir.file("tri.3dx"));
+  ASSERT_EQ(run.status, 0) << run.messages;
+  ObjectFileLayer dae = readLayer(dir.file("tri.3dx"));
+  ASSERT_EQ(dae.groups.size(), 1u);
+  EXPECT_GE(vertexAt(dae.groups[0], 0, 1, 0), 0) << "the source's (0, 0, 1) is up";
+  EXPECT_EQ(dae.groups[0].material.diffuse & 0xFFFFFF, 0x0080FFu);
+  EXPECT_GT(dae.groups[0].material.transparency, 0.0f);
+
+  // FBX (text form): a textured quad with a transparent material.
+  dir.writeText("quad.fbx", R"(; FBX 7.4.0 project file
+FBXHeaderExtension:  {
+	FBXHeaderVersion: 1003
+	FBXVersion: 7400
+}
+GlobalSettings:  {
+	Version: 1000
+	Properties70:  {
+		P: "UpAxis", "int", "Integer", "",1
+		P: "UpAxisSign", "int", "Integer", "",1
+		P: "FrontAxis", "int", "Integer", "",2
+		P: "FrontAxisSign", "int", "Integer", "",1
+		P: "CoordAxis", "int", "Integer", "",0
+		P: "CoordAxisSign", "int", "Integer", "",1
+		P: "UnitScaleFactor", "double", "Number", "",1
+	}
+}
+Objects:  {
+	Geometry: 100, "Geometry::quad", "Mesh" {
+		Vertices: *12 {
+			a: 0,0,0,1,0,0,1,1,0,0,1,0
+		}
+		PolygonVertexIndex: *4 {
+			a: 0,1,2,-4
+		}
+		GeometryVersion: 124
+		LayerElementUV: 0 {
+			Version: 101
+			Name: "UVMap"
+			MappingInformationType: "ByPolygonVertex"
+			ReferenceInformationType: "IndexToDirect"
+			UV: *8 {
+				a: 0,0,1,0,1,1,0,1
+			}
+			UVIndex: *4 {
+				a: 0,1,2,3
+			}
+		}
+		LayerElementMaterial: 0 {
+			Version: 101
+			Name: ""
+			MappingInformationType: "AllSame"
+			ReferenceInformationType: "IndexToDirect"
+			Materials: *1 {
+				a: 0
+			}
+		}
+		Layer: 0 {
+			Version: 100
+			LayerElement:  {
+				Type: "LayerElementUV"
+				TypedIndex: 0
+			}
+			LayerElement:  {
+				Type: "LayerElementMaterial"
+				TypedIndex: 0
+			}
+		}
+	}
+	Model: 200, "Model::quad", "Mesh" {
+		Version: 232
+		Properties70:  {
+		}
+	}
+	Material: 300, "Material::Paint", "" {
+		Version: 102
+		ShadingModel: "phong"
+		Properties70:  {
+			P: "DiffuseColor", "Color", "", "A",0.2,0.4,0.6
+			P: "TransparencyFactor", "Number", "", "A",0.5
+		}
+	}
+	Texture: 400, "Texture::wood", "" {
+		Type: "TextureVideoClip"
+		Version: 202
+		TextureName: "Texture::wood"
+		FileName: "C:\maps\oak.jpg"
+		RelativeFilename: "maps\oak.jpg"
+	}
+}
+Connections:  {
+	C: "OO",200,0
+	C: "OO",100,200
+	C: "OO",300,200
+	C: "OP",400,300, "DiffuseColor"
+}
+)");
+  run = convert(dir.file("quad.fbx") + " " + dir.file("fbx.3dx"));
+  ASSERT_EQ(run.status, 0) << run.messages;
+  ObjectFileLayer fbx = readLayer(dir.file("fbx.3dx"));
+  ASSERT_EQ(fbx.groups.size(), 1u);
+  EXPECT_EQ(fbx.groups[0].triangleCount, 2);
+  EXPECT_EQ(fbx.groups[0].material.diffuse & 0xFFFFFF, 0x336699u);
+  EXPECT_FLOAT_EQ(fbx.groups[0].material.transparency, 0.5f);
+  EXPECT_EQ(textureName(fbx.groups[0], 0), "oak.jpg") << "folders of a Windows path are dropped";
+}
+
 // ---- LightWave objects ----
 
 TEST_F(ConvertToolTest, LightWaveLayersSurfacesUvsAndWeightMaps) {
