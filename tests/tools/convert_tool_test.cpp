@@ -854,6 +854,13 @@ TEST_F(ConvertToolTest, SceneObjectsAreFoundAndWrittenUnderTheNamesTheProgramLoa
   fs::current_path(dir.path());
 
   EXPECT_EQ(convert("--scene " + dir.file("content/Objects/Thing.LWO")).status, 2) << "not a scene file";
+
+  // Two folders' objects of one name are one object file for the program: said, not overwritten.
+  dir.writeText("content/Scenes/twice.lws", "LWSC\n3\nLoadObjectLayer 1 Objects\\thing.lwo\nLoadObjectLayer 1 Old\\thing.lwo\n");
+  run = convert("--scene " + dir.file("content/Scenes/twice.lws"));
+  EXPECT_EQ(run.status, 0) << run.messages;
+  EXPECT_NE(run.messages.find("Old\\thing.lwo: another object of the scene is also loaded as thing.3dx"), std::string::npos)
+      << run.messages;
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // LAYR, PNTS and weight VMAPs (big-endian IFF, chunks padded to even sizes).
 #include "lwo_layers.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <fstream>
@@ -99,8 +100,8 @@ bool readLwoLayers(const std::string& path, LwoFile& out) {
     const std::uint32_t length = file.u4();
     if (!file.has(length)) return false;
     Cursor data(file.p, length);
-    file.p += length + (length % 2);
-    if (file.p > file.end) file.p = file.end;
+    const std::size_t step = std::min<std::size_t>(length + (length % 2), static_cast<std::size_t>(file.end - file.p));
+    file.p += step;
     if (std::memcmp(id, "LAYR", 4) == 0) {
       if (!data.has(16)) return false;
       LwoLayer layer;

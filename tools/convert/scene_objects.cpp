@@ -105,12 +105,22 @@ int convertSceneObjects(const std::string& scenePath, const SceneConvertOptions&
   if (names.empty()) std::fprintf(log, "vellumite-convert: %s loads no objects\n", scenePath.c_str());
   int result = 0;
   int written = 0;
+  std::vector<std::string> targets;
   for (const std::string& name : names) {
     const std::string target = objectFileFor(name);
     if (target.empty()) {
       std::fprintf(log, "vellumite-convert: %s: the program loads only .lwo names; skipped\n", name.c_str());
       continue;
     }
+    // The program loads objects by file name alone: two folders' ship.lwo are one ship.3dx.
+    bool repeated = false;
+    for (const std::string& t : targets) repeated = repeated || t == target;
+    if (repeated) {
+      std::fprintf(log, "vellumite-convert: %s: another object of the scene is also loaded as %s; the first is kept\n",
+                   name.c_str(), target.c_str());
+      continue;
+    }
+    targets.push_back(target);
     const std::string source = findSceneObject(name, sceneDir, options.searchDirs);
     if (source.empty()) {
       std::fprintf(log, "vellumite-convert: %s: not found next to the scene or in a search folder (--search DIR)\n",
