@@ -1,7 +1,7 @@
 # Writes a man page from a program's --help and --version output: the text before the
 # first "Options:" line becomes the description, every "  --option" line (with the deeper
 # indented lines after it) an entry of OPTIONS, and other paragraphs follow as they are.
-# -DPROGRAM=path -DNAME=vellumite -DSECTION=1 -DSUMMARY="..." -DOUT=file
+# -DPROGRAM=path -DNAME=vellumite -DSECTION=1 -DSUMMARY="..." -DOUT=file (also writes file.gz)
 execute_process(COMMAND ${PROGRAM} --help OUTPUT_VARIABLE help RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "${PROGRAM} --help exited with ${rc}")
@@ -96,3 +96,5 @@ if(section STREQUAL "synopsis")
   string(APPEND page ".fi\n")
 endif()
 file(WRITE ${OUT} "${page}")
+# Installed compressed, as Debian keeps its man pages.
+file(ARCHIVE_CREATE OUTPUT ${OUT}.gz PATHS ${OUT} FORMAT raw COMPRESSION GZip)
