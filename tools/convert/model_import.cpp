@@ -60,9 +60,11 @@ struct MaterialInfo {
   std::vector<unsigned> setChannels;
 };
 
-class Importer {
+// Builds the layers of a converted object from imported scenes: one group per material
+// (split at the format's limits), vertices in the engine's axes, weight maps per bone.
+class ObjectBuilder {
  public:
-  Importer(const std::string& path, const ImportOptions& options, ConvertReport& report)
+  ObjectBuilder(const std::string& path, const ImportOptions& options, ConvertReport& report)
       : path(path), options(options), report(report) {
     textures.sourceDir = fs::path(path).parent_path().string();
     if (textures.sourceDir.empty()) textures.sourceDir = ".";
@@ -369,7 +371,7 @@ bool importModel(const std::string& path, const ImportOptions& given, ConvertedO
   }
   // The importer already turns 3DS, Collada and FBX files upright.
   if (options.up == 0) options.up = 'y';
-  Importer importer(path, options, report);
+  ObjectBuilder builder(path, options, report);
 
   LwoFile lwo;
   if (looksLikeLwo(head) && !readLwoLayers(path, lwo)) {
@@ -404,7 +406,7 @@ bool importModel(const std::string& path, const ImportOptions& given, ConvertedO
         out.layers.emplace_back();
         out.layers.back().number = number;
       }
-      importer.addScene(scene, out.layers.back(), layer);
+      builder.addScene(scene, out.layers.back(), layer);
     }
     if (out.layers.empty()) {
       error = firstError;
@@ -419,7 +421,7 @@ bool importModel(const std::string& path, const ImportOptions& given, ConvertedO
     const aiScene* scene = readScene(reader, path, stats, error);
     if (scene == nullptr) return false;
     out.layers.emplace_back();
-    importer.addScene(scene, out.layers.back(), nullptr);
+    builder.addScene(scene, out.layers.back(), nullptr);
   }
 
   for (Layer& layer : out.layers) {
