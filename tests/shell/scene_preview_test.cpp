@@ -17,6 +17,7 @@
 #include "shell/run_modes.h"
 #include "shell/scene_preview.h"
 #include "support/gfx_recording_driver.h"
+#include "support/image_writers.h"
 #include "support/scene_files.h"
 #include "support/show_test_files.h"
 
@@ -182,6 +183,68 @@ TEST(ScenePreviewRun, KeysSteerTheClockAndAChangedObjectIsReloadedAtTheSameTime)
   EXPECT_NEAR(run.afterReload, run.afterSeek, 1e-9) << "the reload keeps the scene time";
   EXPECT_TRUE(run.sawGreenAfterReload);
   EXPECT_FALSE(run.sawRedAfterReload);
+}
+
+// A picture of one colour (blue, green, red) written as JPEG, its time moved on so the
+// change shows even within one clock tick.
+void writePicture(const std::string& path, unsigned char b, unsigned char g, unsigned char r) {
+  image_test::Bytes pixels;
+  for (int i = 0; i < 16 * 16; ++i) pixels.insert(pixels.end(), {b, g, r});
+  const bool existed = fs::exists(path);
+  const auto before = existed ? fs::last_write_time(path) : fs::file_time_type();
+  ASSERT_TRUE(image_test::writeFile(path, image_test::writeJpeg(pixels, 16, 16, 3)));
+  if (existed) fs::last_write_time(path, before + std::chrono::seconds(2));
+}
+
+struct PictureRun {
+  std::string folder;
+  int frame = 0;
+  bool sawRed = false;
+  bool sawGreenAfterReload = false;
+  bool reloaded = false;
+};
+
+bool afterPictureFrame(void* context, GraphicsDriver*, const PreviewScene& preview, const AuthorClock&) {
+  PictureRun& run = *static_cast<PictureRun*>(context);
+  ++run.frame;
+  if (run.frame == 1) {
+    run.sawRed = frameHas(colourOf, 1);
+    writePicture(run.folder + "/paint.jpg", 0, 255, 0);
+  } else if (preview.loads >= 2) {
+    run.reloaded = true;
+    run.sawGreenAfterReload = frameHas(colourOf, 2);
+    return false;
+  }
+  return run.frame < 10;
+}
+
+TEST(ScenePreviewRun, AChangedPictureIsReadAgain) {
+  SceneTempDir dir;
+  ASSERT_TRUE(writeShowTestScene(dir, "one.lws"));
+  // The quad, white and painted with a picture.
+  Scene3dxWriter quad;
+  quad.object(1, 1);
+  Scene3dxWriter::Material material;
+  material.diffuse = 0xFFFFFFFFu;
+  material.doubleSided = 1;
+  material.textures = {"paint.jpg", "(none)", "(none)", "(none)", "(none)"};
+  quad.material(material);
+  quad.vertices({{-1, -1, 0}, {1, -1, 0}, {1, 1, 0}, {-1, 1, 0}}, 1, {0, 1, 1, 1, 1, 0, 0, 0});
+  quad.triangles({{0, 1, 2}, {0, 2, 3}});
+  ASSERT_TRUE(quad.save(dir.file("quad.3dx")));
+  writePicture(dir.file("paint.jpg"), 0, 0, 255);
+  PictureRun run;
+  run.folder = dir.path();
+  PreviewHooks hooks;
+  hooks.afterFrame = afterPictureFrame;
+  hooks.context = &run;
+  hooks.watchInterval = 0;
+  std::FILE* err = std::tmpfile();
+  ASSERT_EQ(runScenePreview(dir.file("one.lws"), programOptions(), err, &hooks), 0);
+  std::fclose(err);
+  EXPECT_TRUE(run.sawRed) << "the red picture is drawn";
+  EXPECT_TRUE(run.reloaded);
+  EXPECT_TRUE(run.sawGreenAfterReload) << "the driver let go of the old picture";
 }
 
 }  // namespace
