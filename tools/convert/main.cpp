@@ -149,6 +149,8 @@ int main(int argc, char** argv) {
 
   const std::string& in = files[0];
   const std::string& out = files[1];
+  if (out.size() < 4 || out.compare(out.size() - 4, 4, ".3dx") != 0)
+    std::fprintf(stderr, "vellumite-convert: note: the program loads objects named NAME.3dx (for NAME.lwo in a scene)\n");
   namespace fs = std::filesystem;
   import.outDir = fs::path(out).parent_path().string();
   import.outBase = fs::path(out).stem().string();
