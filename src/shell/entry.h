@@ -6,6 +6,7 @@
 #include "platform/win32/win32_types.h"
 #include "shell/system_info.h"
 
+class AuthorClock;
 class Camera;
 class GraphicsDriver;
 class ShowHooks;
@@ -26,6 +27,12 @@ struct EntryEnvironment {
   bool (*querySystemInfo)();
   ShowHooks* show;
   void* context;
+  // The author's clock (--author): its keys pause, seek and restart the show, Home starts
+  // the music again, and the window title shows the show time. Null: the show runs
+  // unsteered.
+  AuthorClock* author = nullptr;
+  // Sets the window title while the author steers the show; null: the title stays.
+  void (*setTitle)(const char* title, void* context) = nullptr;
 };
 
 // The feature list: "3DNow ", "SSE ", "MMX " for each instruction set reported, in that order.

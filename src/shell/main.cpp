@@ -11,6 +11,7 @@
 #include "platform/win32/win32_sdl.h"
 #include "platform/win32/win32_window.h"
 #include "shell/entry.h"
+#include "shell/installed_show.h"
 #include "shell/options.h"
 #include "shell/run_modes.h"
 
@@ -26,6 +27,15 @@ int main(int argc, char** argv) {
   if (!options.dataDirectory.empty() && chdir(options.dataDirectory.c_str()) != 0) {
     std::fprintf(stderr, "vellumite: cannot use --data %s: %s\n", options.dataDirectory.c_str(), std::strerror(errno));
     return 2;
+  }
+  // An installed program plays its installed show when the current folder holds none.
+  const bool sceneMode = modes.mode == RunMode::kScene || modes.mode == RunMode::kSceneScreenshot;
+  if (options.dataDirectory.empty() && !sceneMode && !folderHoldsShow(".")) {
+    const std::string installed = installedShowFolder(runningProgramPath());
+    if (!installed.empty() && chdir(installed.c_str()) != 0) {
+      std::fprintf(stderr, "vellumite: cannot use the show in %s: %s\n", installed.c_str(), std::strerror(errno));
+      return 2;
+    }
   }
   if (modes.mode != RunMode::kShow) return runMode(modes, options);
 

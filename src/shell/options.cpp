@@ -74,6 +74,8 @@ void printUsage(std::FILE* stream) {
       "  --no-dither         switch dithering off\n"
       "  --adapter N         display adapter N (0 is the first)\n"
       "  --headless          run without a display (offscreen video, no sound)\n"
+      "  --author            steer the show from the keyboard: Space pause, Left/Right\n"
+      "                      -/+1 s (Shift: 10 s), Home restart; the title shows the time\n"
       "  --help              print this text and exit\n"
       "  --version           print the version and exit\n"
       "\n"
@@ -120,6 +122,8 @@ int parseProgramOptions(int argc, const char* const* argv, const char* version, 
     }
     if (name == "--headless" && flag) {
       options->headless = true;
+    } else if (name == "--author" && flag) {
+      options->author = true;
     } else if (name == "--fullscreen" && flag) {
       options->fullscreen = options->videoOptionGiven = true;
     } else if (name == "--vsync" && flag) {

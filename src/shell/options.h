@@ -19,6 +19,8 @@ struct ProgramOptions {
   bool noDither = false;
   int adapter = -1;  // -1: the default adapter
   bool videoOptionGiven = false;
+  // --author: the author's keys steer the show's clock (Space, Left/Right, Home).
+  bool author = false;
 };
 
 // One argument: "--name=value" splits at the '='; anything else is a name without a value.

@@ -6,11 +6,21 @@
 #include "gfx/d3d7/direct3d_driver.h"
 #include "platform/win32/win32_sdl.h"
 #include "platform/win32/win32_system.h"
+#include "platform/win32/win32_window.h"
+#include "shell/author_controls.h"
 #include "shell/memory_tracker.h"
 #include "shell/show_hooks.h"
 #include "shell/video_setup_dialog.h"
 
 namespace {
+
+// The driver of the show, for the author's window title.
+Direct3DDriver* showDriver = nullptr;
+
+void setShowTitle(const char* title, void*) {
+  if (showDriver != nullptr && showDriver->window != nullptr) SetWindowTextA(showDriver->window, title);
+}
+
 
 void listModes(const Direct3DDriver& driver, std::FILE* err) {
   for (int a = 0; a < driver.adapterCount; ++a) {
@@ -28,6 +38,7 @@ void listModes(const Direct3DDriver& driver, std::FILE* err) {
 
 GraphicsDriver* createProgramDriver(HINSTANCE instance, const char* title, void*) {
   Direct3DDriver* driver = TRACKED_NEW Direct3DDriver(instance, title);
+  showDriver = driver;
   Direct3DDriver::setVideoSetupDialog(runVideoSetupDialog);
   const ProgramOptions& options = programOptions();
   if (options.videoOptionGiven) {
@@ -86,6 +97,11 @@ EntryEnvironment programEnvironment(ShowHooks* show) {
   environment.querySystemInfo = querySystemInfo;
   environment.show = show;
   environment.context = nullptr;
+  if (programOptions().author) {
+    static AuthorClock author;
+    environment.author = &author;
+    environment.setTitle = setShowTitle;
+  }
   return environment;
 }
 

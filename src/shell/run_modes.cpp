@@ -27,6 +27,7 @@
 #include "shell/memory_tracker.h"
 #include "shell/options.h"
 #include "shell/program.h"
+#include "shell/scene_preview.h"
 #include "shell/show_hooks.h"
 
 namespace {
@@ -171,8 +172,12 @@ void printRunModeUsage(std::FILE* stream) {
       "    --png             keep PNG frames even when ffmpeg is installed\n"
       "  --screenshot T OUT.png\n"
       "                      render the show's frame at T seconds into OUT.png\n"
-      "  --scene FILE.lws    play one scene file in a loop (its folder holds its files);\n"
-      "                      with --screenshot T OUT.png render its frame at T seconds\n"
+      "  --scene FILE.lws    play one scene file in a loop (its folder holds its files),\n"
+      "                      loading it again when it, an object or a picture it names\n"
+      "                      changes; keys: Space pause, Left/Right -/+1 s (Shift: 10 s),\n"
+      "                      Home restart, R reload, Escape quit; the title shows the\n"
+      "                      scene time; with --screenshot T OUT.png: render its frame\n"
+      "                      at T seconds\n"
       "--mode WxH sets the size of captures and screenshots (default 640x480).\n",
       stream);
 }
@@ -288,8 +293,9 @@ int runSceneScreenshot(const std::string& sceneFile, double time, const std::str
   return code;
 }
 
-int runScenePreview(const std::string& sceneFile, const ProgramOptions& program, std::FILE* err) {
-  if (win32IsHeadless()) {
+int runScenePreview(const std::string& sceneFile, const ProgramOptions& program, std::FILE* err,
+                    const PreviewHooks* hooks) {
+  if (win32IsHeadless() && hooks == nullptr) {
     std::fprintf(err, "vellumite: --scene needs a display; add --screenshot T OUT.png to render one frame\n");
     return kRunBadRequest;
   }
@@ -319,31 +325,15 @@ int runScenePreview(const std::string& sceneFile, const ProgramOptions& program,
     return kRunFailed;
   }
   driver->enableLighting();
-  SingleSceneShow show(base, true);
-  show.load(driver);
-  if (!show.loaded) {
+  PreviewScene preview(base);
+  if (!preview.load(driver)) {
     std::fprintf(err, "vellumite: %s is not a scene file this program can read\n", sceneFile.c_str());
-    show.shutdown();
+    preview.release();
     delete driver;
     return kRunBadRequest;
   }
-
-  DWORD start = timeGetTime();
-  while (dispatchPendingMessages()) {
-    driver->clear(0, 1.0f, 0, nullptr, true);
-    Camera camera;
-    placeFrameCamera(camera);
-    driver->setCamera(camera);
-    Matrix4 identity;
-    identity.setIdentity();
-    driver->setWorldMatrix(identity);
-    driver->beginScene();
-    float elapsed = static_cast<float>(static_cast<DWORD>(timeGetTime() - start)) * 0.001f;
-    show.drawFrame(driver, elapsed, camera);
-    driver->endScene();
-    driver->present(false);
-  }
-  show.shutdown();
+  int code = runPreviewLoop(driver, static_cast<Direct3DDriver*>(driver)->window, preview, base, hooks, err);
+  preview.release();
   delete driver;
-  return kRunOk;
+  return code;
 }

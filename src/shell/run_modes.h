@@ -9,6 +9,7 @@
 #include "shell/capture.h"
 
 class Scene;
+struct PreviewHooks;
 struct ProgramOptions;
 
 enum class RunMode {
@@ -43,8 +44,10 @@ void printRunModeUsage(std::FILE* stream);
 int runMode(const RunModeOptions& options, const ProgramOptions& program);
 
 // Plays a scene file in a window from its time 0, looping at its last key time, until the
-// window is closed or Escape is pressed.
-int runScenePreview(const std::string& sceneFile, const ProgramOptions& program, std::FILE* err);
+// window is closed or Escape is pressed; the author's keys steer its clock and a change to
+// its files reloads it (scene_preview.h). Hooks (tests) let it run headless.
+int runScenePreview(const std::string& sceneFile, const ProgramOptions& program, std::FILE* err,
+                    const PreviewHooks* hooks = nullptr);
 // Renders the scene file's frame at its time `time` headless and writes it as PNG.
 int runSceneScreenshot(const std::string& sceneFile, double time, const std::string& path, int width, int height,
                        std::FILE* err);

@@ -9,6 +9,7 @@
 #include "math/camera.h"
 #include "platform/win32/win32.h"
 #include "platform/win32/win32_sdl.h"
+#include "shell/author_controls.h"
 #include "shell/entry.h"
 #include "shell/memory_tracker.h"
 #include "shell/show_hooks.h"
@@ -32,6 +33,8 @@ struct Script {
   std::size_t debugWhenDriverDeleted = std::string::npos;
   std::vector<std::string> boxes;
   std::vector<GfxCall> driverCalls;
+  // Keys posted while drawing frame n (from 1), for the author's clock.
+  std::vector<std::pair<std::size_t, WPARAM>> keys;
 };
 
 class LoggingDriver : public RecordingGraphicsDriver {
@@ -63,6 +66,8 @@ class ScriptedShow : public ShowHooks {
     call.point = camera.position;
     static_cast<LoggingDriver*>(driver)->calls.push_back(call);
     script->frameTimes.push_back(showTime);
+    for (const auto& [frame, key] : script->keys)
+      if (frame == script->frameTimes.size()) PostMessageA(nullptr, WM_KEYDOWN, key, 0);
     if (script->frameTimes.size() == script->quitAfterFrames) PostQuitMessage(0);
   }
   void shutdown() override { script->events.push_back("shutdown"); }
@@ -221,6 +226,28 @@ TEST_F(EntryTest, RefusedVideoChoiceEndsBeforeInitialize) {
   std::vector<std::string> expected = {"chooseVideoMode 1 0", "driver deleted"};
   EXPECT_EQ(state.events, expected);
   EXPECT_TRUE(state.boxes.empty());
+}
+
+}  // namespace
+
+namespace {
+
+void recordTitle(const char* title, void*) { script->title = title; }
+
+TEST_F(EntryTest, TheAuthorsKeysPauseSeekAndRestartTheShow) {
+  for (DWORD t = 0; t <= 4000; t += 100) state.readings.push_back(t);  // each frame 0.1 s on
+  state.quitAfterFrames = 9;
+  state.keys = {{3, VK_SPACE}, {5, VK_RIGHT}, {6, VK_SPACE}, {7, VK_HOME}};
+  AuthorClock author;
+  EntryEnvironment environment{createLogging, afterChoice, nullptr, &show, nullptr};
+  environment.author = &author;
+  environment.setTitle = recordTitle;
+  EXPECT_EQ(runEntry(nullptr, environment), 0);
+  const std::vector<float> expected = {0.1f, 0.2f, 0.3f, 0.3f, 0.3f, 1.3f, 1.4f, 0.0f, 0.1f};
+  ASSERT_EQ(state.frameTimes.size(), expected.size());
+  for (std::size_t i = 0; i < expected.size(); ++i) EXPECT_NEAR(state.frameTimes[i], expected[i], 1e-5f) << "frame " << i + 1;
+  EXPECT_EQ(std::count(state.events.begin(), state.events.end(), "startMusic"), 2) << "Home starts the music again";
+  EXPECT_EQ(state.title, "[VELLUMITE] show  0.1 s");
 }
 
 }  // namespace

@@ -1,0 +1,56 @@
+# Builds the Debian package of BUILD, unpacks it into an empty root (dpkg -x), fills the
+# installed show folder with the sample show (made by the installed vellumite-sample) and
+# runs the installed program headless from another folder: it must find its show without
+# --data and write a frame that is not blank. Also checks the desktop entry, the icon, the
+# man pages and the computed dependencies.
+file(REMOVE_RECURSE ${WORK})
+file(MAKE_DIRECTORY ${WORK}/root ${WORK}/elsewhere)
+execute_process(COMMAND ${CPACK} -G DEB -B ${WORK}/out WORKING_DIRECTORY ${BUILD}
+                RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "cpack -G DEB failed (${rc}):\n${out}\n${err}")
+endif()
+file(GLOB debs ${WORK}/out/*.deb)
+list(LENGTH debs count)
+if(NOT count EQUAL 1)
+  message(FATAL_ERROR "expected one package, found: ${debs}")
+endif()
+execute_process(COMMAND dpkg-deb -f ${debs} Depends OUTPUT_VARIABLE depends RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0 OR NOT depends MATCHES "libsdl2" OR NOT depends MATCHES "libopenmpt" OR NOT depends MATCHES "libgl1-mesa-dri")
+  message(FATAL_ERROR "the package's dependencies are not computed: ${depends}")
+endif()
+execute_process(COMMAND dpkg -x ${debs} ${WORK}/root RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "dpkg -x failed: ${rc}")
+endif()
+set(usr ${WORK}/root/usr)
+foreach(f bin/vellumite bin/vellumite-convert bin/vellumite-sample share/applications/vellumite.desktop
+          share/icons/hicolor/scalable/apps/vellumite.svg share/man/man1/vellumite.1.gz share/man/man1/vellumite-convert.1.gz)
+  if(NOT EXISTS ${usr}/${f})
+    message(FATAL_ERROR "the package lacks ${f}")
+  endif()
+endforeach()
+execute_process(COMMAND gzip -dc ${usr}/share/man/man1/vellumite.1.gz OUTPUT_VARIABLE man)
+if(NOT man MATCHES "\\.TH VELLUMITE 1" OR NOT man MATCHES "\\\\-\\\\-headless" OR NOT man MATCHES "\\\\-\\\\-author")
+  message(FATAL_ERROR "the man page does not list the options:\n${man}")
+endif()
+
+# Without a show the program says what is missing; with the sample show in its place it plays.
+if(NOT EXISTS ${usr}/share/vellumite/grand.lws)
+  execute_process(COMMAND ${usr}/bin/vellumite-sample ${usr}/share/vellumite RESULT_VARIABLE rc)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "the installed vellumite-sample failed: ${rc}")
+  endif()
+endif()
+execute_process(COMMAND ${usr}/bin/vellumite --headless --screenshot 50 x.png
+                WORKING_DIRECTORY ${WORK}/elsewhere RESULT_VARIABLE rc ERROR_VARIABLE err)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "the installed vellumite --headless --screenshot 50 x.png exited with ${rc}: ${err}")
+endif()
+if(err MATCHES "missing show file")
+  message(FATAL_ERROR "the installed program did not find its show:\n${err}")
+endif()
+file(SIZE ${WORK}/elsewhere/x.png size)
+if(size LESS 20000)
+  message(FATAL_ERROR "x.png is ${size} bytes: the frame looks blank")
+endif()

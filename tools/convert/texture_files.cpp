@@ -1,0 +1,202 @@
+// Texture placement for the converter: copies, embedded pictures and PNG to JPEG.
+#include "texture_files.h"
+
+#include <assimp/scene.h>
+#include <jpeglib.h>
+#include <png.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <vector>
+
+namespace convert {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string lower(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+std::string extensionOf(const std::string& name) {
+  std::size_t dot = name.rfind('.');
+  return dot == std::string::npos ? "" : lower(name.substr(dot + 1));
+}
+
+std::string stem(const std::string& name) {
+  std::size_t dot = name.rfind('.');
+  return dot == std::string::npos ? name : name.substr(0, dot);
+}
+
+bool readableByProgram(const std::string& extension) {
+  return extension == "jpg" || extension == "bmp" || extension == "tga" || extension == "pcx";
+}
+
+bool writeBytes(const std::string& path, const void* data, std::size_t size) {
+  std::ofstream out(path, std::ios::binary);
+  out.write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
+  return static_cast<bool>(out);
+}
+
+// RGBA pixels to "<name>.jpg" and, when any pixel is not opaque, "<name>_alpha.jpg", grey
+// as the program reads alpha pictures: black opaque, white clear.
+PlacedTexture writeRgba(const std::vector<unsigned char>& rgba, int width, int height, const std::string& name,
+                        TextureContext& context) {
+  PlacedTexture placed;
+  std::vector<unsigned char> rgb(static_cast<std::size_t>(width) * height * 3);
+  std::vector<unsigned char> alpha(static_cast<std::size_t>(width) * height);
+  bool translucent = false;
+  for (std::size_t i = 0; i < alpha.size(); ++i) {
+    for (int c = 0; c < 3; ++c) rgb[3 * i + c] = rgba[4 * i + c];
+    alpha[i] = static_cast<unsigned char>(255 - rgba[4 * i + 3]);
+    translucent = translucent || alpha[i] != 0;
+  }
+  const std::string colourName = name + ".jpg";
+  if (!writeJpegFile((fs::path(context.outDir) / colourName).string(), rgb.data(), width, height, 3)) {
+    context.report->note("cannot write the picture " + colourName);
+    return placed;
+  }
+  placed.name = colourName;
+  if (translucent) {
+    const std::string alphaName = name + "_alpha.jpg";
+    if (writeJpegFile((fs::path(context.outDir) / alphaName).string(), alpha.data(), width, height, 1))
+      placed.alphaName = alphaName;
+  }
+  return placed;
+}
+
+bool decodePng(const void* data, std::size_t size, std::vector<unsigned char>& rgba, int& width, int& height) {
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_memory(&image, data, size)) return false;
+  image.format = PNG_FORMAT_RGBA;
+  rgba.resize(PNG_IMAGE_SIZE(image));
+  if (!png_image_finish_read(&image, nullptr, rgba.data(), 0, nullptr)) {
+    png_image_free(&image);
+    return false;
+  }
+  width = static_cast<int>(image.width);
+  height = static_cast<int>(image.height);
+  return true;
+}
+
+PlacedTexture placeEmbedded(const aiTexture* texture, const std::string& name, TextureContext& context) {
+  PlacedTexture placed;
+  if (texture->mHeight == 0) {  // a compressed file held in memory
+    std::string hint = lower(texture->achFormatHint);
+    if (hint == "jpeg") hint = "jpg";
+    if (readableByProgram(hint)) {
+      const std::string fileName = name + "." + hint;
+      if (writeBytes((fs::path(context.outDir) / fileName).string(), texture->pcData, texture->mWidth))
+        placed.name = fileName;
+      else
+        context.report->note("cannot write the picture " + fileName);
+      return placed;
+    }
+    std::vector<unsigned char> rgba;
+    int width = 0;
+    int height = 0;
+    if (hint == "png" && decodePng(texture->pcData, texture->mWidth, rgba, width, height))
+      return writeRgba(rgba, width, height, name, context);
+    context.report->note("an embedded picture of type '" + hint + "' is not carried");
+    return placed;
+  }
+  std::vector<unsigned char> rgba(static_cast<std::size_t>(texture->mWidth) * texture->mHeight * 4);
+  for (std::size_t i = 0; i < rgba.size() / 4; ++i) {
+    const aiTexel& t = texture->pcData[i];
+    rgba[4 * i] = t.r;
+    rgba[4 * i + 1] = t.g;
+    rgba[4 * i + 2] = t.b;
+    rgba[4 * i + 3] = t.a;
+  }
+  return writeRgba(rgba, static_cast<int>(texture->mWidth), static_cast<int>(texture->mHeight), name, context);
+}
+
+// The texture file: the path as given, from the source's folder, or its file name there.
+fs::path findSourceFile(const std::string& path, const std::string& sourceDir) {
+  std::string clean = path;
+  std::replace(clean.begin(), clean.end(), '\\', '/');
+  std::error_code ec;
+  for (const fs::path& candidate : {fs::path(clean), fs::path(sourceDir) / clean,
+                                    fs::path(sourceDir) / fs::path(clean).filename()}) {
+    if (fs::is_regular_file(candidate, ec)) return candidate;
+  }
+  return {};
+}
+
+}  // namespace
+
+std::string textureToken(const std::string& path) {
+  std::string clean = path;
+  std::replace(clean.begin(), clean.end(), '\\', '/');
+  std::string name = fs::path(clean).filename().string();
+  for (char& c : name)
+    if (std::isspace(static_cast<unsigned char>(c)) || c == '(' || c == ')') c = '_';
+  if (name.size() > 200) name = name.substr(name.size() - 200);
+  return name;
+}
+
+bool writeJpegFile(const std::string& path, const unsigned char* pixels, int width, int height, int channels) {
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) return false;
+  jpeg_compress_struct info;
+  jpeg_error_mgr errors;
+  info.err = jpeg_std_error(&errors);
+  jpeg_create_compress(&info);
+  jpeg_stdio_dest(&info, file);
+  info.image_width = static_cast<JDIMENSION>(width);
+  info.image_height = static_cast<JDIMENSION>(height);
+  info.input_components = channels;
+  info.in_color_space = channels == 1 ? JCS_GRAYSCALE : JCS_RGB;
+  jpeg_set_defaults(&info);
+  jpeg_set_quality(&info, 92, TRUE);
+  jpeg_start_compress(&info, TRUE);
+  while (info.next_scanline < info.image_height) {
+    JSAMPROW row = const_cast<unsigned char*>(pixels) + static_cast<std::size_t>(info.next_scanline) * width * channels;
+    jpeg_write_scanlines(&info, &row, 1);
+  }
+  jpeg_finish_compress(&info);
+  jpeg_destroy_compress(&info);
+  return std::fclose(file) == 0;
+}
+
+PlacedTexture placeTexture(const aiScene* scene, const std::string& sourcePath, TextureContext& context) {
+  PlacedTexture placed;
+  if (const aiTexture* embedded = scene->GetEmbeddedTexture(sourcePath.c_str())) {
+    std::string name = context.outBase + "_";
+    if (!sourcePath.empty() && sourcePath[0] == '*') name += sourcePath.substr(1);
+    else name += stem(textureToken(sourcePath));
+    return placeEmbedded(embedded, textureToken(name), context);
+  }
+  const std::string token = textureToken(sourcePath);
+  const std::string extension = extensionOf(token);
+  const fs::path source = findSourceFile(sourcePath, context.sourceDir);
+  std::error_code ec;
+  if (readableByProgram(extension)) {
+    placed.name = token;
+    const fs::path target = fs::path(context.outDir) / token;
+    if (source.empty()) {
+      if (!fs::exists(target, ec)) context.report->note("the picture " + sourcePath + " is not found; its name is kept");
+    } else if (!fs::exists(target, ec)) {
+      fs::copy_file(source, target, ec);
+      if (ec) context.report->note("cannot copy the picture " + source.string() + ": " + ec.message());
+    }
+    return placed;
+  }
+  if (extension == "png" && !source.empty()) {
+    std::ifstream in(source, std::ios::binary);
+    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<unsigned char> rgba;
+    int width = 0;
+    int height = 0;
+    if (decodePng(bytes.data(), bytes.size(), rgba, width, height)) return writeRgba(rgba, width, height, stem(token), context);
+  }
+  context.report->note("the picture " + sourcePath + " is not carried (the program reads JPEG, BMP, TGA and PCX)");
+  return placed;
+}
+
+}  // namespace convert
