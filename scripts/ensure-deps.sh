@@ -12,6 +12,7 @@ packages=(
   libgl-dev libopengl-dev libegl-dev libgl1-mesa-dri libegl-mesa0 libglx-mesa0
   libopenmpt-dev libjpeg62-turbo-dev libpng-dev zlib1g-dev libimgui-dev fonts-dejavu-core
   libgtest-dev libgmock-dev libbenchmark-dev
+  libxmp-dev  # a second module reader: the tests check the XM writer and the show's music with it
   # The show's title letters are extruded from an outline font read through FreeType.
   libfreetype-dev fonts-dejavu-core
 )
