@@ -17,6 +17,7 @@
 #include "writers/mesh.h"
 #include "writers/object_writer.h"
 #include "writers/scene_text_writer.h"
+#include "writers/xm_writer.h"
 
 namespace {
 
@@ -37,14 +38,6 @@ void saveSceneText(const std::string& name, const std::string& text) {
     std::fprintf(stderr, "vellumite-sample: cannot write %s/%s\n", gDir.c_str(), name.c_str());
     gOk = false;
   }
-}
-
-void put8(Bytes& b, unsigned v) { appendU8(b, std::uint8_t(v)); }
-void put16(Bytes& b, unsigned v) { appendU16(b, std::uint16_t(v)); }
-void put32(Bytes& b, std::uint32_t v) { appendU32(b, v); }
-void putS(Bytes& b, const std::string& s, std::size_t width = 0) {  // NUL-terminated, or padded to width
-  if (width == 0) appendString(b, s);
-  else appendFixedString(b, s, width);
 }
 
 // ---- Pictures ------------------------------------------------------------------------------
@@ -445,60 +438,51 @@ void writeScenes() {
 // Four channels, two patterns of 64 rows (7.68 s each at tempo 6, 125 BPM) played 20 times
 // over (about 154 s), two looped instruments: a square lead and a triangle bass.
 void writeMusic() {
-  Bytes m;
-  putS(m, "Extended Module: ", 17);
-  putS(m, "vellumite sample", 20);
-  put8(m, 0x1A);
-  putS(m, "vellumite-sample", 20);
-  put16(m, 0x0104);
-  put32(m, 276);
-  const int orders = 20, channels = 4, rows = 64;
-  for (unsigned v : {unsigned(orders), 0u, unsigned(channels), 2u, 2u, 1u, 6u, 125u}) put16(m, v);
-  for (int i = 0; i < 256; ++i) put8(m, i < orders ? (i % 4 == 3 ? 1 : 0) : 0);
+  XmModule m;
+  m.name = "vellumite sample";
+  m.tracker = "vellumite-sample";
+  m.channels = 4;
+  m.speed = 6;
+  m.bpm = 125;
+  for (int i = 0; i < 20; ++i) m.orders.push_back(i % 4 == 3 ? 1 : 0);
+  const int rows = 64;
   const int roots[2][4] = {{45, 41, 48, 43}, {41, 43, 45, 45}};  // A, F, C, G / F, G, A, A (around octave 3)
   const int arp[4] = {0, 3, 7, 12};
   for (int p = 0; p < 2; ++p) {
-    Bytes data;
+    XmPattern pattern(rows, m.channels);
     for (int row = 0; row < rows; ++row) {
       const int root = roots[p][row / 16];
       const int minor = (root == 45) ? 3 : 4;
-      for (int ch = 0; ch < channels; ++ch) {
+      for (int ch = 0; ch < m.channels; ++ch) {
         int note = 0, inst = 0;
         if (ch == 0 && row % 8 == 0) note = root - 12, inst = 2;
         if (ch == 1 && row % 2 == 0) note = root + 12 + (arp[(row / 2) % 4] == 3 ? minor : arp[(row / 2) % 4]), inst = 1;
         if (ch == 2 && row % 16 == 4) note = root + 24 + 7, inst = 1;
         if (ch == 3 && row % 4 == 0) note = root + (row % 8 ? 7 : 0), inst = 2;
-        if (note) data.insert(data.end(), {0x83, std::uint8_t(note), std::uint8_t(inst)});
-        else data.push_back(0x80);
+        pattern.at(row, ch, m.channels) = {std::uint8_t(note), std::uint8_t(inst), 0, 0, 0};
       }
     }
-    put32(m, 9);
-    put8(m, 0);
-    put16(m, rows);
-    put16(m, unsigned(data.size()));
-    m.insert(m.end(), data.begin(), data.end());
+    m.patterns.push_back(pattern);
   }
-  for (int inst = 1; inst <= 2; ++inst) {
-    const std::size_t start = m.size();
-    put32(m, 263);
-    putS(m, inst == 1 ? "square" : "triangle", 22);
-    put8(m, 0);
-    put16(m, 1);
-    put32(m, 40);
-    while (m.size() - start < 263) put8(m, 0);  // one sample for all notes, no envelopes
+  for (int inst = 1; inst <= 2; ++inst) {  // one looped 8-bit wave for all notes, no envelopes
+    XmSample wave;
+    wave.name = "wave";
+    wave.sixteenBit = false;
+    wave.volume = inst == 1 ? 24 : 48;
     const int length = 32;
-    for (std::uint32_t v : {std::uint32_t(length), 0u, std::uint32_t(length)}) put32(m, v);
-    for (unsigned v : {inst == 1 ? 24u : 48u, 0u, 1u, 128u, 0u, 0u}) put8(m, v);  // volume, finetune, loop, pan
-    putS(m, "wave", 22);
-    std::int8_t previous = 0;
     for (int i = 0; i < length; ++i) {
       const int tri = i < length / 2 ? -64 + 8 * i : 64 - 8 * (i - length / 2);
-      const std::int8_t value = std::int8_t(inst == 1 ? (i < length / 2 ? 40 : -40) : std::clamp(tri, -127, 127));
-      put8(m, std::uint8_t(std::int8_t(value - previous)));
-      previous = value;
+      const int value = inst == 1 ? (i < length / 2 ? 40 : -40) : std::clamp(tri, -127, 127);
+      wave.pcm.push_back(std::int16_t(value * 256));
     }
+    wave.loop = XmLoop::Forward;
+    wave.loopLength = length;
+    XmInstrument instrument;
+    instrument.name = inst == 1 ? "square" : "triangle";
+    instrument.samples.push_back(wave);
+    m.instruments.push_back(instrument);
   }
-  save("rockon.xm", m);
+  save("rockon.xm", xmBytes(m));
 }
 
 }  // namespace
