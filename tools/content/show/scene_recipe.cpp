@@ -80,7 +80,7 @@ std::vector<SceneChannel> parseSpec(const RecipeLine& line, std::size_t first, i
     return int(out->size()) == components || (single && out->size() == 1);
   };
 
-  bool keyed = false;
+  bool keyed = false, failed = false;
   std::vector<std::vector<float>> constants;
   for (std::size_t i = first; i < line.words.size(); ++i) {
     std::string w = line.words[i];
@@ -90,6 +90,7 @@ std::vector<SceneChannel> parseSpec(const RecipeLine& line, std::size_t first, i
       std::vector<float> v;
       if (!values(w, &v, true)) {
         at.error("'" + w + "' is not a value of " + std::to_string(components) + " component(s)");
+        failed = true;
         continue;
       }
       constants.push_back(v);
@@ -107,6 +108,7 @@ std::vector<SceneChannel> parseSpec(const RecipeLine& line, std::size_t first, i
     std::vector<float> v;
     if (!parseNumber(w.substr(0, colon), &time) || !values(w.substr(colon + 1), &v)) {
       at.error("'" + w + "' is not a key TIME:VALUE");
+      failed = true;
       continue;
     }
     for (int k = 0; k < components; ++k)
@@ -119,7 +121,7 @@ std::vector<SceneChannel> parseSpec(const RecipeLine& line, std::size_t first, i
       for (int k = 0; k < components; ++k) channels[std::size_t(k)].keys.push_back(SceneKey{constants[std::size_t(k)][0], 0});
     } else if (constants.size() == 1 && constants[0].size() == std::size_t(components)) {
       for (int k = 0; k < components; ++k) channels[std::size_t(k)].keys.push_back(SceneKey{constants[0][std::size_t(k)], 0});
-    } else {
+    } else if (!failed) {
       at.error("expected a value");
     }
   }
