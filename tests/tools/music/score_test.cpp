@@ -70,7 +70,7 @@ TEST(Composer, LaysSectionsOnBeatsAndVoicesChords) {
   ASSERT_TRUE(parseScore(std::string(kChannels) +
                              "section intro 3 cut 0\n"
                              "chords C:3\n"
-                             "keys c _11\n"
+                             "keys c v20 _10\n"
                              "low 1 _3 ^\n"
                              "section main 70 cut 1.5\n"
                              "chords Am:4\n"
@@ -94,6 +94,9 @@ TEST(Composer, LaysSectionsOnBeatsAndVoicesChords) {
   EXPECT_EQ(first.at(0, 2, 7).note, 49);
   EXPECT_EQ(first.at(0, 3, 7).note, 53);
   EXPECT_LT(first.at(0, 1, 7).param, first.at(0, 3, 7).param);
+  // A volume change alone on the next row, for every voice, keeping the notes.
+  EXPECT_EQ(first.at(1, 3, 7).note, 0);
+  EXPECT_EQ(first.at(1, 3, 7).volume, xmSetVolume(20));
   // The bass root C around A-2 (C-3), its echo two rows later at half volume, both released.
   EXPECT_EQ(first.at(0, 4, 7).note, 37);
   EXPECT_EQ(first.at(2, 5, 7).note, 37);

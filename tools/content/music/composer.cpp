@@ -177,6 +177,12 @@ bool composeMusic(const Score& score, ComposedMusic& music, std::string& error) 
           case ScoreItem::Off:
             for (int v = 0; v < c.voices; ++v) cell(row, layout.first[size_t(ci)] + v) = XmCell{kXmKeyOff, 0, 0, 0, 0};
             break;
+          case ScoreItem::Volume:
+            for (int v = 0; v < c.voices; ++v) {
+              XmCell& x = cell(row, layout.first[size_t(ci)] + v);
+              if (x.note == 0) x.volume = xmSetVolume(volume);
+            }
+            break;
           case ScoreItem::Hit: notes = {kMiddleCNote}; break;
           case ScoreItem::Note: notes = {item.value}; break;
           case ScoreItem::Degree: notes = {degreeNote(*chord, item.value, item.octave, c.center)}; break;

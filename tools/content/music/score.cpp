@@ -8,7 +8,7 @@
 // Items, one row each, may be written together ("x...x..."): '.' or '-' nothing, '^' key off,
 // 'x' 'o' 'g' a hit at full, middle or ghost strength, a note like c#5 or bb3, a chord degree
 // 1..9 with ' (octave up) or , (down) after it, 'c' the whole chord over the channel's voices,
-// '_N' N rows of nothing.
+// '_N' N rows of nothing, 'vN' the sounding notes' volume set to N (0..64, scaled as hits are).
 #include "score.h"
 
 #include <cctype>
@@ -65,6 +65,14 @@ bool lexItems(const std::string& token, std::vector<ScoreItem>& items) {
       items.insert(items.end(), size_t(n), ScoreItem());
       i = j;
       continue;
+    } else if (c == 'v') {  // v40: the sounding notes' volume changes to 40 (of 64)
+      size_t j = i + 1;
+      int n = 0;
+      while (j < token.size() && std::isdigit(static_cast<unsigned char>(token[j])) && n <= 64) n = n * 10 + (token[j++] - '0');
+      if (j == i + 1 || n > 64) return false;
+      item.kind = ScoreItem::Volume;
+      item.velocity = n;
+      i = j;
     } else if (c == '^') {
       item.kind = ScoreItem::Off;
       ++i;

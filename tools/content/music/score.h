@@ -26,10 +26,10 @@ struct ScoreChord {
 
 // One step item. Kind Note carries an absolute XM note; Degree a chord degree and octave shift.
 struct ScoreItem {
-  enum Kind { Rest, Off, Hit, Note, Degree, Chord } kind = Rest;
+  enum Kind { Rest, Off, Hit, Note, Degree, Chord, Volume } kind = Rest;
   int value = 0;      // note, or degree 1..9
   int octave = 0;     // degree: octaves up (+) or down (-)
-  int velocity = 64;  // 0..64
+  int velocity = 64;  // 0..64; for Volume the new level of the sounding notes
 };
 
 struct ScoreLine {
