@@ -159,7 +159,7 @@ Wave kick() {
     phase += f / kRate;
     const double body = std::sin(2 * kPi * phase) * std::exp(-t / 0.2) * fadeIn(i, 0.0015);
     const double click = n.next() * std::exp(-t / 0.002) * 0.35;
-    w[i] = std::tanh(1.8 * (body + click)) ;
+    w[i] = std::tanh(1.8 * (body + click));
   }
   for (size_t i = w.size() - 600; i < w.size(); ++i) w[i] *= double(w.size() - i) / 600.0;
   return w;
