@@ -88,13 +88,30 @@ TEST_F(ShowMusic, SectionsTurnOnABeatAtTheSceneCuts) {
   for (const SectionTiming& s : composed->sections) {
     if (s.cut < 0) continue;
     cuts.push_back(s.cut);
-    // Where the reader puts the section's first row, and that row starts a beat.
+    // Where the first reader puts the section's first row, and that row starts a beat.
     const double at = openmpt_module_set_position_order_row(mod, s.order, s.row);
     EXPECT_NEAR(at, s.cut, 0.020) << s.name;
     EXPECT_EQ(s.firstRow % 4, 0) << s.name;
   }
   openmpt_module_destroy(mod);
   EXPECT_EQ(cuts, (std::vector<double>{0, 33, 40, 68, 94, 134}));
+
+  // The second reader agrees: the time it reports after the first tick of each cut's row.
+  xmp_context ctx = xmp_create_context();
+  ASSERT_EQ(xmp_load_module_from_memory(ctx, bytes.data(), long(bytes.size())), 0);
+  ASSERT_EQ(xmp_start_player(ctx, 44100, 0), 0);
+  for (const SectionTiming& s : composed->sections) {
+    if (s.cut < 0) continue;
+    xmp_set_position(ctx, s.order);
+    xmp_play_frame(ctx);
+    xmp_frame_info frame;
+    xmp_get_frame_info(ctx, &frame);
+    EXPECT_EQ(frame.row, s.row) << s.name;
+    EXPECT_NEAR((frame.time - frame.frame_time / 1000.0) / 1000.0, s.cut, 0.020) << s.name;
+  }
+  xmp_end_player(ctx);
+  xmp_release_module(ctx);
+  xmp_free_context(ctx);
 }
 
 TEST_F(ShowMusic, TheShowMixIsLoudEnoughWithoutClippingAndNeverStops) {
