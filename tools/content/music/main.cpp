@@ -47,7 +47,7 @@ int main(int argc, char** argv) {
   ComposedMusic music;
   std::string error;
   if (!parseScore(text.str(), score, error)) {
-    std::fprintf(stderr, "vellumite-compose: %s:%s\n", scorePath.c_str(), error.substr(4).c_str());
+    std::fprintf(stderr, "vellumite-compose: %s:%s\n", scorePath.c_str(), error.substr(5).c_str());
     return 1;
   }
   if (!composeMusic(score, music, error)) {
