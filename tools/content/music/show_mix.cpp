@@ -1,8 +1,8 @@
 // Offline rendering of the show's music and the figures of the mix.
 #include "show_mix.h"
 
+#include <algorithm>
 #include <cmath>
-#include <cstdio>
 
 #include "platform/bass/bass.h"
 #include "platform/bass/offline_music.h"
