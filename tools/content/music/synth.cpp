@@ -168,15 +168,16 @@ Wave kick() {
 Wave snare() {
   Wave w = blank(0.45);
   Noise n(11);
-  Biquad hp, bp;
+  Biquad hp, bp, lp;
   hp.set(Biquad::High, 1400, 0.7);
   bp.set(Biquad::Band, 5000, 0.6);
+  lp.set(Biquad::Low, 8500, 0.7);  // the crack without the hiss above it
   for (size_t i = 0; i < w.size(); ++i) {
     const double t = double(i) / kRate;
     const double tone = (std::sin(2 * kPi * 186 * t) * 0.55 * std::exp(-t / 0.045) +
                          std::sin(2 * kPi * 334 * t) * 0.3 * std::exp(-t / 0.03)) * fadeIn(i, 0.001);
     const double x = n.next();
-    const double rattle = (hp.run(x) * 0.8 + bp.run(x) * 0.5) * std::exp(-t / 0.085);
+    const double rattle = lp.run(hp.run(x) * 0.8 + bp.run(x) * 0.5) * std::exp(-t / 0.085);
     w[i] = std::tanh(1.4 * (tone + rattle));
   }
   room(w, 0.22, 0.72);
