@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "gfx/material.h"
@@ -17,6 +18,7 @@
 #include "scene/scene_object.h"
 #include "shell/capture.h"
 #include "shell/show_files.h"
+#include "show_maker.h"
 #include "support/gfx_recording_driver.h"
 #include "support/show_png_reader.h"
 
@@ -86,6 +88,21 @@ TEST_F(ShowContent, EverySceneLoadsWholeWithNothingMissing) {
     EXPECT_NE(pixels, nullptr) << picture;
     std::free(pixels);
   }
+}
+
+TEST_F(ShowContent, MakingTheShowAgainGivesTheSameBytes) {
+  const std::string again = std::string("/tmp/vellumite_show_again_") + std::to_string(getpid());
+  const ShowMade made = makeShow(VELLUMITE_CONTENT_DIR, again);
+  EXPECT_EQ(made.errors, 0);
+  EXPECT_EQ(made.scenes, 7);
+  int compared = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(again)) {
+    const std::string name = entry.path().filename().string();
+    EXPECT_EQ(showReadFile(entry.path().string()), showReadFile(name)) << name;
+    ++compared;
+  }
+  EXPECT_GT(compared, 40);
+  std::filesystem::remove_all(again);
 }
 
 struct Frame {
