@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets up what is missing, builds the program (Release) and runs it with the arguments given.
-# The show's files are read from data/ next to this script unless --data DIR is given.
+# The show is made by the build (build/release/show) and played from there unless
+# --data DIR is given.
 # Without a display the show is rendered into a folder with --capture instead, and the
 # script says where the result is.
 set -euo pipefail
@@ -10,7 +11,7 @@ cd "$root"
 ./scripts/ensure-deps.sh
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DVELLUMITE_BUILD_TESTS=OFF -DVELLUMITE_BUILD_BENCH=OFF >/dev/null
-cmake --build build/release --target vellumite -j2
+cmake --build build/release --target vellumite vellumite-show -j2
 program="$root/build/release/src/shell/vellumite"
 
 # Paths the user gives stay relative to where the script was started.
@@ -29,10 +30,10 @@ done
 
 args=("$@")
 if [ "$has_data" -eq 0 ] && [ "$show_files" -eq 1 ]; then
-  if [ -d "$root/data" ]; then
-    args=(--data "$root/data" "${args[@]}")
+  if [ -d "$root/build/release/show" ]; then
+    args=(--data "$root/build/release/show" "${args[@]}")
   else
-    echo "run.sh: no show files in $root/data (give --data DIR to play a show from elsewhere)" >&2
+    echo "run.sh: no show files in $root/build/release/show (give --data DIR to play a show from elsewhere)" >&2
   fi
 fi
 

@@ -16,6 +16,9 @@ packages=(
   libassimp-dev
   # cpack -G DEB computes the package's dependencies with dpkg-shlibdeps and file
   dpkg-dev file
+  libxmp-dev  # a second module reader: the tests check the XM writer and the show's music with it
+  # The show's title letters are extruded from an outline font read through FreeType.
+  libfreetype-dev fonts-dejavu-core
 )
 
 missing=()

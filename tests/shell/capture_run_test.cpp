@@ -11,7 +11,7 @@
 #include "scene/particle_system.h"
 #include "shell/capture.h"
 #include "support/scene_files.h"
-#include "support/bass_xm_writer.h"
+#include "support/test_xm_module.h"
 #include "support/show_fakes.h"
 #include "support/show_png_reader.h"
 #include "support/show_test_files.h"

@@ -9,7 +9,7 @@
 #include <thread>
 
 #include "shell/music.h"
-#include "support/bass_xm_writer.h"
+#include "support/test_xm_module.h"
 
 namespace {
 

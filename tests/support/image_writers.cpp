@@ -1,11 +1,11 @@
-// Test picture writers: BMP/TGA/PCX byte by byte, JPEG through libjpeg's compressor.
+// Test picture writers: BMP/TGA/PCX byte by byte, JPEG through the shared writers library.
 #include "support/image_writers.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#include <jpeglib.h>
+#include "writers/jpeg_writer.h"
 
 namespace image_test {
 
@@ -149,46 +149,11 @@ Bytes writePcx24(const Bytes& bgr, int width, int height, int bytesPerLine) {
 }
 
 Bytes writeJpeg(const Bytes& pixels, int width, int height, int components, int quality, bool progressive) {
-    jpeg_compress_struct info;
-    jpeg_error_mgr errors;
-    info.err = jpeg_std_error(&errors);
-    jpeg_create_compress(&info);
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&info, &buffer, &size);
-    info.image_width = JDIMENSION(width);
-    info.image_height = JDIMENSION(height);
-    info.input_components = components;
-    info.in_color_space = components == 1 ? JCS_GRAYSCALE : JCS_RGB;
-    jpeg_set_defaults(&info);
-    jpeg_set_quality(&info, quality, TRUE);
-    // Full-resolution colour so decoded pixels stay close to the source at hard edges.
-    for (int c = 0; c < info.num_components; ++c) {
-        info.comp_info[c].h_samp_factor = 1;
-        info.comp_info[c].v_samp_factor = 1;
-    }
-    if (progressive) jpeg_simple_progression(&info);
-    jpeg_start_compress(&info, TRUE);
-    Bytes row(size_t(width) * components);
-    while (info.next_scanline < info.image_height) {
-        const uint8_t* in = &pixels[size_t(info.next_scanline) * width * components];
-        for (int x = 0; x < width; ++x) {
-            if (components == 3) {
-                row[x * 3] = in[x * 3 + 2];
-                row[x * 3 + 1] = in[x * 3 + 1];
-                row[x * 3 + 2] = in[x * 3];
-            } else {
-                row[x] = in[x];
-            }
-        }
-        JSAMPROW rows[1] = {row.data()};
-        jpeg_write_scanlines(&info, rows, 1);
-    }
-    jpeg_finish_compress(&info);
-    Bytes out(buffer, buffer + size);
-    jpeg_destroy_compress(&info);
-    std::free(buffer);
-    return out;
+    JpegSettings settings;
+    settings.quality = quality;
+    settings.progressive = progressive;
+    settings.fullChroma = true;  // decoded pixels stay close to the source at hard edges
+    return encodeJpeg(pixels.data(), width, height, components == 1 ? JpegPixels::kGrey : JpegPixels::kBgr, settings);
 }
 
 bool writeFile(const std::string& path, const Bytes& bytes) {

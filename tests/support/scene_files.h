@@ -1,5 +1,5 @@
-// Test helpers for scene content: a writer of 3DX object files, small builders of
-// LightWave scene text, and a temporary working folder that tests load from.
+// Test helpers for scene content: small builders of LightWave scene text on top of the
+// shared writers, and a temporary working folder that tests load from.
 #pragma once
 
 #include <array>
@@ -7,59 +7,20 @@
 #include <string>
 #include <vector>
 
-// Builds a 3DX object file chunk by chunk; the bytes can be saved or edited before saving.
-class Scene3dxWriter {
- public:
-  struct Material {
-    std::uint32_t diffuse = 0xFFC0C0C0;
-    std::uint32_t specular = 0xFF808080;
-    float transparency = 0.0f;
-    float reserved[2] = {0.0f, 0.0f};
-    std::uint8_t doubleSided = 0;
-    std::uint8_t reservedFlag = 0;
-    std::uint8_t smoothing = 1;
-    // Colour, additive, reflection, alpha and base map names; "(none)" when unused.
-    std::array<std::string, 5> textures = {"(none)", "(none)", "(none)", "(none)", "(none)"};
-  };
-  struct WeightMap {
-    std::string name;
-    std::vector<float> values;
-  };
+#include "writers/byte_writer.h"
+#include "writers/object_writer.h"
+#include "writers/scene_text_writer.h"
 
-  Scene3dxWriter();
-
-  void object(int groupCount, int layer);
-  void material(const Material& m);
-  // Positions (x, y, z per vertex) and, per vertex, texSets pairs of (u, v) in uv.
-  void vertices(const std::vector<std::array<float, 3>>& positions, int texSets = 0,
-                const std::vector<float>& uv = {});
-  void triangles(const std::vector<std::array<std::uint16_t, 3>>& tris);
-  void weights(const std::vector<WeightMap>& maps);
-  // Any chunk with the given id and data, written as is.
-  void chunk(const char* id, const std::vector<std::uint8_t>& data);
-  // A chunk whose length field claims more or fewer bytes than the data holds.
-  void chunkWithLength(const char* id, std::uint32_t length, const std::vector<std::uint8_t>& data);
-
-  bool save(const std::string& path) const;
-
-  std::vector<std::uint8_t> bytes;
-};
-
-// Little-endian byte building for chunk data.
-void sceneAppendU8(std::vector<std::uint8_t>& out, std::uint8_t v);
-void sceneAppendU16(std::vector<std::uint8_t>& out, std::uint16_t v);
-void sceneAppendU32(std::vector<std::uint8_t>& out, std::uint32_t v);
-void sceneAppendFloat(std::vector<std::uint8_t>& out, float v);
-void sceneAppendString(std::vector<std::uint8_t>& out, const std::string& s);  // with its NUL
+// The 3DX writer and little-endian byte building come from the shared writers library.
+using Scene3dxWriter = ObjectWriter;
+inline void sceneAppendU8(std::vector<std::uint8_t>& out, std::uint8_t v) { appendU8(out, v); }
+inline void sceneAppendU16(std::vector<std::uint8_t>& out, std::uint16_t v) { appendU16(out, v); }
+inline void sceneAppendU32(std::vector<std::uint8_t>& out, std::uint32_t v) { appendU32(out, v); }
+inline void sceneAppendFloat(std::vector<std::uint8_t>& out, float v) { appendFloat(out, v); }
+inline void sceneAppendString(std::vector<std::uint8_t>& out, const std::string& s) { appendString(out, s); }
 
 // A motion block ("ObjectMotion" and the like) whose channels each hold one constant key.
 std::string sceneMotionText(const std::string& keyword, const std::vector<float>& channelValues);
-// One key of a keyed channel: value at time, linear (shape 3) unless given.
-struct SceneKey {
-  float value;
-  float time;
-  int shape = 3;
-};
 // A motion block with keyed channels; behaviours default to constant (1, 1).
 std::string sceneKeyedMotionText(const std::string& keyword, const std::vector<std::vector<SceneKey>>& channels);
 // Object, camera and light motion of nine channels: position, heading/pitch/bank (radians), scale.

@@ -12,34 +12,32 @@
 #include <string>
 #include <vector>
 
-#include <jpeglib.h>  // after <cstdio>: it needs FILE and size_t
+#include "writers/byte_writer.h"
+#include "writers/jpeg_writer.h"
+#include "writers/mesh.h"
+#include "writers/object_writer.h"
+#include "writers/scene_text_writer.h"
+#include "writers/xm_writer.h"
 
 namespace {
 
 constexpr float kPi = 3.14159265f;
 using Bytes = std::vector<std::uint8_t>;
-using Vec3 = std::array<float, 3>;
+using Vec3 = MeshVec3;
 std::string gDir;
 bool gOk = true;
 
-void save(const std::string& name, const void* data, std::size_t size) {
-  std::FILE* f = std::fopen((gDir + "/" + name).c_str(), "wb");
-  const bool ok = f != nullptr && std::fwrite(data, 1, size, f) == size;
-  if (f == nullptr || std::fclose(f) != 0 || !ok) {
+void save(const std::string& name, const Bytes& data) {
+  if (!saveBytes(gDir + "/" + name, data)) {
     std::fprintf(stderr, "vellumite-sample: cannot write %s/%s\n", gDir.c_str(), name.c_str());
     gOk = false;
   }
 }
-void saveText(const std::string& name, const std::string& text) { save(name, text.data(), text.size()); }
-
-void put8(Bytes& b, unsigned v) { b.push_back(std::uint8_t(v)); }
-void put16(Bytes& b, unsigned v) { put8(b, v & 0xFF); put8(b, v >> 8); }
-void put32(Bytes& b, std::uint32_t v) { put16(b, v & 0xFFFF); put16(b, v >> 16); }
-void putF(Bytes& b, float f) { std::uint32_t v; std::memcpy(&v, &f, 4); put32(b, v); }
-void putS(Bytes& b, const std::string& s, std::size_t width = 0) {  // NUL-terminated, or padded to width
-  for (char c : s) b.push_back(std::uint8_t(c));
-  if (width == 0) b.push_back(0);
-  for (std::size_t i = s.size(); i < width; ++i) b.push_back(0);
+void saveSceneText(const std::string& name, const std::string& text) {
+  if (!saveText(gDir + "/" + name, text)) {
+    std::fprintf(stderr, "vellumite-sample: cannot write %s/%s\n", gDir.c_str(), name.c_str());
+    gOk = false;
+  }
 }
 
 // ---- Pictures ------------------------------------------------------------------------------
@@ -47,34 +45,13 @@ void putS(Bytes& b, const std::string& s, std::size_t width = 0) {  // NUL-termi
 using Shader = std::function<Vec3(float u, float v)>;  // u, v in 0..1, v = 0 at the top row
 
 void writeJpeg(const std::string& name, int w, int h, const Shader& shade) {
-  std::vector<JSAMPLE> rgb(std::size_t(w) * h * 3);
+  std::vector<std::uint8_t> rgb(std::size_t(w) * h * 3);
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x) {
       const Vec3 c = shade((x + 0.5f) / w, (y + 0.5f) / h);
-      for (int k = 0; k < 3; ++k) rgb[(std::size_t(y) * w + x) * 3 + k] = JSAMPLE(std::clamp(c[k], 0.0f, 1.0f) * 255.0f + 0.5f);
+      for (int k = 0; k < 3; ++k) rgb[(std::size_t(y) * w + x) * 3 + k] = std::uint8_t(std::clamp(c[k], 0.0f, 1.0f) * 255.0f + 0.5f);
     }
-  jpeg_compress_struct cinfo;
-  jpeg_error_mgr jerr;
-  cinfo.err = jpeg_std_error(&jerr);
-  jpeg_create_compress(&cinfo);
-  unsigned char* out = nullptr;
-  unsigned long outSize = 0;
-  jpeg_mem_dest(&cinfo, &out, &outSize);
-  cinfo.image_width = JDIMENSION(w);
-  cinfo.image_height = JDIMENSION(h);
-  cinfo.input_components = 3;
-  cinfo.in_color_space = JCS_RGB;
-  jpeg_set_defaults(&cinfo);
-  jpeg_set_quality(&cinfo, 92, TRUE);
-  jpeg_start_compress(&cinfo, TRUE);
-  while (cinfo.next_scanline < cinfo.image_height) {
-    JSAMPROW row = &rgb[std::size_t(cinfo.next_scanline) * w * 3];
-    jpeg_write_scanlines(&cinfo, &row, 1);
-  }
-  jpeg_finish_compress(&cinfo);
-  jpeg_destroy_compress(&cinfo);
-  save(name, out, outSize);
-  std::free(out);
+  save(name, encodeJpeg(rgb.data(), w, h, JpegPixels::kRgb));
 }
 
 // A 5×7 block font for the few words the pictures carry.
@@ -170,92 +147,9 @@ void writePictures() {
 
 // ---- Objects -------------------------------------------------------------------------------
 
-struct Mesh {
-  std::vector<Vec3> pos;
-  std::vector<std::array<float, 2>> uv;
-  std::vector<std::array<std::uint16_t, 3>> tris;
-
-  std::uint16_t vertex(Vec3 p, float u, float v) {
-    pos.push_back(p);
-    uv.push_back({u, v});
-    return std::uint16_t(pos.size() - 1);
-  }
-  // Front faces wind clockwise as seen from outside, so that the loader's normals point along outward.
-  void tri(std::uint16_t a, std::uint16_t b, std::uint16_t c, Vec3 outward) {
-    const Vec3 &A = pos[a], &B = pos[b], &C = pos[c];
-    const Vec3 e{A[0] - B[0], A[1] - B[1], A[2] - B[2]}, f{A[0] - C[0], A[1] - C[1], A[2] - C[2]};
-    const Vec3 n{e[1] * f[2] - e[2] * f[1], e[2] * f[0] - e[0] * f[2], e[0] * f[1] - e[1] * f[0]};
-    const float d = n[0] * outward[0] + n[1] * outward[1] + n[2] * outward[2];
-    if (n[0] == 0 && n[1] == 0 && n[2] == 0) return;  // degenerate (pole) triangles are left out
-    tris.push_back(d >= 0 ? std::array<std::uint16_t, 3>{a, b, c} : std::array<std::uint16_t, 3>{a, c, b});
-  }
-  void quad(std::uint16_t a, std::uint16_t b, std::uint16_t c, std::uint16_t d, Vec3 outward) {
-    tri(a, b, c, outward);
-    tri(a, c, d, outward);
-  }
-};
-
-// A box centred at c; every face carries the whole picture, upright on the side faces.
-Mesh box(Vec3 half, Vec3 c = {0, 0, 0}) {
-  Mesh m;
-  for (int axis = 0; axis < 3; ++axis)
-    for (int sign = -1; sign <= 1; sign += 2) {
-      const int ua = axis == 0 ? 2 : 0, va = axis == 1 ? 2 : 1;  // picture axes of this face
-      Vec3 n{0, 0, 0};
-      n[axis] = float(sign);
-      std::uint16_t idx[4];
-      for (int k = 0; k < 4; ++k) {
-        const float su = (k == 1 || k == 2) ? 1.0f : -1.0f, sv = k >= 2 ? -1.0f : 1.0f;
-        Vec3 p = c;
-        p[axis] += sign * half[axis];
-        p[ua] += su * half[ua];
-        p[va] += sv * half[va];
-        const float u = (su * (axis == 2 ? -sign : sign) + 1) * 0.5f;  // left to right as seen from outside
-        idx[k] = m.vertex(p, u, (1 - sv) * 0.5f);
-      }
-      m.quad(idx[0], idx[1], idx[2], idx[3], n);
-    }
-  return m;
-}
-
-// A flat rectangle of w × h in cells × cells squares (lights are computed per vertex, so a
-// point or spot light needs vertices near it): horizontal facing up, or upright facing the −z viewer.
-Mesh plate(float w, float h, bool upright, float repeat = 1, int cells = 1) {
-  Mesh m;
-  for (int j = 0; j <= cells; ++j)
-    for (int i = 0; i <= cells; ++i) {
-      const float u = float(i) / cells, v = float(j) / cells;  // v = 0 along the top (far) edge
-      const float x = (u - 0.5f) * w, y = (0.5f - v) * h;
-      m.vertex(upright ? Vec3{x, y, 0} : Vec3{x, 0, y}, u * repeat, v * repeat);
-    }
-  for (int j = 0; j < cells; ++j)
-    for (int i = 0; i < cells; ++i) {
-      const std::uint16_t a = std::uint16_t(j * (cells + 1) + i), b = std::uint16_t(a + cells + 1);
-      m.quad(a, std::uint16_t(a + 1), std::uint16_t(b + 1), b, upright ? Vec3{0, 0, -1} : Vec3{0, 1, 0});
-    }
-  return m;
-}
-
-// A latitude-longitude sphere, or an open tube of the given height standing on y = 0. Each ring
-// closes on its first vertex and the picture runs round it forth and back (mirrored on the back
-// half): normals are averaged per vertex, so a duplicated seam column would show as a crease.
-Mesh lathe(float radius, int sides, int rings, float height = 0) {
-  Mesh m;
-  for (int r = 0; r <= rings; ++r)
-    for (int s = 0; s < sides; ++s) {
-      const float a = 2 * kPi * s / sides, v = float(r) / rings;
-      const float ring = height > 0 ? radius : radius * std::sin(kPi * v);
-      const float y = height > 0 ? height * (1 - v) : radius * std::cos(kPi * v);
-      m.vertex({ring * std::sin(a), y, -ring * std::cos(a)}, 1 - std::fabs(2.0f * s / sides - 1), v);
-    }
-  for (int r = 0; r < rings; ++r)
-    for (int s = 0; s < sides; ++s) {
-      const auto at = [&](int rr, int ss) { return std::uint16_t(rr * sides + ss % sides); };
-      const Vec3 mid = m.pos[at(r, s)];
-      m.quad(at(r, s), at(r, s + 1), at(r + 1, s + 1), at(r + 1, s), height > 0 ? Vec3{mid[0], 0, mid[2]} : mid);
-    }
-  return m;
-}
+Mesh box(Vec3 half, Vec3 c = {0, 0, 0}) { return meshBox(half, c); }
+Mesh plate(float w, float h, bool upright, float repeat = 1, int cells = 1) { return meshPlate(w, h, upright, repeat, cells); }
+Mesh lathe(float radius, int sides, int rings, float height = 0) { return meshLathe(radius, sides, rings, height); }
 
 struct Group {
   Mesh mesh;
@@ -266,57 +160,24 @@ struct Group {
   std::vector<std::pair<std::string, std::vector<float>>> weightMaps;
 };
 
-void chunk(Bytes& file, const char* id, const Bytes& data) {
-  file.insert(file.end(), id, id + 4);
-  put32(file, std::uint32_t(data.size()));
-  file.insert(file.end(), data.begin(), data.end());
-}
-
 // One layer (layer 1) holding every group. The maps of a material take texture sets 0, 1, 2, ...
 // in order (the reflection map skips one), so a group carries one set per map it names; the first
 // set maps the picture once, the others twice.
 void writeObject(const std::string& name, const std::vector<Group>& groups) {
-  Bytes f{'3', 'D', 'X', 1, 0}, d;
-  put16(d, unsigned(groups.size()));
-  put8(d, 1);
-  chunk(f, "OBJE", d);
+  ObjectWriter w;
+  w.object(int(groups.size()), 1);
   for (const Group& g : groups) {
-    d.clear();
-    put32(d, g.diffuse);
-    put32(d, g.specular);
-    putF(d, g.transparency);
-    putF(d, 0);
-    putF(d, 0);
-    put8(d, g.doubleSided ? 1 : 0);
-    put8(d, 0);
-    put8(d, 1);
-    for (const std::string& map : g.maps) putS(d, map);
-    chunk(f, "MATR", d);
-    d.clear();
-    put16(d, unsigned(g.mesh.pos.size()));
-    const int sets = std::max<int>(1, int(std::count_if(g.maps.begin(), g.maps.end(), [](const std::string& m) { return m != "(none)"; })));
-    put8(d, unsigned(sets));
-    for (std::size_t i = 0; i < g.mesh.pos.size(); ++i) {
-      for (float c : g.mesh.pos[i]) putF(d, c);
-      for (int k = 0; k < sets; ++k) putF(d, g.mesh.uv[i][0] * (k ? 2.0f : 1.0f)), putF(d, g.mesh.uv[i][1] * (k ? 2.0f : 1.0f));
-    }
-    chunk(f, "VERT", d);
-    d.clear();
-    put16(d, unsigned(g.mesh.tris.size()));
-    for (const auto& t : g.mesh.tris)
-      for (std::uint16_t i : t) put16(d, i);
-    chunk(f, "POLY", d);
-    if (g.weightMaps.empty()) continue;
-    d.clear();
-    put16(d, unsigned(g.weightMaps.size()));
-    for (const auto& [mapName, values] : g.weightMaps) {
-      put16(d, unsigned(values.size()));
-      putS(d, mapName);
-      for (float w : values) putF(d, w);
-    }
-    chunk(f, "WGHT", d);
+    ObjectWriter::Material m;
+    m.diffuse = g.diffuse;
+    m.specular = g.specular;
+    m.transparency = g.transparency;
+    m.doubleSided = g.doubleSided ? 1 : 0;
+    m.textures = g.maps;
+    std::vector<ObjectWriter::WeightMap> weights;
+    for (const auto& [mapName, values] : g.weightMaps) weights.push_back({mapName, values});
+    writeMeshGroup(w, g.mesh, m, meshTextureSets(m), {1, 2, 2, 2, 2}, weights);
   }
-  save(name, f.data(), f.size());
+  save(name, w.bytes);
 }
 
 Group plain(Mesh mesh, std::uint32_t diffuse) {
@@ -394,14 +255,11 @@ struct Chan {
 Chan spin(float period, float turns = 1) { return Chan({{0, 0}, {period, 2 * kPi * turns}}, 3, 4); }
 Chan swing(float period, float amp) { return Chan({{0, -amp}, {period / 2, amp}, {period, -amp}}, 0, 2); }
 
-std::string envelope(const Chan& c) {
-  std::string s = "{ Envelope\n  " + std::to_string(c.keys.size()) + "\n";
-  char line[160];
-  for (const Key& k : c.keys) {
-    std::snprintf(line, sizeof line, "  Key %g %g %d 0 0 0 0 0 0\n", double(k.value), double(k.time), c.shape);
-    s += line;
-  }
-  return s + "  Behaviors 1 " + std::to_string(c.post) + "\n}\n";
+SceneChannel channel(const Chan& c) {
+  SceneChannel out;
+  for (const Key& k : c.keys) out.keys.push_back(SceneKey{k.value, k.time, c.shape});
+  out.post = c.post;
+  return out;
 }
 
 struct SceneText {
@@ -410,9 +268,8 @@ struct SceneText {
 
   // Position, heading/pitch/bank (radians) and a uniform scale.
   void motion(const char* keyword, Chan x, Chan y, Chan z, Chan h = 0.0f, Chan p = 0.0f, Chan b = 0.0f, Chan sc = 1.0f) {
-    const Chan chans[9] = {x, y, z, h, p, b, sc, sc, sc};
-    s += std::string(keyword) + "\nNumChannels 9\n";
-    for (int i = 0; i < 9; ++i) s += "Channel " + std::to_string(i) + "\n" + envelope(chans[i]);
+    s += sceneMotionBlock(keyword, {channel(x), channel(y), channel(z), channel(h), channel(p), channel(b), channel(sc),
+                                    channel(sc), channel(sc)});
   }
   int object(const std::string& file) {
     s += "\nLoadObjectLayer 1 Objects/" + file + ".lwo\n";
@@ -423,11 +280,7 @@ struct SceneText {
     return objects++;
   }
   void parent(int objectIndex) { s += "ParentItem " + hex(0x10000000 | objectIndex) + "\n"; }
-  static std::string hex(unsigned id) {
-    char b[16];
-    std::snprintf(b, sizeof b, "%08X", id);
-    return b;
-  }
+  static std::string hex(unsigned id) { return sceneItemId(id >> 28, id & 0x0FFFFFFFu); }
   void camera(int target) {  // call after the camera's motion; target −1 for none
     if (target >= 0) s += "TargetObject " + std::to_string(target + 1) + "\n";
   }
@@ -478,7 +331,7 @@ void writeScenes() {
     camera(t, Chan({{0, 0}, {12, 5}, {24, -3}, {40, 0}}, 0), Chan({{0, 3}, {20, 1.6f}, {40, 2.5f}}, 0),
            Chan({{0, -8}, {12, -5}, {24, -6}, {40, -8}}, 0), aim);
     t.ambient(1, 0.01f);
-    saveText("grand.lws", t.s);
+    saveSceneText("grand.lws", t.s);
   }
   {  // A translucent title sliding in over the opening.
     SceneText t;
@@ -487,7 +340,7 @@ void writeScenes() {
     addLight(t, "Front", 0, {1, 1, 1}, 0.6f, 0, 0, 0);
     camera(t, 0, 0, -5, -1);
     t.ambient(1, 0.01f);
-    saveText("text.lws", t.s);
+    saveSceneText("text.lws", t.s);
   }
   {  // Layered materials, a camera without target panning across them.
     SceneText t;
@@ -505,7 +358,7 @@ void writeScenes() {
     addLight(t, "Spot", 2, {0.5f, 1, 0.5f}, 1.5f, 1.0f, 4.0f, 0, 0, kPi / 2);
     camera(t, Chan({{0, -2.0f}, {28, 2.0f}}), 1.5f, -7.0f, -1, 0.0f, 0.15f);
     t.ambient(1, 0.01f);
-    saveText("design.lws", t.s);
+    saveSceneText("design.lws", t.s);
   }
   {  // A skinned tube bent by two bones.
     SceneText t;
@@ -527,7 +380,7 @@ void writeScenes() {
     addLight(t, "Orbiter", 1, {1, 0.4f, 0.8f}, 1.5f, swing(6, 2.5f), 2.0f, -1.5f);
     camera(t, swing(26, 3), 2.5f, -6, aim);
     t.ambient(1, 0.01f);
-    saveText("dance2.lws", t.s);
+    saveSceneText("dance2.lws", t.s);
   }
   {  // Fire, a translucent lantern and an additive halo in the dark. The fire's particles start
      // in a column above (0, 1.5, -6.5), so the stage stands there and the fire burns from its first frame.
@@ -554,7 +407,7 @@ void writeScenes() {
     addLight(t, "Moon", 0, {0.3f, 0.35f, 0.6f}, 0.5f, 0, 0, 0, 0.3f, 0.8f);
     camera(t, Chan({{0, -1}, {40, 1}}), Chan({{0, 2.7f}, {40, 3.7f}}), Chan({{0, -14.0f}, {40, -13.0f}}), aim);
     t.ambient(1, 0.01f);
-    saveText("dass.lws", t.s);
+    saveSceneText("dass.lws", t.s);
   }
   {  // Closing: a reflective ball under a light that fades out.
     SceneText t;
@@ -562,10 +415,10 @@ void writeScenes() {
     t.motion("ObjectMotion", 0, 0, 0, spin(6), 0.0f, 0.0f, 1.6f);
     t.s += "\nLightName Fade\n";
     t.motion("LightMotion", 0, 0, 0, 0.3f, 0.4f);
-    t.s += "LightType 0\nLightColor 1 0.9 0.8\nLightIntensity (envelope)\n" + envelope(Chan({{0, 1.0f}, {8, 0}}));
+    t.s += "LightType 0\nLightColor 1 0.9 0.8\n" + sceneEnvelopeLines("LightIntensity", {channel(Chan({{0, 1.0f}, {8, 0}}))});
     camera(t, 0, 0, -4.5f, -1);
     t.ambient(1, 0.01f);
-    saveText("Slut.lws", t.s);
+    saveSceneText("Slut.lws", t.s);
   }
   {  // Lens flares drifting over the closing scene.
     SceneText t;
@@ -576,7 +429,7 @@ void writeScenes() {
     addLight(t, "Front", 0, {1, 1, 1}, 0.6f, 0, 0, 0);
     camera(t, 0, 0, -5, -1);
     t.ambient(1, 0.01f);
-    saveText("skitdemo.lws", t.s);
+    saveSceneText("skitdemo.lws", t.s);
   }
 }
 
@@ -585,60 +438,51 @@ void writeScenes() {
 // Four channels, two patterns of 64 rows (7.68 s each at tempo 6, 125 BPM) played 20 times
 // over (about 154 s), two looped instruments: a square lead and a triangle bass.
 void writeMusic() {
-  Bytes m;
-  putS(m, "Extended Module: ", 17);
-  putS(m, "vellumite sample", 20);
-  put8(m, 0x1A);
-  putS(m, "vellumite-sample", 20);
-  put16(m, 0x0104);
-  put32(m, 276);
-  const int orders = 20, channels = 4, rows = 64;
-  for (unsigned v : {unsigned(orders), 0u, unsigned(channels), 2u, 2u, 1u, 6u, 125u}) put16(m, v);
-  for (int i = 0; i < 256; ++i) put8(m, i < orders ? (i % 4 == 3 ? 1 : 0) : 0);
+  XmModule m;
+  m.name = "vellumite sample";
+  m.tracker = "vellumite-sample";
+  m.channels = 4;
+  m.speed = 6;
+  m.bpm = 125;
+  for (int i = 0; i < 20; ++i) m.orders.push_back(i % 4 == 3 ? 1 : 0);
+  const int rows = 64;
   const int roots[2][4] = {{45, 41, 48, 43}, {41, 43, 45, 45}};  // A, F, C, G / F, G, A, A (around octave 3)
   const int arp[4] = {0, 3, 7, 12};
   for (int p = 0; p < 2; ++p) {
-    Bytes data;
+    XmPattern pattern(rows, m.channels);
     for (int row = 0; row < rows; ++row) {
       const int root = roots[p][row / 16];
       const int minor = (root == 45) ? 3 : 4;
-      for (int ch = 0; ch < channels; ++ch) {
+      for (int ch = 0; ch < m.channels; ++ch) {
         int note = 0, inst = 0;
         if (ch == 0 && row % 8 == 0) note = root - 12, inst = 2;
         if (ch == 1 && row % 2 == 0) note = root + 12 + (arp[(row / 2) % 4] == 3 ? minor : arp[(row / 2) % 4]), inst = 1;
         if (ch == 2 && row % 16 == 4) note = root + 24 + 7, inst = 1;
         if (ch == 3 && row % 4 == 0) note = root + (row % 8 ? 7 : 0), inst = 2;
-        if (note) data.insert(data.end(), {0x83, std::uint8_t(note), std::uint8_t(inst)});
-        else data.push_back(0x80);
+        pattern.at(row, ch, m.channels) = {std::uint8_t(note), std::uint8_t(inst), 0, 0, 0};
       }
     }
-    put32(m, 9);
-    put8(m, 0);
-    put16(m, rows);
-    put16(m, unsigned(data.size()));
-    m.insert(m.end(), data.begin(), data.end());
+    m.patterns.push_back(pattern);
   }
-  for (int inst = 1; inst <= 2; ++inst) {
-    const std::size_t start = m.size();
-    put32(m, 263);
-    putS(m, inst == 1 ? "square" : "triangle", 22);
-    put8(m, 0);
-    put16(m, 1);
-    put32(m, 40);
-    while (m.size() - start < 263) put8(m, 0);  // one sample for all notes, no envelopes
+  for (int inst = 1; inst <= 2; ++inst) {  // one looped 8-bit wave for all notes, no envelopes
+    XmSample wave;
+    wave.name = "wave";
+    wave.sixteenBit = false;
+    wave.volume = inst == 1 ? 24 : 48;
     const int length = 32;
-    for (std::uint32_t v : {std::uint32_t(length), 0u, std::uint32_t(length)}) put32(m, v);
-    for (unsigned v : {inst == 1 ? 24u : 48u, 0u, 1u, 128u, 0u, 0u}) put8(m, v);  // volume, finetune, loop, pan
-    putS(m, "wave", 22);
-    std::int8_t previous = 0;
     for (int i = 0; i < length; ++i) {
       const int tri = i < length / 2 ? -64 + 8 * i : 64 - 8 * (i - length / 2);
-      const std::int8_t value = std::int8_t(inst == 1 ? (i < length / 2 ? 40 : -40) : std::clamp(tri, -127, 127));
-      put8(m, std::uint8_t(std::int8_t(value - previous)));
-      previous = value;
+      const int value = inst == 1 ? (i < length / 2 ? 40 : -40) : std::clamp(tri, -127, 127);
+      wave.pcm.push_back(std::int16_t(value * 256));
     }
+    wave.loop = XmLoop::Forward;
+    wave.loopLength = length;
+    XmInstrument instrument;
+    instrument.name = inst == 1 ? "square" : "triangle";
+    instrument.samples.push_back(wave);
+    m.instruments.push_back(instrument);
   }
-  save("rockon.xm", m.data(), m.size());
+  save("rockon.xm", xmBytes(m));
 }
 
 }  // namespace

@@ -12,7 +12,7 @@
 
 #include "platform/bass/bass.h"
 #include "platform/bass/offline_music.h"
-#include "support/bass_xm_writer.h"
+#include "support/test_xm_module.h"
 
 namespace {
 
