@@ -12,6 +12,8 @@ packages=(
   libgl-dev libopengl-dev libegl-dev libgl1-mesa-dri libegl-mesa0 libglx-mesa0
   libopenmpt-dev libjpeg62-turbo-dev libpng-dev zlib1g-dev libimgui-dev fonts-dejavu-core
   libgtest-dev libgmock-dev libbenchmark-dev
+  # the capture's video and sound encoding (H.264/AAC in MP4, VP9/Opus in WebM)
+  libavcodec-dev libavformat-dev libswscale-dev libswresample-dev libavutil-dev
 )
 
 missing=()
