@@ -41,8 +41,8 @@ if [ "$offline" -eq 0 ] && [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" 
   echo "run.sh: there is no display; rendering the show into $out instead" >&2
   status=0
   "$program" "${args[@]}" --capture "$out" || status=$?
-  # 0: done; 130: stopped by Ctrl+C, what was rendered kept as a complete file.
-  if [ "$status" -eq 0 ] || [ "$status" -eq 130 ]; then
+  # 0: done; 130, 143: stopped by Ctrl+C or SIGTERM, what was rendered kept as a complete file.
+  if [ "$status" -eq 0 ] || [ "$status" -eq 130 ] || [ "$status" -eq 143 ]; then
     video=""
     for name in show.mp4 show.webm; do [ -f "$out/$name" ] && video="$out/$name"; done
     if [ -n "$video" ]; then

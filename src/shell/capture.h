@@ -64,7 +64,7 @@ struct CaptureResult {
   double secondsToFirstFrame = 0.0;  // from the call to the first frame read back
   double seconds = 0.0;              // the whole call
   std::string output;                // the video file, or the folder of the frames
-  bool interrupted = false;          // stopped early by Ctrl+C (SIGINT)
+  bool interrupted = false;          // stopped early by Ctrl+C or SIGTERM
 };
 
 // Exit codes of the offline modes.
@@ -72,10 +72,11 @@ constexpr int kRunOk = 0;
 constexpr int kRunFailed = 1;      // a failure while rendering or encoding
 constexpr int kRunBadRequest = 2;  // bad arguments
 constexpr int kRunInterrupted = 130;  // stopped by Ctrl+C; what was rendered is kept, complete
+constexpr int kRunTerminated = 143;   // the same after SIGTERM
 
 // Runs the whole show (or the part from..to) headless into options.outDirectory. Ctrl+C
-// (SIGINT) ends it after the frame being rendered, with a complete output of what was
-// rendered. An output that cannot be written or completed fails with kRunFailed and leaves
+// (SIGINT) or SIGTERM ends it after the frame being rendered, with a complete output of what
+// was rendered (kRunInterrupted, kRunTerminated). An output that cannot be written or completed fails with kRunFailed and leaves
 // no incomplete video file.
 int runCapture(const CaptureOptions& options, CaptureResult* result = nullptr);
 

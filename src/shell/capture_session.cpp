@@ -105,13 +105,14 @@ class CaptureShow : public ShowHooks {
 // A screenshot's frame follows frames at this rate, as in a capture at the default rate.
 constexpr int kScreenshotWarmUpFps = 30;
 
-// Set by Ctrl+C while a capture runs; the session ends after the frame being rendered.
+// The signal (Ctrl+C's SIGINT, or SIGTERM) that asked a running capture to stop; the session
+// ends after the frame being rendered.
 volatile std::sig_atomic_t stopRequested = 0;
 
-void requestStop(int) {
-  stopRequested = 1;
-  // A second Ctrl+C ends the process at once.
-  std::signal(SIGINT, SIG_DFL);
+void requestStop(int signal) {
+  stopRequested = signal;
+  // A second one ends the process at once.
+  std::signal(signal, SIG_DFL);
 }
 
 struct CaptureSession {
@@ -493,10 +494,11 @@ int runCapture(const CaptureOptions& options, CaptureResult* result) {
     progress = std::make_unique<CaptureProgress>(options.progress, isatty(fileno(options.progress)) == 1);
   session.progress = progress.get();
 
-  // Ctrl+C ends the capture after the frame being rendered, with a complete file; a file
-  // size limit shows as a failed write, not as a signal.
+  // Ctrl+C or SIGTERM ends the capture after the frame being rendered, with a complete file;
+  // a file size limit shows as a failed write, not as a signal.
   stopRequested = 0;
   void (*previousInterruptHandler)(int) = std::signal(SIGINT, requestStop);
+  void (*previousTerminateHandler)(int) = std::signal(SIGTERM, requestStop);
   void (*previousSizeHandler)(int) = std::signal(SIGXFSZ, SIG_IGN);
   CaptureServices services(options.services != nullptr ? options.services : &defaultShowServices(), &session);
   ShowTimeline timeline(&services);
@@ -508,8 +510,9 @@ int runCapture(const CaptureOptions& options, CaptureResult* result) {
   }
   if (code != kRunOk) sink->abandon();
   std::signal(SIGXFSZ, previousSizeHandler);
+  std::signal(SIGTERM, previousTerminateHandler);
   std::signal(SIGINT, previousInterruptHandler);
-  if (code == kRunOk && session.interrupted) code = kRunInterrupted;
+  if (code == kRunOk && session.interrupted) code = 128 + static_cast<int>(stopRequested);
 
   session.result.output = sink->output().empty() ? options.outDirectory : sink->output();
   session.result.interrupted = session.interrupted;

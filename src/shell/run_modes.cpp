@@ -319,9 +319,10 @@ int runMode(const RunModeOptions& options, const ProgramOptions& program) {
       if (code == kRunOk) {
         std::fprintf(stderr, "vellumite: captured %d frames (%.1f s of the show) into %s\n", result.frames, seconds,
                      result.output.c_str());
-      } else if (code == kRunInterrupted) {
-        std::fprintf(stderr, "vellumite: stopped by Ctrl+C after %d frames; %s holds the first %.1f s\n",
-                     result.frames, result.output.c_str(), seconds);
+      } else if (result.interrupted) {
+        std::fprintf(stderr, "vellumite: stopped by %s after %d frames; %s holds the first %.1f s\n",
+                     code == kRunInterrupted ? "Ctrl+C" : "a termination signal", result.frames,
+                     result.output.c_str(), seconds);
       }
       return code;
     }

@@ -148,15 +148,16 @@ bool anyPartialFile(const std::string& folder) {
   return false;
 }
 
-// Presses Ctrl+C while the sound of frame `frame` is rendered.
+// Presses Ctrl+C (or sends another signal) while the sound of frame `frame` is rendered.
 class InterruptingMusic : public VolumeCaptureMusic {
  public:
-  explicit InterruptingMusic(int frame) : atFrame(frame) {}
+  explicit InterruptingMusic(int frame, int sent = SIGINT) : atFrame(frame), signal(sent) {}
   void render(std::int16_t* out, std::size_t frames, int volume) override {
     VolumeCaptureMusic::render(out, frames, volume);
-    if (++calls == atFrame) std::raise(SIGINT);
+    if (++calls == atFrame) std::raise(signal);
   }
   int atFrame;
+  int signal;
   int calls = 0;
 };
 
@@ -277,6 +278,15 @@ TEST_F(CaptureVideoTest, CtrlCStopsTheCaptureWithAPlayableFileOfWhatWasRendered)
   ShowWav wav;
   ASSERT_TRUE(showReadWav(png.outDirectory + "/audio.wav", wav));
   EXPECT_EQ(wav.samples.size(), 2u * 5u * 44100u / 30u);
+
+  // SIGTERM too, told apart by the exit code.
+  InterruptingMusic terminating(3, SIGTERM);
+  CaptureOptions term = videoCapture("terminated", 32, 24);
+  term.to = -1.0;
+  term.music = &terminating;
+  ASSERT_EQ(runCapture(term, &result), kRunTerminated);
+  EXPECT_TRUE(result.interrupted);
+  EXPECT_EQ(decodeVideo(result.output).frames, 3);
 }
 
 TEST_F(CaptureVideoTest, OutputsThatCannotBeWrittenOrCompletedFailWithCode1AndLeaveNoVideo) {
