@@ -42,9 +42,12 @@ if [ "$offline" -eq 0 ] && [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" 
   echo "run.sh: there is no display; rendering the show into $out instead" >&2
   status=0
   "$program" "${args[@]}" --capture "$out" || status=$?
-  if [ "$status" -eq 0 ]; then
-    if [ -f "$out/show.mp4" ]; then
-      echo "run.sh: the show is in $out/show.mp4" >&2
+  # 0: done; 130, 143: stopped by Ctrl+C or SIGTERM, what was rendered kept as a complete file.
+  if [ "$status" -eq 0 ] || [ "$status" -eq 130 ] || [ "$status" -eq 143 ]; then
+    video=""
+    for name in show.mp4 show.webm; do [ -f "$out/$name" ] && video="$out/$name"; done
+    if [ -n "$video" ]; then
+      echo "run.sh: the show is in $video" >&2
     else
       echo "run.sh: the show is in $out: frames frame_00000.png ... and the sound track audio.wav" >&2
     fi

@@ -19,6 +19,8 @@ packages=(
   libxmp-dev  # a second module reader: the tests check the XM writer and the show's music with it
   # The show's title letters are extruded from an outline font read through FreeType.
   libfreetype-dev fonts-dejavu-core
+  # the capture's video and sound encoding (H.264/AAC in MP4, VP9/Opus in WebM)
+  libavcodec-dev libavformat-dev libswscale-dev libswresample-dev libavutil-dev
 )
 
 missing=()

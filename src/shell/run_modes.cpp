@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -54,6 +55,25 @@ bool parseFps(const char* text, int* out) {
   long value = std::strtol(text, &end, 10);
   if (errno != 0 || *end != '\0' || value < 1 || value > 1000) return false;
   *out = static_cast<int>(value);
+  return true;
+}
+
+bool parseCrf(const char* text, int* out) {
+  if (text == nullptr || *text == '\0') return false;
+  char* end = nullptr;
+  errno = 0;
+  long value = std::strtol(text, &end, 10);
+  if (errno != 0 || *end != '\0' || value < 0 || value > 63) return false;
+  *out = static_cast<int>(value);
+  return true;
+}
+
+bool endsWith(const std::string& text, const char* end) {
+  std::size_t n = std::strlen(end);
+  if (text.size() <= n) return false;
+  for (std::size_t i = 0; i < n; ++i) {
+    if (std::tolower(static_cast<unsigned char>(text[text.size() - n + i])) != end[i]) return false;
+  }
   return true;
 }
 
@@ -164,12 +184,17 @@ float scenePreviewTime(double elapsed, float lastKeyTime) {
 void printRunModeUsage(std::FILE* stream) {
   std::fputs(
       "Offline and authoring modes:\n"
-      "  --capture OUT       render the show without a display into the folder OUT:\n"
-      "                      OUT/audio.wav and OUT/show.mp4 (with ffmpeg installed) or\n"
-      "                      OUT/frame_00000.png, ...\n"
+      "  --capture OUT       render the show without a display into one video file with\n"
+      "                      sound: OUT/show.mp4 in the folder OUT, or the file OUT when it\n"
+      "                      ends in .mp4 or .webm; Ctrl+C stops it, keeping what was rendered\n"
       "    --fps N           frames per second of the capture (default 30)\n"
       "    --from S --to S   capture only the show times from S to S seconds\n"
-      "    --png             keep PNG frames even when ffmpeg is installed\n"
+      "    --codec C         h264 (H.264 and AAC in MP4, the default) or vp9 (VP9 and Opus\n"
+      "                      in WebM)\n"
+      "    --crf N           quality: lower is better and larger (default 18 for h264,\n"
+      "                      31 for vp9)\n"
+      "    --png             numbered PNG frames OUT/frame_00000.png, ... and OUT/audio.wav\n"
+      "                      instead of a video\n"
       "  --screenshot T OUT.png\n"
       "                      render the show's frame at T seconds into OUT.png\n"
       "  --scene FILE.lws    play one scene file in a loop (its folder holds its files),\n"
@@ -178,7 +203,8 @@ void printRunModeUsage(std::FILE* stream) {
       "                      Home restart, R reload, Escape quit; the title shows the\n"
       "                      scene time; with --screenshot T OUT.png: render its frame\n"
       "                      at T seconds\n"
-      "--mode WxH sets the size of captures and screenshots (default 640x480).\n",
+      "--mode WxH sets the size of captures (default 1280x720) and screenshots (default\n"
+      "640x480).\n",
       stream);
 }
 
@@ -190,6 +216,8 @@ int extractRunModeOptions(int argc, const char* const* argv, RunModeOptions* opt
   bool screenshot = false;
   bool scene = false;
   const char* captureOnly = nullptr;
+  bool codecGiven = false;
+  std::string captureTarget;
   for (int i = 1; i < argc; ++i) {
     const char* argument = argv[i];
     const OptionArgument option = splitOptionArgument(argument);
@@ -198,8 +226,8 @@ int extractRunModeOptions(int argc, const char* const* argv, RunModeOptions* opt
     auto takeValue = [&]() { return takeOptionValue(option, argc, argv, i); };
     if (name == "--capture") {
       const char* out = takeValue();
-      if (out == nullptr || *out == '\0') return bad(err, "--capture needs an output folder");
-      options->capture.outDirectory = absolutePath(out);
+      if (out == nullptr || *out == '\0') return bad(err, "--capture needs an output folder or file");
+      captureTarget = absolutePath(out);
       capture = true;
     } else if (name == "--fps") {
       if (!parseFps(takeValue(), &options->capture.fps)) return bad(err, "--fps takes a whole number from 1 to 1000");
@@ -210,6 +238,20 @@ int extractRunModeOptions(int argc, const char* const* argv, RunModeOptions* opt
     } else if (name == "--to") {
       if (!parseSeconds(takeValue(), &options->capture.to)) return bad(err, "--to takes a show time in seconds");
       captureOnly = "--to";
+    } else if (name == "--crf") {
+      if (!parseCrf(takeValue(), &options->capture.crf)) return bad(err, "--crf takes a whole number from 0 to 63");
+      captureOnly = "--crf";
+    } else if (name == "--codec") {
+      const char* codec = takeValue();
+      if (codec != nullptr && std::strcmp(codec, "h264") == 0) {
+        options->capture.codec = VideoCodec::kH264;
+      } else if (codec != nullptr && std::strcmp(codec, "vp9") == 0) {
+        options->capture.codec = VideoCodec::kVp9;
+      } else {
+        return bad(err, "--codec takes h264 or vp9");
+      }
+      codecGiven = true;
+      captureOnly = "--codec";
     } else if (name == "--png" && value == nullptr) {
       options->capture.frames = CaptureFrames::kPng;
       captureOnly = "--png";
@@ -237,6 +279,23 @@ int extractRunModeOptions(int argc, const char* const* argv, RunModeOptions* opt
   if (capture && options->capture.to >= 0.0 && !(options->capture.to > options->capture.from))
     return bad(err, "--to must be later than --from");
   if (capture) {
+    // A name ending in a video extension is the file; anything else is the folder.
+    bool webm = endsWith(captureTarget, ".webm");
+    if (webm || endsWith(captureTarget, ".mp4")) {
+      if (options->capture.frames == CaptureFrames::kPng)
+        return bad(err, "--png writes frames into a folder, not into ", captureTarget.c_str());
+      VideoCodec named = webm ? VideoCodec::kVp9 : VideoCodec::kH264;
+      if (codecGiven && named != options->capture.codec)
+        return bad(err, webm ? "--codec h264 writes MP4; name the file .mp4" : "--codec vp9 writes WebM; name the file .webm");
+      options->capture.codec = named;
+      std::size_t slash = captureTarget.rfind('/');
+      options->capture.outDirectory = slash == 0 ? "/" : captureTarget.substr(0, slash);
+      options->capture.videoName = captureTarget.substr(slash + 1);
+    } else {
+      options->capture.outDirectory = captureTarget;
+    }
+    if (options->capture.crf > videoMaxCrf(options->capture.codec))
+      return bad(err, "--crf of vp9 goes up to 63 and of h264 up to 51");
     options->mode = RunMode::kCapture;
   } else if (scene) {
     options->mode = screenshot ? RunMode::kSceneScreenshot : RunMode::kScene;
@@ -248,6 +307,10 @@ int extractRunModeOptions(int argc, const char* const* argv, RunModeOptions* opt
 
 int runMode(const RunModeOptions& options, const ProgramOptions& program) {
   CaptureOptions capture = options.capture;
+  if (options.mode == RunMode::kCapture) {
+    capture.width = kCaptureDefaultWidth;
+    capture.height = kCaptureDefaultHeight;
+  }
   if (program.hasMode) {
     capture.width = program.width;
     capture.height = program.height;
@@ -257,9 +320,14 @@ int runMode(const RunModeOptions& options, const ProgramOptions& program) {
     case RunMode::kCapture: {
       CaptureResult result;
       int code = runCapture(capture, &result);
+      double seconds = static_cast<double>(result.frames) / capture.fps;
       if (code == kRunOk) {
-        std::fprintf(stderr, "vellumite: captured %d frames (%.1f s of the show) into %s\n", result.frames,
-                     static_cast<double>(result.frames) / capture.fps, result.output.c_str());
+        std::fprintf(stderr, "vellumite: captured %d frames (%.1f s of the show) into %s\n", result.frames, seconds,
+                     result.output.c_str());
+      } else if (result.interrupted) {
+        std::fprintf(stderr, "vellumite: stopped by %s after %d frames; %s holds the first %.1f s\n",
+                     code == kRunInterrupted ? "Ctrl+C" : "a termination signal", result.frames,
+                     result.output.c_str(), seconds);
       }
       return code;
     }

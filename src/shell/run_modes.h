@@ -14,23 +14,28 @@ struct ProgramOptions;
 
 enum class RunMode {
   kShow,             // none of these options: the show as always
-  kCapture,          // --capture OUT [--fps N] [--from S] [--to S] [--png]
+  kCapture,          // --capture OUT [--fps N] [--from S] [--to S] [--codec C] [--crf N] [--png]
   kScreenshot,       // --screenshot T OUT.png
   kScene,            // --scene FILE.lws
   kSceneScreenshot,  // --scene FILE.lws --screenshot T OUT.png
 };
 
+// The picture size of a capture without --mode.
+constexpr int kCaptureDefaultWidth = 1280;
+constexpr int kCaptureDefaultHeight = 720;
+
 struct RunModeOptions {
   RunMode mode = RunMode::kShow;
-  CaptureOptions capture;      // outDirectory, fps, from, to and frames set from the options
+  CaptureOptions capture;      // outDirectory, videoName, codec, crf, fps, from, to and frames
   double screenshotTime = 0.0;
   std::string screenshotPath;  // absolute
   std::string sceneFile;       // absolute
 };
 
-// Takes --capture, --fps, --from, --to, --png, --screenshot and --scene (each as "--name
-// value" or "--name=value") out of argv, making their paths absolute from the current
-// folder; every other argument goes to `rest` in order, argv[0] first. Returns -1 to go on,
+// Takes --capture, --fps, --from, --to, --codec, --crf, --png, --screenshot and --scene (each
+// as "--name value" or "--name=value") out of argv, making their paths absolute from the
+// current folder (a --capture name ending in .mp4 or .webm is the video file, choosing its
+// codec); every other argument goes to `rest` in order, argv[0] first. Returns -1 to go on,
 // or 2 after a bad value or a combination that makes no sense (the reason on err).
 int extractRunModeOptions(int argc, const char* const* argv, RunModeOptions* options,
                           std::vector<const char*>* rest, std::FILE* err);

@@ -55,7 +55,32 @@ TEST(RunModeOptions, CaptureOptionsAreTakenOutAndTheProgramsOptionsKeptWithTheir
   EXPECT_EQ(plain.code, -1);
   EXPECT_EQ(plain.options.mode, RunMode::kShow);
   EXPECT_EQ(plain.options.capture.fps, 30);
-  EXPECT_EQ(plain.options.capture.frames, CaptureFrames::kAuto);
+  EXPECT_EQ(plain.options.capture.frames, CaptureFrames::kVideo);
+}
+
+TEST(RunModeOptions, ACaptureNameWithAVideoExtensionIsTheFileAndChoosesItsCodec) {
+  Parsed folder = parse({"--capture", "out", "--codec", "vp9", "--crf", "40"});
+  ASSERT_EQ(folder.code, -1);
+  EXPECT_EQ(folder.options.capture.outDirectory, cwd() + "/out");
+  EXPECT_EQ(folder.options.capture.videoName, "");
+  EXPECT_EQ(folder.options.capture.codec, VideoCodec::kVp9);
+  EXPECT_EQ(folder.options.capture.crf, 40);
+
+  Parsed mp4 = parse({"--capture=clips/Show.MP4"});
+  ASSERT_EQ(mp4.code, -1);
+  EXPECT_EQ(mp4.options.capture.outDirectory, cwd() + "/clips");
+  EXPECT_EQ(mp4.options.capture.videoName, "Show.MP4");
+  EXPECT_EQ(mp4.options.capture.codec, VideoCodec::kH264);
+
+  Parsed webm = parse({"--capture", "/web.webm"});
+  ASSERT_EQ(webm.code, -1);
+  EXPECT_EQ(webm.options.capture.outDirectory, "/");
+  EXPECT_EQ(webm.options.capture.videoName, "web.webm");
+  EXPECT_EQ(webm.options.capture.codec, VideoCodec::kVp9);
+
+  // A folder whose name only contains an extension is a folder.
+  Parsed dotted = parse({"--capture", "a.mp4.d"});
+  EXPECT_EQ(dotted.options.capture.videoName, "");
 }
 
 TEST(RunModeOptions, ScreenshotAndSceneModes) {
@@ -88,6 +113,13 @@ TEST(RunModeOptions, BadValuesAndCombinationsGiveCode2) {
       {"--screenshot", "1"},
       {"--screenshot", "later", "x.png"},
       {"--scene"},
+      {"--capture", "o", "--codec", "h265"},
+      {"--capture", "o", "--crf", "64"},
+      {"--capture", "o", "--crf", "52"},  // above H.264's range
+      {"--capture", "o.mp4", "--codec", "vp9"},
+      {"--capture", "o.webm", "--codec", "h264"},
+      {"--capture", "o.mp4", "--png"},
+      {"--codec", "vp9"},
   };
   for (const auto& args : refused) {
     std::string joined;

@@ -527,4 +527,12 @@ bool dx7ReadPresentedFrame(std::vector<std::uint32_t>& pixels, int* width, int* 
   return GlContext::instance().readPresentedFrame(pixels, width, height);
 }
 
+int dx7FrameReadRing() { return GlContext::kFrameReadRing; }
+bool dx7BeginFrameRead() { return GlContext::instance().beginFrameRead(); }
+bool dx7TakeFrameRead(std::vector<std::uint32_t>& pixels, int* width, int* height) {
+  return GlContext::instance().takeFrameRead(pixels, width, height);
+}
+int dx7PendingFrameReads() { return GlContext::instance().pendingFrameReads(); }
+void dx7ResetFrameReads() { GlContext::instance().resetFrameReads(); }
+
 std::uint64_t dx7PresentedFrameCount() { return GlContext::instance().presentedFrameCount(); }

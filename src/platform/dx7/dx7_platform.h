@@ -83,5 +83,15 @@ void dx7SimulateSurfaceLoss(bool displayModeChanged);
 // The last frame presented (Flip, or Blt onto a primary surface), as 0xAARRGGBB values with
 // alpha 0xFF, top row first. False when nothing was presented yet.
 bool dx7ReadPresentedFrame(std::vector<std::uint32_t>& pixels, int* width, int* height);
+// The same through a ring of a few pixel buffers, so that copying a frame out overlaps rendering
+// the next ones: dx7BeginFrameRead starts reading the frame presented last (false when nothing
+// was presented or dx7FrameReadRing reads are pending); dx7TakeFrameRead gives the oldest
+// frame begun and not yet taken (false when none is pending); dx7ResetFrameReads forgets
+// pending reads and frees the buffers.
+int dx7FrameReadRing();
+bool dx7BeginFrameRead();
+bool dx7TakeFrameRead(std::vector<std::uint32_t>& pixels, int* width, int* height);
+int dx7PendingFrameReads();
+void dx7ResetFrameReads();
 // Frames presented since start.
 std::uint64_t dx7PresentedFrameCount();

@@ -178,3 +178,59 @@ bool GlContext::readPresentedFrame(std::vector<std::uint32_t>& pixels, int* widt
   if (height) *height = presentedHeight_;
   return true;
 }
+
+bool GlContext::beginFrameRead() {
+  if (presentedCount_ == 0 || pendingReads_ >= kFrameReadRing || !makeCurrent()) return false;
+  FrameRead& read = reads_[nextRead_];
+  std::size_t bytes = static_cast<std::size_t>(presentedWidth_) * static_cast<std::size_t>(presentedHeight_) * 4u;
+  if (read.buffer == 0) glGenBuffers(1, &read.buffer);
+  glBindBuffer(GL_PIXEL_PACK_BUFFER, read.buffer);
+  if (read.capacity != bytes) {
+    glBufferData(GL_PIXEL_PACK_BUFFER, static_cast<GLsizeiptr>(bytes), nullptr, GL_STREAM_READ);
+    read.capacity = bytes;
+  }
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, presentedFbo_);
+  glReadBuffer(GL_COLOR_ATTACHMENT0);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glPixelStorei(GL_PACK_ROW_LENGTH, 0);
+  glReadPixels(0, 0, presentedWidth_, presentedHeight_, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+  glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
+  read.width = presentedWidth_;
+  read.height = presentedHeight_;
+  nextRead_ = (nextRead_ + 1) % kFrameReadRing;
+  ++pendingReads_;
+  return true;
+}
+
+bool GlContext::takeFrameRead(std::vector<std::uint32_t>& pixels, int* width, int* height) {
+  if (pendingReads_ == 0 || !makeCurrent()) return false;
+  FrameRead& read = reads_[(nextRead_ + kFrameReadRing - pendingReads_) % kFrameReadRing];
+  --pendingReads_;
+  std::size_t count = static_cast<std::size_t>(read.width) * static_cast<std::size_t>(read.height);
+  glBindBuffer(GL_PIXEL_PACK_BUFFER, read.buffer);
+  const void* mapped = glMapBufferRange(GL_PIXEL_PACK_BUFFER, 0, static_cast<GLsizeiptr>(read.capacity), GL_MAP_READ_BIT);
+  bool ok = mapped != nullptr;
+  if (ok) {
+    pixels.resize(count);
+    const std::uint32_t* source = static_cast<const std::uint32_t*>(mapped);
+    for (std::size_t i = 0; i < count; ++i) pixels[i] = source[i] | 0xFF000000u;
+    ok = glUnmapBuffer(GL_PIXEL_PACK_BUFFER) == GL_TRUE;
+  }
+  glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
+  if (!ok) return false;
+  if (width) *width = read.width;
+  if (height) *height = read.height;
+  return true;
+}
+
+void GlContext::resetFrameReads() {
+  if (valid_ && makeCurrent()) {
+    for (FrameRead& read : reads_) {
+      if (read.buffer != 0) glDeleteBuffers(1, &read.buffer);
+    }
+  }
+  for (FrameRead& read : reads_) read = FrameRead{};
+  nextRead_ = 0;
+  pendingReads_ = 0;
+}

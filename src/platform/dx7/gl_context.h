@@ -3,6 +3,7 @@
 // copies a frame into the kept "presented frame" and, with a display, shows it in a window.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -30,6 +31,17 @@ class GlContext {
   bool readPresentedFrame(std::vector<std::uint32_t>& pixels, int* width, int* height);
   std::uint64_t presentedFrameCount() const { return presentedCount_; }
 
+  // Read-back through a ring of pixel buffer objects, so that copying a frame out overlaps
+  // rendering the next ones: beginFrameRead starts copying the presented frame into the next
+  // buffer (false when nothing was presented or all kFrameReadRing buffers are pending);
+  // takeFrameRead gives the oldest pending frame as readPresentedFrame does.
+  static constexpr int kFrameReadRing = 3;
+  bool beginFrameRead();
+  bool takeFrameRead(std::vector<std::uint32_t>& pixels, int* width, int* height);
+  int pendingFrameReads() const { return pendingReads_; }
+  // Forgets pending reads and frees the buffers.
+  void resetFrameReads();
+
  private:
   GlContext() = default;
   bool create();
@@ -52,4 +64,14 @@ class GlContext {
   int presentedWidth_ = 0;
   int presentedHeight_ = 0;
   std::uint64_t presentedCount_ = 0;
+
+  struct FrameRead {
+    GLuint buffer = 0;
+    std::size_t capacity = 0;
+    int width = 0;
+    int height = 0;
+  };
+  FrameRead reads_[kFrameReadRing];
+  int nextRead_ = 0;     // the slot beginFrameRead fills next
+  int pendingReads_ = 0;
 };

@@ -295,6 +295,37 @@ TEST_F(SurfaceTest, PresentingKeepsTheFrame) {
   EXPECT_EQ(frame[8 * 7 + 3], 0xFF102030u);
 }
 
+TEST_F(SurfaceTest, FrameReadsThroughTheBufferRingComeBackInPresentationOrder) {
+  dx7ResetFrameReads();
+  RECT client{100, 100, 108, 108};
+  const int ring = dx7FrameReadRing();
+  ASSERT_GE(ring, 2);
+  // One frame more than the ring holds: the last read waits until the oldest is taken.
+  for (int i = 0; i <= ring; ++i) {
+    std::uint32_t colour = 0xFF000000u | static_cast<std::uint32_t>(0x10 * (i + 1));
+    ASSERT_EQ(display.device->Clear(0, nullptr, D3DCLEAR_TARGET, colour, 1.0f, 0), D3D_OK);
+    ASSERT_EQ(display.primary->Blt(&client, display.back, nullptr, DDBLT_WAIT, nullptr), DD_OK);
+    EXPECT_EQ(dx7BeginFrameRead(), i < ring) << i;
+  }
+  EXPECT_EQ(dx7PendingFrameReads(), ring);
+  std::vector<std::uint32_t> frame;
+  int w = 0, h = 0;
+  ASSERT_TRUE(dx7TakeFrameRead(frame, &w, &h));
+  EXPECT_EQ(frame[0], 0xFF000010u);
+  EXPECT_TRUE(dx7BeginFrameRead());  // the last frame presented, in the freed buffer
+  for (int i = 1; i <= ring; ++i) {
+    ASSERT_TRUE(dx7TakeFrameRead(frame, &w, &h)) << i;
+    EXPECT_EQ(w, 8);
+    EXPECT_EQ(h, 8);
+    ASSERT_EQ(frame.size(), 64u);
+    // Each frame as it was presented, though later frames were drawn over it since.
+    EXPECT_EQ(frame[63], 0xFF000000u | static_cast<std::uint32_t>(0x10 * (i + 1))) << i;
+  }
+  EXPECT_FALSE(dx7TakeFrameRead(frame, &w, &h));
+  dx7ResetFrameReads();
+  EXPECT_EQ(dx7PendingFrameReads(), 0);
+}
+
 TEST_F(SurfaceTest, FullScreenFlipPresentsTheBackBuffer) {
   IDirectDraw7* dd = nullptr;
   ASSERT_EQ(DirectDrawCreateEx(nullptr, reinterpret_cast<void**>(&dd), IID_IDirectDraw7, nullptr), DD_OK);

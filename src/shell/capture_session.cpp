@@ -1,6 +1,7 @@
 // The capture session: the show run through the entry on a headless Direct3D driver whose
-// present reads each frame back, a clock the session moves on by whole frames, and the
-// offline sound track written frame by frame with the volume the show set in that frame.
+// present starts reading each frame back, a clock the session moves on by whole frames, and
+// the offline sound track rendered frame by frame with the volume the show set in that
+// frame; both go to a frame sink, and Ctrl+C ends the session cleanly.
 #include "shell/capture.h"
 
 #include <sys/stat.h>
@@ -13,6 +14,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <memory>
 #include <vector>
 
@@ -24,9 +26,9 @@
 #include "scene/particle_system.h"
 #include "shell/entry.h"
 #include "shell/memory_tracker.h"
-#include "image/png_writer.h"
+#include "shell/capture_progress.h"
+#include "shell/capture_sinks.h"
 #include "shell/show_timeline.h"
-#include "shell/wav_writer.h"
 
 namespace {
 
@@ -38,18 +40,6 @@ using Clock = std::chrono::steady_clock;
 
 double secondsSince(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-std::string shellQuote(const std::string& text) {
-  std::string quoted = "'";
-  for (char c : text) {
-    if (c == '\'') {
-      quoted += "'\\''";
-    } else {
-      quoted += c;
-    }
-  }
-  return quoted + "'";
 }
 
 // mkdir -p.
@@ -66,82 +56,6 @@ bool makeDirectories(const std::string& path) {
   struct stat info;
   return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
-
-// Where the frames of a capture go, one after another.
-class FrameSink {
- public:
-  virtual ~FrameSink() = default;
-  virtual bool write(const std::uint32_t* pixels, int width, int height, int index) = 0;
-  // After the last frame. False when the output could not be finished.
-  virtual bool finish() { return true; }
-};
-
-class DiscardSink : public FrameSink {
- public:
-  bool write(const std::uint32_t*, int, int, int) override { return true; }
-};
-
-class PngSequenceSink : public FrameSink {
- public:
-  explicit PngSequenceSink(std::string folder) : directory(std::move(folder)) {}
-  bool write(const std::uint32_t* pixels, int width, int height, int index) override {
-    char name[32];
-    std::snprintf(name, sizeof name, "/frame_%05d.png", index);
-    return writePngArgb((directory + name).c_str(), pixels, width, height);
-  }
-  std::string directory;
-};
-
-class SinglePngSink : public FrameSink {
- public:
-  explicit SinglePngSink(std::string file) : path(std::move(file)) {}
-  bool write(const std::uint32_t* pixels, int width, int height, int) override {
-    return writePngArgb(path.c_str(), pixels, width, height);
-  }
-  std::string path;
-};
-
-// Raw frames piped into ffmpeg (H.264 wants even sides: odd ones get a black edge); the sound
-// track is joined once it is complete.
-class EncoderSink : public FrameSink {
- public:
-  EncoderSink(std::string folder, int width, int height, int fps, bool withAudio)
-      : directory(std::move(folder)), audio(withAudio) {
-    std::string command = "ffmpeg -hide_banner -loglevel error -y -f rawvideo -pix_fmt bgra -s " +
-                          std::to_string(width) + "x" + std::to_string(height) + " -framerate " +
-                          std::to_string(fps) + " -i - -vf 'pad=ceil(iw/2)*2:ceil(ih/2)*2' -c:v libx264 -preset veryfast -crf 18 -pix_fmt yuv420p " +
-                          shellQuote(videoOnlyPath());
-    pipe = popen(command.c_str(), "w");
-  }
-  ~EncoderSink() override {
-    if (pipe != nullptr) pclose(pipe);
-  }
-  bool opened() const { return pipe != nullptr; }
-  bool write(const std::uint32_t* pixels, int width, int height, int) override {
-    if (pipe == nullptr) return false;
-    std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
-    return std::fwrite(pixels, sizeof(std::uint32_t), count, pipe) == count;
-  }
-  bool finish() override {
-    if (pipe == nullptr) return false;
-    int status = pclose(pipe);
-    pipe = nullptr;
-    if (status != 0) return false;
-    std::string final = directory + "/show.mp4";
-    if (!audio) return std::rename(videoOnlyPath().c_str(), final.c_str()) == 0;
-    std::string command = "ffmpeg -hide_banner -loglevel error -y -i " + shellQuote(videoOnlyPath()) + " -i " +
-                          shellQuote(directory + "/audio.wav") + " -c:v copy -c:a aac -b:a 192k " +
-                          shellQuote(final);
-    bool ok = std::system(command.c_str()) == 0;
-    std::remove(videoOnlyPath().c_str());
-    return ok;
-  }
-  std::string videoOnlyPath() const { return directory + "/video-only.mp4"; }
-
-  std::string directory;
-  bool audio;
-  std::FILE* pipe = nullptr;
-};
 
 struct CaptureSession;
 
@@ -191,6 +105,16 @@ class CaptureShow : public ShowHooks {
 // A screenshot's frame follows frames at this rate, as in a capture at the default rate.
 constexpr int kScreenshotWarmUpFps = 30;
 
+// The signal (Ctrl+C's SIGINT, or SIGTERM) that asked a running capture to stop; the session
+// ends after the frame being rendered.
+volatile std::sig_atomic_t stopRequested = 0;
+
+void requestStop(int signal) {
+  stopRequested = signal;
+  // A second one ends the process at once.
+  std::signal(signal, SIG_DFL);
+}
+
 struct CaptureSession {
   // Settings.
   int fps = 30;
@@ -200,13 +124,15 @@ struct CaptureSession {
   int unsavedFrames = 0;
   std::uint32_t warmUpMilliseconds = 0;
   int frameLimit = INT_MAX;
+  int totalFrames = 0;  // for the progress: frameLimit, or the frames to the show's end
   int width = 640;
   int height = 480;
   int bitsPerPixel = 32;
   FrameSink* sink = nullptr;
-  WavWriter* wav = nullptr;
+  bool sound = false;
+  bool stopOnSignal = false;
   CaptureMusic* music = nullptr;
-  std::FILE* progress = nullptr;
+  CaptureProgress* progress = nullptr;
   std::FILE* err = stderr;
   Clock::time_point started;
 
@@ -219,19 +145,17 @@ struct CaptureSession {
   std::int64_t warmUpFrame = 0;
   bool inFrame = false;
   float frameTime = 0.0f;
-  int frames = 0;
+  int frames = 0;  // frames kept, read back or being read back
   bool failed = false;
-  const char* failure = nullptr;
-  int failureError = 0;  // errno of a failed write, 0 when none applies
+  bool interrupted = false;
+  std::string failure;
   std::vector<std::uint32_t> pixels;
   CaptureResult result;
-  double lastProgress = -1.0;
-  bool progressFinished = false;
 
-  // Sound.
+  // Sound: each kept frame's share, waiting with its frame while the frame is read back.
   bool musicLoaded = false;
   int volume = 100;
-  std::vector<std::int16_t> samples;
+  std::deque<std::vector<std::int16_t>> pendingSound;
 
   DWORD readClock() {
     DWORD value = now;
@@ -242,35 +166,58 @@ struct CaptureSession {
     return value;
   }
 
-  void fail(const char* what, int error = 0) {
-    if (!failed) {
-      failure = what;
-      failureError = error;
-    }
+  void fail(const std::string& what) {
+    if (!failed) failure = what;
     failed = true;
     PostQuitMessage(0);
   }
 
-  void writeSound(std::int64_t frame) {
-    if (wav == nullptr) return;
-    std::uint64_t count = captureAudioFrameStart(frame + 1, fps) - captureAudioFrameStart(frame, fps);
-    samples.assign(static_cast<std::size_t>(count) * 2, 0);
-    if (musicLoaded) music->render(samples.data(), static_cast<std::size_t>(count), volume);
-    if (!wav->write(samples.data(), static_cast<std::size_t>(count))) fail("cannot write the sound track", errno);
-    result.audioFrames += count;
+  void renderSound(std::int64_t frame) {
+    std::vector<std::int16_t> samples;
+    if (sound) {
+      std::uint64_t count = captureAudioFrameStart(frame + 1, fps) - captureAudioFrameStart(frame, fps);
+      samples.assign(static_cast<std::size_t>(count) * 2, 0);
+      if (musicLoaded) music->render(samples.data(), static_cast<std::size_t>(count), volume);
+      result.audioFrames += count;
+    }
+    pendingSound.push_back(std::move(samples));
   }
 
-  void showProgress(bool last) {
-    if (progress == nullptr || progressFinished) return;
-    progressFinished = last;
-    double elapsed = secondsSince(started);
-    if (!last && lastProgress >= 0.0 && elapsed - lastProgress < 0.25) return;
-    lastProgress = elapsed;
-    double shown = static_cast<double>(frames) / fps;
-    std::fprintf(progress, "\rframe %d  show %.2f s  %.1f frames/s  %.2fx real time   ", frames, frameTime,
-                 elapsed > 0.0 ? frames / elapsed : 0.0, elapsed > 0.0 ? shown / elapsed : 0.0);
-    if (last) std::fputc('\n', progress);
-    std::fflush(progress);
+  CaptureProgressState progressState() const {
+    CaptureProgressState state;
+    state.frames = frames;
+    state.totalFrames = totalFrames;
+    state.fps = fps;
+    state.elapsed = secondsSince(started);
+    return state;
+  }
+
+  void finishProgress() {
+    if (progress != nullptr) progress->finish(progressState());
+  }
+
+  // Hands the oldest frame being read back, with its sound, to the sink.
+  void takeFrame() {
+    int w = 0;
+    int h = 0;
+    bool read = dx7TakeFrameRead(pixels, &w, &h) && w > 0 && h > 0;
+    std::vector<std::int16_t> samples;
+    if (!pendingSound.empty()) {
+      samples.swap(pendingSound.front());
+      pendingSound.pop_front();
+    }
+    if (failed) return;
+    if (!read) {
+      fail("cannot read the rendered frame back");
+      return;
+    }
+    if (!sink->write(pixels, w, h, samples.empty() ? nullptr : samples.data(), samples.size() / 2)) fail(sink->error());
+  }
+
+  // Every frame still being read back, to the sink.
+  void takeAllFrames() {
+    while (dx7PendingFrameReads() > 0) takeFrame();
+    pendingSound.clear();
   }
 
   // After the driver presented a frame of the show.
@@ -283,26 +230,26 @@ struct CaptureSession {
       now = fromMilliseconds - warmUpMilliseconds + captureFrameMilliseconds(warmUpFrame, fps);
       return;
     }
-    int w = 0;
-    int h = 0;
-    if (!dx7ReadPresentedFrame(pixels, &w, &h) || w <= 0 || h <= 0) {
+    if (frames == 0) result.firstShowTime = frameTime;
+    result.lastShowTime = frameTime;
+    // The oldest read makes room for this frame's.
+    if (dx7PendingFrameReads() >= dx7FrameReadRing()) takeFrame();
+    if (failed) return;
+    if (!dx7BeginFrameRead()) {
       fail("cannot read the rendered frame back");
       return;
     }
-    if (frames == 0) {
-      result.secondsToFirstFrame = secondsSince(started);
-      result.firstShowTime = frameTime;
-    }
-    result.lastShowTime = frameTime;
-    if (!sink->write(pixels.data(), w, h, frames)) {
-      fail("cannot write a frame", errno);
-      return;
-    }
-    writeSound(frames);
+    renderSound(frames);
+    if (frames == 0) result.secondsToFirstFrame = secondsSince(started);
     ++frames;
-    showProgress(false);
+    if (progress != nullptr) progress->update(progressState());
     now = fromMilliseconds + captureFrameMilliseconds(frames, fps);
-    if (frames >= frameLimit) PostQuitMessage(0);
+    if (frames >= frameLimit) {
+      PostQuitMessage(0);
+    } else if (stopOnSignal && stopRequested != 0) {
+      interrupted = true;
+      PostQuitMessage(0);
+    }
   }
 };
 
@@ -315,7 +262,7 @@ void CaptureDriver::present(bool wait) {
 
 // Without a session (a screenshot) there is no sound at all.
 bool CaptureServices::initMusic(GraphicsDriver*) {
-  return session != nullptr && session->music != nullptr && session->wav != nullptr;
+  return session != nullptr && session->music != nullptr && session->sound;
 }
 
 std::uint32_t CaptureServices::loadMusic(const char* file) {
@@ -346,7 +293,8 @@ void CaptureShow::startMusic() {
 }
 
 void CaptureShow::shutdown() {
-  session->showProgress(true);
+  session->takeAllFrames();
+  session->finishProgress();
   inner->shutdown();
 }
 
@@ -392,6 +340,7 @@ int runSession(CaptureSession& session, ShowHooks* shown) {
   dx7SetAdapterProfile(profile);
   win32ClearMessageQueue();
   win32SetClockSource(sessionClock, &session);
+  dx7ResetFrameReads();
   // The particles' random sequence starts as in a fresh program, so that every capture and
   // screenshot of the same show is the same, however many ran before it in this process.
   seedParticleRandom(1);
@@ -404,6 +353,8 @@ int runSession(CaptureSession& session, ShowHooks* shown) {
   environment.show = &show;
   environment.context = &session;
   int code = runEntry(reinterpret_cast<HINSTANCE>(&captureInstance), environment);
+  session.takeAllFrames();
+  dx7ResetFrameReads();
 
   win32SetClockSource(nullptr, nullptr);
   win32ClearMessageQueue();
@@ -412,11 +363,7 @@ int runSession(CaptureSession& session, ShowHooks* shown) {
   session.result.frames = session.frames;
   if (code != 0) return code;
   if (session.failed) {
-    if (session.failureError != 0) {
-      std::fprintf(session.err, "\nvellumite: %s: %s\n", session.failure, std::strerror(session.failureError));
-    } else {
-      std::fprintf(session.err, "\nvellumite: %s\n", session.failure);
-    }
+    std::fprintf(session.err, "vellumite: %s\n", session.failure.c_str());
     return kRunFailed;
   }
   if (session.frames == 0) {
@@ -453,27 +400,17 @@ std::uint64_t captureAudioFrameStart(std::int64_t frame, int fps) {
   return static_cast<std::uint64_t>(frame) * kSampleRate / static_cast<std::uint64_t>(fps);
 }
 
-bool captureHasEncoder() {
-  const char* path = std::getenv("PATH");
-  if (path == nullptr) return false;
-  const char* start = path;
-  for (;;) {
-    const char* end = std::strchr(start, ':');
-    std::size_t length = end != nullptr ? static_cast<std::size_t>(end - start) : std::strlen(start);
-    char candidate[4096];
-    // An empty entry is the current folder.
-    int written = length == 0 ? std::snprintf(candidate, sizeof candidate, "./ffmpeg")
-                              : std::snprintf(candidate, sizeof candidate, "%.*s/ffmpeg", static_cast<int>(length), start);
-    if (written > 0 && static_cast<std::size_t>(written) < sizeof candidate && access(candidate, X_OK) == 0) return true;
-    if (end == nullptr) return false;
-    start = end + 1;
-  }
+int captureShowFrameCount(double from, int fps) {
+  if (fps <= 0 || from > static_cast<double>(kShowLength)) return 1;
+  // Every frame up to the show's length, and the first one past it.
+  double within = std::floor((static_cast<double>(kShowLength) - from) * fps + 1e-9) + 1.0;
+  return static_cast<int>(within) + 1;
 }
 
 int runCapture(const CaptureOptions& options, CaptureResult* result) {
   Clock::time_point started = Clock::now();
   if (options.outDirectory.empty()) {
-    std::fprintf(options.err, "vellumite: --capture needs an output folder\n");
+    std::fprintf(options.err, "vellumite: --capture needs an output folder or file\n");
     return kRunBadRequest;
   }
   if (options.fps < 1 || options.fps > kMaxFps) {
@@ -488,31 +425,28 @@ int runCapture(const CaptureOptions& options, CaptureResult* result) {
     std::fprintf(options.err, "vellumite: --to must be later than --from\n");
     return kRunBadRequest;
   }
+  if (options.crf > videoMaxCrf(options.codec)) {
+    std::fprintf(options.err, "vellumite: --crf must be from 0 to %d for this codec\n", videoMaxCrf(options.codec));
+    return kRunBadRequest;
+  }
   if (!checkSize(options)) return kRunBadRequest;
   if (!makeDirectories(options.outDirectory)) {
     std::fprintf(options.err, "vellumite: cannot create the capture folder %s: %s\n", options.outDirectory.c_str(),
                  std::strerror(errno));
-    return kRunBadRequest;
+    return kRunFailed;
   }
-  std::string probe = options.outDirectory + "/.vellumite-write-test";
-  std::FILE* probeFile = std::fopen(probe.c_str(), "wb");
-  if (probeFile == nullptr) {
-    std::fprintf(options.err, "vellumite: cannot write into the capture folder %s: %s\n",
-                 options.outDirectory.c_str(), std::strerror(errno));
-    return kRunBadRequest;
-  }
-  std::fclose(probeFile);
-  std::remove(probe.c_str());
 
   CaptureSession session;
   session.started = started;
   session.fps = options.fps;
   session.fromMilliseconds = static_cast<std::uint32_t>(std::llround(options.from * 1000.0));
   session.frameLimit = options.to >= 0.0 ? captureFrameCount(options.from, options.to, options.fps) : INT_MAX;
+  session.totalFrames = options.to >= 0.0 ? session.frameLimit : captureShowFrameCount(options.from, options.fps);
   session.width = options.width;
   session.height = options.height;
   session.bitsPerPixel = options.bitsPerPixel;
-  session.progress = options.progress;
+  session.sound = options.writeAudio;
+  session.stopOnSignal = true;
   session.err = options.err;
   // A capture that starts after the fade hears the music as the whole show leaves it: at
   // the volume set in the fade's last frame on this capture's frame grid.
@@ -522,15 +456,6 @@ int runCapture(const CaptureOptions& options, CaptureResult* result) {
     if (time > kShowFadeStart) session.volume = showFadeVolume(time);
   }
 
-  WavWriter wav;
-  if (options.writeAudio) {
-    std::string audioPath = options.outDirectory + "/audio.wav";
-    if (!wav.open(audioPath, kSampleRate, 2)) {
-      std::fprintf(options.err, "vellumite: cannot write %s: %s\n", audioPath.c_str(), std::strerror(errno));
-      return kRunBadRequest;
-    }
-    session.wav = &wav;
-  }
   std::unique_ptr<CaptureMusic> ownMusic;
   if (options.music != nullptr) {
     session.music = options.music;
@@ -539,42 +464,58 @@ int runCapture(const CaptureOptions& options, CaptureResult* result) {
     session.music = ownMusic.get();
   }
 
+  std::string wavPath = options.writeAudio ? options.outDirectory + "/audio.wav" : std::string();
+  std::string error;
   std::unique_ptr<FrameSink> sink;
-  std::string output = options.outDirectory;
   if (options.frames == CaptureFrames::kDiscard) {
-    sink = std::make_unique<DiscardSink>();
-  } else if (options.frames == CaptureFrames::kAuto && captureHasEncoder()) {
-    auto encoder = std::make_unique<EncoderSink>(options.outDirectory, options.width, options.height, options.fps,
-                                                 options.writeAudio);
-    if (!encoder->opened()) {
-      std::fprintf(options.err, "vellumite: cannot start ffmpeg\n");
-      return kRunFailed;
-    }
-    output = options.outDirectory + "/show.mp4";
-    sink = std::move(encoder);
+    sink = createDiscardSink(wavPath, &error);
+  } else if (options.frames == CaptureFrames::kPng) {
+    sink = createPngSequenceSink(options.outDirectory, wavPath, &error);
   } else {
-    sink = std::make_unique<PngSequenceSink>(options.outDirectory);
+    VideoSettings video;
+    video.path = options.outDirectory + "/" +
+                 (options.videoName.empty() ? std::string("show") + videoFileExtension(options.codec) : options.videoName);
+    video.codec = options.codec;
+    video.width = options.width;
+    video.height = options.height;
+    video.fps = options.fps;
+    video.crf = options.crf;
+    video.sound = options.writeAudio;
+    sink = createVideoSink(video, &error);
+  }
+  if (sink == nullptr) {
+    std::fprintf(options.err, "vellumite: %s\n", error.c_str());
+    return kRunFailed;
   }
   session.sink = sink.get();
 
-  // A closed encoder pipe shows as a failed write, not as a signal.
-  void (*previousPipeHandler)(int) = std::signal(SIGPIPE, SIG_IGN);
+  std::unique_ptr<CaptureProgress> progress;
+  if (options.progress != nullptr)
+    progress = std::make_unique<CaptureProgress>(options.progress, isatty(fileno(options.progress)) == 1);
+  session.progress = progress.get();
+
+  // Ctrl+C or SIGTERM ends the capture after the frame being rendered, with a complete file;
+  // a file size limit shows as a failed write, not as a signal.
+  stopRequested = 0;
+  void (*previousInterruptHandler)(int) = std::signal(SIGINT, requestStop);
+  void (*previousTerminateHandler)(int) = std::signal(SIGTERM, requestStop);
+  void (*previousSizeHandler)(int) = std::signal(SIGXFSZ, SIG_IGN);
   CaptureServices services(options.services != nullptr ? options.services : &defaultShowServices(), &session);
   ShowTimeline timeline(&services);
   int code = runSession(session, &timeline);
-  session.showProgress(true);
-  // The sound track is complete before the encoder joins it to the video.
-  if (options.writeAudio && !wav.close() && code == kRunOk) {
-    std::fprintf(options.err, "vellumite: cannot finish %s/audio.wav\n", options.outDirectory.c_str());
-    code = kRunFailed;
-  }
+  session.finishProgress();
   if (code == kRunOk && !sink->finish()) {
-    std::fprintf(options.err, "vellumite: ffmpeg could not encode %s\n", output.c_str());
+    std::fprintf(options.err, "vellumite: %s\n", sink->error().c_str());
     code = kRunFailed;
   }
-  std::signal(SIGPIPE, previousPipeHandler);
+  if (code != kRunOk) sink->abandon();
+  std::signal(SIGXFSZ, previousSizeHandler);
+  std::signal(SIGTERM, previousTerminateHandler);
+  std::signal(SIGINT, previousInterruptHandler);
+  if (code == kRunOk && session.interrupted) code = 128 + static_cast<int>(stopRequested);
 
-  session.result.output = output;
+  session.result.output = sink->output().empty() ? options.outDirectory : sink->output();
+  session.result.interrupted = session.interrupted;
   session.result.seconds = secondsSince(started);
   if (result != nullptr) *result = session.result;
   return code;
@@ -622,7 +563,7 @@ int runShowScreenshot(ShowHooks* show, double time, const std::string& path, con
   session.height = options.height;
   session.bitsPerPixel = options.bitsPerPixel;
   session.err = options.err;
-  SinglePngSink sink(path);
-  session.sink = &sink;
+  std::unique_ptr<FrameSink> sink = createSinglePngSink(path);
+  session.sink = sink.get();
   return runSession(session, show);
 }
