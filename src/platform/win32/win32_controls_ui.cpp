@@ -234,7 +234,7 @@ bool win32ControlsTakeEvent(const SDL_Event& event) {
 void win32ControlsDraw() {
   if (active == nullptr) {
     for (HWND window : win32Windows()) {
-      if (window->parent == nullptr && window->sdl != nullptr && holdsControls(*window)) {
+      if (window->parent == nullptr && window->sdl != nullptr && !window->sdlLost && holdsControls(*window)) {
         open(*window);
         break;
       }

@@ -10,6 +10,7 @@
 
 #include "platform/win32/win32_sdl.h"
 #include "platform/win32/win32_system.h"
+#include "platform/win32/win32_x11.h"
 
 namespace {
 
@@ -78,7 +79,10 @@ void win32SetHeadless(bool headless) {
 bool win32EnsureVideo() {
   if (SDL_WasInit(SDL_INIT_VIDEO) != 0) return true;
   bool headless = win32IsHeadless();
-  if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) == 0) return true;
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) == 0) {
+    win32X11Attach();
+    return true;
+  }
   if (headless) return false;
   // The display could not be opened: carry on without one.
   win32SetHeadless(true);

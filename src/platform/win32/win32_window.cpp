@@ -14,6 +14,7 @@
 #include "platform/win32/win32_sdl.h"
 #include "platform/win32/win32_system.h"
 #include "platform/win32/win32_window.h"
+#include "platform/win32/win32_x11.h"
 
 namespace {
 
@@ -136,9 +137,27 @@ HWND windowOfSdlId(Uint32 id) {
   return w != nullptr ? win32WindowFromSdl(w) : nullptr;
 }
 
+// A window the desktop destroyed from outside: nothing draws into it any more, and it
+// closes as if the user had closed it.
+void windowLost(HWND window) {
+  Win32Window* r = win32Record(window);
+  if (r == nullptr || r->sdlLost) return;
+  if (SDL_GL_GetCurrentWindow() == r->sdl) SDL_GL_MakeCurrent(r->sdl, nullptr);
+  win32ControlsRelease(*r);
+  r->sdlLost = true;
+  post(window, WM_CLOSE, 0, 0);
+}
+
 void translateEvent(const SDL_Event& e) {
   switch (e.type) {
     case SDL_QUIT: PostQuitMessage(0); break;
+    case SDL_SYSWMEVENT: {
+      std::vector<SDL_Window*> sdlWindows;
+      for (HWND w : windowList()) sdlWindows.push_back(w->sdlLost ? nullptr : w->sdl);
+      SDL_Window* gone = win32X11DestroyedWindow(e, sdlWindows.data(), static_cast<int>(sdlWindows.size()));
+      if (gone != nullptr) windowLost(win32WindowFromSdl(gone));
+      break;
+    }
     case SDL_WINDOWEVENT: {
       HWND window = windowOfSdlId(e.window.windowID);
       Win32Window* r = win32Record(window);
@@ -266,7 +285,10 @@ void destroyRecord(HWND window) {
     siblings.erase(std::remove(siblings.begin(), siblings.end(), window), siblings.end());
   }
   win32ControlsRelease(*r);
-  if (r->sdl != nullptr) SDL_DestroyWindow(r->sdl);
+  if (r->sdl != nullptr) {
+    if (r->sdlLost) win32X11ReleaseLostWindow(r->sdl);
+    SDL_DestroyWindow(r->sdl);
+  }
   std::deque<MSG>& q = queue();
   q.erase(std::remove_if(q.begin(), q.end(), [window](const MSG& m) { return m.hwnd == window; }), q.end());
   if (focusWindow == window) focusWindow = nullptr;
@@ -287,7 +309,7 @@ const std::vector<HWND>& win32Windows() { return windowList(); }
 
 SDL_Window* win32SdlWindow(HWND window) {
   Win32Window* r = win32Record(window);
-  return r != nullptr ? r->sdl : nullptr;
+  return r != nullptr && !r->sdlLost ? r->sdl : nullptr;
 }
 
 HWND win32WindowFromSdl(SDL_Window* window) {
