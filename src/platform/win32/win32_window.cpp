@@ -137,6 +137,19 @@ HWND windowOfSdlId(Uint32 id) {
   return w != nullptr ? win32WindowFromSdl(w) : nullptr;
 }
 
+// Where a key goes that arrives before the desktop's word on the focus (SDL learns of a
+// new window's focus a moment after the window manager gave it): the focused window, else
+// the newest visible top-level window, which is the one the window manager just focused.
+HWND keyboardWindow() {
+  if (focusWindow != nullptr) return focusWindow;
+  const std::vector<HWND>& list = windowList();
+  for (auto it = list.rbegin(); it != list.rend(); ++it) {
+    const Win32Window* r = *it;
+    if (r->parent == nullptr && r->sdl != nullptr && !r->sdlLost && (r->style & WS_VISIBLE) != 0) return *it;
+  }
+  return nullptr;
+}
+
 // A window the desktop destroyed from outside: nothing draws into it any more, and it
 // closes as if the user had closed it.
 void windowLost(HWND window) {
@@ -190,7 +203,7 @@ void translateEvent(const SDL_Event& e) {
     case SDL_KEYDOWN:
     case SDL_KEYUP: {
       HWND window = windowOfSdlId(e.key.windowID);
-      if (window == nullptr) window = focusWindow;
+      if (window == nullptr) window = keyboardWindow();
       WPARAM key = virtualKey(e.key.keysym.sym);
       if (window == nullptr || key == 0) break;
       bool down = e.type == SDL_KEYDOWN;
