@@ -19,6 +19,9 @@ struct ProgramOptions {
   bool noDither = false;
   int adapter = -1;  // -1: the default adapter
   bool videoOptionGiven = false;
+  // --aspect fill: the frame fills a mode that is not 4:3 with a wider view, instead of
+  // keeping its 4:3 framing between black bars (--aspect keep, the default).
+  bool aspectFill = false;
 };
 
 // One argument: "--name=value" splits at the '='; anything else is a name without a value.
