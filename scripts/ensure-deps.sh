@@ -12,7 +12,10 @@ packages=(
   libgl-dev libopengl-dev libegl-dev libgl1-mesa-dri libegl-mesa0 libglx-mesa0
   libopenmpt-dev libjpeg62-turbo-dev libpng-dev zlib1g-dev libimgui-dev fonts-dejavu-core
   libgtest-dev libgmock-dev libbenchmark-dev
+  libx11-dev
 )
+# CI only: a virtual X display, a window manager and a keyboard/mouse driver for the desktop run.
+if [ "${CI:-}" = "true" ]; then packages+=(xvfb openbox xdotool); fi
 
 missing=()
 for p in "${packages[@]}"; do
