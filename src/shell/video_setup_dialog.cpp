@@ -2,10 +2,12 @@
 #include "shell/video_setup_dialog.h"
 
 #include <cstdio>
+#include <string>
 
 #include "gfx/d3d7/direct3d_driver.h"
 #include "platform/win32/win32.h"
 #include "platform/win32/win32_sdl.h"
+#include "shell/video_choice_file.h"
 
 namespace {
 
@@ -41,6 +43,59 @@ void fillModeList(HWND dialog, int adapter) {
   SendMessageA(modes, CB_SETCURSEL, 0, 0);
   for (int i = 0; i < info.modeCount; ++i)
     if (info.modes[i].dwWidth == 640 && info.modes[i].dwHeight == 480) SendMessageA(modes, CB_SETCURSEL, i, 0);
+}
+
+// Selects the entry of a list whose text is `text`; false when the list has none.
+bool selectText(HWND dialog, int id, const std::string& text) {
+  int count = static_cast<int>(SendDlgItemMessageA(dialog, id, CB_GETCOUNT, 0, 0));
+  for (int i = 0; i < count; ++i) {
+    char entry[256] = {};
+    if (SendDlgItemMessageA(dialog, id, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0) >= static_cast<LRESULT>(sizeof entry))
+      continue;
+    SendDlgItemMessageA(dialog, id, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(entry));
+    if (text == entry) {
+      SendDlgItemMessageA(dialog, id, CB_SETCURSEL, static_cast<WPARAM>(i), 0);
+      return true;
+    }
+  }
+  return false;
+}
+
+std::string selectedText(HWND dialog, int id) {
+  int index = static_cast<int>(SendDlgItemMessageA(dialog, id, CB_GETCURSEL, 0, 0));
+  char entry[256] = {};
+  if (index < 0 ||
+      SendDlgItemMessageA(dialog, id, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0) >= static_cast<LRESULT>(sizeof entry))
+    return "";
+  SendDlgItemMessageA(dialog, id, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(entry));
+  return entry;
+}
+
+// The last accepted choice, where it still names what is listed, replaces the preselection.
+void preselectRemembered(HWND dialog) {
+  VideoChoiceRecord record;
+  if (!readVideoChoice(videoChoicePath(), &record)) return;
+  if (selectText(dialog, kSetupAdapterListId, record.adapter)) {
+    int adapter = static_cast<int>(SendDlgItemMessageA(dialog, kSetupAdapterListId, CB_GETCURSEL, 0, 0));
+    SendDlgItemMessageA(dialog, kSetupModeListId, CB_RESETCONTENT, 0, 0);
+    fillModeList(dialog, adapter);
+    selectText(dialog, kSetupModeListId, record.mode);
+  }
+  CheckDlgButton(dialog, kSetupFullscreenId, record.fullscreen ? BST_CHECKED : BST_UNCHECKED);
+  CheckDlgButton(dialog, kSetupRetraceId, record.waitForRetrace ? BST_CHECKED : BST_UNCHECKED);
+  CheckDlgButton(dialog, kSetupLowBppId, record.lowBppTextures ? BST_CHECKED : BST_UNCHECKED);
+  CheckDlgButton(dialog, kSetupDitherId, record.dither ? BST_CHECKED : BST_UNCHECKED);
+}
+
+void rememberChoice(HWND dialog) {
+  VideoChoiceRecord record;
+  record.adapter = selectedText(dialog, kSetupAdapterListId);
+  record.mode = selectedText(dialog, kSetupModeListId);
+  record.fullscreen = IsDlgButtonChecked(dialog, kSetupFullscreenId) == 1;
+  record.waitForRetrace = IsDlgButtonChecked(dialog, kSetupRetraceId) == 1;
+  record.lowBppTextures = IsDlgButtonChecked(dialog, kSetupLowBppId) == 1;
+  record.dither = IsDlgButtonChecked(dialog, kSetupDitherId) == 1;
+  writeVideoChoice(videoChoicePath(), record);
 }
 
 void storeSelection(HWND dialog) {
@@ -129,6 +184,10 @@ void runVideoSetupDialog(Direct3DDriver& driver) {
   SendMessageA(adapters, CB_SETCURSEL, static_cast<WPARAM>(proposed), 0);
   fillModeList(dialog, proposed);
 
+  // A user's dialog remembers; a headless one (nobody chose) neither reads nor writes.
+  const bool remembers = !win32IsHeadless();
+  if (remembers) preselectRemembered(dialog);
+
   selectedAdapter = 0;
   selectedMode = 0;
   done = false;
@@ -159,6 +218,7 @@ void runVideoSetupDialog(Direct3DDriver& driver) {
   driver.waitForRetrace = IsDlgButtonChecked(dialog, kSetupRetraceId) == 1;
   driver.lowBppTextures = IsDlgButtonChecked(dialog, kSetupLowBppId) == 1;
   driver.dither = IsDlgButtonChecked(dialog, kSetupDitherId) == 1;
+  if (remembers) rememberChoice(dialog);
 
   DestroyWindow(dialog);
   driver.adapterIndex = selectedAdapter;
