@@ -28,21 +28,37 @@ HWND createControl(HWND dialog, const char* className, const char* text, DWORD s
   return control;
 }
 
-// Lists the adapter's modes; the last 640 x 480 mode ends up selected, else the first.
+// Lists the adapter's modes; the last 640 x 480 mode ends up selected, else the first. A
+// window cannot be larger than the desktop: with "Fullscreen" unticked such modes are left
+// out (each entry's item data is its index in the adapter's mode list).
 void fillModeList(HWND dialog, int adapter) {
   HWND modes = GetDlgItem(dialog, kSetupModeListId);
   if (shownDriver == nullptr || adapter < 0 || adapter >= shownDriver->adapterCount) return;
   const AdapterInfo& info = shownDriver->adapters[adapter];
+  const bool windowed = IsDlgButtonChecked(dialog, kSetupFullscreenId) != 1;
+  const DWORD desktopWidth = static_cast<DWORD>(GetSystemMetrics(SM_CXSCREEN));
+  const DWORD desktopHeight = static_cast<DWORD>(GetSystemMetrics(SM_CYSCREEN));
+  int entry = 0;
+  int preselected = 0;
   for (int i = 0; i < info.modeCount; ++i) {
     const DDSURFACEDESC2& mode = info.modes[i];
+    if (windowed && (mode.dwWidth > desktopWidth || mode.dwHeight > desktopHeight)) continue;
     char text[64];
     std::snprintf(text, sizeof text, "%dx%dx%dBpp", static_cast<int>(mode.dwWidth), static_cast<int>(mode.dwHeight),
                   static_cast<int>(mode.ddpfPixelFormat.dwRGBBitCount));
     SendMessageA(modes, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+    SendMessageA(modes, CB_SETITEMDATA, static_cast<WPARAM>(entry), i);
+    if (mode.dwWidth == 640 && mode.dwHeight == 480) preselected = entry;
+    ++entry;
   }
-  SendMessageA(modes, CB_SETCURSEL, 0, 0);
-  for (int i = 0; i < info.modeCount; ++i)
-    if (info.modes[i].dwWidth == 640 && info.modes[i].dwHeight == 480) SendMessageA(modes, CB_SETCURSEL, i, 0);
+  if (entry > 0) SendMessageA(modes, CB_SETCURSEL, static_cast<WPARAM>(preselected), 0);
+}
+
+// The adapter's mode index of the selected entry, or -1.
+int selectedModeIndex(HWND dialog) {
+  int entry = static_cast<int>(SendDlgItemMessageA(dialog, kSetupModeListId, CB_GETCURSEL, 0, 0));
+  if (entry < 0) return -1;
+  return static_cast<int>(SendDlgItemMessageA(dialog, kSetupModeListId, CB_GETITEMDATA, static_cast<WPARAM>(entry), 0));
 }
 
 // Selects the entry of a list whose text is `text`; false when the list has none.
@@ -75,16 +91,16 @@ std::string selectedText(HWND dialog, int id) {
 void preselectRemembered(HWND dialog) {
   VideoChoiceRecord record;
   if (!readVideoChoice(videoChoicePath(), &record)) return;
-  if (selectText(dialog, kSetupAdapterListId, record.adapter)) {
-    int adapter = static_cast<int>(SendDlgItemMessageA(dialog, kSetupAdapterListId, CB_GETCURSEL, 0, 0));
-    SendDlgItemMessageA(dialog, kSetupModeListId, CB_RESETCONTENT, 0, 0);
-    fillModeList(dialog, adapter);
-    selectText(dialog, kSetupModeListId, record.mode);
-  }
+  // The boxes first: "Fullscreen" decides which modes are offered.
   CheckDlgButton(dialog, kSetupFullscreenId, record.fullscreen ? BST_CHECKED : BST_UNCHECKED);
   CheckDlgButton(dialog, kSetupRetraceId, record.waitForRetrace ? BST_CHECKED : BST_UNCHECKED);
   CheckDlgButton(dialog, kSetupLowBppId, record.lowBppTextures ? BST_CHECKED : BST_UNCHECKED);
   CheckDlgButton(dialog, kSetupDitherId, record.dither ? BST_CHECKED : BST_UNCHECKED);
+  if (!selectText(dialog, kSetupAdapterListId, record.adapter)) return;
+  int adapter = static_cast<int>(SendDlgItemMessageA(dialog, kSetupAdapterListId, CB_GETCURSEL, 0, 0));
+  SendDlgItemMessageA(dialog, kSetupModeListId, CB_RESETCONTENT, 0, 0);
+  fillModeList(dialog, adapter);
+  selectText(dialog, kSetupModeListId, record.mode);
 }
 
 void rememberChoice(HWND dialog) {
@@ -100,7 +116,7 @@ void rememberChoice(HWND dialog) {
 
 void storeSelection(HWND dialog) {
   selectedAdapter = static_cast<int>(SendDlgItemMessageA(dialog, kSetupAdapterListId, CB_GETCURSEL, 0, 0));
-  selectedMode = static_cast<int>(SendDlgItemMessageA(dialog, kSetupModeListId, CB_GETCURSEL, 0, 0));
+  selectedMode = selectedModeIndex(dialog);
   done = true;
 }
 
@@ -122,6 +138,16 @@ LRESULT CALLBACK videoSetupWindowProc(HWND window, UINT message, WPARAM wParam, 
         int adapter = static_cast<int>(SendDlgItemMessageA(window, kSetupAdapterListId, CB_GETCURSEL, 0, 0));
         SendDlgItemMessageA(window, kSetupModeListId, CB_RESETCONTENT, 0, 0);
         fillModeList(window, adapter);
+        return 0;
+      }
+      if (notification == BN_CLICKED && id == kSetupFullscreenId) {
+        // Full screen offers every mode, a window only those that fit the desktop; the
+        // chosen mode stays chosen where it is still offered.
+        std::string chosen = selectedText(window, kSetupModeListId);
+        int adapter = static_cast<int>(SendDlgItemMessageA(window, kSetupAdapterListId, CB_GETCURSEL, 0, 0));
+        SendDlgItemMessageA(window, kSetupModeListId, CB_RESETCONTENT, 0, 0);
+        fillModeList(window, adapter);
+        selectText(window, kSetupModeListId, chosen);
         return 0;
       }
       if (notification == BN_CLICKED && id == kSetupButtonId) {
