@@ -90,7 +90,8 @@ bool win32EnsureVideo() {
   if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) == 0) {
     const char* driver = SDL_GetCurrentVideoDriver();
     bool desktop = driver != nullptr && (std::strcmp(driver, "x11") == 0 || std::strcmp(driver, "wayland") == 0);
-    if (headless || desktop) {
+    // A driver asked for by name (SDL_VIDEODRIVER) is taken as it is.
+    if (headless || desktop || std::getenv("SDL_VIDEODRIVER") != nullptr) {
       win32X11Attach();
       return true;
     }
