@@ -20,6 +20,9 @@ run_suite() {
 
 run_suite build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo
 if [ "${CI:-}" = "true" ]; then
+  # The program on a virtual X display under a window manager: dialog, 20 switches, close; 10 runs.
+  (unset SDL_VIDEODRIVER; tests/desktop/window_manager_test.sh build/test/src/shell/vellumite \
+    build/test/tools/sample/vellumite-sample 10 20) || [ $? -eq 77 ]
   # intercept_tls_get_addr=0: with the many libraries the FFmpeg ones bring along, the leak
   # checker's tracking of dynamic thread-local storage goes wrong and crashes it at exit.
   export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:intercept_tls_get_addr=0

@@ -21,7 +21,10 @@ packages=(
   libfreetype-dev fonts-dejavu-core
   # the capture's video and sound encoding (H.264/AAC in MP4, VP9/Opus in WebM)
   libavcodec-dev libavformat-dev libswscale-dev libswresample-dev libavutil-dev
+  libx11-dev
 )
+# CI only: a virtual X display, a window manager and a keyboard/mouse driver for the desktop run.
+if [ "${CI:-}" = "true" ]; then packages+=(xvfb openbox xdotool); fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "gfx/d3d7/direct3d_driver.h"
 #include "platform/win32/win32_sdl.h"
 #include "platform/win32/win32_window.h"
 #include "shell/entry.h"
@@ -24,6 +25,7 @@ int main(int argc, char** argv) {
   code = parseProgramOptions(static_cast<int>(rest.size()), rest.data(), VELLUMITE_VERSION, &options, stdout, stderr);
   if (code >= 0) return code;
   if (options.headless) win32SetHeadless(true);
+  Direct3DDriver::setDefaultFrameFit(options.aspectFill ? FrameFit::kFill : FrameFit::kAuthored);
   if (!options.dataDirectory.empty() && chdir(options.dataDirectory.c_str()) != 0) {
     std::fprintf(stderr, "vellumite: cannot use --data %s: %s\n", options.dataDirectory.c_str(), std::strerror(errno));
     return 2;

@@ -73,6 +73,9 @@ void printUsage(std::FILE* stream) {
       "  --low-bpp-textures  prefer 16-bit texture formats\n"
       "  --no-dither         switch dithering off\n"
       "  --adapter N         display adapter N (0 is the first)\n"
+      "  --aspect keep|fill  in a mode that is not 4:3: keep the show's 4:3 picture with\n"
+      "                      black bars (keep, the default) or fill the mode with a wider\n"
+      "                      view (fill)\n"
       "  --headless          run without a display (offscreen video, no sound)\n"
       "  --author            steer the show from the keyboard: Space pause, Left/Right\n"
       "                      -/+1 s (Shift: 10 s), Home restart; the title shows the time\n"
@@ -80,7 +83,19 @@ void printUsage(std::FILE* stream) {
       "  --version           print the version and exit\n"
       "\n"
       "Any video option (--mode, --fullscreen, --vsync, --low-bpp-textures, --no-dither,\n"
-      "--adapter) skips the video setup dialog.\n"
+      "--adapter) skips the video setup dialog, which remembers its last choice in\n"
+      "$XDG_CONFIG_HOME/vellumite/video.ini (~/.config when XDG_CONFIG_HOME is not set).\n"
+      "\n"
+      "Keys while the show runs:\n"
+      "  Escape              end the show\n"
+      "  Alt+Enter           switch between window and full screen\n"
+      "In the video setup dialog: Tab and Shift+Tab move between the controls, the arrow\n"
+      "keys change the focused list, Space ticks the focused box, Enter starts the show,\n"
+      "Escape ends the program.\n"
+      "\n"
+      "Environment:\n"
+      "  VELLUMITE_DEBUG=1        debug output (memory report, timings) on stderr\n"
+      "  VELLUMITE_DEBUG_FILE=F   debug output into the file F\n"
       "\n",
       stream);
   printRunModeUsage(stream);
@@ -142,6 +157,15 @@ int parseProgramOptions(int argc, const char* const* argv, const char* version, 
       if (!parseVideoMode(mode, &options->width, &options->height, &options->bitsPerPixel))
         return fail(err, "--mode takes WxH or WxHxBPP with BPP 16 or 32, not ", mode);
       options->hasMode = options->videoOptionGiven = true;
+    } else if (name == "--aspect") {
+      const char* fit = takeValue();
+      if (fit == nullptr) return fail(err, "--aspect needs keep or fill", "");
+      if (std::strcmp(fit, "fill") == 0)
+        options->aspectFill = true;
+      else if (std::strcmp(fit, "keep") == 0)
+        options->aspectFill = false;
+      else
+        return fail(err, "--aspect takes keep or fill, not ", fit);
     } else if (name == "--adapter") {
       const char* index = takeValue();
       if (index == nullptr) return fail(err, "--adapter needs an adapter number", "");

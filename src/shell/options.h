@@ -21,6 +21,9 @@ struct ProgramOptions {
   bool videoOptionGiven = false;
   // --author: the author's keys steer the show's clock (Space, Left/Right, Home).
   bool author = false;
+  // --aspect fill: the frame fills a mode that is not 4:3 with a wider view, instead of
+  // keeping its 4:3 framing between black bars (--aspect keep, the default).
+  bool aspectFill = false;
 };
 
 // One argument: "--name=value" splits at the '='; anything else is a name without a value.

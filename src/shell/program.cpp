@@ -2,6 +2,7 @@
 #include "shell/program.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "gfx/d3d7/direct3d_driver.h"
 #include "platform/win32/win32_sdl.h"
@@ -110,6 +111,14 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   // The desktop is opened first, so that a display that cannot be reached makes the whole
   // run headless from the start.
   win32EnsureVideo();
+  if (win32DisplayUnreachable()) {
+    // Nothing could be shown: say so rather than play the show to nobody.
+    const char* display = std::getenv("DISPLAY");
+    std::fprintf(stderr, "vellumite: cannot open the display %s (%s); --headless runs without one\n",
+                 display != nullptr ? display : "", win32DisplayError());
+    MessageBoxA(nullptr, "DirectX failed to intalize!", "Error!", MB_OK);
+    ExitProcess(0);
+  }
   ShowHooks* show = createShow();
   int code = runEntry(instance, programEnvironment(show));
   ExitProcess(static_cast<UINT>(code));

@@ -24,7 +24,9 @@ Texture* ShowServices::backBuffer(GraphicsDriver* driver) {
 
 bool ShowServices::initMusic(GraphicsDriver* driver) {
   Direct3DDriver* direct3D = dynamic_cast<Direct3DDriver*>(driver);
-  return ::initMusic(direct3D != nullptr ? direct3D->window : nullptr);
+  if (::initMusic(direct3D != nullptr ? direct3D->window : nullptr)) return true;
+  std::fputs("vellumite: no sound device; the show runs silently\n", stderr);
+  return false;
 }
 
 std::uint32_t ShowServices::loadMusic(const char* file) { return ::loadMusic(file); }

@@ -2,10 +2,12 @@
 #include "shell/video_setup_dialog.h"
 
 #include <cstdio>
+#include <string>
 
 #include "gfx/d3d7/direct3d_driver.h"
 #include "platform/win32/win32.h"
 #include "platform/win32/win32_sdl.h"
+#include "shell/video_choice_file.h"
 
 namespace {
 
@@ -26,26 +28,95 @@ HWND createControl(HWND dialog, const char* className, const char* text, DWORD s
   return control;
 }
 
-// Lists the adapter's modes; the last 640 x 480 mode ends up selected, else the first.
+// Lists the adapter's modes; the last 640 x 480 mode ends up selected, else the first. A
+// window cannot be larger than the desktop: with "Fullscreen" unticked such modes are left
+// out (each entry's item data is its index in the adapter's mode list).
 void fillModeList(HWND dialog, int adapter) {
   HWND modes = GetDlgItem(dialog, kSetupModeListId);
   if (shownDriver == nullptr || adapter < 0 || adapter >= shownDriver->adapterCount) return;
   const AdapterInfo& info = shownDriver->adapters[adapter];
+  const bool windowed = IsDlgButtonChecked(dialog, kSetupFullscreenId) != 1;
+  const DWORD desktopWidth = static_cast<DWORD>(GetSystemMetrics(SM_CXSCREEN));
+  const DWORD desktopHeight = static_cast<DWORD>(GetSystemMetrics(SM_CYSCREEN));
+  int entry = 0;
+  int preselected = 0;
   for (int i = 0; i < info.modeCount; ++i) {
     const DDSURFACEDESC2& mode = info.modes[i];
+    if (windowed && (mode.dwWidth > desktopWidth || mode.dwHeight > desktopHeight)) continue;
     char text[64];
     std::snprintf(text, sizeof text, "%dx%dx%dBpp", static_cast<int>(mode.dwWidth), static_cast<int>(mode.dwHeight),
                   static_cast<int>(mode.ddpfPixelFormat.dwRGBBitCount));
     SendMessageA(modes, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+    SendMessageA(modes, CB_SETITEMDATA, static_cast<WPARAM>(entry), i);
+    if (mode.dwWidth == 640 && mode.dwHeight == 480) preselected = entry;
+    ++entry;
   }
-  SendMessageA(modes, CB_SETCURSEL, 0, 0);
-  for (int i = 0; i < info.modeCount; ++i)
-    if (info.modes[i].dwWidth == 640 && info.modes[i].dwHeight == 480) SendMessageA(modes, CB_SETCURSEL, i, 0);
+  if (entry > 0) SendMessageA(modes, CB_SETCURSEL, static_cast<WPARAM>(preselected), 0);
+}
+
+// The adapter's mode index of the selected entry, or -1.
+int selectedModeIndex(HWND dialog) {
+  int entry = static_cast<int>(SendDlgItemMessageA(dialog, kSetupModeListId, CB_GETCURSEL, 0, 0));
+  if (entry < 0) return -1;
+  return static_cast<int>(SendDlgItemMessageA(dialog, kSetupModeListId, CB_GETITEMDATA, static_cast<WPARAM>(entry), 0));
+}
+
+// Selects the entry of a list whose text is `text`; false when the list has none.
+bool selectText(HWND dialog, int id, const std::string& text) {
+  int count = static_cast<int>(SendDlgItemMessageA(dialog, id, CB_GETCOUNT, 0, 0));
+  for (int i = 0; i < count; ++i) {
+    char entry[256] = {};
+    if (SendDlgItemMessageA(dialog, id, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0) >= static_cast<LRESULT>(sizeof entry))
+      continue;
+    SendDlgItemMessageA(dialog, id, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(entry));
+    if (text == entry) {
+      SendDlgItemMessageA(dialog, id, CB_SETCURSEL, static_cast<WPARAM>(i), 0);
+      return true;
+    }
+  }
+  return false;
+}
+
+std::string selectedText(HWND dialog, int id) {
+  int index = static_cast<int>(SendDlgItemMessageA(dialog, id, CB_GETCURSEL, 0, 0));
+  char entry[256] = {};
+  if (index < 0 ||
+      SendDlgItemMessageA(dialog, id, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0) >= static_cast<LRESULT>(sizeof entry))
+    return "";
+  SendDlgItemMessageA(dialog, id, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(entry));
+  return entry;
+}
+
+// The last accepted choice, where it still names what is listed, replaces the preselection.
+void preselectRemembered(HWND dialog) {
+  VideoChoiceRecord record;
+  if (!readVideoChoice(videoChoicePath(), &record)) return;
+  // The boxes first: "Fullscreen" decides which modes are offered.
+  CheckDlgButton(dialog, kSetupFullscreenId, record.fullscreen ? BST_CHECKED : BST_UNCHECKED);
+  CheckDlgButton(dialog, kSetupRetraceId, record.waitForRetrace ? BST_CHECKED : BST_UNCHECKED);
+  CheckDlgButton(dialog, kSetupLowBppId, record.lowBppTextures ? BST_CHECKED : BST_UNCHECKED);
+  CheckDlgButton(dialog, kSetupDitherId, record.dither ? BST_CHECKED : BST_UNCHECKED);
+  if (!selectText(dialog, kSetupAdapterListId, record.adapter)) return;
+  int adapter = static_cast<int>(SendDlgItemMessageA(dialog, kSetupAdapterListId, CB_GETCURSEL, 0, 0));
+  SendDlgItemMessageA(dialog, kSetupModeListId, CB_RESETCONTENT, 0, 0);
+  fillModeList(dialog, adapter);
+  selectText(dialog, kSetupModeListId, record.mode);
+}
+
+void rememberChoice(HWND dialog) {
+  VideoChoiceRecord record;
+  record.adapter = selectedText(dialog, kSetupAdapterListId);
+  record.mode = selectedText(dialog, kSetupModeListId);
+  record.fullscreen = IsDlgButtonChecked(dialog, kSetupFullscreenId) == 1;
+  record.waitForRetrace = IsDlgButtonChecked(dialog, kSetupRetraceId) == 1;
+  record.lowBppTextures = IsDlgButtonChecked(dialog, kSetupLowBppId) == 1;
+  record.dither = IsDlgButtonChecked(dialog, kSetupDitherId) == 1;
+  writeVideoChoice(videoChoicePath(), record);
 }
 
 void storeSelection(HWND dialog) {
   selectedAdapter = static_cast<int>(SendDlgItemMessageA(dialog, kSetupAdapterListId, CB_GETCURSEL, 0, 0));
-  selectedMode = static_cast<int>(SendDlgItemMessageA(dialog, kSetupModeListId, CB_GETCURSEL, 0, 0));
+  selectedMode = selectedModeIndex(dialog);
   done = true;
 }
 
@@ -67,6 +138,16 @@ LRESULT CALLBACK videoSetupWindowProc(HWND window, UINT message, WPARAM wParam, 
         int adapter = static_cast<int>(SendDlgItemMessageA(window, kSetupAdapterListId, CB_GETCURSEL, 0, 0));
         SendDlgItemMessageA(window, kSetupModeListId, CB_RESETCONTENT, 0, 0);
         fillModeList(window, adapter);
+        return 0;
+      }
+      if (notification == BN_CLICKED && id == kSetupFullscreenId) {
+        // Full screen offers every mode, a window only those that fit the desktop; the
+        // chosen mode stays chosen where it is still offered.
+        std::string chosen = selectedText(window, kSetupModeListId);
+        int adapter = static_cast<int>(SendDlgItemMessageA(window, kSetupAdapterListId, CB_GETCURSEL, 0, 0));
+        SendDlgItemMessageA(window, kSetupModeListId, CB_RESETCONTENT, 0, 0);
+        fillModeList(window, adapter);
+        selectText(window, kSetupModeListId, chosen);
         return 0;
       }
       if (notification == BN_CLICKED && id == kSetupButtonId) {
@@ -129,6 +210,10 @@ void runVideoSetupDialog(Direct3DDriver& driver) {
   SendMessageA(adapters, CB_SETCURSEL, static_cast<WPARAM>(proposed), 0);
   fillModeList(dialog, proposed);
 
+  // A user's dialog remembers; a headless one (nobody chose) neither reads nor writes.
+  const bool remembers = !win32IsHeadless();
+  if (remembers) preselectRemembered(dialog);
+
   selectedAdapter = 0;
   selectedMode = 0;
   done = false;
@@ -159,6 +244,7 @@ void runVideoSetupDialog(Direct3DDriver& driver) {
   driver.waitForRetrace = IsDlgButtonChecked(dialog, kSetupRetraceId) == 1;
   driver.lowBppTextures = IsDlgButtonChecked(dialog, kSetupLowBppId) == 1;
   driver.dither = IsDlgButtonChecked(dialog, kSetupDitherId) == 1;
+  if (remembers) rememberChoice(dialog);
 
   DestroyWindow(dialog);
   driver.adapterIndex = selectedAdapter;

@@ -189,3 +189,22 @@ TEST_F(VideoSetupDialogTest, QuitRequestLeavesTheDriverUntouched) {
 }
 
 }  // namespace
+
+TEST_F(VideoSetupDialogTest, WindowsAreOfferedOnlyModesThatFitTheDesktopFullScreenAll) {
+  const int wide = kWin32VirtualScreenWidth + 640;
+  addAdapter(driver, "Primary", {{640, 480, 32}, {wide, kWin32VirtualScreenHeight, 32}, {800, 600, 32}});
+  const std::string big = std::to_string(wide) + "x" + std::to_string(kWin32VirtualScreenHeight) + "x32Bpp";
+  act = [&](HWND dialog) {
+    EXPECT_EQ(entries(dialog, kSetupModeListId), (std::vector<std::string>{"640x480x32Bpp", "800x600x32Bpp"}));
+    SendDlgItemMessageA(dialog, kSetupModeListId, CB_SETCURSEL, 1, 0);
+    SendMessageA(GetDlgItem(dialog, kSetupFullscreenId), BM_CLICK, 0, 0);
+    EXPECT_EQ(entries(dialog, kSetupModeListId), (std::vector<std::string>{"640x480x32Bpp", big, "800x600x32Bpp"}));
+    // The chosen mode stays chosen across the refill.
+    EXPECT_EQ(selection(dialog, kSetupModeListId), 2);
+    SendDlgItemMessageA(dialog, kSetupModeListId, CB_SETCURSEL, 1, 0);
+  };
+  runVideoSetupDialog(driver);
+  EXPECT_TRUE(driver.fullscreen);
+  // The index into the adapter's own list, whatever the list showed.
+  EXPECT_EQ(driver.modeIndex, 1);
+}

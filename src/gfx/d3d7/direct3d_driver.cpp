@@ -19,6 +19,36 @@
 VideoSetupDialog Direct3DDriver::videoSetupDialog = nullptr;
 
 namespace {
+FrameFit defaultFrameFit = FrameFit::kAuthored;
+}  // namespace
+
+FrameRegion frameRegionOf(int width, int height, FrameFit fit) {
+  FrameRegion region{0, 0, width, height};
+  if (fit == FrameFit::kFill || width <= 0 || height <= 0) return region;
+  const long long w = width;
+  const long long h = height;
+  if (w * 3 > h * 4) {
+    // Wider than 4:3: bars left and right.
+    region.width = static_cast<int>((h * 4 + 1) / 3);
+    region.x = (width - region.width) / 2;
+  } else if (w * 3 < h * 4) {
+    // Taller than 4:3: bars above and below.
+    region.height = static_cast<int>((w * 3 + 2) / 4);
+    region.y = (height - region.height) / 2;
+  }
+  return region;
+}
+
+float frameWideningOf(int width, int height, FrameFit fit) {
+  if (fit != FrameFit::kFill || width <= 0 || height <= 0) return 1.0f;
+  return static_cast<float>((4.0 / 3.0) * static_cast<double>(height) / static_cast<double>(width));
+}
+
+void Direct3DDriver::setDefaultFrameFit(FrameFit fit) { defaultFrameFit = fit; }
+
+FrameRegion Direct3DDriver::frameRegion() const { return frameRegionOf(width, height, frameFit); }
+
+namespace {
 
 constexpr const char* kWindowClass = "MyDxWindow";
 
@@ -102,6 +132,7 @@ Direct3DDriver::Direct3DDriver(HINSTANCE moduleInstance, const char* title)
       adapters(nullptr),
       waitForRetrace(false),
       dither(false),
+      frameFit(defaultFrameFit),
       videoChoice(VideoChoice::kNoModes),
       hasPreset(false) {
   std::snprintf(name, sizeof name, "%s", title != nullptr ? title : "");

@@ -46,6 +46,27 @@ enum class VideoChoice {
   kUnknownMode,     // the preset names a mode the adapter lacks
 };
 
+// How the show's 4:3 frame sits in a display mode of another shape. kAuthored keeps the
+// authored framing: the frame is drawn into the largest 4:3 region of the back buffer,
+// centred, with black bars beside or above and below it. kFill draws into the whole back
+// buffer and widens the horizontal field of view to the mode's shape (the vertical one
+// stays). In a 4:3 mode both are the same.
+enum class FrameFit { kAuthored, kFill };
+
+// A region of the back buffer in pixels.
+struct FrameRegion {
+  int x;
+  int y;
+  int width;
+  int height;
+};
+
+// The region of a width x height back buffer that holds the frame.
+FrameRegion frameRegionOf(int width, int height, FrameFit fit);
+// The factor by which kFill scales the horizontal projection of a width x height buffer
+// (1 for kAuthored, for 4:3 and for an empty buffer).
+float frameWideningOf(int width, int height, FrameFit fit);
+
 // The video setup dialog: lets the user set adapterIndex, modeIndex, fullscreen,
 // waitForRetrace, lowBppTextures and dither of the driver it is given.
 using VideoSetupDialog = void (*)(Direct3DDriver& driver);
@@ -107,6 +128,11 @@ class Direct3DDriver : public GraphicsDriver {
   // Releases the device and the DirectDraw objects and destroys the window.
   void releaseDevice();
 
+  // The fit of drivers created from now on (the command line's choice).
+  static void setDefaultFrameFit(FrameFit fit);
+  // The region of the back buffer that holds the frame, for this driver's mode and fit.
+  FrameRegion frameRegion() const;
+
   // The shell installs its setup dialog here; null keeps the preselection.
   static void setVideoSetupDialog(VideoSetupDialog dialog);
   // Options that choose without the dialog; chooseVideoMode then skips the dialog.
@@ -148,12 +174,15 @@ class Direct3DDriver : public GraphicsDriver {
   bool waitForRetrace;
   bool dither;
 
+  FrameFit frameFit;
+
   // Outcome of the last chooseVideoMode.
   VideoChoice videoChoice;
   bool hasPreset;
   VideoPreset preset;
 
  private:
+  Matrix4 framedProjection(const Matrix4& matrix) const;
   bool createRenderWindow();
   bool createBuffers();
   bool chooseDevice();

@@ -88,10 +88,13 @@ DWORD addressMode(int address) {
 }  // namespace
 
 void Direct3DDriver::setViewport(float left, float top, float right, float bottom) {
-  const int x0 = truncToInt(static_cast<float>(width) * left);
-  const int x1 = truncToInt(static_cast<float>(width) * right);
-  const int y0 = truncToInt(static_cast<float>(height) * top);
-  const int y1 = truncToInt(static_cast<float>(height) * bottom);
+  // Fractions of the frame's region: the whole back buffer in a 4:3 mode or with the
+  // frame filling the mode, the centred 4:3 region between bars otherwise.
+  const FrameRegion frame = frameRegion();
+  const int x0 = frame.x + truncToInt(static_cast<float>(frame.width) * left);
+  const int x1 = frame.x + truncToInt(static_cast<float>(frame.width) * right);
+  const int y0 = frame.y + truncToInt(static_cast<float>(frame.height) * top);
+  const int y1 = frame.y + truncToInt(static_cast<float>(frame.height) * bottom);
   const int w = x1 - x0;
   const int h = y1 - y0;
   if (device != nullptr) {
@@ -157,9 +160,19 @@ void Direct3DDriver::setViewMatrix(const Matrix4& matrix) {
   if (device != nullptr) device->SetTransform(D3DTRANSFORMSTATE_VIEW, &m);
 }
 
+// The projection as the device gets it: with the frame filling a mode wider than 4:3, the
+// horizontal field of view widens to the mode's shape (x scaled, the rest as authored).
+Matrix4 Direct3DDriver::framedProjection(const Matrix4& matrix) const {
+  const float widening = frameWideningOf(width, height, frameFit);
+  if (widening == 1.0f) return matrix;
+  Matrix4 framed = matrix;
+  for (int row = 0; row < 4; ++row) framed.m[row * 4] *= widening;
+  return framed;
+}
+
 void Direct3DDriver::setProjectionMatrix(const Matrix4& matrix) {
   projectionMatrix = matrix;
-  D3DMATRIX m = toDevice(matrix);
+  D3DMATRIX m = toDevice(framedProjection(matrix));
   if (device != nullptr) device->SetTransform(D3DTRANSFORMSTATE_PROJECTION, &m);
 }
 
@@ -172,7 +185,7 @@ void Direct3DDriver::setWorldMatrix(const Matrix4& matrix) {
 bool Direct3DDriver::projectToScreen(const Vector3& p, Vector3* out) {
   Vector3 v = transformAffine(worldMatrix, p);
   v = transformAffine(viewMatrix, v);
-  v = transformAffine(projectionMatrix, v);
+  v = transformAffine(framedProjection(projectionMatrix), v);
   if (!(v.z > 0.0001f)) return false;
   v.x /= v.z;
   v.y /= v.z;

@@ -4,20 +4,35 @@
 #include <SDL.h>
 
 #include <atomic>
+#include <chrono>
+#include <cstdarg>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <vector>
 
+#ifdef VELLUMITE_HAVE_ALSA
+#include <alsa/asoundlib.h>
+#endif
+
 #include "platform/bass/bass.h"
 #include "platform/bass/module_mixer.h"
+#include "platform/win32/win32_system.h"
 
 namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Frames per device buffer: about 12 ms at 44.1 kHz, so what is heard stays close to the
+// show clock.
+constexpr Uint16 kDeviceBufferFrames = 512;
 
 struct Music {
     openmpt_module* module = nullptr;
     DWORD flags = 0;
     bool playing = false;
     uint64_t framesMixed = 0;
+    Clock::time_point started;  // when playing began
     ~Music() { bass_mixer::destroyModule(module); }
 };
 
@@ -25,6 +40,7 @@ struct Library {
     bool initialised = false;
     SDL_AudioDeviceID device = 0;
     int32_t frequency = 44100;
+    int bufferFrames = kDeviceBufferFrames;
     std::atomic<int> musicVolume{100};
     int sampleVolume = 100;
     int streamVolume = 100;
@@ -89,6 +105,36 @@ void audioCallback(void*, Uint8* stream, int length) {
 
 bool validVolume(int v) { return v >= 0 && v <= 100; }
 
+#ifdef VELLUMITE_HAVE_ALSA
+// ALSA's complaints (a machine without a sound card gives a screenful) go to the debug output.
+void alsaError(const char* file, int line, const char* function, int, const char* format, ...) {
+    char text[512];
+    va_list arguments;
+    va_start(arguments, format);
+    std::vsnprintf(text, sizeof text, format, arguments);
+    va_end(arguments);
+    char note[768];
+    std::snprintf(note, sizeof note, "ALSA %s:%d (%s): %s\n", file, line, function, text);
+    OutputDebugStringA(note);
+}
+#endif
+
+// How far the music has run ahead of (+) or behind (-) the clock since it started.
+void reportDrift(const Library& lib) {
+    for (const auto& music : lib.musics) {
+        if (!music || music->framesMixed == 0) continue;
+        const double clock = std::chrono::duration<double>(Clock::now() - music->started).count();
+        // The last buffer handed to the device has not been heard yet.
+        const double mixed = double(music->framesMixed) / double(lib.frequency);
+        const double heard = mixed - double(lib.bufferFrames) / double(lib.frequency);
+        char note[256];
+        std::snprintf(note, sizeof note,
+                      "Music: %.3f s played in %.3f s of clock, drift %+.0f ms (device buffer %d frames)\n", heard,
+                      clock, (heard - clock) * 1000.0, lib.bufferFrames);
+        OutputDebugStringA(note);
+    }
+}
+
 }  // namespace
 
 DWORD BASS_GetVersion() {
@@ -99,6 +145,9 @@ DWORD BASS_GetVersion() {
 BOOL BASS_Init(int device, DWORD freq, DWORD, HWND) {
     Library& lib = library();
     if (lib.initialised) return FALSE;
+#ifdef VELLUMITE_HAVE_ALSA
+    snd_lib_error_set_handler(alsaError);
+#endif
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return FALSE;
     const char* name = nullptr;
     if (device >= 0) {
@@ -116,7 +165,7 @@ BOOL BASS_Init(int device, DWORD freq, DWORD, HWND) {
     wanted.freq = freq != 0 ? int(freq) : 44100;
     wanted.format = AUDIO_S16SYS;
     wanted.channels = 2;
-    wanted.samples = 1024;
+    wanted.samples = kDeviceBufferFrames;
     wanted.callback = audioCallback;
     SDL_AudioSpec obtained;
     // No changes allowed: SDL converts to whatever the hardware takes.
@@ -127,6 +176,7 @@ BOOL BASS_Init(int device, DWORD freq, DWORD, HWND) {
     }
     lib.device = id;
     lib.frequency = wanted.freq;
+    lib.bufferFrames = obtained.samples != 0 ? obtained.samples : kDeviceBufferFrames;
     lib.musicVolume = 100;
     lib.sampleVolume = 100;
     lib.streamVolume = 100;
@@ -183,6 +233,8 @@ BOOL BASS_Stop() {
     Library& lib = library();
     if (!lib.initialised) return FALSE;
     SDL_PauseAudioDevice(lib.device, 1);
+    DeviceLock lock;
+    reportDrift(lib);
     return TRUE;
 }
 
@@ -206,6 +258,7 @@ BOOL BASS_MusicPlayEx(HMUSIC handle, DWORD pos, int flags, BOOL reset) {
     (void)reset;
     bass_mixer::setPosition(music->module, pos);
     music->framesMixed = 0;
+    music->started = Clock::now();
     music->playing = true;
     return TRUE;
 }

@@ -166,6 +166,11 @@ HRESULT Dx7DirectDraw::SetCooperativeLevel(HWND window, DWORD flags) {
   else if (exclusiveOwner == this) exclusiveOwner = nullptr;
   window_ = window;
   coopFlags_ = flags;
+  if (!fullscreen && window && !win32IsHeadless()) {
+    // A window on the desktop may be resized by hand: presenting scales the picture to the
+    // window with its shape kept, between black bars.
+    if (SDL_Window* w = win32SdlWindow(window)) SDL_SetWindowResizable(w, SDL_TRUE);
+  }
   return DD_OK;
 }
 

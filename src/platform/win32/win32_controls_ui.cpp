@@ -28,6 +28,7 @@ struct UiWindow {
   void (*viewport)(int, int, int, int) = nullptr;
   bool drawn = false;
   Uint32 lastDraw = 0;
+  HWND focus = nullptr;  // the control that takes the keyboard
 };
 
 // One window at a time is drawn with controls (the setup dialog).
@@ -43,6 +44,79 @@ bool holdsControls(const Win32Window& r) {
   for (HWND child : r.children)
     if (child->control != Win32ControlKind::None) return true;
   return false;
+}
+
+// Controls that take the keyboard, in tab order (creation order).
+bool focusable(HWND control) {
+  const Win32Window& c = *control;
+  if ((c.style & WS_VISIBLE) == 0 || (c.style & WS_DISABLED) != 0) return false;
+  return c.control == Win32ControlKind::ComboBox || c.control == Win32ControlKind::Button;
+}
+
+std::vector<HWND> tabOrder(const Win32Window& r) {
+  std::vector<HWND> order;
+  for (HWND child : r.children)
+    if (focusable(child)) order.push_back(child);
+  return order;
+}
+
+HWND defaultButton(const Win32Window& r) {
+  for (HWND child : r.children)
+    if (child->control == Win32ControlKind::Button && (child->style & BS_TYPEMASK) == BS_DEFPUSHBUTTON &&
+        focusable(child))
+      return child;
+  return nullptr;
+}
+
+HWND validFocus(UiWindow* ui) {
+  std::vector<HWND> order = tabOrder(*ui->window);
+  for (HWND c : order)
+    if (c == ui->focus) return c;
+  ui->focus = order.empty() ? nullptr : order.front();
+  return ui->focus;
+}
+
+// The keyboard as users of such a dialog expect it: Tab and Shift+Tab move the focus,
+// the arrow keys change the focused list, Space presses the focused box or button, Enter
+// the default button, Escape closes the window. Returns false for keys left to others.
+bool handleKey(UiWindow* ui, const SDL_KeyboardEvent& key) {
+  HWND window = ui->window;
+  HWND focus = validFocus(ui);
+  switch (key.keysym.sym) {
+    case SDLK_TAB: {
+      std::vector<HWND> order = tabOrder(*window);
+      if (order.empty()) return true;
+      std::size_t at = 0;
+      while (at < order.size() && order[at] != focus) ++at;
+      if (at == order.size()) at = 0;
+      bool back = (key.keysym.mod & KMOD_SHIFT) != 0;
+      ui->focus = order[(at + (back ? order.size() - 1 : 1)) % order.size()];
+      return true;
+    }
+    case SDLK_UP:
+    case SDLK_DOWN:
+    case SDLK_LEFT:
+    case SDLK_RIGHT: {
+      if (focus == nullptr || focus->control != Win32ControlKind::ComboBox || focus->items.empty()) return true;
+      bool up = key.keysym.sym == SDLK_UP || key.keysym.sym == SDLK_LEFT;
+      int count = static_cast<int>(focus->items.size());
+      int next = focus->selection < 0 ? 0 : focus->selection + (up ? -1 : 1);
+      if (next >= 0 && next < count && next != focus->selection) win32ComboUserSelect(focus, next);
+      return true;
+    }
+    case SDLK_SPACE:
+      if (focus != nullptr && focus->control == Win32ControlKind::Button) SendMessageA(focus, BM_CLICK, 0, 0);
+      return true;
+    case SDLK_RETURN:
+    case SDLK_KP_ENTER:
+      if (key.repeat != 0) return true;
+      if (HWND button = defaultButton(*window)) SendMessageA(button, BM_CLICK, 0, 0);
+      return true;
+    case SDLK_ESCAPE:
+      PostMessageA(window, WM_CLOSE, 0, 0);
+      return true;
+    default: return false;
+  }
 }
 
 constexpr const char* kDialogFontFile = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
@@ -61,6 +135,8 @@ void applyStyle() {
   style.Colors[ImGuiCol_Text] = ImVec4(0, 0, 0, 1);
   style.Colors[ImGuiCol_FrameBg] = ImVec4(1, 1, 1, 1);
   style.Colors[ImGuiCol_Button] = ImVec4(0.83f, 0.82f, 0.78f, 1);
+  // An open list hides what lies beneath it.
+  style.Colors[ImGuiCol_PopupBg] = ImVec4(1, 1, 1, 1);
 }
 
 UiWindow* open(Win32Window& r) {
@@ -110,9 +186,19 @@ void close(UiWindow* ui) {
   delete ui;
 }
 
-void drawControl(HWND control, std::vector<Action>& actions) {
+void drawControl(HWND control, HWND focus, std::vector<Action>& actions) {
   Win32Window& c = *control;
   if ((c.style & WS_VISIBLE) == 0) return;
+  if (control == focus) {
+    // The focus: a dotted-looking frame just outside the control.
+    ImVec2 origin = ImGui::GetWindowPos();
+    float left = origin.x + static_cast<float>(c.x) - 1;
+    float top = origin.y + static_cast<float>(c.y) - 1;
+    float height = c.control == Win32ControlKind::ComboBox ? ImGui::GetFrameHeight() : static_cast<float>(c.height);
+    ImGui::GetWindowDrawList()->AddRect(ImVec2(left, top),
+                                        ImVec2(left + static_cast<float>(c.width) + 2, top + height + 2),
+                                        IM_COL32(0, 0, 160, 255));
+  }
   ImGui::PushID(control);
   ImGui::SetCursorPos(ImVec2(static_cast<float>(c.x), static_cast<float>(c.y)));
   float width = static_cast<float>(c.width);
@@ -158,7 +244,8 @@ void drawWindow(UiWindow* ui) {
   // About 60 frames a second even where the buffer swap does not wait for the display.
   Uint32 now = SDL_GetTicks();
   if (ui->drawn && now - ui->lastDraw < 15) {
-    SDL_Delay(1);
+    // Sleeps until the desktop has something to say or the next frame is due.
+    SDL_WaitEventTimeout(nullptr, static_cast<int>(15 - (now - ui->lastDraw)));
     return;
   }
   ui->drawn = true;
@@ -180,7 +267,8 @@ void drawWindow(UiWindow* ui) {
                    ImGuiWindowFlags_NoBringToFrontOnFocus);
   std::vector<Action> actions;
   std::vector<HWND> children = r.children;
-  for (HWND child : children) drawControl(child, actions);
+  HWND focus = validFocus(ui);
+  for (HWND child : children) drawControl(child, focus, actions);
   ImGui::End();
   ImGui::Render();
   if (ui->viewport != nullptr) ui->viewport(0, 0, w, h);
@@ -196,6 +284,7 @@ void drawWindow(UiWindow* ui) {
   HWND window = ui->window;
   for (const Action& action : actions) {
     if (win32Record(action.control) == nullptr || win32Record(window) == nullptr) break;
+    ui->focus = action.control;
     if (action.choice >= 0)
       win32ComboUserSelect(action.control, action.choice);
     else
@@ -225,7 +314,12 @@ bool win32ControlsTakeEvent(const SDL_Event& event) {
       return false;
     default: return false;
   }
-  if (active->window->sdl != SDL_GetWindowFromID(windowId)) return false;
+  // Keys that come before SDL knows the focus belong to the window just shown.
+  bool early = windowId == 0 && (event.type == SDL_KEYDOWN || event.type == SDL_KEYUP) &&
+               (active->window->style & WS_VISIBLE) != 0;
+  if (!early && active->window->sdl != SDL_GetWindowFromID(windowId)) return false;
+  if (event.type == SDL_KEYDOWN && handleKey(active, event.key)) return true;
+  if (event.type == SDL_KEYUP) return true;
   ImGui::SetCurrentContext(active->imgui);
   ImGui_ImplSDL2_ProcessEvent(&event);
   return true;
@@ -234,7 +328,7 @@ bool win32ControlsTakeEvent(const SDL_Event& event) {
 void win32ControlsDraw() {
   if (active == nullptr) {
     for (HWND window : win32Windows()) {
-      if (window->parent == nullptr && window->sdl != nullptr && holdsControls(*window)) {
+      if (window->parent == nullptr && window->sdl != nullptr && !window->sdlLost && holdsControls(*window)) {
         open(*window);
         break;
       }

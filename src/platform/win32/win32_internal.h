@@ -28,6 +28,8 @@ struct Win32Window {
   LONG_PTR userData = 0;
   LONG_PTR id = 0;
   SDL_Window* sdl = nullptr;
+  // The desktop destroyed the SDL window behind our back: nothing may draw into it any more.
+  bool sdlLost = false;
   std::vector<HWND> children;  // creation order
   bool destroying = false;
   // Control state: combo box entries and selection, button check state.

@@ -21,7 +21,11 @@ bool win32IsHeadless();
 // Must be called before the first window or SDL use to take effect on SDL's drivers.
 void win32SetHeadless(bool headless);
 // Initialises SDL's video subsystem (offscreen driver when headless); true when it runs.
+// When the environment names a display that cannot be opened, SDL runs headless instead
+// and win32DisplayUnreachable() tells so (with SDL's reason in win32DisplayError()).
 bool win32EnsureVideo();
+bool win32DisplayUnreachable();
+const char* win32DisplayError();
 
 // Clock source for timeGetTime; null restores the real clock.
 using Win32ClockSource = DWORD (*)(void* context);

@@ -10,11 +10,14 @@
 
 #include "platform/win32/win32_sdl.h"
 #include "platform/win32/win32_system.h"
+#include "platform/win32/win32_x11.h"
 
 namespace {
 
 // Headless state: -1 not decided yet, 0 display, 1 headless.
 int headlessState = -1;
+bool displayUnreachable = false;
+char displayError[256] = "";
 
 void applyHeadlessEnvironment() {
   const char* video = std::getenv("SDL_VIDEODRIVER");
@@ -78,12 +81,43 @@ void win32SetHeadless(bool headless) {
 bool win32EnsureVideo() {
   if (SDL_WasInit(SDL_INIT_VIDEO) != 0) return true;
   bool headless = win32IsHeadless();
-  if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) == 0) return true;
+#ifdef SDL_HINT_VIDEODRIVER
+  // An X11 display and no Wayland one: X11 straight away (no noise from probing Wayland).
+  const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  if (!headless && std::getenv("SDL_VIDEODRIVER") == nullptr && (wayland == nullptr || *wayland == '\0'))
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
+#endif
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) == 0) {
+    const char* driver = SDL_GetCurrentVideoDriver();
+    bool desktop = driver != nullptr && (std::strcmp(driver, "x11") == 0 || std::strcmp(driver, "wayland") == 0);
+    // A driver asked for by name (SDL_VIDEODRIVER) is taken as it is.
+    if (headless || desktop || std::getenv("SDL_VIDEODRIVER") != nullptr) {
+      win32X11Attach();
+      return true;
+    }
+    // SDL settled on a driver that shows nothing on a desktop: the display named by the
+    // environment was not reached.
+    SDL_SetError("no X11 or Wayland display could be opened (SDL chose its %s driver)",
+                 driver != nullptr ? driver : "no");
+    std::snprintf(displayError, sizeof displayError, "%s", SDL_GetError());
+    SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
+    displayUnreachable = true;
+    win32SetHeadless(true);
+    return SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) == 0;
+  }
   if (headless) return false;
-  // The display could not be opened: carry on without one.
+  // The display could not be opened: carry on without one (the caller may rather end).
+  displayUnreachable = true;
+  std::snprintf(displayError, sizeof displayError, "%s", SDL_GetError());
   win32SetHeadless(true);
+#ifdef SDL_HINT_VIDEODRIVER
+  SDL_SetHint(SDL_HINT_VIDEODRIVER, nullptr);
+#endif
   return SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) == 0;
 }
+
+bool win32DisplayUnreachable() { return displayUnreachable; }
+const char* win32DisplayError() { return displayError; }
 
 void win32SetClockSource(Win32ClockSource source, void* context) {
   clockSource = source;

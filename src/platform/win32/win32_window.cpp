@@ -14,6 +14,7 @@
 #include "platform/win32/win32_sdl.h"
 #include "platform/win32/win32_system.h"
 #include "platform/win32/win32_window.h"
+#include "platform/win32/win32_x11.h"
 
 namespace {
 
@@ -136,9 +137,40 @@ HWND windowOfSdlId(Uint32 id) {
   return w != nullptr ? win32WindowFromSdl(w) : nullptr;
 }
 
+// Where a key goes that arrives before the desktop's word on the focus (SDL learns of a
+// new window's focus a moment after the window manager gave it): the focused window, else
+// the newest visible top-level window, which is the one the window manager just focused.
+HWND keyboardWindow() {
+  if (focusWindow != nullptr) return focusWindow;
+  const std::vector<HWND>& list = windowList();
+  for (auto it = list.rbegin(); it != list.rend(); ++it) {
+    const Win32Window* r = *it;
+    if (r->parent == nullptr && r->sdl != nullptr && !r->sdlLost && (r->style & WS_VISIBLE) != 0) return *it;
+  }
+  return nullptr;
+}
+
+// A window the desktop destroyed from outside: nothing draws into it any more, and it
+// closes as if the user had closed it.
+void windowLost(HWND window) {
+  Win32Window* r = win32Record(window);
+  if (r == nullptr || r->sdlLost) return;
+  if (SDL_GL_GetCurrentWindow() == r->sdl) SDL_GL_MakeCurrent(r->sdl, nullptr);
+  win32ControlsRelease(*r);
+  r->sdlLost = true;
+  post(window, WM_CLOSE, 0, 0);
+}
+
 void translateEvent(const SDL_Event& e) {
   switch (e.type) {
     case SDL_QUIT: PostQuitMessage(0); break;
+    case SDL_SYSWMEVENT: {
+      std::vector<SDL_Window*> sdlWindows;
+      for (HWND w : windowList()) sdlWindows.push_back(w->sdlLost ? nullptr : w->sdl);
+      SDL_Window* gone = win32X11DestroyedWindow(e, sdlWindows.data(), static_cast<int>(sdlWindows.size()));
+      if (gone != nullptr) windowLost(win32WindowFromSdl(gone));
+      break;
+    }
     case SDL_WINDOWEVENT: {
       HWND window = windowOfSdlId(e.window.windowID);
       Win32Window* r = win32Record(window);
@@ -171,7 +203,7 @@ void translateEvent(const SDL_Event& e) {
     case SDL_KEYDOWN:
     case SDL_KEYUP: {
       HWND window = windowOfSdlId(e.key.windowID);
-      if (window == nullptr) window = focusWindow;
+      if (window == nullptr) window = keyboardWindow();
       WPARAM key = virtualKey(e.key.keysym.sym);
       if (window == nullptr || key == 0) break;
       bool down = e.type == SDL_KEYDOWN;
@@ -266,7 +298,10 @@ void destroyRecord(HWND window) {
     siblings.erase(std::remove(siblings.begin(), siblings.end(), window), siblings.end());
   }
   win32ControlsRelease(*r);
-  if (r->sdl != nullptr) SDL_DestroyWindow(r->sdl);
+  if (r->sdl != nullptr) {
+    if (r->sdlLost) win32X11ReleaseLostWindow(r->sdl);
+    SDL_DestroyWindow(r->sdl);
+  }
   std::deque<MSG>& q = queue();
   q.erase(std::remove_if(q.begin(), q.end(), [window](const MSG& m) { return m.hwnd == window; }), q.end());
   if (focusWindow == window) focusWindow = nullptr;
@@ -287,7 +322,7 @@ const std::vector<HWND>& win32Windows() { return windowList(); }
 
 SDL_Window* win32SdlWindow(HWND window) {
   Win32Window* r = win32Record(window);
-  return r != nullptr ? r->sdl : nullptr;
+  return r != nullptr && !r->sdlLost ? r->sdl : nullptr;
 }
 
 HWND win32WindowFromSdl(SDL_Window* window) {
