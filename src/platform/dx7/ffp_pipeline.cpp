@@ -37,28 +37,49 @@ void multiply(const Mat4 a, const Mat4 b, Mat4 out) {
     }
 }
 
-// Inverse of the upper 3x3 block; identity when singular.
-void inverse3(const Mat4 m, float out[9]) {
-  const float a = m[0][0], b = m[0][1], c = m[0][2];
-  const float d = m[1][0], e = m[1][1], f = m[1][2];
-  const float g = m[2][0], h = m[2][1], i = m[2][2];
-  const float A = e * i - f * h, B = -(d * i - f * g), C = d * h - e * g;
-  const float det = a * A + b * B + c * C;
-  if (std::fabs(det) < 1e-20f) {
-    const float id[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
-    std::memcpy(out, id, sizeof(id));
-    return;
-  }
-  const float s = 1.0f / det;
-  out[0] = A * s;
-  out[1] = -(b * i - c * h) * s;
-  out[2] = (b * f - c * e) * s;
-  out[3] = B * s;
-  out[4] = (a * i - c * g) * s;
-  out[5] = -(a * f - c * d) * s;
-  out[6] = C * s;
-  out[7] = -(a * h - b * g) * s;
-  out[8] = (a * e - b * d) * s;
+// Inverse of a 4x4 matrix (cofactor expansion); false when it is singular.
+bool inverse4(const Mat4 m, Mat4 out) {
+  const float* a = &m[0][0];
+  float inv[16];
+  inv[0] = a[5] * a[10] * a[15] - a[5] * a[11] * a[14] - a[9] * a[6] * a[15] + a[9] * a[7] * a[14] +
+           a[13] * a[6] * a[11] - a[13] * a[7] * a[10];
+  inv[4] = -a[4] * a[10] * a[15] + a[4] * a[11] * a[14] + a[8] * a[6] * a[15] - a[8] * a[7] * a[14] -
+           a[12] * a[6] * a[11] + a[12] * a[7] * a[10];
+  inv[8] = a[4] * a[9] * a[15] - a[4] * a[11] * a[13] - a[8] * a[5] * a[15] + a[8] * a[7] * a[13] +
+           a[12] * a[5] * a[11] - a[12] * a[7] * a[9];
+  inv[12] = -a[4] * a[9] * a[14] + a[4] * a[10] * a[13] + a[8] * a[5] * a[14] - a[8] * a[6] * a[13] -
+            a[12] * a[5] * a[10] + a[12] * a[6] * a[9];
+  inv[1] = -a[1] * a[10] * a[15] + a[1] * a[11] * a[14] + a[9] * a[2] * a[15] - a[9] * a[3] * a[14] -
+           a[13] * a[2] * a[11] + a[13] * a[3] * a[10];
+  inv[5] = a[0] * a[10] * a[15] - a[0] * a[11] * a[14] - a[8] * a[2] * a[15] + a[8] * a[3] * a[14] +
+           a[12] * a[2] * a[11] - a[12] * a[3] * a[10];
+  inv[9] = -a[0] * a[9] * a[15] + a[0] * a[11] * a[13] + a[8] * a[1] * a[15] - a[8] * a[3] * a[13] -
+           a[12] * a[1] * a[11] + a[12] * a[3] * a[9];
+  inv[13] = a[0] * a[9] * a[14] - a[0] * a[10] * a[13] - a[8] * a[1] * a[14] + a[8] * a[2] * a[13] +
+            a[12] * a[1] * a[10] - a[12] * a[2] * a[9];
+  inv[2] = a[1] * a[6] * a[15] - a[1] * a[7] * a[14] - a[5] * a[2] * a[15] + a[5] * a[3] * a[14] +
+           a[13] * a[2] * a[7] - a[13] * a[3] * a[6];
+  inv[6] = -a[0] * a[6] * a[15] + a[0] * a[7] * a[14] + a[4] * a[2] * a[15] - a[4] * a[3] * a[14] -
+           a[12] * a[2] * a[7] + a[12] * a[3] * a[6];
+  inv[10] = a[0] * a[5] * a[15] - a[0] * a[7] * a[13] - a[4] * a[1] * a[15] + a[4] * a[3] * a[13] +
+            a[12] * a[1] * a[7] - a[12] * a[3] * a[5];
+  inv[14] = -a[0] * a[5] * a[14] + a[0] * a[6] * a[13] + a[4] * a[1] * a[14] - a[4] * a[2] * a[13] -
+            a[12] * a[1] * a[6] + a[12] * a[2] * a[5];
+  inv[3] = -a[1] * a[6] * a[11] + a[1] * a[7] * a[10] + a[5] * a[2] * a[11] - a[5] * a[3] * a[10] -
+           a[9] * a[2] * a[7] + a[9] * a[3] * a[6];
+  inv[7] = a[0] * a[6] * a[11] - a[0] * a[7] * a[10] - a[4] * a[2] * a[11] + a[4] * a[3] * a[10] +
+           a[8] * a[2] * a[7] - a[8] * a[3] * a[6];
+  inv[11] = -a[0] * a[5] * a[11] + a[0] * a[7] * a[9] + a[4] * a[1] * a[11] - a[4] * a[3] * a[9] -
+            a[8] * a[1] * a[7] + a[8] * a[3] * a[5];
+  inv[15] = a[0] * a[5] * a[10] - a[0] * a[6] * a[9] - a[4] * a[1] * a[10] + a[4] * a[2] * a[9] +
+            a[8] * a[1] * a[6] - a[8] * a[2] * a[5];
+  const double det = static_cast<double>(a[0]) * inv[0] + static_cast<double>(a[1]) * inv[4] +
+                     static_cast<double>(a[2]) * inv[8] + static_cast<double>(a[3]) * inv[12];
+  if (std::fabs(det) < 1e-30 || !std::isfinite(det)) return false;
+  const float s = static_cast<float>(1.0 / det);
+  float* o = &out[0][0];
+  for (int i = 0; i < 16; ++i) o[i] = inv[i] * s;
+  return true;
 }
 
 void colourToFloats(D3DCOLOR c, float out[4]) {
@@ -480,10 +501,14 @@ struct FixedFunctionPipeline::Impl {
     if (p.worldView >= 0) glUniformMatrix4fv(p.worldView, 1, GL_FALSE, &worldView[0][0]);
     if (p.proj >= 0) glUniformMatrix4fv(p.proj, 1, GL_FALSE, &proj[0][0]);
     if (p.normalMatrix >= 0) {
-      // Normals go through the inverse transpose: GLSL's column-vector form of it is the plain inverse.
-      float inv[9];
-      inverse3(worldView, inv);
-      glUniformMatrix3fv(p.normalMatrix, 1, GL_TRUE, inv);
+      // Normals go through the inverse transpose of the whole 4x4 world-view matrix: GLSL's
+      // column-vector form of it is the plain inverse. A singular matrix leaves normals as given.
+      Mat4 inv;
+      if (!inverse4(worldView, inv)) {
+        std::memset(inv, 0, sizeof(inv));
+        inv[0][0] = inv[1][1] = inv[2][2] = inv[3][3] = 1.0f;
+      }
+      glUniformMatrix4fv(p.normalMatrix, 1, GL_TRUE, &inv[0][0]);
     }
     if (p.screen >= 0) glUniform4f(p.screen, viewportX, viewportY, viewportW, viewportH);
     if (p.pixelOffset >= 0)
@@ -554,8 +579,9 @@ struct FixedFunctionPipeline::Impl {
       glUniformMatrix4fv(p.texMatrix, kDeviceTextureStages, GL_FALSE, &matrices[0][0]);
     }
     if (p.fogParams >= 0) {
-      // Table fog runs on w with perspective projections, on z (0..1) otherwise.
-      const bool useW = key.pretransformed || proj[2][3] != 0.0f;
+      // Table fog runs on w with perspective projections, on z (0..1) otherwise; pre-transformed
+      // vertices follow the projection matrix too.
+      const bool useW = proj[2][3] != 0.0f;
       glUniform4f(p.fogParams, state.renderStateFloat(D3DRENDERSTATE_FOGSTART),
                   state.renderStateFloat(D3DRENDERSTATE_FOGEND), state.renderStateFloat(D3DRENDERSTATE_FOGDENSITY),
                   useW ? 1.0f : 0.0f);
@@ -668,8 +694,11 @@ bool FixedFunctionPipeline::draw(const DeviceState& state, const FfpTexture text
     glViewport(static_cast<GLint>(vp.dwX), static_cast<GLint>(vp.dwY), static_cast<GLsizei>(vp.dwWidth),
                static_cast<GLsizei>(vp.dwHeight));
     // MinZ..MaxZ scales the depth of transformed vertices; a pre-transformed z is the depth itself.
+    // An empty or inverted range behaves as MinZ..MinZ + 0.001.
     if (key.pretransformed)
       glDepthRange(0.0, 1.0);
+    else if (!(vp.dvMaxZ > vp.dvMinZ))
+      glDepthRange(vp.dvMinZ, std::min(1.0, static_cast<double>(vp.dvMinZ) + 0.001));
     else
       glDepthRange(vp.dvMinZ, vp.dvMaxZ);
   } else {
@@ -697,6 +726,8 @@ bool FixedFunctionPipeline::draw(const DeviceState& state, const FfpTexture text
   glActiveTexture(GL_TEXTURE0);
 
   if (d.clipControl) glClipControl(GL_LOWER_LEFT, GL_ZERO_TO_ONE);
+  // Pre-transformed vertices are not clipped in z: their depth is clamped instead.
+  if (key.pretransformed) glEnable(GL_DEPTH_CLAMP);
   if (indices) {
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, d.indexBuffer);
     glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(indexCount) * 2, indices, GL_STREAM_DRAW);
@@ -705,6 +736,7 @@ bool FixedFunctionPipeline::draw(const DeviceState& state, const FfpTexture text
     glDrawArrays(mode, 0, static_cast<GLsizei>(vertexCount));
   }
   if (d.clipControl) glClipControl(GL_LOWER_LEFT, GL_NEGATIVE_ONE_TO_ONE);
+  if (key.pretransformed) glDisable(GL_DEPTH_CLAMP);
   // Leave nothing behind that would silently change other drawing: sampler objects override
   // texture parameters, a polygon mode or depth mask would spoil blits and clears.
   for (int s = 0; s < key.stageCount; ++s)

@@ -7,14 +7,16 @@ namespace {
 
 std::string num(int v) { return std::to_string(v); }
 
-// Fog factor from a distance, as the fog formulas define it; equal start and end fog everything.
-void appendFogFunction(std::string& s, int formula) {
+// Fog factor from a distance, as the fog formulas define it. Equal start and end fog everything
+// with vertex fog; table fog leaves what lies in front of the start clear.
+void appendFogFunction(std::string& s, int formula, bool table) {
   s += "float fogFactor(float d) {\n";
   switch (formula) {
     case D3DFOG_EXP: s += "  return exp(-uFogParams.z * d);\n"; break;
     case D3DFOG_EXP2: s += "  float t = uFogParams.z * d;\n  return exp(-t * t);\n"; break;
     default:
-      s += "  if (uFogParams.y == uFogParams.x) return 0.0;\n";
+      s += table ? "  if (uFogParams.y == uFogParams.x) return d < uFogParams.x ? 1.0 : 0.0;\n"
+                 : "  if (uFogParams.y == uFogParams.x) return 0.0;\n";
       s += "  return (uFogParams.y - d) / (uFogParams.y - uFogParams.x);\n";
       break;
   }
@@ -147,7 +149,7 @@ std::string ffpVertexShaderSource(const FfpShaderKey& key) {
   for (int i = 0; i < key.texCoordCount; ++i)
     s += "layout(location = " + num(kFfpAttribTexCoord0 + i) + ") in vec4 aTexCoord" + num(i) + ";\n";
 
-  s += "uniform mat4 uWorldView;\nuniform mat4 uProj;\nuniform mat3 uNormalMatrix;\n";
+  s += "uniform mat4 uWorldView;\nuniform mat4 uProj;\nuniform mat4 uNormalMatrix;\n";
   s += "uniform vec4 uScreen;\nuniform vec2 uPixelOffset;\n";
   if (key.lighting) {
     s += "uniform vec4 uMatDiffuse;\nuniform vec4 uMatAmbient;\nuniform vec4 uMatSpecular;\nuniform vec4 uMatEmissive;\n";
@@ -164,7 +166,7 @@ std::string ffpVertexShaderSource(const FfpShaderKey& key) {
   for (int st = 0; st < key.stageCount; ++st) anyTransform |= key.stages[st].samplesTexture && key.stages[st].transformCount;
   if (anyTransform) s += "uniform mat4 uTexMatrix[8];\n";
   if (key.fogMode == 1 || key.fogMode == 2) s += "uniform vec4 uFogParams;\n";
-  if (key.fogMode == 2) appendFogFunction(s, key.fogFormula);
+  if (key.fogMode == 2) appendFogFunction(s, key.fogFormula, false);
 
   const char* interp = interpolation(key);
   s += std::string(interp) + "out vec4 vDiffuse;\n";
@@ -195,7 +197,7 @@ std::string ffpVertexShaderSource(const FfpShaderKey& key) {
 
   if (needsEyeNormal(key)) {
     if (key.hasNormal && !key.pretransformed) {
-      s += "  vec3 N = uNormalMatrix * aNormal;\n";
+      s += "  vec3 N = (uNormalMatrix * vec4(aNormal, 0.0)).xyz;\n";
       if (!key.lighting || key.normalizeNormals) s += "  N = normalize(N);\n";
     } else {
       s += "  vec3 N = vec3(0.0);\n";
@@ -221,7 +223,7 @@ std::string ffpVertexShaderSource(const FfpShaderKey& key) {
 
   if (key.fogMode == 2) {
     // The factor is a per-vertex value (the specular alpha of a lit vertex), saturated before it is interpolated.
-    s += std::string("  vFog = clamp(fogFactor(") + (key.rangeFog ? "length(P)" : "P.z") + "), 0.0, 1.0);\n";
+    s += std::string("  vFog = clamp(fogFactor(") + (key.rangeFog ? "length(P)" : "abs(P.z)") + "), 0.0, 1.0);\n";
   } else if (key.fogMode == 3) {
     s += "  vFog = aSpecular.a;\n";
   } else if (key.fogMode == 0) {
@@ -273,7 +275,7 @@ std::string ffpFragmentShaderSource(const FfpShaderKey& key) {
   }
   s += "uniform float uPixelCorrection;\n";
   s += "uniform vec4 uTextureFactor;\nuniform vec3 uFogColor;\nuniform vec4 uFogParams;\nuniform float uAlphaRef;\n";
-  if (key.fogMode == 1) appendFogFunction(s, key.fogFormula);
+  if (key.fogMode == 1) appendFogFunction(s, key.fogFormula, true);
   s += "out vec4 fragColor;\n";
   s += "void main() {\n";
   s += "  vec4 diffuse = vDiffuse;\n  vec4 specular = vSpecular;\n  vec4 current = diffuse;\n";

@@ -97,7 +97,8 @@ FfpShaderKey ffpBuildShaderKey(const DeviceState& state, const FfpTexture textur
   for (DWORD i = 0; i < texCount; ++i) key.texCoordSize[i] = static_cast<std::uint8_t>(ffpTexCoordSize(fvf, static_cast<int>(i)));
   key.clipControl = clipControl;
 
-  key.lighting = rs[D3DRENDERSTATE_LIGHTING] && key.hasNormal && !key.pretransformed;
+  // Every untransformed vertex is lit; without a normal only the ambient and emissive terms remain.
+  key.lighting = rs[D3DRENDERSTATE_LIGHTING] && !key.pretransformed;
   key.specularEnable = rs[D3DRENDERSTATE_SPECULARENABLE] != 0;
   if (key.lighting) {
     for (DWORD i = 0; i < kDeviceLightSlots && key.lightCount < maxLights; ++i) {

@@ -42,7 +42,7 @@ struct FfpShaderKey {
   std::uint8_t texCoordCount;
   std::uint8_t texCoordSize[8];  // floats per set, 1..4
   // Lighting
-  std::uint8_t lighting;  // lit: LIGHTING on, vertex has a normal, not pretransformed
+  std::uint8_t lighting;  // lit: LIGHTING on, not pretransformed (with or without a normal)
   std::uint8_t lightCount;
   std::uint8_t lightTypes[kFfpMaxLights];
   std::uint8_t specularEnable;
