@@ -334,6 +334,11 @@ HRESULT Dx7Device::draw(D3DPRIMITIVETYPE type, DWORD fvf, const void* vertices, 
     if (!t || !t->owner()) continue;
     stages[s].name = t->samplingTexture();
     stages[s].hasAlpha = t->layout().hasAlpha;
+    if (t->hasSourceKey()) {
+      stages[s].hasColorKey = true;
+      stages[s].colorKeyLow = t->layout().toArgb(t->sourceKey().dwColorSpaceLowValue);
+      stages[s].colorKeyHigh = t->layout().toArgb(t->sourceKey().dwColorSpaceHighValue);
+    }
   }
   FixedFunctionPipeline* pipeline = dx7Pipeline();
   if (!pipeline) return DDERR_GENERIC;

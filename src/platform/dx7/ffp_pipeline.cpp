@@ -173,6 +173,9 @@ struct ProgramEntry {
         lightSpot = -1;
   GLint pixelCorrection = -1;
   GLint texMatrix = -1, fogParams = -1, fogColor = -1, textureFactor = -1, alphaRef = -1;
+  GLint clipPlane = -1;
+  GLint keyLow[kDeviceTextureStages] = {-1, -1, -1, -1, -1, -1, -1, -1};
+  GLint keyHigh[kDeviceTextureStages] = {-1, -1, -1, -1, -1, -1, -1, -1};
 };
 
 struct SourceKey {
@@ -316,6 +319,11 @@ struct FixedFunctionPipeline::Impl {
     entry.fogColor = loc("uFogColor");
     entry.textureFactor = loc("uTextureFactor");
     entry.alphaRef = loc("uAlphaRef");
+    entry.clipPlane = loc("uClipPlane");
+    for (int st = 0; st < static_cast<int>(kDeviceTextureStages); ++st) {
+      entry.keyLow[st] = loc(("uKeyLow" + std::to_string(st)).c_str());
+      entry.keyHigh[st] = loc(("uKeyHigh" + std::to_string(st)).c_str());
+    }
     glUseProgram(prog);
     for (int s = 0; s < static_cast<int>(kDeviceTextureStages); ++s) {
       const std::string name = "uTex" + std::to_string(s);
@@ -491,8 +499,9 @@ struct FixedFunctionPipeline::Impl {
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
   }
 
-  void setUniforms(const ProgramEntry& p, const FfpShaderKey& key, const DeviceState& state, float viewportX,
-                   float viewportY, float viewportW, float viewportH) {
+  void setUniforms(const ProgramEntry& p, const FfpShaderKey& key, const DeviceState& state,
+                   const FfpTexture textures[kDeviceTextureStages], float viewportX, float viewportY, float viewportW,
+                   float viewportH) {
     Mat4 world, view, proj, worldView;
     toRows(state.transforms[D3DTRANSFORMSTATE_WORLD], world);
     toRows(state.transforms[D3DTRANSFORMSTATE_VIEW], view);
@@ -597,6 +606,32 @@ struct FixedFunctionPipeline::Impl {
       glUniform4fv(p.textureFactor, 1, factor);
     }
     if (p.alphaRef >= 0) glUniform1f(p.alphaRef, static_cast<float>(rs[D3DRENDERSTATE_ALPHAREF] & 0xFF));
+    if (p.clipPlane >= 0) {
+      // World-space planes into camera space: a camera point e is the world point e * inverse(view),
+      // so the plane becomes inverse(view) times the plane as a column.
+      Mat4 viewInverse;
+      if (!inverse4(view, viewInverse)) {
+        std::memset(viewInverse, 0, sizeof(viewInverse));
+        viewInverse[0][0] = viewInverse[1][1] = viewInverse[2][2] = viewInverse[3][3] = 1.0f;
+      }
+      float planes[kFfpMaxClipPlanes][4];
+      for (int i = 0; i < kFfpMaxClipPlanes; ++i)
+        for (int r = 0; r < 4; ++r) {
+          float sum = 0.0f;
+          for (int c = 0; c < 4; ++c) sum += viewInverse[r][c] * state.clipPlanes[i][c];
+          planes[i][r] = sum;
+        }
+      glUniform4fv(p.clipPlane, kFfpMaxClipPlanes, &planes[0][0]);
+    }
+    for (int st = 0; st < key.stageCount; ++st) {
+      if (!key.stages[st].colorKey || p.keyLow[st] < 0) continue;
+      float low[4], high[4];
+      colourToFloats(textures[st].colorKeyLow, low);
+      colourToFloats(textures[st].colorKeyHigh, high);
+      const float slack = 1.0f / 255.0f;  // texture channels narrower than 8 bits round differently
+      glUniform3f(p.keyLow[st], low[0] - slack, low[1] - slack, low[2] - slack);
+      glUniform3f(p.keyHigh[st], high[0] + slack, high[1] + slack, high[2] + slack);
+    }
   }
 };
 
@@ -715,7 +750,7 @@ bool FixedFunctionPipeline::draw(const DeviceState& state, const FfpTexture text
   d.bindVertices(vertices, static_cast<std::size_t>(vertexCount) * stride, sourceId, sourceVersion);
   d.setAttributes(fvf, stride);
   d.applyRasterState(state);
-  d.setUniforms(program, key, state, vx, vy, vw, vh);
+  d.setUniforms(program, key, state, textures, vx, vy, vw, vh);
 
   for (int s = 0; s < key.stageCount; ++s) {
     if (!key.stages[s].samplesTexture) continue;
@@ -728,6 +763,8 @@ bool FixedFunctionPipeline::draw(const DeviceState& state, const FfpTexture text
   if (d.clipControl) glClipControl(GL_LOWER_LEFT, GL_ZERO_TO_ONE);
   // Pre-transformed vertices are not clipped in z: their depth is clamped instead.
   if (key.pretransformed) glEnable(GL_DEPTH_CLAMP);
+  for (int i = 0; i < kFfpMaxClipPlanes; ++i)
+    if (key.clipPlanes & (1u << i)) glEnable(GL_CLIP_DISTANCE0 + static_cast<GLenum>(i));
   if (indices) {
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, d.indexBuffer);
     glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(indexCount) * 2, indices, GL_STREAM_DRAW);
@@ -737,6 +774,8 @@ bool FixedFunctionPipeline::draw(const DeviceState& state, const FfpTexture text
   }
   if (d.clipControl) glClipControl(GL_LOWER_LEFT, GL_NEGATIVE_ONE_TO_ONE);
   if (key.pretransformed) glDisable(GL_DEPTH_CLAMP);
+  for (int i = 0; i < kFfpMaxClipPlanes; ++i)
+    if (key.clipPlanes & (1u << i)) glDisable(GL_CLIP_DISTANCE0 + static_cast<GLenum>(i));
   // Leave nothing behind that would silently change other drawing: sampler objects override
   // texture parameters, a polygon mode or depth mask would spoil blits and clears.
   for (int s = 0; s < key.stageCount; ++s)

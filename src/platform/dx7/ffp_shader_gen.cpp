@@ -167,6 +167,7 @@ std::string ffpVertexShaderSource(const FfpShaderKey& key) {
   if (anyTransform) s += "uniform mat4 uTexMatrix[8];\n";
   if (key.fogMode == 1 || key.fogMode == 2) s += "uniform vec4 uFogParams;\n";
   if (key.fogMode == 2) appendFogFunction(s, key.fogFormula, false);
+  if (key.clipPlanes) s += "uniform vec4 uClipPlane[" + num(kFfpMaxClipPlanes) + "];\n";
 
   const char* interp = interpolation(key);
   s += std::string(interp) + "out vec4 vDiffuse;\n";
@@ -194,6 +195,9 @@ std::string ffpVertexShaderSource(const FfpShaderKey& key) {
   if (key.fogMode == 1) s += "  vFog = uFogParams.w > 0.5 ? c.w : c.z / c.w;\n";
   if (!key.clipControl) s += "  c.z = 2.0 * c.z - c.w;\n";
   s += "  gl_Position = c;\n";
+  // Clip planes arrive in camera space; a point is kept where the plane's equation is >= 0.
+  for (int i = 0; i < kFfpMaxClipPlanes; ++i)
+    if (key.clipPlanes & (1u << i)) s += "  gl_ClipDistance[" + num(i) + "] = dot(uClipPlane[" + num(i) + "], eye);\n";
 
   if (needsEyeNormal(key)) {
     if (key.hasNormal && !key.pretransformed) {
@@ -272,6 +276,7 @@ std::string ffpFragmentShaderSource(const FfpShaderKey& key) {
     if (!key.stages[st].samplesTexture) continue;
     s += std::string(key.stages[st].projected ? "in vec3 vTex" : "in vec2 vTex") + num(st) + ";\n";
     s += "uniform sampler2D uTex" + num(st) + ";\n";
+    if (key.stages[st].colorKey) s += "uniform vec3 uKeyLow" + num(st) + ";\nuniform vec3 uKeyHigh" + num(st) + ";\n";
   }
   s += "uniform float uPixelCorrection;\n";
   s += "uniform vec4 uTextureFactor;\nuniform vec3 uFogColor;\nuniform vec4 uFogParams;\nuniform float uAlphaRef;\n";
@@ -296,6 +301,12 @@ std::string ffpFragmentShaderSource(const FfpShaderKey& key) {
       s += "    vec4 tex" + n + " = " +
            (stage.projected ? "textureProj(uTex" + n + ", " + tc + ")" : "texture(uTex" + n + ", " + tc + ")") + ";\n";
       if (!stage.textureAlpha) s += "    tex" + n + ".a = 1.0;\n";
+      if (stage.colorKey) {
+        // Texels inside the colour key's range (half a step either side for the texture's precision).
+        s += "    if (all(greaterThanEqual(tex" + n + ".rgb, uKeyLow" + n + ")) && all(lessThanEqual(tex" + n +
+             ".rgb, uKeyHigh" + n + ")))";
+        s += stage.colorKey == 1 ? " discard;\n" : " tex" + n + ".a = 0.0;\n";
+      }
     }
     // Colour
     s += "    vec3 rgb;\n    float alpha;\n";

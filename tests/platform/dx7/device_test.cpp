@@ -370,4 +370,56 @@ TEST(DeviceZBufferTest, ANewZBufferReadsZeroAndFailsEveryLessEqualTest) {
   EXPECT_EQ(dx7TestReadPixel(display.back, 4, 4) & 0xFFFFFFu, 0xFFFFFFu);
 }
 
+TEST_F(DeviceTest, TextureColourKeyingWithColorKeyEnable) {
+  // Left texel red, right texel magenta (the texture's source key); point sampling across the target.
+  IDirectDrawSurface7* texture = dx7TestSurface(display.directDraw, 2, 1, dx7TestFormat565(), DDSCAPS_TEXTURE);
+  ASSERT_TRUE(dx7TestWritePixel(texture, 0, 0, 0xF800u));
+  ASSERT_TRUE(dx7TestWritePixel(texture, 1, 0, 0xF81Fu));
+  DDCOLORKEY key{0xF81Fu, 0xF81Fu};
+  ASSERT_EQ(texture->SetColorKey(DDCKEY_SRCBLT, &key), DD_OK);
+  ASSERT_EQ(device->SetTexture(0, texture), D3D_OK);
+  device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+  device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+  TexturedVertex quad[4] = {{-1, 1, 0.5f, 0xFFFFFFFFu, 0, 0}, {1, 1, 0.5f, 0xFFFFFFFFu, 1, 0},
+                            {-1, -1, 0.5f, 0xFFFFFFFFu, 0, 1}, {1, -1, 0.5f, 0xFFFFFFFFu, 1, 1}};
+  const DWORD fvf = D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1;
+  auto drawQuad = [&]() {
+    ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF0000FFu, 1.0f, 0), D3D_OK);
+    device->BeginScene();
+    ASSERT_EQ(device->DrawPrimitive(D3DPT_TRIANGLESTRIP, fvf, quad, 4, 0), D3D_OK);
+    device->EndScene();
+  };
+  // Off (the default): the key colour is drawn like any other.
+  drawQuad();
+  EXPECT_EQ(pixel(1, 4), 0xFF0000u);
+  EXPECT_EQ(pixel(6, 4), 0xFF00FFu);
+  // On: keyed texels leave the target as it was.
+  device->SetRenderState(D3DRENDERSTATE_COLORKEYENABLE, TRUE);
+  drawQuad();
+  EXPECT_EQ(pixel(1, 4), 0xFF0000u);
+  EXPECT_EQ(pixel(6, 4), 0x0000FFu);
+  // A texture without a key is drawn whole.
+  ASSERT_EQ(texture->SetColorKey(DDCKEY_SRCBLT, nullptr), DD_OK);
+  drawQuad();
+  EXPECT_EQ(pixel(6, 4), 0xFF00FFu);
+  device->SetTexture(0, nullptr);
+  texture->Release();
+}
+
+TEST_F(DeviceTest, ReportsTheUserClipPlanesItClipsWith) {
+  D3DDEVICEDESC7 caps{};
+  ASSERT_EQ(device->GetCaps(&caps), D3D_OK);
+  EXPECT_GE(caps.wMaxUserClipPlanes, 1);
+  // Plane x >= 0 keeps the right half of a full-target triangle.
+  float plane[4] = {1.0f, 0.0f, 0.0f, 0.0f};
+  ASSERT_EQ(device->SetClipPlane(0, plane), D3D_OK);
+  device->SetRenderState(D3DRENDERSTATE_CLIPPLANEENABLE, 1);
+  ColourVertex tri[3] = {{-1, -1, 0.5f, 0xFF00FF00u}, {-1, 3, 0.5f, 0xFF00FF00u}, {3, -1, 0.5f, 0xFF00FF00u}};
+  device->BeginScene();
+  ASSERT_EQ(device->DrawPrimitive(D3DPT_TRIANGLELIST, D3DFVF_XYZ | D3DFVF_DIFFUSE, tri, 3, 0), D3D_OK);
+  device->EndScene();
+  EXPECT_EQ(pixel(1, 4), 0x000000u);
+  EXPECT_EQ(pixel(6, 4), 0x00FF00u);
+}
+
 }  // namespace

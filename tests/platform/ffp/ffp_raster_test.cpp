@@ -1,5 +1,7 @@
 // Rasterisation conventions: image orientation, pixel centres, culling winding, flat and Gouraud
 // shading, unlit colours, blending, depth and z-bias.
+#include <cstring>
+
 #include "ffp_test_util.h"
 
 namespace {
@@ -269,6 +271,40 @@ TEST_F(FfpRasterTest, EmptyOrInvertedViewportDepthRangeIsMinZPlusAThousandth) {
     ASSERT_TRUE(draw(colourQuad(0xFFFFFFFFu, 0.999f), kColourFvf));
     EXPECT_ARGB_NEAR(centre(), 0xFF000000u, 0) << "max z " << maxZ;
   }
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(FfpRasterTest, UserClipPlanesCutInWorldSpace) {
+  // The plane x >= 0 (world space) keeps the right half.
+  const float plane[4] = {1.0f, 0.0f, 0.0f, 0.0f};
+  std::memcpy(state.clipPlanes[2], plane, sizeof(plane));
+  ASSERT_TRUE(draw(colourQuad(0xFFFFFFFFu), kColourFvf));
+  EXPECT_ARGB_NEAR(gl.readPixel(48, 32), 0xFFFFFFFFu, 0);
+  EXPECT_ARGB_NEAR(gl.readPixel(16, 32), 0xFFFFFFFFu, 0);  // stored but not enabled
+  gl.clear(0xFF000000);
+  state.renderStates[D3DRENDERSTATE_CLIPPLANEENABLE] = 1u << 2;
+  ASSERT_TRUE(draw(colourQuad(0xFFFFFFFFu), kColourFvf));
+  EXPECT_ARGB_NEAR(gl.readPixel(48, 32), 0xFFFFFFFFu, 0);
+  EXPECT_ARGB_NEAR(gl.readPixel(16, 32), 0xFF000000u, 0);
+
+  // A view mirroring x shows world x >= 0 on the left of the screen.
+  D3DMATRIX view = DeviceState::identity();
+  view._11 = -1.0f;
+  state.transforms[D3DTRANSFORMSTATE_VIEW] = view;
+  gl.clear(0xFF000000);
+  ASSERT_TRUE(draw(colourQuad(0xFFFFFFFFu), kColourFvf));
+  EXPECT_ARGB_NEAR(gl.readPixel(16, 32), 0xFFFFFFFFu, 0);
+  EXPECT_ARGB_NEAR(gl.readPixel(48, 32), 0xFF000000u, 0);
+
+  // Pre-transformed vertices are not clipped by them.
+  gl.clear(0xFF000000);
+  auto make = [](float x, float y) { return ScreenVertex{x, y, 0.5f, 1.0f, 0xFFFFFFFFu}; };
+  std::vector<ScreenVertex> v = {make(0, 64), make(64, 64), make(64, 0), make(0, 64), make(64, 0), make(0, 0)};
+  ASSERT_TRUE(draw(v, kScreenFvf));
+  EXPECT_ARGB_NEAR(gl.readPixel(48, 32), 0xFFFFFFFFu, 0);
 }
 
 }  // namespace
