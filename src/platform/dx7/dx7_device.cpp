@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/dx7/dx7_frame_timing.h"
 #include "platform/dx7/dx7_objects.h"
 #include "platform/dx7/dx7_pipeline.h"
 #include "platform/dx7/ffp_pipeline.h"
@@ -100,6 +101,7 @@ bool Dx7Device::bindRenderTarget() {
 }
 
 HRESULT Dx7Device::Clear(DWORD count, LPD3DRECT rects, DWORD flags, D3DCOLOR colour, D3DVALUE z, DWORD stencil) {
+  dx7timing::Scope timing(dx7timing::Kind::Driver);
   if (count > 1 && !rects) return DDERR_INVALIDPARAMS;
   if (flags & ~(D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL)) return DDERR_INVALIDPARAMS;
   Dx7Surface* zbuffer = renderTarget_->attachedZBuffer();
@@ -323,6 +325,7 @@ HRESULT Dx7Device::ValidateDevice(LPDWORD passes) {
 
 HRESULT Dx7Device::draw(D3DPRIMITIVETYPE type, DWORD fvf, const void* vertices, DWORD vertexCount, const WORD* indices,
                         DWORD indexCount, const void* sourceId, std::uint64_t sourceVersion) {
+  dx7timing::Scope timing(dx7timing::Kind::Driver);
   if (!inScene_) return D3DERR_SCENE_NOT_IN_SCENE;
   if (type < D3DPT_POINTLIST || type > D3DPT_TRIANGLEFAN) return D3DERR_INVALIDPRIMITIVETYPE;
   if (renderTarget_->lost()) return DDERR_SURFACELOST;

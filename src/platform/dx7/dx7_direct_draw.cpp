@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/dx7/dx7_frame_timing.h"
 #include "platform/dx7/dx7_objects.h"
 #include "platform/dx7/gl_context.h"
 #include "platform/win32/win32_sdl.h"
@@ -528,7 +529,13 @@ void dx7SimulateSurfaceLoss(bool displayModeChanged) {
 }
 
 bool dx7ReadPresentedFrame(std::vector<std::uint32_t>& pixels, int* width, int* height) {
-  return GlContext::instance().readPresentedFrame(pixels, width, height);
+  bool ok = false;
+  {
+    dx7timing::Scope timing(dx7timing::Kind::Wait);
+    ok = GlContext::instance().readPresentedFrame(pixels, width, height);
+  }
+  dx7timing::endFrame();
+  return ok;
 }
 
 std::uint64_t dx7PresentedFrameCount() { return GlContext::instance().presentedFrameCount(); }

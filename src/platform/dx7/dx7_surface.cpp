@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "platform/dx7/dx7_blitter.h"
+#include "platform/dx7/dx7_frame_timing.h"
 #include "platform/dx7/dx7_objects.h"
 #include "platform/dx7/gl_context.h"
 
@@ -657,6 +658,7 @@ HRESULT Dx7Surface::Restore() {
 // ---------------------------------------------------------------------------------------------
 
 HRESULT Dx7Surface::Lock(LPRECT rect, LPDDSURFACEDESC2 desc, DWORD flags, HANDLE) {
+  dx7timing::Scope timing(dx7timing::Kind::Driver);
   if (!desc || desc->dwSize != sizeof(DDSURFACEDESC2)) return DDERR_INVALIDPARAMS;
   if (!owner_ || lost_) return DDERR_SURFACELOST;
   if (locked_) return DDERR_SURFACEBUSY;
@@ -673,6 +675,7 @@ HRESULT Dx7Surface::Lock(LPRECT rect, LPDDSURFACEDESC2 desc, DWORD flags, HANDLE
 }
 
 HRESULT Dx7Surface::Unlock(LPRECT) {
+  dx7timing::Scope timing(dx7timing::Kind::Driver);
   if (!locked_) return DDERR_NOTLOCKED;
   locked_ = false;
   if (!owner_ || (lockFlags_ & DDLOCK_READONLY)) return DD_OK;
@@ -707,6 +710,7 @@ HRESULT Dx7Surface::Unlock(LPRECT) {
 // ---------------------------------------------------------------------------------------------
 
 HRESULT Dx7Surface::Blt(LPRECT destRect, LPDIRECTDRAWSURFACE7 source, LPRECT sourceRect, DWORD flags, LPDDBLTFX fx) {
+  dx7timing::Scope timing(dx7timing::Kind::Driver);
   if (!owner_ || lost_) return DDERR_SURFACELOST;
   if (locked_) return DDERR_SURFACEBUSY;
   // Alpha and z-buffer blending flags are not implemented by the platform's blitter either: the
@@ -927,6 +931,7 @@ HRESULT Dx7Surface::depthFill(const RECT& dst, DWORD depth) {
 }
 
 HRESULT Dx7Surface::present(Dx7Surface* source, const RECT&, int swapInterval) {
+  dx7timing::Scope timing(dx7timing::Kind::Wait);
   if (!source->colourInGl() || !source->fbo_) return DDERR_UNSUPPORTED;
   HWND window = clipper_ ? clipper_->window() : owner_->window();
   GlContext::instance().present(source->fbo_, static_cast<int>(source->desc_.dwWidth),
