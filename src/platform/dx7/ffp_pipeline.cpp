@@ -192,6 +192,45 @@ struct SourceEntry {
   GLuint buffer = 0;
   std::uint64_t version = 0;
   std::size_t bytes = 0;
+  // A source that changed after its first upload streams its new contents through the stream
+  // buffer instead (a new buffer store per change costs an allocation in the driver).
+  bool dynamic = false;
+  std::uint64_t streamGeneration = 0;
+  std::size_t streamOffset = 0;
+};
+
+// Bytes of one stream buffer store: drawing appends to it and starts a fresh store when full.
+constexpr std::size_t kStreamBytes = std::size_t{4} << 20;
+
+// One append-only GL buffer: data goes in at increasing offsets without waiting for earlier
+// draws that still read it; a full buffer is orphaned (the driver gives it a new store).
+struct StreamBuffer {
+  GLuint name = 0;
+  std::size_t capacity = 0;
+  std::size_t offset = 0;
+  std::uint64_t generation = 1;  // bumped with every new store
+
+  // Copies bytes in (target's binding is left on this buffer); returns their offset.
+  std::size_t append(GLenum target, const void* data, std::size_t bytes, std::size_t alignment) {
+    glBindBuffer(target, name);
+    std::size_t at = (offset + alignment - 1) / alignment * alignment;
+    if (capacity == 0 || at + bytes > capacity) {
+      capacity = std::max(kStreamBytes, bytes);
+      glBufferData(target, static_cast<GLsizeiptr>(capacity), nullptr, GL_STREAM_DRAW);
+      ++generation;
+      at = 0;
+    }
+    void* mapped = glMapBufferRange(target, static_cast<GLintptr>(at), static_cast<GLsizeiptr>(bytes),
+                                    GL_MAP_WRITE_BIT | GL_MAP_INVALIDATE_RANGE_BIT | GL_MAP_UNSYNCHRONIZED_BIT);
+    if (mapped) {
+      std::memcpy(mapped, data, bytes);
+      glUnmapBuffer(target);
+    } else {
+      glBufferSubData(target, static_cast<GLintptr>(at), static_cast<GLsizeiptr>(bytes), data);
+    }
+    offset = at + bytes;
+    return at;
+  }
 };
 
 using SamplerKey = std::tuple<DWORD, DWORD, DWORD, DWORD, DWORD, DWORD, DWORD, DWORD>;
@@ -203,8 +242,8 @@ struct FixedFunctionPipeline::Impl {
   bool allowClipControl = true;
   bool clipControl = false;
   GLuint vao = 0;
-  GLuint streamBuffer = 0;
-  GLuint indexBuffer = 0;
+  StreamBuffer vertexStream;
+  StreamBuffer indexStream;
   std::unordered_map<FfpShaderKey, ProgramEntry, FfpShaderKeyHash> programs;
   std::unordered_map<SourceKey, SourceEntry, SourceKeyHash> sources;
   std::map<SamplerKey, GLuint> samplers;
@@ -215,8 +254,8 @@ struct FixedFunctionPipeline::Impl {
   void initialise() {
     if (initialised) return;
     glGenVertexArrays(1, &vao);
-    glGenBuffers(1, &streamBuffer);
-    glGenBuffers(1, &indexBuffer);
+    glGenBuffers(1, &vertexStream.name);
+    glGenBuffers(1, &indexStream.name);
     GLint major = 0, minor = 0;
     glGetIntegerv(GL_MAJOR_VERSION, &major);
     glGetIntegerv(GL_MINOR_VERSION, &minor);
@@ -236,15 +275,18 @@ struct FixedFunctionPipeline::Impl {
     if (!initialised) return;
     for (auto& p : programs)
       if (p.second.program) glDeleteProgram(p.second.program);
-    for (auto& s : sources) glDeleteBuffers(1, &s.second.buffer);
+    for (auto& s : sources)
+      if (s.second.buffer) glDeleteBuffers(1, &s.second.buffer);
     for (auto& s : samplers) glDeleteSamplers(1, &s.second);
-    glDeleteBuffers(1, &streamBuffer);
-    glDeleteBuffers(1, &indexBuffer);
+    glDeleteBuffers(1, &vertexStream.name);
+    glDeleteBuffers(1, &indexStream.name);
     glDeleteVertexArrays(1, &vao);
     programs.clear();
     sources.clear();
     samplers.clear();
-    vao = streamBuffer = indexBuffer = 0;
+    vao = 0;
+    vertexStream = StreamBuffer{};
+    indexStream = StreamBuffer{};
     initialised = false;
   }
 
@@ -357,31 +399,35 @@ struct FixedFunctionPipeline::Impl {
     return s;
   }
 
-  // Binds a GL buffer holding the vertices, uploading only when the source changed.
-  void bindVertices(const void* vertices, std::size_t bytes, const void* sourceId, std::uint64_t version) {
-    if (!sourceId) {
-      glBindBuffer(GL_ARRAY_BUFFER, streamBuffer);
-      glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(bytes), vertices, GL_STREAM_DRAW);
-      return;
-    }
+  // Binds a GL buffer holding the vertices, uploading only when the source changed; returns
+  // the offset of the first vertex in it.
+  std::size_t bindVertices(const void* vertices, std::size_t bytes, const void* sourceId, std::uint64_t version) {
+    if (!sourceId) return vertexStream.append(GL_ARRAY_BUFFER, vertices, bytes, 16);
     SourceEntry& entry = sources[SourceKey{sourceId, vertices}];
-    if (!entry.buffer) {
+    const bool changed = entry.version != version || entry.bytes != bytes;
+    if (!entry.buffer && !entry.dynamic) {
       glGenBuffers(1, &entry.buffer);
       glBindBuffer(GL_ARRAY_BUFFER, entry.buffer);
       glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(bytes), vertices, GL_STATIC_DRAW);
-    } else if (entry.version != version || entry.bytes != bytes) {
-      glBindBuffer(GL_ARRAY_BUFFER, entry.buffer);
-      glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(bytes), vertices, GL_STATIC_DRAW);
+    } else if (changed || (entry.dynamic && entry.streamGeneration != vertexStream.generation)) {
+      if (!entry.dynamic) {
+        glDeleteBuffers(1, &entry.buffer);
+        entry.buffer = 0;
+        entry.dynamic = true;
+      }
+      entry.streamOffset = vertexStream.append(GL_ARRAY_BUFFER, vertices, bytes, 16);
+      entry.streamGeneration = vertexStream.generation;
     } else {
-      glBindBuffer(GL_ARRAY_BUFFER, entry.buffer);
+      glBindBuffer(GL_ARRAY_BUFFER, entry.dynamic ? vertexStream.name : entry.buffer);
     }
     entry.version = version;
     entry.bytes = bytes;
+    return entry.dynamic ? entry.streamOffset : 0;
   }
 
-  void setAttributes(DWORD fvf, DWORD stride) {
+  void setAttributes(DWORD fvf, DWORD stride, std::size_t base) {
     for (GLuint i = 0; i < static_cast<GLuint>(kFfpAttribTexCoord0 + 8); ++i) glDisableVertexAttribArray(i);
-    std::size_t offset = 0;
+    std::size_t offset = base;
     auto at = [&offset]() { return reinterpret_cast<const void*>(offset); };
     const DWORD position = fvf & D3DFVF_POSITION_MASK;
     glEnableVertexAttribArray(kFfpAttribPosition);
@@ -654,7 +700,7 @@ const char* FixedFunctionPipeline::lastError() const { return impl_->error.c_str
 void FixedFunctionPipeline::releaseSource(const void* sourceId) {
   for (auto it = impl_->sources.begin(); it != impl_->sources.end();) {
     if (it->first.id == sourceId) {
-      glDeleteBuffers(1, &it->second.buffer);
+      if (it->second.buffer) glDeleteBuffers(1, &it->second.buffer);
       it = impl_->sources.erase(it);
     } else {
       ++it;
@@ -747,8 +793,9 @@ bool FixedFunctionPipeline::draw(const DeviceState& state, const FfpTexture text
 
   glUseProgram(program.program);
   glBindVertexArray(d.vao);
-  d.bindVertices(vertices, static_cast<std::size_t>(vertexCount) * stride, sourceId, sourceVersion);
-  d.setAttributes(fvf, stride);
+  const std::size_t base =
+      d.bindVertices(vertices, static_cast<std::size_t>(vertexCount) * stride, sourceId, sourceVersion);
+  d.setAttributes(fvf, stride, base);
   d.applyRasterState(state);
   d.setUniforms(program, key, state, textures, vx, vy, vw, vh);
 
@@ -766,9 +813,8 @@ bool FixedFunctionPipeline::draw(const DeviceState& state, const FfpTexture text
   for (int i = 0; i < kFfpMaxClipPlanes; ++i)
     if (key.clipPlanes & (1u << i)) glEnable(GL_CLIP_DISTANCE0 + static_cast<GLenum>(i));
   if (indices) {
-    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, d.indexBuffer);
-    glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(indexCount) * 2, indices, GL_STREAM_DRAW);
-    glDrawElements(mode, static_cast<GLsizei>(indexCount), GL_UNSIGNED_SHORT, nullptr);
+    const std::size_t at = d.indexStream.append(GL_ELEMENT_ARRAY_BUFFER, indices, std::size_t{indexCount} * 2, 4);
+    glDrawElements(mode, static_cast<GLsizei>(indexCount), GL_UNSIGNED_SHORT, reinterpret_cast<const void*>(at));
   } else {
     glDrawArrays(mode, 0, static_cast<GLsizei>(vertexCount));
   }

@@ -23,6 +23,14 @@ void appendFogFunction(std::string& s, int formula, bool table) {
   s += "}\n";
 }
 
+// Whether the specular colour can be other than black where it is added: lit vertices need a
+// normal and a light, unlit ones a specular colour. Adding black is left out of the shader.
+bool specularReachesPixels(const FfpShaderKey& key) {
+  if (!key.specularEnable) return false;
+  if (key.lighting) return key.hasNormal && key.lightCount > 0;
+  return key.hasSpecular != 0;
+}
+
 const char* interpolation(const FfpShaderKey& key) { return key.flatShading ? "flat " : ""; }
 
 std::string texCoordInput(const FfpShaderKey& key, int set) {
@@ -326,7 +334,7 @@ std::string ffpFragmentShaderSource(const FfpShaderKey& key) {
     s += "    current = vec4(rgb, alpha);\n";
     s += "  }\n";
   }
-  if (key.specularEnable) s += "  current.rgb = min(current.rgb + specular.rgb, vec3(1.0));\n";
+  if (specularReachesPixels(key)) s += "  current.rgb = min(current.rgb + specular.rgb, vec3(1.0));\n";
   if (key.fogMode == 1) {
     s += "  current.rgb = mix(uFogColor, current.rgb, clamp(fogFactor(vFog), 0.0, 1.0));\n";
   } else if (key.fogMode != 0) {
