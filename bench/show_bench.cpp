@@ -173,7 +173,7 @@ void BM_ShowPlayback(benchmark::State& state) {
     frames += result.frames;
     runs.push_back(summarise(log, windows, fps, options.from));
   }
-  state.counters["frames/s"] = benchmark::Counter(frames, benchmark::Counter::kIsRate);
+  state.counters["frames"] = frames;
   std::printf("\n%dx%d, %d show frames per second, median of %zu plays\n", options.width, options.height, fps,
               runs.size());
   std::printf("%-22s %8s %8s %10s %8s %8s %8s\n", "window (s)", "fps", "slowest", "at second", "engine", "driver",

@@ -73,6 +73,11 @@ void appendLight(std::string& s, const FfpShaderKey& key, int i) {
     }
   }
   s += "    ambientSum += uLightAmbient[" + n + "].rgb * att;\n";
+  if (!key.hasNormal) {
+    // Without a normal N.L and N.H are 0: the light adds nothing to diffuse or specular.
+    s += "  }\n";
+    return;
+  }
   s += "    float NdotL = dot(N, L);\n";
   s += "    diffuseSum += uLightDiffuse[" + n + "].rgb * (max(NdotL, 0.0) * att);\n";
   if (key.specularEnable) {
