@@ -235,6 +235,71 @@ struct StreamBuffer {
 
 using SamplerKey = std::tuple<DWORD, DWORD, DWORD, DWORD, DWORD, DWORD, DWORD, DWORD>;
 
+// Offset in bytes of texture coordinate set `set` in a vertex of format fvf.
+std::size_t texCoordOffset(DWORD fvf, int set) {
+  std::size_t offset = (fvf & D3DFVF_POSITION_MASK) == D3DFVF_XYZRHW ? 16 : 12;
+  const DWORD position = fvf & D3DFVF_POSITION_MASK;
+  if (position >= D3DFVF_XYZB1 && position != D3DFVF_XYZRHW) offset += 4 * ((position - D3DFVF_XYZB1) / 2 + 1);
+  if (fvf & D3DFVF_NORMAL) offset += 12;
+  if (fvf & D3DFVF_RESERVED1) offset += 4;
+  if (fvf & D3DFVF_DIFFUSE) offset += 4;
+  if (fvf & D3DFVF_SPECULAR) offset += 4;
+  for (int i = 0; i < set; ++i) offset += 4 * static_cast<std::size_t>(ffpTexCoordSize(fvf, i));
+  return offset;
+}
+
+// Texture wrapping (WRAP0..7 for coordinate sets 0..7): within each triangle a wrapped
+// coordinate takes the shorter way round, so 0.9 to 0.1 crosses 1.0 instead of going back
+// through 0.5. Triangles of every kind come out as a list with the wrapped coordinates moved
+// by whole units, in GL's order and with its provoking vertex. False when nothing wraps.
+bool unwrapTriangles(const DeviceState& state, D3DPRIMITIVETYPE type, DWORD fvf, DWORD stride, const void* vertices,
+                     DWORD vertexCount, const WORD* indices, DWORD indexCount, std::vector<std::uint8_t>& out) {
+  if (type != D3DPT_TRIANGLELIST && type != D3DPT_TRIANGLESTRIP && type != D3DPT_TRIANGLEFAN) return false;
+  const int sets = static_cast<int>(std::min<DWORD>((fvf & D3DFVF_TEXCOUNT_MASK) >> D3DFVF_TEXCOUNT_SHIFT, 8));
+  struct Wrapped {
+    std::size_t offset;
+    int component;
+  };
+  std::vector<Wrapped> wrapped;
+  for (int set = 0; set < sets; ++set) {
+    const DWORD bits = state.renderStates[D3DRENDERSTATE_WRAP0 + set];
+    for (int c = 0; c < ffpTexCoordSize(fvf, set); ++c)
+      if (bits & (1u << c)) wrapped.push_back({texCoordOffset(fvf, set) + 4 * static_cast<std::size_t>(c), c});
+  }
+  if (wrapped.empty()) return false;
+  const DWORD count = indices ? indexCount : vertexCount;
+  auto vertexAt = [&](DWORD i) {
+    const DWORD v = indices ? indices[i] : i;
+    return static_cast<const std::uint8_t*>(vertices) + static_cast<std::size_t>(v) * stride;
+  };
+  std::vector<DWORD> order;
+  if (type == D3DPT_TRIANGLELIST) {
+    for (DWORD i = 0; i + 2 < count; i += 3) order.insert(order.end(), {i, i + 1, i + 2});
+  } else if (type == D3DPT_TRIANGLESTRIP) {
+    for (DWORD i = 0; i + 2 < count; ++i)
+      order.insert(order.end(), (i & 1) ? std::initializer_list<DWORD>{i, i + 2, i + 1}
+                                         : std::initializer_list<DWORD>{i, i + 1, i + 2});
+  } else {
+    for (DWORD i = 1; i + 1 < count; ++i) order.insert(order.end(), {i, i + 1, 0});
+  }
+  out.resize(order.size() * stride);
+  for (std::size_t t = 0; t + 2 < order.size(); t += 3) {
+    std::uint8_t* tri = out.data() + t * stride;
+    for (int k = 0; k < 3; ++k) std::memcpy(tri + k * stride, vertexAt(order[t + static_cast<std::size_t>(k)]), stride);
+    for (const Wrapped& w : wrapped) {
+      float first = 0.0f;
+      std::memcpy(&first, tri + w.offset, 4);
+      for (int k = 1; k < 3; ++k) {
+        float v = 0.0f;
+        std::memcpy(&v, tri + k * stride + w.offset, 4);
+        if (std::isfinite(v) && std::isfinite(first)) v += std::round(first - v);
+        std::memcpy(tri + k * stride + w.offset, &v, 4);
+      }
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 struct FixedFunctionPipeline::Impl {
@@ -760,6 +825,17 @@ bool FixedFunctionPipeline::draw(const DeviceState& state, const FfpTexture text
     }
   }
 
+  std::vector<std::uint8_t> unwrapped;
+  if (unwrapTriangles(state, type, fvf, stride, vertices, vertexCount, indices, indexCount, unwrapped)) {
+    if (unwrapped.empty()) return true;  // fewer than three vertices: no triangle
+    vertices = unwrapped.data();
+    vertexCount = static_cast<DWORD>(unwrapped.size() / stride);
+    indices = nullptr;
+    indexCount = 0;
+    sourceId = nullptr;
+  }
+  const GLenum drawMode = unwrapped.empty() ? mode : GL_TRIANGLES;
+
   d.initialise();
   const FfpShaderKey key = ffpBuildShaderKey(state, textures, fvf, d.clipControl, d.maxLights);
   ProgramEntry& program = d.program(key);
@@ -814,9 +890,9 @@ bool FixedFunctionPipeline::draw(const DeviceState& state, const FfpTexture text
     if (key.clipPlanes & (1u << i)) glEnable(GL_CLIP_DISTANCE0 + static_cast<GLenum>(i));
   if (indices) {
     const std::size_t at = d.indexStream.append(GL_ELEMENT_ARRAY_BUFFER, indices, std::size_t{indexCount} * 2, 4);
-    glDrawElements(mode, static_cast<GLsizei>(indexCount), GL_UNSIGNED_SHORT, reinterpret_cast<const void*>(at));
+    glDrawElements(drawMode, static_cast<GLsizei>(indexCount), GL_UNSIGNED_SHORT, reinterpret_cast<const void*>(at));
   } else {
-    glDrawArrays(mode, 0, static_cast<GLsizei>(vertexCount));
+    glDrawArrays(drawMode, 0, static_cast<GLsizei>(vertexCount));
   }
   if (d.clipControl) glClipControl(GL_LOWER_LEFT, GL_NEGATIVE_ONE_TO_ONE);
   if (key.pretransformed) glDisable(GL_DEPTH_CLAMP);
