@@ -92,13 +92,14 @@ struct WindowResult {
   double engineMs = 0.0;
   double driverMs = 0.0;
   double waitMs = 0.0;
+  double draws = 0.0;
 };
 
 std::vector<WindowResult> summarise(const std::vector<Dx7FrameTiming>& frames, const std::vector<Window>& windows,
                                     int fps, double from) {
   std::vector<WindowResult> results(windows.size());
   for (std::size_t w = 0; w < windows.size(); ++w) {
-    double seconds = 0.0, driver = 0.0, wait = 0.0;
+    double seconds = 0.0, driver = 0.0, wait = 0.0, draws = 0.0;
     int count = 0;
     std::vector<double> secondTime;
     std::vector<int> secondFrames;
@@ -109,6 +110,7 @@ std::vector<WindowResult> summarise(const std::vector<Dx7FrameTiming>& frames, c
       seconds += frames[i].seconds;
       driver += frames[i].driverSeconds;
       wait += frames[i].waitSeconds;
+      draws += frames[i].draws;
       const auto s = static_cast<std::size_t>(t - windows[w].from);
       if (secondTime.size() <= s) {
         secondTime.resize(s + 1, 0.0);
@@ -123,6 +125,7 @@ std::vector<WindowResult> summarise(const std::vector<Dx7FrameTiming>& frames, c
     r.engineMs = 1000.0 * (seconds - driver - wait) / count;
     r.driverMs = 1000.0 * driver / count;
     r.waitMs = 1000.0 * wait / count;
+    r.draws = draws / count;
     r.slowestFps = 1e9;
     for (std::size_t s = 0; s < secondTime.size(); ++s) {
       // Only whole seconds of show time count (a frame of rounding short is still whole).
@@ -176,10 +179,10 @@ void BM_ShowPlayback(benchmark::State& state) {
   state.counters["frames"] = frames;
   std::printf("\n%dx%d, %d show frames per second, median of %zu plays\n", options.width, options.height, fps,
               runs.size());
-  std::printf("%-22s %8s %8s %10s %8s %8s %8s\n", "window (s)", "fps", "slowest", "at second", "engine", "driver",
-              "wait");
+  std::printf("%-22s %8s %8s %10s %8s %8s %8s %8s\n", "window (s)", "fps", "slowest", "at second", "engine",
+              "driver", "wait", "draws");
   for (std::size_t w = 0; w < windows.size(); ++w) {
-    std::vector<double> f, slow, at, engine, driver, wait;
+    std::vector<double> f, slow, at, engine, driver, wait, draws;
     for (const auto& run : runs) {
       if (run[w].fps <= 0.0) continue;
       f.push_back(run[w].fps);
@@ -188,13 +191,14 @@ void BM_ShowPlayback(benchmark::State& state) {
       engine.push_back(run[w].engineMs);
       driver.push_back(run[w].driverMs);
       wait.push_back(run[w].waitMs);
+      draws.push_back(run[w].draws);
     }
     if (f.empty()) continue;
     char label[64];
     std::snprintf(label, sizeof label, "%s %.0f-%s", windows[w].name.c_str(), windows[w].from,
                   windows[w].to > 1e8 ? "end" : std::to_string(static_cast<int>(windows[w].to)).c_str());
-    std::printf("%-22s %8.1f %8.1f %10.0f %6.2fms %6.2fms %6.2fms\n", label, median(f), median(slow), median(at),
-                median(engine), median(driver), median(wait));
+    std::printf("%-22s %8.1f %8.1f %10.0f %6.2fms %6.2fms %6.2fms %8.0f\n", label, median(f), median(slow),
+                median(at), median(engine), median(driver), median(wait), median(draws));
   }
   std::fflush(stdout);
 }

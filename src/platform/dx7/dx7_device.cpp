@@ -326,6 +326,7 @@ HRESULT Dx7Device::ValidateDevice(LPDWORD passes) {
 HRESULT Dx7Device::draw(D3DPRIMITIVETYPE type, DWORD fvf, const void* vertices, DWORD vertexCount, const WORD* indices,
                         DWORD indexCount, const void* sourceId, std::uint64_t sourceVersion) {
   dx7timing::Scope timing(dx7timing::Kind::Driver);
+  dx7timing::countDraw();
   const GlContext::Hold hold;
   if (!inScene_) return D3DERR_SCENE_NOT_IN_SCENE;
   if (type < D3DPT_POINTLIST || type > D3DPT_TRIANGLEFAN) return D3DERR_INVALIDPRIMITIVETYPE;

@@ -47,6 +47,11 @@ Scope::~Scope() {
   (kind_ == Kind::Driver ? r.current.driverSeconds : r.current.waitSeconds) += s;
 }
 
+void countDraw() {
+  Recorder& r = recorder();
+  if (r.log) ++r.current.draws;
+}
+
 void endFrame() {
   Recorder& r = recorder();
   if (!r.log) return;

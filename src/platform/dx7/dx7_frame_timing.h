@@ -10,6 +10,7 @@ struct Dx7FrameTiming {
   double seconds = 0.0;        // from the end of the previous frame to the end of this one
   double driverSeconds = 0.0;  // drawing, clearing, blitting, locking
   double waitSeconds = 0.0;    // presenting and reading the frame back
+  int draws = 0;               // primitive batches drawn
 };
 
 // Frames end when a presented frame is read back. Null stops recording.
@@ -33,6 +34,9 @@ class Scope {
   bool active_ = false;
   std::chrono::steady_clock::time_point start_;
 };
+
+// Counts a primitive batch in the frame being recorded.
+void countDraw();
 
 // Closes the frame being recorded.
 void endFrame();
