@@ -1,104 +1,211 @@
-// The real show's frame rate at 640 x 480, scene window by scene window: each second of a
-// window is rendered headless at 60 frames per second of show time (frames read back and
-// dropped) and timed; a window reports its slowest second and its mean, in frames per second.
-// Two clocks: the wall clock, and the processor time of the whole process (every rendering
-// thread included) which a busy machine disturbs far less: 1 / (processor seconds per frame)
-// is the rate one core would reach, so a quiet two-core machine renders at least that.
-// VELLUMITE_SHOW_STRIDE=N times every Nth second only (quicker, less thorough);
-// VELLUMITE_SHOW_BENCH_DIR=DIR times another show.
+// Playing a whole show headless with the frames rendered, read back and thrown away: frames per
+// second in each scene window of the timeline and in the slowest second of show time, at
+// 640 x 480 and 1280 x 720, with the main thread's time per frame split into the engine, the
+// GL driver (drawing, clearing, blitting) and waiting for the rasteriser (presenting and
+// reading back). Each size plays the show three times and reports the medians.
+//
+// The show comes from the environment's VELLUMITE_SHOW_DIR, else it is the show the build makes,
+// else the sample show written into a temporary folder with the vellumite-sample tool built
+// next to this benchmark. VELLUMITE_SHOW_FPS sets
+// the show frames rendered per second of show time (default 10); VELLUMITE_SHOW_FROM and
+// VELLUMITE_SHOW_TO play a part of it (seconds of show time).
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
-#include <ctime>
+#include <vector>
 
+#include "platform/dx7/dx7_frame_timing.h"
 #include "shell/capture.h"
-
-#ifndef VELLUMITE_SHOW_DIR
-#define VELLUMITE_SHOW_DIR "show"
-#endif
+#include "shell/show_timeline.h"
 
 namespace {
 
 struct Window {
-  const char* name;
-  double from, to;
-};
-constexpr Window kWindows[] = {
-    {"grand", 0, 33},   {"grand+text", 33, 40},     {"design", 40, 68},      {"dance2", 68, 94},
-    {"dass", 94, 134},  {"Slut+skitdemo", 134, 143}, {"closing picture", 143, 146},
+  std::string name;
+  double from;
+  double to;
 };
 
-double processSeconds() {
-  timespec t{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-  return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
+// The stretches of show time in which the same scenes render, from the timeline.
+std::vector<Window> sceneWindows() {
+  static const char* const kNames[kShowSceneCount] = {"grand", "text", "design", "dass", "dance2", "slut", "skitdemo"};
+  std::vector<double> edges{0.0};
+  for (const ShowSceneWindow& w : kShowWindows) {
+    if (w.hasFrom) edges.push_back(w.from);
+    edges.push_back(w.to);
+  }
+  std::sort(edges.begin(), edges.end());
+  edges.erase(std::unique(edges.begin(), edges.end()), edges.end());
+  edges.push_back(1e9);
+  std::vector<Window> windows;
+  for (std::size_t i = 0; i + 1 < edges.size(); ++i) {
+    const double a = edges[i], b = edges[i + 1];
+    std::string name;
+    for (const ShowSceneWindow& w : kShowWindows) {
+      const double from = w.hasFrom ? w.from : 0.0;
+      if (from <= a && b <= w.to) name += std::string(name.empty() ? "" : "+") + kNames[w.scene];
+    }
+    windows.push_back({name.empty() ? "closing" : name, a, b});
+  }
+  return windows;
 }
 
-struct Timing {
-  double wallPerFrame = -1;  // seconds per frame after the first (the first carries the loading)
-  double cpu = -1;           // processor seconds of the whole call
-  int frames = 0;
-};
-
-Timing timeSpan(double from, double length) {
-  CaptureOptions options;
-  options.outDirectory = "/tmp/vellumite_show_bench";
-  options.fps = 60;
-  options.from = from;
-  options.to = from + length;
-  options.frames = CaptureFrames::kDiscard;
-  options.writeAudio = false;
-  options.progress = nullptr;
-  CaptureResult result;
-  Timing timing;
-  const double start = processSeconds();
-  if (runCapture(options, &result) != kRunOk) return timing;
-  timing.cpu = processSeconds() - start;
-  timing.frames = result.frames;
-  if (result.frames > 1) timing.wallPerFrame = (result.seconds - result.secondsToFirstFrame) / (result.frames - 1);
-  return timing;
+std::string showDirectory() {
+  if (const char* dir = std::getenv("VELLUMITE_SHOW_DIR")) return dir;
+#ifdef VELLUMITE_SHOW_DIR
+  if (std::filesystem::exists(std::filesystem::path(VELLUMITE_SHOW_DIR) / "grand.lws")) return VELLUMITE_SHOW_DIR;
+#endif
+  static std::string made;
+  if (!made.empty()) return made;
+  std::error_code ec;
+  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (ec) return "";
+  const std::filesystem::path tool = self.parent_path().parent_path() / "tools" / "sample" / "vellumite-sample";
+  char pattern[] = "/tmp/vellumite-show-bench-XXXXXX";
+  if (mkdtemp(pattern) == nullptr) return "";
+  const std::string command = "'" + tool.string() + "' '" + pattern + "' > /dev/null";
+  if (std::system(command.c_str()) != 0) return "";
+  made = pattern;
+  return made;
 }
 
-void BM_ShowWindow(benchmark::State& state) {
-  const Window& window = kWindows[state.range(0)];
-  state.SetLabel(window.name);
-  const char* other = std::getenv("VELLUMITE_SHOW_BENCH_DIR");
-  if (chdir(other != nullptr ? other : VELLUMITE_SHOW_DIR) != 0) {
-    state.SkipWithError("the show's folder is missing: build the target vellumite-show");
+double envNumber(const char* name, double fallback) {
+  const char* text = std::getenv(name);
+  if (text == nullptr) return fallback;
+  char* end = nullptr;
+  const double v = std::strtod(text, &end);
+  return end != text && v > 0 ? v : fallback;
+}
+
+double median(std::vector<double> v) {
+  if (v.empty()) return 0.0;
+  std::sort(v.begin(), v.end());
+  return v[v.size() / 2];
+}
+
+struct WindowResult {
+  double fps = 0.0;
+  double slowestFps = 0.0;
+  double slowestSecond = 0.0;
+  double engineMs = 0.0;
+  double driverMs = 0.0;
+  double waitMs = 0.0;
+  double draws = 0.0;
+};
+
+std::vector<WindowResult> summarise(const std::vector<Dx7FrameTiming>& frames, const std::vector<Window>& windows,
+                                    int fps, double from) {
+  std::vector<WindowResult> results(windows.size());
+  for (std::size_t w = 0; w < windows.size(); ++w) {
+    double seconds = 0.0, driver = 0.0, wait = 0.0, draws = 0.0;
+    int count = 0;
+    std::vector<double> secondTime;
+    std::vector<int> secondFrames;
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+      const double t = from + static_cast<double>(i) / fps;
+      if (t < windows[w].from || t >= windows[w].to) continue;
+      ++count;
+      seconds += frames[i].seconds;
+      driver += frames[i].driverSeconds;
+      wait += frames[i].waitSeconds;
+      draws += frames[i].draws;
+      const auto s = static_cast<std::size_t>(t - windows[w].from);
+      if (secondTime.size() <= s) {
+        secondTime.resize(s + 1, 0.0);
+        secondFrames.resize(s + 1, 0);
+      }
+      secondTime[s] += frames[i].seconds;
+      ++secondFrames[s];
+    }
+    if (count == 0) continue;
+    WindowResult& r = results[w];
+    r.fps = count / seconds;
+    r.engineMs = 1000.0 * (seconds - driver - wait) / count;
+    r.driverMs = 1000.0 * driver / count;
+    r.waitMs = 1000.0 * wait / count;
+    r.draws = draws / count;
+    r.slowestFps = 1e9;
+    for (std::size_t s = 0; s < secondTime.size(); ++s) {
+      // Only whole seconds of show time count (a frame of rounding short is still whole).
+      if (secondFrames[s] < fps - 1 || secondTime[s] <= 0.0) continue;
+      const double f = secondFrames[s] / secondTime[s];
+      if (f < r.slowestFps) {
+        r.slowestFps = f;
+        r.slowestSecond = windows[w].from + static_cast<double>(s);
+      }
+    }
+    if (r.slowestFps == 1e9) r.slowestFps = r.fps;
+  }
+  return results;
+}
+
+// Arguments: width, height.
+void BM_ShowPlayback(benchmark::State& state) {
+  const std::string dir = showDirectory();
+  if (dir.empty() || chdir(dir.c_str()) != 0) {
+    state.SkipWithError("no show folder (set VELLUMITE_SHOW_DIR)");
     return;
   }
-  const char* strideText = std::getenv("VELLUMITE_SHOW_STRIDE");
-  const int stride = std::max(1, strideText != nullptr ? std::atoi(strideText) : 1);
-  double slowest = 1e9, slowestCpu = 1e9, sum = 0, sumCpu = 0, worstSecond = window.from, worstCpuSecond = window.from;
-  int seconds = 0;
+  const int fps = static_cast<int>(envNumber("VELLUMITE_SHOW_FPS", 10));
+  CaptureOptions options;
+  options.outDirectory = dir + "/bench-out";
+  options.fps = fps;
+  options.from = std::getenv("VELLUMITE_SHOW_FROM") ? envNumber("VELLUMITE_SHOW_FROM", 0.0) : 0.0;
+  options.to = envNumber("VELLUMITE_SHOW_TO", -1.0);
+  options.frames = CaptureFrames::kDiscard;
+  options.width = static_cast<int>(state.range(0));
+  options.height = static_cast<int>(state.range(1));
+  options.writeAudio = false;
+  options.progress = nullptr;
+  const std::vector<Window> windows = sceneWindows();
+  std::vector<std::vector<WindowResult>> runs;
+  int frames = 0;
   for (auto _ : state) {
-    // The processor time of loading and of the first frame, taken off every second's.
-    const Timing start = timeSpan(window.from, 1.0 / 60.0);
-    for (double s = window.from; s < window.to; s += stride) {
-      const Timing t = timeSpan(s, 1.0);
-      if (t.wallPerFrame <= 0 || t.cpu <= 0 || start.cpu <= 0) {
-        state.SkipWithError("capture failed");
-        return;
-      }
-      const double fps = 1.0 / t.wallPerFrame;
-      const double cpuFps = (t.frames - 1) / std::max(1e-6, t.cpu - start.cpu);
-      if (fps < slowest) slowest = fps, worstSecond = s;
-      if (cpuFps < slowestCpu) slowestCpu = cpuFps, worstCpuSecond = s;
-      sum += fps;
-      sumCpu += cpuFps;
-      ++seconds;
+    std::vector<Dx7FrameTiming> log;
+    log.reserve(4096);
+    dx7SetFrameTimingLog(&log);
+    CaptureResult result;
+    const int code = runCapture(options, &result);
+    dx7SetFrameTimingLog(nullptr);
+    if (code != kRunOk) {
+      state.SkipWithError("the show did not play");
+      return;
     }
+    frames += result.frames;
+    runs.push_back(summarise(log, windows, fps, options.from));
   }
-  state.counters["wall_slowest_fps"] = slowest;
-  state.counters["wall_slowest_at_s"] = worstSecond;
-  state.counters["wall_mean_fps"] = sum / std::max(1, seconds);
-  state.counters["cpu_slowest_fps"] = slowestCpu;
-  state.counters["cpu_slowest_at_s"] = worstCpuSecond;
-  state.counters["cpu_mean_fps"] = sumCpu / std::max(1, seconds);
+  state.counters["frames"] = frames;
+  std::printf("\n%dx%d, %d show frames per second, median of %zu plays\n", options.width, options.height, fps,
+              runs.size());
+  std::printf("%-22s %8s %8s %10s %8s %8s %8s %8s\n", "window (s)", "fps", "slowest", "at second", "engine",
+              "driver", "wait", "draws");
+  for (std::size_t w = 0; w < windows.size(); ++w) {
+    std::vector<double> f, slow, at, engine, driver, wait, draws;
+    for (const auto& run : runs) {
+      if (run[w].fps <= 0.0) continue;
+      f.push_back(run[w].fps);
+      slow.push_back(run[w].slowestFps);
+      at.push_back(run[w].slowestSecond);
+      engine.push_back(run[w].engineMs);
+      driver.push_back(run[w].driverMs);
+      wait.push_back(run[w].waitMs);
+      draws.push_back(run[w].draws);
+    }
+    if (f.empty()) continue;
+    char label[64];
+    std::snprintf(label, sizeof label, "%s %.0f-%s", windows[w].name.c_str(), windows[w].from,
+                  windows[w].to > 1e8 ? "end" : std::to_string(static_cast<int>(windows[w].to)).c_str());
+    std::printf("%-22s %8.1f %8.1f %10.0f %6.2fms %6.2fms %6.2fms %8.0f\n", label, median(f), median(slow),
+                median(at), median(engine), median(driver), median(wait), median(draws));
+  }
+  std::fflush(stdout);
 }
-BENCHMARK(BM_ShowWindow)->DenseRange(0, 6)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+BENCHMARK(BM_ShowPlayback)->Args({640, 480})->Args({1280, 720})->Unit(benchmark::kSecond)->UseRealTime()->Iterations(3);
 
 }  // namespace

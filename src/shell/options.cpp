@@ -70,6 +70,8 @@ void printUsage(std::FILE* stream) {
       "                      default 32)\n"
       "  --fullscreen        full screen instead of a window\n"
       "  --vsync             wait for the vertical retrace when presenting\n"
+      "  --max-fps N         draw at most N frames per second (1..1000) when not\n"
+      "                      waiting for the retrace\n"
       "  --low-bpp-textures  prefer 16-bit texture formats\n"
       "  --no-dither         switch dithering off\n"
       "  --adapter N         display adapter N (0 is the first)\n"
@@ -166,6 +168,11 @@ int parseProgramOptions(int argc, const char* const* argv, const char* version, 
         options->aspectFill = false;
       else
         return fail(err, "--aspect takes keep or fill, not ", fit);
+    } else if (name == "--max-fps") {
+      const char* rate = takeValue();
+      if (rate == nullptr) return fail(err, "--max-fps needs a number of frames per second", "");
+      if (!parseInt(rate, 1, 1000, &options->maxFps))
+        return fail(err, "--max-fps takes a number from 1 to 1000, not ", rate);
     } else if (name == "--adapter") {
       const char* index = takeValue();
       if (index == nullptr) return fail(err, "--adapter needs an adapter number", "");

@@ -15,6 +15,7 @@ struct ProgramOptions {
   int bitsPerPixel = 32;
   bool fullscreen = false;
   bool vsync = false;
+  int maxFps = 0;  // frames per second at most without --vsync; 0: as fast as it renders
   bool lowBppTextures = false;
   bool noDither = false;
   int adapter = -1;  // -1: the default adapter

@@ -1,8 +1,11 @@
 // The real program's environment and the Win32 entry.
 #include "shell/program.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <thread>
 
 #include "gfx/d3d7/direct3d_driver.h"
 #include "platform/win32/win32_sdl.h"
@@ -37,11 +40,33 @@ void listModes(const Direct3DDriver& driver, std::FILE* err) {
   }
 }
 
+// The program's driver: with --max-fps (and no --vsync) each present waits for the frame's
+// slot, so that a show does not take every core it can.
+class PacedDriver : public Direct3DDriver {
+ public:
+  PacedDriver(HINSTANCE instance, const char* title, int maxFps)
+      : Direct3DDriver(instance, title), period(std::chrono::nanoseconds(1000000000LL / maxFps)) {}
+  void present(bool wait) override {
+    Direct3DDriver::present(wait);
+    const Clock::time_point now = Clock::now();
+    if (next > now) std::this_thread::sleep_until(next);
+    // A late frame starts the count afresh instead of hurrying the ones after it.
+    next = std::max(next, now) + period;
+  }
+
+ private:
+  using Clock = std::chrono::steady_clock;
+  std::chrono::nanoseconds period;
+  Clock::time_point next{};
+};
+
 GraphicsDriver* createProgramDriver(HINSTANCE instance, const char* title, void*) {
-  Direct3DDriver* driver = TRACKED_NEW Direct3DDriver(instance, title);
+  const ProgramOptions& options = programOptions();
+  Direct3DDriver* driver = options.maxFps > 0 && !options.vsync
+                               ? TRACKED_NEW PacedDriver(instance, title, options.maxFps)
+                               : TRACKED_NEW Direct3DDriver(instance, title);
   showDriver = driver;
   Direct3DDriver::setVideoSetupDialog(runVideoSetupDialog);
-  const ProgramOptions& options = programOptions();
   if (options.videoOptionGiven) {
     VideoPreset preset;
     preset.adapter = options.adapter;

@@ -66,6 +66,14 @@ TEST(ProgramOptions, VideoOptionsFillTheRecordAndSkipTheDialog) {
   EXPECT_EQ(o.adapter, 1);
   EXPECT_EQ(o.dataDirectory, "dir");
   EXPECT_TRUE(parse({"--no-dither"}).options.videoOptionGiven);
+
+  // The frame-rate cap is pacing, not a video option: the dialog still comes.
+  Parsed capped = parse({"--max-fps", "60"});
+  ASSERT_EQ(capped.code, -1);
+  EXPECT_EQ(capped.options.maxFps, 60);
+  EXPECT_FALSE(capped.options.videoOptionGiven);
+  EXPECT_EQ(parse({"--max-fps=1000"}).options.maxFps, 1000);
+  EXPECT_EQ(parse({}).options.maxFps, 0);
 }
 
 TEST(ProgramOptions, ModeTextsAreCheckedWhole) {
@@ -84,7 +92,7 @@ TEST(ProgramOptions, ModeTextsAreCheckedWhole) {
 TEST(ProgramOptions, UnknownOptionsAndBadValuesEndWithTwoAndTheUsage) {
   for (std::vector<const char*> args : std::vector<std::vector<const char*>>{
            {"--frobnicate"}, {"--mode"}, {"--mode", "big"}, {"--adapter", "x"}, {"--adapter", "-1"}, {"--help=yes"},
-           {"--data"}, {"show.lws"}}) {
+           {"--data"}, {"show.lws"}, {"--max-fps"}, {"--max-fps", "0"}, {"--max-fps", "1001"}, {"--max-fps", "6o"}}) {
     Parsed p = parse(args);
     EXPECT_EQ(p.code, 2) << args[0];
     EXPECT_EQ(p.err.rfind("vellumite: ", 0), 0u) << p.err;

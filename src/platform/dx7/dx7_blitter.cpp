@@ -5,23 +5,25 @@ namespace {
 
 const char* kVertexSource = R"(#version 330 core
 uniform vec4 dstRect;  // x0, y0, x1, y1 in normalised device coordinates
-uniform vec4 srcRect;  // u0, v0, u1, v1
-out vec2 uv;
 void main() {
   vec2 corner = vec2(float(gl_VertexID & 1), float((gl_VertexID >> 1) & 1));
   gl_Position = vec4(mix(dstRect.xy, dstRect.zw, corner), 0.0, 1.0);
-  uv = mix(srcRect.xy, srcRect.zw, corner);
 }
 )";
 
+// Destination pixel x (counted from the rectangle's edge) takes source pixel
+// floor(x * source size / destination size), in exact integer arithmetic.
 const char* kFragmentSource = R"(#version 330 core
 uniform sampler2D source;
+uniform ivec4 dstPixels;  // left, top, width, height
+uniform ivec4 srcPixels;  // left, top, width, height
 uniform bool keyed;
 uniform bool opaque;
-in vec2 uv;
 out vec4 colour;
 void main() {
-  vec4 c = textureLod(source, uv, 0.0);
+  ivec2 d = ivec2(gl_FragCoord.xy) - dstPixels.xy;
+  ivec2 s = srcPixels.xy + (d * srcPixels.zw) / dstPixels.zw;
+  vec4 c = texelFetch(source, s, 0);
   if (keyed && c.a < 0.5) discard;
   if (opaque || keyed) c.a = 1.0;
   colour = c;
@@ -63,18 +65,14 @@ bool Dx7Blitter::build() {
   glGetProgramiv(program_, GL_LINK_STATUS, &linked);
   if (!linked) return false;
   dstRectLocation_ = glGetUniformLocation(program_, "dstRect");
-  srcRectLocation_ = glGetUniformLocation(program_, "srcRect");
+  dstPixelsLocation_ = glGetUniformLocation(program_, "dstPixels");
+  srcPixelsLocation_ = glGetUniformLocation(program_, "srcPixels");
   keyedLocation_ = glGetUniformLocation(program_, "keyed");
   opaqueLocation_ = glGetUniformLocation(program_, "opaque");
   glUseProgram(program_);
   glUniform1i(glGetUniformLocation(program_, "source"), 0);
   glUseProgram(0);
   glGenVertexArrays(1, &vao_);
-  glGenSamplers(1, &sampler_);
-  glSamplerParameteri(sampler_, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-  glSamplerParameteri(sampler_, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-  glSamplerParameteri(sampler_, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-  glSamplerParameteri(sampler_, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
   return true;
 }
 
@@ -97,19 +95,15 @@ bool Dx7Blitter::draw(GLuint framebuffer, int targetWidth, int targetHeight, con
               2.0f * static_cast<float>(dst.top) / static_cast<float>(targetHeight) - 1.0f,
               2.0f * static_cast<float>(dst.right) / static_cast<float>(targetWidth) - 1.0f,
               2.0f * static_cast<float>(dst.bottom) / static_cast<float>(targetHeight) - 1.0f);
-  glUniform4f(srcRectLocation_, static_cast<float>(src.left) / static_cast<float>(texWidth),
-              static_cast<float>(src.top) / static_cast<float>(texHeight),
-              static_cast<float>(src.right) / static_cast<float>(texWidth),
-              static_cast<float>(src.bottom) / static_cast<float>(texHeight));
+  glUniform4i(dstPixelsLocation_, dst.left, dst.top, dst.right - dst.left, dst.bottom - dst.top);
+  glUniform4i(srcPixelsLocation_, src.left, src.top, src.right - src.left, src.bottom - src.top);
   glUniform1i(keyedLocation_, keyed ? 1 : 0);
   glUniform1i(opaqueLocation_, opaque ? 1 : 0);
   glActiveTexture(GL_TEXTURE0);
   glBindTexture(GL_TEXTURE_2D, texture);
-  glBindSampler(0, sampler_);
   glBindVertexArray(vao_);
   glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
   glBindVertexArray(0);
-  glBindSampler(0, 0);
   glBindTexture(GL_TEXTURE_2D, 0);
   glUseProgram(0);
   return true;

@@ -1,5 +1,5 @@
 // Stretching copies between GL textures and framebuffers for Blt: a screen rectangle drawn with
-// nearest sampling, optionally dropping texels whose alpha marks a matching colour key.
+// the source pixel floor(x * source size / destination size) for each pixel, optionally dropping texels whose alpha marks a matching colour key.
 #pragma once
 
 #include "platform/dx7/gl_api.h"
@@ -23,9 +23,9 @@ class Dx7Blitter {
   bool ok_ = false;
   GLuint program_ = 0;
   GLuint vao_ = 0;
-  GLuint sampler_ = 0;
   GLint dstRectLocation_ = -1;
-  GLint srcRectLocation_ = -1;
+  GLint dstPixelsLocation_ = -1;
+  GLint srcPixelsLocation_ = -1;
   GLint keyedLocation_ = -1;
   GLint opaqueLocation_ = -1;
 };

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/dx7/dx7_frame_timing.h"
 #include "platform/dx7/dx7_objects.h"
 #include "platform/dx7/dx7_pipeline.h"
 #include "platform/dx7/ffp_pipeline.h"
@@ -100,7 +101,8 @@ bool Dx7Device::bindRenderTarget() {
 }
 
 HRESULT Dx7Device::Clear(DWORD count, LPD3DRECT rects, DWORD flags, D3DCOLOR colour, D3DVALUE z, DWORD stencil) {
-  if (count > 0 && !rects) return DDERR_INVALIDPARAMS;
+  dx7timing::Scope timing(dx7timing::Kind::Driver);
+  if (count > 1 && !rects) return DDERR_INVALIDPARAMS;
   if (flags & ~(D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL)) return DDERR_INVALIDPARAMS;
   Dx7Surface* zbuffer = renderTarget_->attachedZBuffer();
   if ((flags & D3DCLEAR_ZBUFFER) && !zbuffer) return D3DERR_ZBUFFER_NOTPRESENT;
@@ -126,7 +128,9 @@ HRESULT Dx7Device::Clear(DWORD count, LPD3DRECT rects, DWORD flags, D3DCOLOR col
     glClearStencil(static_cast<GLint>(stencil));
   }
   if (mask == 0) return D3D_OK;
-  // Rectangles are clipped to the viewport; without rectangles the viewport is cleared.
+  // Rectangles are clipped to the viewport; without rectangles (a count of 0 or 1) the viewport
+  // is cleared.
+  if (!rects) count = 0;
   const D3DVIEWPORT7& vp = state_.viewport;
   LONG vx0 = static_cast<LONG>(vp.dwX), vy0 = static_cast<LONG>(vp.dwY);
   LONG vx1 = vx0 + static_cast<LONG>(vp.dwWidth), vy1 = vy0 + static_cast<LONG>(vp.dwHeight);
@@ -180,8 +184,8 @@ HRESULT Dx7Device::SetViewport(LPD3DVIEWPORT7 viewport) {
   std::uint64_t right = static_cast<std::uint64_t>(viewport->dwX) + viewport->dwWidth;
   std::uint64_t bottom = static_cast<std::uint64_t>(viewport->dwY) + viewport->dwHeight;
   if (right > renderTarget_->width() || bottom > renderTarget_->height()) return DDERR_INVALIDPARAMS;
-  if (!(viewport->dvMinZ >= 0.0f && viewport->dvMaxZ <= 1.0f && viewport->dvMinZ <= viewport->dvMaxZ))
-    return DDERR_INVALIDPARAMS;
+  // An empty or inverted depth range is accepted (drawing treats it as MinZ..MinZ + 0.001).
+  if (!(viewport->dvMinZ >= 0.0f && viewport->dvMaxZ <= 1.0f)) return DDERR_INVALIDPARAMS;
   state_.viewport = *viewport;
   return D3D_OK;
 }
@@ -271,6 +275,8 @@ HRESULT Dx7Device::GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE ty
 HRESULT Dx7Device::SetTexture(DWORD stage, LPDIRECTDRAWSURFACE7 texture) {
   if (stage >= kDeviceTextureStages) return DDERR_INVALIDPARAMS;
   auto* surface = static_cast<Dx7Surface*>(texture);
+  // A surface that is not a texture leaves the stage empty.
+  if (surface && !(surface->caps() & DDSCAPS_TEXTURE)) surface = nullptr;
   if (surface) surface->AddRef();
   if (textures_[stage]) textures_[stage]->Release();
   textures_[stage] = surface;
@@ -319,6 +325,9 @@ HRESULT Dx7Device::ValidateDevice(LPDWORD passes) {
 
 HRESULT Dx7Device::draw(D3DPRIMITIVETYPE type, DWORD fvf, const void* vertices, DWORD vertexCount, const WORD* indices,
                         DWORD indexCount, const void* sourceId, std::uint64_t sourceVersion) {
+  dx7timing::Scope timing(dx7timing::Kind::Driver);
+  dx7timing::countDraw();
+  const GlContext::Hold hold;
   if (!inScene_) return D3DERR_SCENE_NOT_IN_SCENE;
   if (type < D3DPT_POINTLIST || type > D3DPT_TRIANGLEFAN) return D3DERR_INVALIDPRIMITIVETYPE;
   if (renderTarget_->lost()) return DDERR_SURFACELOST;
@@ -330,6 +339,11 @@ HRESULT Dx7Device::draw(D3DPRIMITIVETYPE type, DWORD fvf, const void* vertices, 
     if (!t || !t->owner()) continue;
     stages[s].name = t->samplingTexture();
     stages[s].hasAlpha = t->layout().hasAlpha;
+    if (t->hasSourceKey()) {
+      stages[s].hasColorKey = true;
+      stages[s].colorKeyLow = t->layout().toArgb(t->sourceKey().dwColorSpaceLowValue);
+      stages[s].colorKeyHigh = t->layout().toArgb(t->sourceKey().dwColorSpaceHighValue);
+    }
   }
   FixedFunctionPipeline* pipeline = dx7Pipeline();
   if (!pipeline) return DDERR_GENERIC;

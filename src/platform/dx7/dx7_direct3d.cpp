@@ -84,7 +84,7 @@ bool dx7DeviceDescription(const GUID& type, D3DDEVICEDESC7* desc) {
   desc->dwMaxActiveLights = p.maxActiveLights;
   desc->dvMaxVertexW = 1.0e10f;
   desc->deviceGUID = type;
-  desc->wMaxUserClipPlanes = 0;
+  desc->wMaxUserClipPlanes = kFfpMaxClipPlanes;
   desc->wMaxVertexBlendMatrices = 0;
   desc->dwVertexProcessingCaps = D3DVTXPCAPS_TEXGEN | D3DVTXPCAPS_MATERIALSOURCE7 | D3DVTXPCAPS_VERTEXFOG |
                                  D3DVTXPCAPS_DIRECTIONALLIGHTS | D3DVTXPCAPS_POSITIONALLIGHTS |

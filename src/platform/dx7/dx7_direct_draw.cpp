@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/dx7/dx7_frame_timing.h"
 #include "platform/dx7/dx7_objects.h"
 #include "platform/dx7/gl_context.h"
 #include "platform/win32/win32_sdl.h"
@@ -318,7 +319,7 @@ HRESULT Dx7DirectDraw::GetCaps(LPDDCAPS driverCaps, LPDDCAPS emulationCaps) {
     std::memset(caps, 0, sizeof(*caps));
     caps->dwSize = sizeof(DDCAPS);
     caps->dwCaps = DDCAPS_3D | DDCAPS_BLT | DDCAPS_BLTSTRETCH | DDCAPS_BLTCOLORFILL | DDCAPS_COLORKEY | DDCAPS_ZBLTS;
-    caps->dwCKeyCaps = DDCKEYCAPS_SRCBLT;
+    caps->dwCKeyCaps = DDCKEYCAPS_SRCBLT | DDCKEYCAPS_DESTBLT;
     caps->dwZBufferBitDepths = 0x400 | 0x200 | 0x100;  // DDBD_16, DDBD_24, DDBD_32
     caps->dwVidMemTotal = 256u << 20;
     caps->dwVidMemFree = 256u << 20;
@@ -387,7 +388,11 @@ HRESULT Dx7DirectDraw::CreateSurface(LPDDSURFACEDESC2 descIn, LPDIRECTDRAWSURFAC
     desc.ddpfPixelFormat = format;
     desc.ddpfPixelFormat.dwSize = sizeof(DDPIXELFORMAT);
     desc.dwFlags |= DDSD_PIXELFORMAT;
-    if (caps & DDSCAPS_TEXTURE) {
+    if ((caps & DDSCAPS_TEXTURE) && (caps & DDSCAPS_3DDEVICE) && !(caps & DDSCAPS_MIPMAP)) {
+      // A texture that is also a render target: held in GL like a back buffer, sampled from there.
+      surface = new Dx7Surface(this, desc, layout, Dx7Surface::Kind::RenderTarget);
+      hr = DD_OK;
+    } else if (caps & DDSCAPS_TEXTURE) {
       hr = createTexture(desc, layout, &surface);
     } else if (caps & DDSCAPS_3DDEVICE) {
       surface = new Dx7Surface(this, desc, layout, Dx7Surface::Kind::RenderTarget);
@@ -529,7 +534,13 @@ void dx7SimulateSurfaceLoss(bool displayModeChanged) {
 }
 
 bool dx7ReadPresentedFrame(std::vector<std::uint32_t>& pixels, int* width, int* height) {
-  return GlContext::instance().readPresentedFrame(pixels, width, height);
+  bool ok = false;
+  {
+    dx7timing::Scope timing(dx7timing::Kind::Wait);
+    ok = GlContext::instance().readPresentedFrame(pixels, width, height);
+  }
+  dx7timing::endFrame();
+  return ok;
 }
 
 int dx7FrameReadRing() { return GlContext::kFrameReadRing; }

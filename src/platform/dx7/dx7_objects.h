@@ -81,6 +81,8 @@ class Dx7Surface final : public IDirectDrawSurface7 {
   std::uint64_t modeSerial() const { return modeSerial_; }
   void setModeSerial(std::uint64_t serial) { modeSerial_ = serial; }
 
+  // Colour held in GL: render targets and the front of a flipping chain.
+  bool colourInGl() const { return kind_ == Kind::RenderTarget || (kind_ == Kind::Primary && fbo_ != 0); }
   // GL objects are made on demand; false when GL is unavailable.
   bool createGlObjects();
   // Framebuffer of a render target (with its attached z-buffer), 0 for other kinds.
@@ -121,7 +123,14 @@ class Dx7Surface final : public IDirectDrawSurface7 {
   bool uploadTextureLevels();
   void uploadRenderTargetRows(int firstRow, int lastRow);
   void uploadZBuffer();
-  HRESULT bltFromSurface(RECT dst, Dx7Surface* src, RECT srcRect, const DDCOLORKEY* key);
+  HRESULT bltFromSurface(RECT dst, Dx7Surface* src, RECT srcRect, const DDCOLORKEY* key, const DDCOLORKEY* destKey);
+  // Stretching copy between the memory copies, with optional source and destination keys.
+  void bltInMemory(RECT dst, Dx7Surface* src, RECT srcRect, const DDCOLORKEY* key, const DDCOLORKEY* destKey);
+  // Depth (and stencil) values between GL's packing and the format's masks, in place.
+  void depthFromGlPacking();
+  std::vector<std::uint32_t> depthToGlPacking() const;
+  // Passes the contents of a flipping chain one place towards the front.
+  void rotateFlipChain(Dx7Surface* overrideSurface);
   HRESULT colourFill(const RECT& dst, DWORD colour);
   HRESULT depthFill(const RECT& dst, DWORD depth);
   HRESULT present(Dx7Surface* source, const RECT& srcRect, int swapInterval);

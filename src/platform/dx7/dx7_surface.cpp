@@ -2,9 +2,11 @@
 // z-buffers), Lock/Unlock, stretching Blt with a source colour key, colour and depth fills,
 // Flip and presenting, attachments (back buffers, mip levels, z-buffers), loss and restore.
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "platform/dx7/dx7_blitter.h"
+#include "platform/dx7/dx7_frame_timing.h"
 #include "platform/dx7/dx7_objects.h"
 #include "platform/dx7/gl_context.h"
 
@@ -16,7 +18,10 @@ std::vector<Dx7Surface*>& orphans() {
   return *list;
 }
 
-constexpr DWORD kSrcCopy = 0x00CC0020;  // the SRCCOPY raster operation
+// Raster operations Blt performs.
+constexpr DWORD kSrcCopy = 0x00CC0020;
+constexpr DWORD kBlackness = 0x00000042;
+constexpr DWORD kWhiteness = 0x00FF0062;
 
 bool rectInside(const RECT& r, DWORD width, DWORD height) {
   return r.left >= 0 && r.top >= 0 && r.left < r.right && r.top < r.bottom && r.right <= static_cast<LONG>(width) &&
@@ -185,7 +190,9 @@ bool Dx7Surface::ensureMemory() {
 }
 
 bool Dx7Surface::createGlObjects() {
-  if (kind_ != Kind::RenderTarget && kind_ != Kind::ZBuffer) return true;
+  // The front of a flipping chain keeps its contents in GL too: flips pass them round the chain.
+  const bool flippingFront = kind_ == Kind::Primary && (desc_.ddsCaps.dwCaps & DDSCAPS_FLIP);
+  if (kind_ != Kind::RenderTarget && kind_ != Kind::ZBuffer && !flippingFront) return true;
   if (!GlContext::instance().makeCurrent()) return false;
   GLsizei w = static_cast<GLsizei>(desc_.dwWidth), h = static_cast<GLsizei>(desc_.dwHeight);
   glGenTextures(1, &texture_);
@@ -196,7 +203,7 @@ bool Dx7Surface::createGlObjects() {
   glGenFramebuffers(1, &fbo_);
   glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
   bool complete = false;
-  if (kind_ == Kind::RenderTarget) {
+  if (kind_ != Kind::ZBuffer) {
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, w, h, 0, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
     glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, texture_, 0);
     glDrawBuffer(GL_COLOR_ATTACHMENT0);
@@ -248,14 +255,15 @@ void Dx7Surface::clearContents() {
   if (fbo_ && GlContext::instance().makeCurrent()) {
     glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
     glDisable(GL_SCISSOR_TEST);
-    if (kind_ == Kind::RenderTarget) {
+    if (kind_ != Kind::ZBuffer) {
       glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
       glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
       glClear(GL_COLOR_BUFFER_BIT);
     } else {
+      // A z-buffer nobody cleared holds zeros: every LESSEQUAL test against it fails.
       glDepthMask(GL_TRUE);
       glStencilMask(0xFFFFFFFFu);
-      glClearDepth(1.0);
+      glClearDepth(0.0);
       glClearStencil(0);
       glClear(GL_DEPTH_BUFFER_BIT | (layout_.stencilBits ? GL_STENCIL_BUFFER_BIT : 0));
     }
@@ -266,12 +274,12 @@ void Dx7Surface::clearContents() {
 
 void Dx7Surface::markGlWritten() {
   memoryFresh_ = false;
-  if (kind_ == Kind::RenderTarget)
+  if (colourInGl())
     if (Dx7Surface* z = attachedZBuffer()) z->memoryFresh_ = false;
 }
 
 bool Dx7Surface::syncMemoryFromGl() {
-  if (kind_ != Kind::RenderTarget && kind_ != Kind::ZBuffer) {
+  if (!colourInGl() && kind_ != Kind::ZBuffer) {
     ensureMemory();
     return true;
   }
@@ -283,7 +291,7 @@ bool Dx7Surface::syncMemoryFromGl() {
   glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
   glPixelStorei(GL_PACK_ROW_LENGTH, 0);
-  if (kind_ == Kind::RenderTarget) {
+  if (kind_ != Kind::ZBuffer) {
     glReadBuffer(GL_COLOR_ATTACHMENT0);
     if (layout_.isArgb8888() && pitch_ == static_cast<long>(w) * 4) {
       glReadPixels(0, 0, w, h, GL_BGRA, GL_UNSIGNED_BYTE, memory_.data());
@@ -299,14 +307,12 @@ bool Dx7Surface::syncMemoryFromGl() {
     }
   } else if (layout_.stencilBits) {
     glReadPixels(0, 0, w, h, GL_DEPTH_STENCIL, GL_UNSIGNED_INT_24_8, memory_.data());
+    depthFromGlPacking();
   } else if (layout_.zBits == 16) {
     glReadPixels(0, 0, w, h, GL_DEPTH_COMPONENT, GL_UNSIGNED_SHORT, memory_.data());
   } else {
     glReadPixels(0, 0, w, h, GL_DEPTH_COMPONENT, GL_UNSIGNED_INT, memory_.data());
-    if (layout_.zBits == 24) {
-      auto* values = reinterpret_cast<std::uint32_t*>(memory_.data());
-      for (size_t i = 0, n = static_cast<size_t>(w) * static_cast<size_t>(h); i < n; ++i) values[i] >>= 8;
-    }
+    if (layout_.zBits == 24) depthFromGlPacking();
   }
   glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
   memoryFresh_ = true;
@@ -322,6 +328,42 @@ void Dx7Surface::uploadRenderTargetRows(int firstRow, int lastRow) {
   glBindTexture(GL_TEXTURE_2D, 0);
 }
 
+namespace {
+
+int lowestBit(DWORD mask) { return mask ? std::countr_zero(mask) : 0; }
+
+}  // namespace
+
+// GL packs 24-bit depth in the top 24 bits of a 32-bit value and stencil in the low byte; the
+// format's masks say where they go in memory (depth in the low 24 bits with 0x00FFFFFF).
+void Dx7Surface::depthFromGlPacking() {
+  const int zShift = lowestBit(layout_.zMask);
+  const int sShift = layout_.stencilMask ? lowestBit(layout_.stencilMask) : (zShift == 0 ? 24 : 0);
+  auto* values = reinterpret_cast<std::uint32_t*>(memory_.data());
+  const size_t n = static_cast<size_t>(desc_.dwWidth) * desc_.dwHeight;
+  for (size_t i = 0; i < n; ++i) {
+    const std::uint32_t v = values[i];
+    std::uint32_t out = ((v >> 8) << zShift) & layout_.zMask;
+    if (layout_.stencilBits) out |= (v & 0xFFu) << sShift;
+    values[i] = out;
+  }
+}
+
+std::vector<std::uint32_t> Dx7Surface::depthToGlPacking() const {
+  const int zShift = lowestBit(layout_.zMask);
+  const int sShift = layout_.stencilMask ? lowestBit(layout_.stencilMask) : (zShift == 0 ? 24 : 0);
+  const size_t n = static_cast<size_t>(desc_.dwWidth) * desc_.dwHeight;
+  std::vector<std::uint32_t> values(n);
+  std::memcpy(values.data(), memory_.data(), n * 4);
+  for (std::uint32_t& v : values) {
+    const std::uint32_t z = (v & layout_.zMask) >> zShift;
+    // Without stencil the low byte repeats the top of the depth, as a 24-to-32-bit widening does.
+    const std::uint32_t low = layout_.stencilBits ? (v >> sShift) & 0xFFu : (z >> 16) & 0xFFu;
+    v = (z << 8) | low;
+  }
+  return values;
+}
+
 void Dx7Surface::uploadZBuffer() {
   if (!texture_ || !GlContext::instance().makeCurrent()) return;
   GLsizei w = static_cast<GLsizei>(desc_.dwWidth), h = static_cast<GLsizei>(desc_.dwHeight);
@@ -330,13 +372,12 @@ void Dx7Surface::uploadZBuffer() {
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
   glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
   if (layout_.stencilBits) {
-    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, w, h, GL_DEPTH_STENCIL, GL_UNSIGNED_INT_24_8, memory_.data());
+    const std::vector<std::uint32_t> values = depthToGlPacking();
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, w, h, GL_DEPTH_STENCIL, GL_UNSIGNED_INT_24_8, values.data());
   } else if (layout_.zBits == 16) {
     glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, w, h, GL_DEPTH_COMPONENT, GL_UNSIGNED_SHORT, memory_.data());
   } else if (layout_.zBits == 24) {
-    std::vector<std::uint32_t> values(static_cast<size_t>(w) * static_cast<size_t>(h));
-    std::memcpy(values.data(), memory_.data(), values.size() * 4);
-    for (std::uint32_t& v : values) v = (v << 8) | ((v >> 16) & 0xFFu);
+    const std::vector<std::uint32_t> values = depthToGlPacking();
     glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, w, h, GL_DEPTH_COMPONENT, GL_UNSIGNED_INT, values.data());
   } else {
     glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, w, h, GL_DEPTH_COMPONENT, GL_UNSIGNED_INT, memory_.data());
@@ -572,6 +613,20 @@ HRESULT Dx7Surface::GetAttachedSurface(LPDDSCAPS2 caps, LPDIRECTDRAWSURFACE7* su
     *surface = a.surface;
     return DD_OK;
   }
+  // A flipping chain is circular: the last back buffer leads back to the front.
+  if (kind_ == Kind::RenderTarget && parent_) {
+    bool last = true;
+    for (const Attachment& a : attached_)
+      if (a.implicit) last = false;
+    Dx7Surface* front = parent_;
+    while (front->parent_) front = front->parent_;
+    if (last && front->kind_ == Kind::Primary && (front->desc_.ddsCaps.dwCaps & DDSCAPS_FLIP) &&
+        (front->desc_.ddsCaps.dwCaps & caps->dwCaps) == caps->dwCaps) {
+      front->AddRef();
+      *surface = front;
+      return DD_OK;
+    }
+  }
   return DDERR_NOTFOUND;
 }
 
@@ -603,13 +658,14 @@ HRESULT Dx7Surface::Restore() {
 // ---------------------------------------------------------------------------------------------
 
 HRESULT Dx7Surface::Lock(LPRECT rect, LPDDSURFACEDESC2 desc, DWORD flags, HANDLE) {
+  dx7timing::Scope timing(dx7timing::Kind::Driver);
   if (!desc || desc->dwSize != sizeof(DDSURFACEDESC2)) return DDERR_INVALIDPARAMS;
   if (!owner_ || lost_) return DDERR_SURFACELOST;
   if (locked_) return DDERR_SURFACEBUSY;
   RECT r = rect ? *rect : wholeRect(desc_.dwWidth, desc_.dwHeight);
   if (!rectInside(r, desc_.dwWidth, desc_.dwHeight)) return DDERR_INVALIDRECT;
   if (!syncMemoryFromGl()) return DDERR_GENERIC;
-  if ((kind_ == Kind::RenderTarget || kind_ == Kind::ZBuffer) && !(flags & DDLOCK_READONLY)) snapshot_ = memory_;
+  if ((colourInGl() || kind_ == Kind::ZBuffer) && !(flags & DDLOCK_READONLY)) snapshot_ = memory_;
   locked_ = true;
   lockFlags_ = flags;
   GetSurfaceDesc(desc);
@@ -619,10 +675,11 @@ HRESULT Dx7Surface::Lock(LPRECT rect, LPDDSURFACEDESC2 desc, DWORD flags, HANDLE
 }
 
 HRESULT Dx7Surface::Unlock(LPRECT) {
+  dx7timing::Scope timing(dx7timing::Kind::Driver);
   if (!locked_) return DDERR_NOTLOCKED;
   locked_ = false;
   if (!owner_ || (lockFlags_ & DDLOCK_READONLY)) return DD_OK;
-  if (kind_ == Kind::RenderTarget) {
+  if (colourInGl()) {
     // Write back only the rows the application changed.
     int first = -1, last = -1;
     for (int y = 0; y < static_cast<int>(desc_.dwHeight); ++y) {
@@ -653,24 +710,30 @@ HRESULT Dx7Surface::Unlock(LPRECT) {
 // ---------------------------------------------------------------------------------------------
 
 HRESULT Dx7Surface::Blt(LPRECT destRect, LPDIRECTDRAWSURFACE7 source, LPRECT sourceRect, DWORD flags, LPDDBLTFX fx) {
+  dx7timing::Scope timing(dx7timing::Kind::Driver);
   if (!owner_ || lost_) return DDERR_SURFACELOST;
   if (locked_) return DDERR_SURFACEBUSY;
-  constexpr DWORD kUnsupported = DDBLT_ALPHADEST | DDBLT_ALPHADESTCONSTOVERRIDE | DDBLT_ALPHADESTNEG |
-                                 DDBLT_ALPHADESTSURFACEOVERRIDE | DDBLT_ALPHAEDGEBLEND | DDBLT_ALPHASRC |
-                                 DDBLT_ALPHASRCCONSTOVERRIDE | DDBLT_ALPHASRCNEG | DDBLT_ALPHASRCSURFACEOVERRIDE |
-                                 DDBLT_DDFX | DDBLT_DDROPS | DDBLT_KEYDEST | DDBLT_KEYDESTOVERRIDE |
-                                 DDBLT_ROTATIONANGLE | DDBLT_ZBUFFER | DDBLT_ZBUFFERDESTCONSTOVERRIDE |
-                                 DDBLT_ZBUFFERDESTOVERRIDE | DDBLT_ZBUFFERSRCCONSTOVERRIDE | DDBLT_ZBUFFERSRCOVERRIDE;
+  // Alpha and z-buffer blending flags are not implemented by the platform's blitter either: the
+  // blit goes on as a plain copy.
+  constexpr DWORD kUnsupported = DDBLT_DDFX | DDBLT_DDROPS | DDBLT_ROTATIONANGLE;
   if (flags & kUnsupported) return DDERR_UNSUPPORTED;
-  bool needsEffects = (flags & (DDBLT_COLORFILL | DDBLT_DEPTHFILL | DDBLT_ROP | DDBLT_KEYSRCOVERRIDE)) != 0;
+  bool needsEffects =
+      (flags & (DDBLT_COLORFILL | DDBLT_DEPTHFILL | DDBLT_ROP | DDBLT_KEYSRCOVERRIDE | DDBLT_KEYDESTOVERRIDE)) != 0;
   if (needsEffects && (!fx || fx->dwSize != sizeof(DDBLTFX))) return DDERR_INVALIDPARAMS;
-  if ((flags & DDBLT_ROP) && fx->dwROP != kSrcCopy) return DDERR_NORASTEROPHW;
+  if ((flags & DDBLT_KEYSRC) && (flags & DDBLT_KEYSRCOVERRIDE)) return DDERR_INVALIDPARAMS;
+  if ((flags & DDBLT_KEYDEST) && (flags & DDBLT_KEYDESTOVERRIDE)) return DDERR_INVALIDPARAMS;
+  if ((flags & DDBLT_KEYDEST) && !hasDestKey_) return DDERR_INVALIDPARAMS;
+  const bool rop = (flags & DDBLT_ROP) != 0 && !(flags & (DDBLT_COLORFILL | DDBLT_DEPTHFILL));
+  if (rop && fx->dwROP != kSrcCopy && fx->dwROP != kBlackness && fx->dwROP != kWhiteness) return DDERR_NORASTEROPHW;
 
   RECT dst = destRect ? *destRect : wholeRect(desc_.dwWidth, desc_.dwHeight);
   if (kind_ != Kind::Primary && !rectInside(dst, desc_.dwWidth, desc_.dwHeight)) return DDERR_INVALIDRECT;
 
   if (flags & DDBLT_COLORFILL) return colourFill(dst, fx->dwFillColor);
   if (flags & DDBLT_DEPTHFILL) return depthFill(dst, fx->dwFillDepth);
+  // The raster operations that need no source: every bit cleared or set.
+  if (rop && fx->dwROP == kBlackness) return colourFill(dst, 0u);
+  if (rop && fx->dwROP == kWhiteness) return colourFill(dst, 0xFFFFFFFFu);
 
   auto* src = static_cast<Dx7Surface*>(source);
   if (!src) return DDERR_INVALIDPARAMS;
@@ -678,13 +741,20 @@ HRESULT Dx7Surface::Blt(LPRECT destRect, LPDIRECTDRAWSURFACE7 source, LPRECT sou
   if (src->locked_) return DDERR_SURFACEBUSY;
   RECT srcRect = sourceRect ? *sourceRect : wholeRect(src->desc_.dwWidth, src->desc_.dwHeight);
   if (!rectInside(srcRect, src->desc_.dwWidth, src->desc_.dwHeight)) return DDERR_INVALIDRECT;
+  // A source key asked of a surface that has none is an error, not an unkeyed copy.
+  if ((flags & DDBLT_KEYSRC) && !src->hasSrcKey_) return DDERR_INVALIDPARAMS;
 
   const DDCOLORKEY* key = nullptr;
   if (flags & DDBLT_KEYSRCOVERRIDE)
     key = &fx->ddckSrcColorkey;
-  else if ((flags & DDBLT_KEYSRC) && src->hasSrcKey_)
+  else if (flags & DDBLT_KEYSRC)
     key = &src->srcKey_;
-  return bltFromSurface(dst, src, srcRect, key);
+  const DDCOLORKEY* destKey = nullptr;
+  if (flags & DDBLT_KEYDESTOVERRIDE)
+    destKey = &fx->ddckDestColorkey;
+  else if (flags & DDBLT_KEYDEST)
+    destKey = &destKey_;
+  return bltFromSurface(dst, src, srcRect, key, destKey);
 }
 
 HRESULT Dx7Surface::BltFast(DWORD x, DWORD y, LPDIRECTDRAWSURFACE7 source, LPRECT sourceRect, DWORD flags) {
@@ -693,29 +763,95 @@ HRESULT Dx7Surface::BltFast(DWORD x, DWORD y, LPDIRECTDRAWSURFACE7 source, LPREC
   RECT s = sourceRect ? *sourceRect : wholeRect(src->desc_.dwWidth, src->desc_.dwHeight);
   RECT d{static_cast<LONG>(x), static_cast<LONG>(y), static_cast<LONG>(x) + (s.right - s.left),
          static_cast<LONG>(y) + (s.bottom - s.top)};
-  return Blt(&d, source, &s, (flags & DDBLTFAST_SRCCOLORKEY) ? DDBLT_KEYSRC : 0, nullptr);
+  DWORD bltFlags = 0;
+  if ((flags & DDBLTFAST_SRCCOLORKEY) && src->hasSrcKey_) bltFlags |= DDBLT_KEYSRC;
+  if (flags & DDBLTFAST_DESTCOLORKEY) bltFlags |= DDBLT_KEYDEST;
+  return Blt(&d, source, &s, bltFlags, nullptr);
 }
 
-HRESULT Dx7Surface::bltFromSurface(RECT dst, Dx7Surface* src, RECT srcRect, const DDCOLORKEY* key) {
+void Dx7Surface::bltInMemory(RECT dst, Dx7Surface* src, RECT srcRect, const DDCOLORKEY* key,
+                             const DDCOLORKEY* destKey) {
+  int dw = dst.right - dst.left, dh = dst.bottom - dst.top;
+  int sw = srcRect.right - srcRect.left, sh = srcRect.bottom - srcRect.top;
+  ensureMemory();
+  std::vector<std::uint8_t> copy;
+  const std::uint8_t* srcMemory = src->memory_.data();
+  if (src == this) {
+    copy = memory_;
+    srcMemory = copy.data();
+  }
+  auto colourBitsOf = [](const Dx7PixelLayout& l) {
+    return l.mask[0] | l.mask[1] | l.mask[2] | (l.hasAlpha ? l.mask[3] : 0);
+  };
+  const DWORD colourBits = colourBitsOf(src->layout_);
+  const DWORD low = key ? key->dwColorSpaceLowValue & colourBits : 0;
+  const DWORD high = key ? key->dwColorSpaceHighValue & colourBits : 0;
+  const DWORD destBits = colourBitsOf(layout_);
+  const DWORD destLow = destKey ? destKey->dwColorSpaceLowValue & destBits : 0;
+  const DWORD destHigh = destKey ? destKey->dwColorSpaceHighValue & destBits : 0;
+  // Pixels of the same size and colour masks are copied bit for bit (an unused top bit goes
+  // into an alpha bit as it is); other formats are converted.
+  const bool raw = src->layout_.sameAs(layout_) ||
+                   (src->layout_.bytesPerPixel == layout_.bytesPerPixel && src->layout_.rgb && layout_.rgb &&
+                    src->layout_.mask[0] == layout_.mask[0] && src->layout_.mask[1] == layout_.mask[1] &&
+                    src->layout_.mask[2] == layout_.mask[2]);
+  const long sbpp = src->layout_.bytesPerPixel, dbpp = layout_.bytesPerPixel;
+  // Destination pixel x takes source pixel floor(x * source size / destination size).
+  std::vector<int> columns(static_cast<size_t>(dw));
+  for (int x = 0; x < dw; ++x)
+    columns[static_cast<size_t>(x)] = srcRect.left + static_cast<int>((static_cast<long long>(x) * sw) / dw);
+  for (int y = 0; y < dh; ++y) {
+    int sy = srcRect.top + static_cast<int>((static_cast<long long>(y) * sh) / dh);
+    const std::uint8_t* srow = srcMemory + src->pitch_ * sy;
+    std::uint8_t* drow = memory_.data() + pitch_ * (dst.top + y) + dst.left * dbpp;
+    if (!key && !destKey && raw && dw == sw) {
+      std::memmove(drow, srow + srcRect.left * sbpp, static_cast<size_t>(dw * sbpp));
+      continue;
+    }
+    for (int x = 0; x < dw; ++x) {
+      std::uint32_t value = src->layout_.read(srow + columns[static_cast<size_t>(x)] * sbpp);
+      if (key) {
+        std::uint32_t masked = value & colourBits;
+        if (masked >= low && masked <= high) continue;
+      }
+      if (destKey) {
+        // Only destination pixels inside the key's range are replaced.
+        std::uint32_t masked = layout_.read(drow + x * dbpp) & destBits;
+        if (masked < destLow || masked > destHigh) continue;
+      }
+      layout_.write(drow + x * dbpp, raw ? value : layout_.fromArgb(src->layout_.toArgb(value)));
+    }
+  }
+  memoryVersion_ = dx7NextVersion();
+}
+
+HRESULT Dx7Surface::bltFromSurface(RECT dst, Dx7Surface* src, RECT srcRect, const DDCOLORKEY* key,
+                                   const DDCOLORKEY* destKey) {
   if (kind_ == Kind::Primary) return present(src, srcRect, owner_->takeSwapInterval());
   int dw = dst.right - dst.left, dh = dst.bottom - dst.top;
   int sw = srcRect.right - srcRect.left, sh = srcRect.bottom - srcRect.top;
 
   if (kind_ == Kind::ZBuffer || src->kind_ == Kind::ZBuffer) {
-    // Depth copies: same format and size only.
-    if (kind_ != src->kind_ || !layout_.sameAs(src->layout_) || dw != sw || dh != sh || key) return DDERR_UNSUPPORTED;
+    // Depth copies between z-buffers of one format, stretched like colour blits.
+    if (kind_ != src->kind_ || !layout_.sameAs(src->layout_) || key || destKey) return DDERR_UNSUPPORTED;
     if (!src->syncMemoryFromGl() || !syncMemoryFromGl()) return DDERR_GENERIC;
-    dx7ConvertPixels(src->layout_, src->memory_.data() + src->pitch_ * srcRect.top + srcRect.left * static_cast<long>(src->layout_.bytesPerPixel), src->pitch_,
-                     layout_, memory_.data() + pitch_ * dst.top + dst.left * static_cast<long>(layout_.bytesPerPixel),
-                     pitch_, dw, dh);
+    bltInMemory(dst, src, srcRect, nullptr, nullptr);
     uploadZBuffer();
-    memoryVersion_ = dx7NextVersion();
+    return DD_OK;
+  }
+
+  if (kind_ == Kind::RenderTarget && destKey) {
+    // Destination keys need the destination's pixels: blit in memory and send the rows back.
+    if (!src->syncMemoryFromGl() || !syncMemoryFromGl()) return DDERR_GENERIC;
+    bltInMemory(dst, src, srcRect, key, destKey);
+    uploadRenderTargetRows(dst.top, dst.bottom - 1);
     return DD_OK;
   }
 
   if (kind_ == Kind::RenderTarget) {
     if (!fbo_ || !GlContext::instance().makeCurrent()) return DDERR_GENERIC;
-    if (src->kind_ == Kind::RenderTarget && !key && src != this) {
+    const bool srcInGl = src->colourInGl();
+    if (srcInGl && !key && src != this && dw == sw && dh == sh) {
       glBindFramebuffer(GL_READ_FRAMEBUFFER, src->fbo_);
       glReadBuffer(GL_COLOR_ATTACHMENT0);
       glBindFramebuffer(GL_DRAW_FRAMEBUFFER, fbo_);
@@ -728,7 +864,9 @@ HRESULT Dx7Surface::bltFromSurface(RECT dst, Dx7Surface* src, RECT srcRect, cons
     } else {
       GLuint texture = 0;
       bool wholeTexture = src->kind_ == Kind::Plain || (src->kind_ == Kind::Texture && src->mipLevel_ == 0);
-      if (key || src == this || !wholeTexture) {
+      if (srcInGl && !key && src != this) {
+        texture = src->texture_;
+      } else if (key || src == this || !wholeTexture) {
         static const DDCOLORKEY kNoKey{0xFFFFFFFFu, 0u};  // an empty range matches nothing
         texture = src->keyedTexture(key ? *key : kNoKey);
       } else {
@@ -744,43 +882,9 @@ HRESULT Dx7Surface::bltFromSurface(RECT dst, Dx7Surface* src, RECT srcRect, cons
     return DD_OK;
   }
 
-  // Destination in memory: stretch with nearest sampling, converting and keying per pixel.
+  // Destination in memory.
   if (!src->syncMemoryFromGl()) return DDERR_GENERIC;
-  ensureMemory();
-  std::vector<std::uint8_t> copy;
-  const std::uint8_t* srcMemory = src->memory_.data();
-  if (src == this) {
-    copy = memory_;
-    srcMemory = copy.data();
-  }
-  DWORD colourBits = src->layout_.mask[0] | src->layout_.mask[1] | src->layout_.mask[2] |
-                     (src->layout_.hasAlpha ? src->layout_.mask[3] : 0);
-  DWORD low = key ? key->dwColorSpaceLowValue & colourBits : 0;
-  DWORD high = key ? key->dwColorSpaceHighValue & colourBits : 0;
-  bool same = src->layout_.sameAs(layout_);
-  const long sbpp = src->layout_.bytesPerPixel, dbpp = layout_.bytesPerPixel;
-  std::vector<int> columns(static_cast<size_t>(dw));
-  for (int x = 0; x < dw; ++x)
-    columns[static_cast<size_t>(x)] =
-        srcRect.left + static_cast<int>((static_cast<long long>(2 * x + 1) * sw) / (2LL * dw));
-  for (int y = 0; y < dh; ++y) {
-    int sy = srcRect.top + static_cast<int>((static_cast<long long>(2 * y + 1) * sh) / (2LL * dh));
-    const std::uint8_t* srow = srcMemory + src->pitch_ * sy;
-    std::uint8_t* drow = memory_.data() + pitch_ * (dst.top + y) + dst.left * dbpp;
-    if (!key && same && dw == sw) {
-      std::memmove(drow, srow + srcRect.left * sbpp, static_cast<size_t>(dw * sbpp));
-      continue;
-    }
-    for (int x = 0; x < dw; ++x) {
-      std::uint32_t raw = src->layout_.read(srow + columns[static_cast<size_t>(x)] * sbpp);
-      if (key) {
-        std::uint32_t masked = raw & colourBits;
-        if (masked >= low && masked <= high) continue;
-      }
-      layout_.write(drow + x * dbpp, same ? raw : layout_.fromArgb(src->layout_.toArgb(raw)));
-    }
-  }
-  memoryVersion_ = dx7NextVersion();
+  bltInMemory(dst, src, srcRect, key, destKey);
   return DD_OK;
 }
 
@@ -813,7 +917,7 @@ HRESULT Dx7Surface::depthFill(const RECT& dst, DWORD depth) {
   if (kind_ != Kind::ZBuffer) return DDERR_INVALIDPARAMS;
   if (!fbo_ || !GlContext::instance().makeCurrent()) return DDERR_GENERIC;
   double max = layout_.zBits >= 32 ? 4294967295.0 : static_cast<double>((1ull << layout_.zBits) - 1);
-  DWORD z = layout_.stencilBits ? (depth & layout_.zMask) >> 8 : depth;
+  DWORD z = (depth & layout_.zMask) >> lowestBit(layout_.zMask);
   glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
   glEnable(GL_SCISSOR_TEST);
   glScissor(dst.left, dst.top, dst.right - dst.left, dst.bottom - dst.top);
@@ -827,11 +931,35 @@ HRESULT Dx7Surface::depthFill(const RECT& dst, DWORD depth) {
 }
 
 HRESULT Dx7Surface::present(Dx7Surface* source, const RECT&, int swapInterval) {
-  if (source->kind_ != Kind::RenderTarget || !source->fbo_) return DDERR_UNSUPPORTED;
+  dx7timing::Scope timing(dx7timing::Kind::Wait);
+  if (!source->colourInGl() || !source->fbo_) return DDERR_UNSUPPORTED;
   HWND window = clipper_ ? clipper_->window() : owner_->window();
   GlContext::instance().present(source->fbo_, static_cast<int>(source->desc_.dwWidth),
                                 static_cast<int>(source->desc_.dwHeight), window, swapInterval);
   return DD_OK;
+}
+
+void Dx7Surface::rotateFlipChain(Dx7Surface* overrideSurface) {
+  std::vector<Dx7Surface*> chain;
+  if (overrideSurface) {
+    chain = {this, overrideSurface};
+  } else {
+    for (Dx7Surface* part : allParts())
+      if (part == this || part->kind_ == Kind::RenderTarget) chain.push_back(part);
+  }
+  // The front takes the first back buffer's contents, each back buffer the next one's, and the
+  // last back buffer what the front showed.
+  for (size_t i = 0; i + 1 < chain.size(); ++i) {
+    Dx7Surface* a = chain[i];
+    Dx7Surface* b = chain[i + 1];
+    std::swap(a->texture_, b->texture_);
+    std::swap(a->fbo_, b->fbo_);
+    std::swap(a->memory_, b->memory_);
+    std::swap(a->memoryFresh_, b->memoryFresh_);
+    std::swap(a->memoryVersion_, b->memoryVersion_);
+  }
+  // Depth buffers stay with their surfaces: attach them to the framebuffers the surfaces now have.
+  for (Dx7Surface* part : chain) part->attachDepthToFramebuffer(part->attachedZBuffer());
 }
 
 HRESULT Dx7Surface::Flip(LPDIRECTDRAWSURFACE7 overrideSurface, DWORD flags) {
@@ -846,5 +974,9 @@ HRESULT Dx7Surface::Flip(LPDIRECTDRAWSURFACE7 overrideSurface, DWORD flags) {
   if (!back) return DDERR_NOTFLIPPABLE;
   if (back->lost_) return DDERR_SURFACELOST;
   if (back->locked_) return DDERR_SURFACEBUSY;
-  return present(back, wholeRect(back->desc_.dwWidth, back->desc_.dwHeight), (flags & DDFLIP_NOVSYNC) ? 0 : 1);
+  for (Dx7Surface* part : allParts())
+    if (part->locked_) return DDERR_SURFACEBUSY;
+  if (!fbo_) return present(back, wholeRect(back->desc_.dwWidth, back->desc_.dwHeight), (flags & DDFLIP_NOVSYNC) ? 0 : 1);
+  rotateFlipChain(static_cast<Dx7Surface*>(overrideSurface));
+  return present(this, wholeRect(desc_.dwWidth, desc_.dwHeight), (flags & DDFLIP_NOVSYNC) ? 0 : 1);
 }

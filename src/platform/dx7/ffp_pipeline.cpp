@@ -37,28 +37,49 @@ void multiply(const Mat4 a, const Mat4 b, Mat4 out) {
     }
 }
 
-// Inverse of the upper 3x3 block; identity when singular.
-void inverse3(const Mat4 m, float out[9]) {
-  const float a = m[0][0], b = m[0][1], c = m[0][2];
-  const float d = m[1][0], e = m[1][1], f = m[1][2];
-  const float g = m[2][0], h = m[2][1], i = m[2][2];
-  const float A = e * i - f * h, B = -(d * i - f * g), C = d * h - e * g;
-  const float det = a * A + b * B + c * C;
-  if (std::fabs(det) < 1e-20f) {
-    const float id[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
-    std::memcpy(out, id, sizeof(id));
-    return;
-  }
-  const float s = 1.0f / det;
-  out[0] = A * s;
-  out[1] = -(b * i - c * h) * s;
-  out[2] = (b * f - c * e) * s;
-  out[3] = B * s;
-  out[4] = (a * i - c * g) * s;
-  out[5] = -(a * f - c * d) * s;
-  out[6] = C * s;
-  out[7] = -(a * h - b * g) * s;
-  out[8] = (a * e - b * d) * s;
+// Inverse of a 4x4 matrix (cofactor expansion); false when it is singular.
+bool inverse4(const Mat4 m, Mat4 out) {
+  const float* a = &m[0][0];
+  float inv[16];
+  inv[0] = a[5] * a[10] * a[15] - a[5] * a[11] * a[14] - a[9] * a[6] * a[15] + a[9] * a[7] * a[14] +
+           a[13] * a[6] * a[11] - a[13] * a[7] * a[10];
+  inv[4] = -a[4] * a[10] * a[15] + a[4] * a[11] * a[14] + a[8] * a[6] * a[15] - a[8] * a[7] * a[14] -
+           a[12] * a[6] * a[11] + a[12] * a[7] * a[10];
+  inv[8] = a[4] * a[9] * a[15] - a[4] * a[11] * a[13] - a[8] * a[5] * a[15] + a[8] * a[7] * a[13] +
+           a[12] * a[5] * a[11] - a[12] * a[7] * a[9];
+  inv[12] = -a[4] * a[9] * a[14] + a[4] * a[10] * a[13] + a[8] * a[5] * a[14] - a[8] * a[6] * a[13] -
+            a[12] * a[5] * a[10] + a[12] * a[6] * a[9];
+  inv[1] = -a[1] * a[10] * a[15] + a[1] * a[11] * a[14] + a[9] * a[2] * a[15] - a[9] * a[3] * a[14] -
+           a[13] * a[2] * a[11] + a[13] * a[3] * a[10];
+  inv[5] = a[0] * a[10] * a[15] - a[0] * a[11] * a[14] - a[8] * a[2] * a[15] + a[8] * a[3] * a[14] +
+           a[12] * a[2] * a[11] - a[12] * a[3] * a[10];
+  inv[9] = -a[0] * a[9] * a[15] + a[0] * a[11] * a[13] + a[8] * a[1] * a[15] - a[8] * a[3] * a[13] -
+           a[12] * a[1] * a[11] + a[12] * a[3] * a[9];
+  inv[13] = a[0] * a[9] * a[14] - a[0] * a[10] * a[13] - a[8] * a[1] * a[14] + a[8] * a[2] * a[13] +
+            a[12] * a[1] * a[10] - a[12] * a[2] * a[9];
+  inv[2] = a[1] * a[6] * a[15] - a[1] * a[7] * a[14] - a[5] * a[2] * a[15] + a[5] * a[3] * a[14] +
+           a[13] * a[2] * a[7] - a[13] * a[3] * a[6];
+  inv[6] = -a[0] * a[6] * a[15] + a[0] * a[7] * a[14] + a[4] * a[2] * a[15] - a[4] * a[3] * a[14] -
+           a[12] * a[2] * a[7] + a[12] * a[3] * a[6];
+  inv[10] = a[0] * a[5] * a[15] - a[0] * a[7] * a[13] - a[4] * a[1] * a[15] + a[4] * a[3] * a[13] +
+            a[12] * a[1] * a[7] - a[12] * a[3] * a[5];
+  inv[14] = -a[0] * a[5] * a[14] + a[0] * a[6] * a[13] + a[4] * a[1] * a[14] - a[4] * a[2] * a[13] -
+            a[12] * a[1] * a[6] + a[12] * a[2] * a[5];
+  inv[3] = -a[1] * a[6] * a[11] + a[1] * a[7] * a[10] + a[5] * a[2] * a[11] - a[5] * a[3] * a[10] -
+           a[9] * a[2] * a[7] + a[9] * a[3] * a[6];
+  inv[7] = a[0] * a[6] * a[11] - a[0] * a[7] * a[10] - a[4] * a[2] * a[11] + a[4] * a[3] * a[10] +
+           a[8] * a[2] * a[7] - a[8] * a[3] * a[6];
+  inv[11] = -a[0] * a[5] * a[11] + a[0] * a[7] * a[9] + a[4] * a[1] * a[11] - a[4] * a[3] * a[9] -
+            a[8] * a[1] * a[7] + a[8] * a[3] * a[5];
+  inv[15] = a[0] * a[5] * a[10] - a[0] * a[6] * a[9] - a[4] * a[1] * a[10] + a[4] * a[2] * a[9] +
+            a[8] * a[1] * a[6] - a[8] * a[2] * a[5];
+  const double det = static_cast<double>(a[0]) * inv[0] + static_cast<double>(a[1]) * inv[4] +
+                     static_cast<double>(a[2]) * inv[8] + static_cast<double>(a[3]) * inv[12];
+  if (std::fabs(det) < 1e-30 || !std::isfinite(det)) return false;
+  const float s = static_cast<float>(1.0 / det);
+  float* o = &out[0][0];
+  for (int i = 0; i < 16; ++i) o[i] = inv[i] * s;
+  return true;
 }
 
 void colourToFloats(D3DCOLOR c, float out[4]) {
@@ -152,6 +173,9 @@ struct ProgramEntry {
         lightSpot = -1;
   GLint pixelCorrection = -1;
   GLint texMatrix = -1, fogParams = -1, fogColor = -1, textureFactor = -1, alphaRef = -1;
+  GLint clipPlane = -1;
+  GLint keyLow[kDeviceTextureStages] = {-1, -1, -1, -1, -1, -1, -1, -1};
+  GLint keyHigh[kDeviceTextureStages] = {-1, -1, -1, -1, -1, -1, -1, -1};
 };
 
 struct SourceKey {
@@ -168,9 +192,113 @@ struct SourceEntry {
   GLuint buffer = 0;
   std::uint64_t version = 0;
   std::size_t bytes = 0;
+  // A source that changed after its first upload streams its new contents through the stream
+  // buffer instead (a new buffer store per change costs an allocation in the driver).
+  bool dynamic = false;
+  std::uint64_t streamGeneration = 0;
+  std::size_t streamOffset = 0;
+};
+
+// Bytes of one stream buffer store: drawing appends to it and starts a fresh store when full.
+constexpr std::size_t kStreamBytes = std::size_t{4} << 20;
+
+// One append-only GL buffer: data goes in at increasing offsets without waiting for earlier
+// draws that still read it; a full buffer is orphaned (the driver gives it a new store).
+struct StreamBuffer {
+  GLuint name = 0;
+  std::size_t capacity = 0;
+  std::size_t offset = 0;
+  std::uint64_t generation = 1;  // bumped with every new store
+
+  // Copies bytes in (target's binding is left on this buffer); returns their offset.
+  std::size_t append(GLenum target, const void* data, std::size_t bytes, std::size_t alignment) {
+    glBindBuffer(target, name);
+    std::size_t at = (offset + alignment - 1) / alignment * alignment;
+    if (capacity == 0 || at + bytes > capacity) {
+      capacity = std::max(kStreamBytes, bytes);
+      glBufferData(target, static_cast<GLsizeiptr>(capacity), nullptr, GL_STREAM_DRAW);
+      ++generation;
+      at = 0;
+    }
+    void* mapped = glMapBufferRange(target, static_cast<GLintptr>(at), static_cast<GLsizeiptr>(bytes),
+                                    GL_MAP_WRITE_BIT | GL_MAP_INVALIDATE_RANGE_BIT | GL_MAP_UNSYNCHRONIZED_BIT);
+    if (mapped) {
+      std::memcpy(mapped, data, bytes);
+      glUnmapBuffer(target);
+    } else {
+      glBufferSubData(target, static_cast<GLintptr>(at), static_cast<GLsizeiptr>(bytes), data);
+    }
+    offset = at + bytes;
+    return at;
+  }
 };
 
 using SamplerKey = std::tuple<DWORD, DWORD, DWORD, DWORD, DWORD, DWORD, DWORD, DWORD>;
+
+// Offset in bytes of texture coordinate set `set` in a vertex of format fvf.
+std::size_t texCoordOffset(DWORD fvf, int set) {
+  std::size_t offset = (fvf & D3DFVF_POSITION_MASK) == D3DFVF_XYZRHW ? 16 : 12;
+  const DWORD position = fvf & D3DFVF_POSITION_MASK;
+  if (position >= D3DFVF_XYZB1 && position != D3DFVF_XYZRHW) offset += 4 * ((position - D3DFVF_XYZB1) / 2 + 1);
+  if (fvf & D3DFVF_NORMAL) offset += 12;
+  if (fvf & D3DFVF_RESERVED1) offset += 4;
+  if (fvf & D3DFVF_DIFFUSE) offset += 4;
+  if (fvf & D3DFVF_SPECULAR) offset += 4;
+  for (int i = 0; i < set; ++i) offset += 4 * static_cast<std::size_t>(ffpTexCoordSize(fvf, i));
+  return offset;
+}
+
+// Texture wrapping (WRAP0..7 for coordinate sets 0..7): within each triangle a wrapped
+// coordinate takes the shorter way round, so 0.9 to 0.1 crosses 1.0 instead of going back
+// through 0.5. Triangles of every kind come out as a list with the wrapped coordinates moved
+// by whole units, in GL's order and with its provoking vertex. False when nothing wraps.
+bool unwrapTriangles(const DeviceState& state, D3DPRIMITIVETYPE type, DWORD fvf, DWORD stride, const void* vertices,
+                     DWORD vertexCount, const WORD* indices, DWORD indexCount, std::vector<std::uint8_t>& out) {
+  if (type != D3DPT_TRIANGLELIST && type != D3DPT_TRIANGLESTRIP && type != D3DPT_TRIANGLEFAN) return false;
+  const int sets = static_cast<int>(std::min<DWORD>((fvf & D3DFVF_TEXCOUNT_MASK) >> D3DFVF_TEXCOUNT_SHIFT, 8));
+  struct Wrapped {
+    std::size_t offset;
+    int component;
+  };
+  std::vector<Wrapped> wrapped;
+  for (int set = 0; set < sets; ++set) {
+    const DWORD bits = state.renderStates[D3DRENDERSTATE_WRAP0 + set];
+    for (int c = 0; c < ffpTexCoordSize(fvf, set); ++c)
+      if (bits & (1u << c)) wrapped.push_back({texCoordOffset(fvf, set) + 4 * static_cast<std::size_t>(c), c});
+  }
+  if (wrapped.empty()) return false;
+  const DWORD count = indices ? indexCount : vertexCount;
+  auto vertexAt = [&](DWORD i) {
+    const DWORD v = indices ? indices[i] : i;
+    return static_cast<const std::uint8_t*>(vertices) + static_cast<std::size_t>(v) * stride;
+  };
+  std::vector<DWORD> order;
+  if (type == D3DPT_TRIANGLELIST) {
+    for (DWORD i = 0; i + 2 < count; i += 3) order.insert(order.end(), {i, i + 1, i + 2});
+  } else if (type == D3DPT_TRIANGLESTRIP) {
+    for (DWORD i = 0; i + 2 < count; ++i)
+      order.insert(order.end(), (i & 1) ? std::initializer_list<DWORD>{i, i + 2, i + 1}
+                                         : std::initializer_list<DWORD>{i, i + 1, i + 2});
+  } else {
+    for (DWORD i = 1; i + 1 < count; ++i) order.insert(order.end(), {i, i + 1, 0});
+  }
+  out.resize(order.size() * stride);
+  for (std::size_t t = 0; t + 2 < order.size(); t += 3) {
+    std::uint8_t* tri = out.data() + t * stride;
+    for (int k = 0; k < 3; ++k) std::memcpy(tri + k * stride, vertexAt(order[t + static_cast<std::size_t>(k)]), stride);
+    for (const Wrapped& w : wrapped) {
+      float first = 0.0f;
+      std::memcpy(&first, tri + w.offset, 4);
+      for (int k = 1; k < 3; ++k) {
+        float v = 0.0f;
+        std::memcpy(&v, tri + k * stride + w.offset, 4);
+        if (std::isfinite(v) && std::isfinite(first)) v += std::round(first - v);
+        std::memcpy(tri + k * stride + w.offset, &v, 4);
+      }
+    }
+  }
+  return true;
+}
 
 }  // namespace
 
@@ -179,8 +307,8 @@ struct FixedFunctionPipeline::Impl {
   bool allowClipControl = true;
   bool clipControl = false;
   GLuint vao = 0;
-  GLuint streamBuffer = 0;
-  GLuint indexBuffer = 0;
+  StreamBuffer vertexStream;
+  StreamBuffer indexStream;
   std::unordered_map<FfpShaderKey, ProgramEntry, FfpShaderKeyHash> programs;
   std::unordered_map<SourceKey, SourceEntry, SourceKeyHash> sources;
   std::map<SamplerKey, GLuint> samplers;
@@ -191,8 +319,8 @@ struct FixedFunctionPipeline::Impl {
   void initialise() {
     if (initialised) return;
     glGenVertexArrays(1, &vao);
-    glGenBuffers(1, &streamBuffer);
-    glGenBuffers(1, &indexBuffer);
+    glGenBuffers(1, &vertexStream.name);
+    glGenBuffers(1, &indexStream.name);
     GLint major = 0, minor = 0;
     glGetIntegerv(GL_MAJOR_VERSION, &major);
     glGetIntegerv(GL_MINOR_VERSION, &minor);
@@ -212,15 +340,18 @@ struct FixedFunctionPipeline::Impl {
     if (!initialised) return;
     for (auto& p : programs)
       if (p.second.program) glDeleteProgram(p.second.program);
-    for (auto& s : sources) glDeleteBuffers(1, &s.second.buffer);
+    for (auto& s : sources)
+      if (s.second.buffer) glDeleteBuffers(1, &s.second.buffer);
     for (auto& s : samplers) glDeleteSamplers(1, &s.second);
-    glDeleteBuffers(1, &streamBuffer);
-    glDeleteBuffers(1, &indexBuffer);
+    glDeleteBuffers(1, &vertexStream.name);
+    glDeleteBuffers(1, &indexStream.name);
     glDeleteVertexArrays(1, &vao);
     programs.clear();
     sources.clear();
     samplers.clear();
-    vao = streamBuffer = indexBuffer = 0;
+    vao = 0;
+    vertexStream = StreamBuffer{};
+    indexStream = StreamBuffer{};
     initialised = false;
   }
 
@@ -295,6 +426,11 @@ struct FixedFunctionPipeline::Impl {
     entry.fogColor = loc("uFogColor");
     entry.textureFactor = loc("uTextureFactor");
     entry.alphaRef = loc("uAlphaRef");
+    entry.clipPlane = loc("uClipPlane");
+    for (int st = 0; st < static_cast<int>(kDeviceTextureStages); ++st) {
+      entry.keyLow[st] = loc(("uKeyLow" + std::to_string(st)).c_str());
+      entry.keyHigh[st] = loc(("uKeyHigh" + std::to_string(st)).c_str());
+    }
     glUseProgram(prog);
     for (int s = 0; s < static_cast<int>(kDeviceTextureStages); ++s) {
       const std::string name = "uTex" + std::to_string(s);
@@ -328,31 +464,35 @@ struct FixedFunctionPipeline::Impl {
     return s;
   }
 
-  // Binds a GL buffer holding the vertices, uploading only when the source changed.
-  void bindVertices(const void* vertices, std::size_t bytes, const void* sourceId, std::uint64_t version) {
-    if (!sourceId) {
-      glBindBuffer(GL_ARRAY_BUFFER, streamBuffer);
-      glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(bytes), vertices, GL_STREAM_DRAW);
-      return;
-    }
+  // Binds a GL buffer holding the vertices, uploading only when the source changed; returns
+  // the offset of the first vertex in it.
+  std::size_t bindVertices(const void* vertices, std::size_t bytes, const void* sourceId, std::uint64_t version) {
+    if (!sourceId) return vertexStream.append(GL_ARRAY_BUFFER, vertices, bytes, 16);
     SourceEntry& entry = sources[SourceKey{sourceId, vertices}];
-    if (!entry.buffer) {
+    const bool changed = entry.version != version || entry.bytes != bytes;
+    if (!entry.buffer && !entry.dynamic) {
       glGenBuffers(1, &entry.buffer);
       glBindBuffer(GL_ARRAY_BUFFER, entry.buffer);
       glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(bytes), vertices, GL_STATIC_DRAW);
-    } else if (entry.version != version || entry.bytes != bytes) {
-      glBindBuffer(GL_ARRAY_BUFFER, entry.buffer);
-      glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(bytes), vertices, GL_STATIC_DRAW);
+    } else if (changed || (entry.dynamic && entry.streamGeneration != vertexStream.generation)) {
+      if (!entry.dynamic) {
+        glDeleteBuffers(1, &entry.buffer);
+        entry.buffer = 0;
+        entry.dynamic = true;
+      }
+      entry.streamOffset = vertexStream.append(GL_ARRAY_BUFFER, vertices, bytes, 16);
+      entry.streamGeneration = vertexStream.generation;
     } else {
-      glBindBuffer(GL_ARRAY_BUFFER, entry.buffer);
+      glBindBuffer(GL_ARRAY_BUFFER, entry.dynamic ? vertexStream.name : entry.buffer);
     }
     entry.version = version;
     entry.bytes = bytes;
+    return entry.dynamic ? entry.streamOffset : 0;
   }
 
-  void setAttributes(DWORD fvf, DWORD stride) {
+  void setAttributes(DWORD fvf, DWORD stride, std::size_t base) {
     for (GLuint i = 0; i < static_cast<GLuint>(kFfpAttribTexCoord0 + 8); ++i) glDisableVertexAttribArray(i);
-    std::size_t offset = 0;
+    std::size_t offset = base;
     auto at = [&offset]() { return reinterpret_cast<const void*>(offset); };
     const DWORD position = fvf & D3DFVF_POSITION_MASK;
     glEnableVertexAttribArray(kFfpAttribPosition);
@@ -470,8 +610,9 @@ struct FixedFunctionPipeline::Impl {
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
   }
 
-  void setUniforms(const ProgramEntry& p, const FfpShaderKey& key, const DeviceState& state, float viewportX,
-                   float viewportY, float viewportW, float viewportH) {
+  void setUniforms(const ProgramEntry& p, const FfpShaderKey& key, const DeviceState& state,
+                   const FfpTexture textures[kDeviceTextureStages], float viewportX, float viewportY, float viewportW,
+                   float viewportH) {
     Mat4 world, view, proj, worldView;
     toRows(state.transforms[D3DTRANSFORMSTATE_WORLD], world);
     toRows(state.transforms[D3DTRANSFORMSTATE_VIEW], view);
@@ -480,10 +621,14 @@ struct FixedFunctionPipeline::Impl {
     if (p.worldView >= 0) glUniformMatrix4fv(p.worldView, 1, GL_FALSE, &worldView[0][0]);
     if (p.proj >= 0) glUniformMatrix4fv(p.proj, 1, GL_FALSE, &proj[0][0]);
     if (p.normalMatrix >= 0) {
-      // Normals go through the inverse transpose: GLSL's column-vector form of it is the plain inverse.
-      float inv[9];
-      inverse3(worldView, inv);
-      glUniformMatrix3fv(p.normalMatrix, 1, GL_TRUE, inv);
+      // Normals go through the inverse transpose of the whole 4x4 world-view matrix: GLSL's
+      // column-vector form of it is the plain inverse. A singular matrix leaves normals as given.
+      Mat4 inv;
+      if (!inverse4(worldView, inv)) {
+        std::memset(inv, 0, sizeof(inv));
+        inv[0][0] = inv[1][1] = inv[2][2] = inv[3][3] = 1.0f;
+      }
+      glUniformMatrix4fv(p.normalMatrix, 1, GL_TRUE, &inv[0][0]);
     }
     if (p.screen >= 0) glUniform4f(p.screen, viewportX, viewportY, viewportW, viewportH);
     if (p.pixelOffset >= 0)
@@ -554,8 +699,9 @@ struct FixedFunctionPipeline::Impl {
       glUniformMatrix4fv(p.texMatrix, kDeviceTextureStages, GL_FALSE, &matrices[0][0]);
     }
     if (p.fogParams >= 0) {
-      // Table fog runs on w with perspective projections, on z (0..1) otherwise.
-      const bool useW = key.pretransformed || proj[2][3] != 0.0f;
+      // Table fog runs on w with perspective projections, on z (0..1) otherwise; pre-transformed
+      // vertices follow the projection matrix too.
+      const bool useW = proj[2][3] != 0.0f;
       glUniform4f(p.fogParams, state.renderStateFloat(D3DRENDERSTATE_FOGSTART),
                   state.renderStateFloat(D3DRENDERSTATE_FOGEND), state.renderStateFloat(D3DRENDERSTATE_FOGDENSITY),
                   useW ? 1.0f : 0.0f);
@@ -571,6 +717,32 @@ struct FixedFunctionPipeline::Impl {
       glUniform4fv(p.textureFactor, 1, factor);
     }
     if (p.alphaRef >= 0) glUniform1f(p.alphaRef, static_cast<float>(rs[D3DRENDERSTATE_ALPHAREF] & 0xFF));
+    if (p.clipPlane >= 0) {
+      // World-space planes into camera space: a camera point e is the world point e * inverse(view),
+      // so the plane becomes inverse(view) times the plane as a column.
+      Mat4 viewInverse;
+      if (!inverse4(view, viewInverse)) {
+        std::memset(viewInverse, 0, sizeof(viewInverse));
+        viewInverse[0][0] = viewInverse[1][1] = viewInverse[2][2] = viewInverse[3][3] = 1.0f;
+      }
+      float planes[kFfpMaxClipPlanes][4];
+      for (int i = 0; i < kFfpMaxClipPlanes; ++i)
+        for (int r = 0; r < 4; ++r) {
+          float sum = 0.0f;
+          for (int c = 0; c < 4; ++c) sum += viewInverse[r][c] * state.clipPlanes[i][c];
+          planes[i][r] = sum;
+        }
+      glUniform4fv(p.clipPlane, kFfpMaxClipPlanes, &planes[0][0]);
+    }
+    for (int st = 0; st < key.stageCount; ++st) {
+      if (!key.stages[st].colorKey || p.keyLow[st] < 0) continue;
+      float low[4], high[4];
+      colourToFloats(textures[st].colorKeyLow, low);
+      colourToFloats(textures[st].colorKeyHigh, high);
+      const float slack = 1.0f / 255.0f;  // texture channels narrower than 8 bits round differently
+      glUniform3f(p.keyLow[st], low[0] - slack, low[1] - slack, low[2] - slack);
+      glUniform3f(p.keyHigh[st], high[0] + slack, high[1] + slack, high[2] + slack);
+    }
   }
 };
 
@@ -593,7 +765,7 @@ const char* FixedFunctionPipeline::lastError() const { return impl_->error.c_str
 void FixedFunctionPipeline::releaseSource(const void* sourceId) {
   for (auto it = impl_->sources.begin(); it != impl_->sources.end();) {
     if (it->first.id == sourceId) {
-      glDeleteBuffers(1, &it->second.buffer);
+      if (it->second.buffer) glDeleteBuffers(1, &it->second.buffer);
       it = impl_->sources.erase(it);
     } else {
       ++it;
@@ -653,6 +825,17 @@ bool FixedFunctionPipeline::draw(const DeviceState& state, const FfpTexture text
     }
   }
 
+  std::vector<std::uint8_t> unwrapped;
+  if (unwrapTriangles(state, type, fvf, stride, vertices, vertexCount, indices, indexCount, unwrapped)) {
+    if (unwrapped.empty()) return true;  // fewer than three vertices: no triangle
+    vertices = unwrapped.data();
+    vertexCount = static_cast<DWORD>(unwrapped.size() / stride);
+    indices = nullptr;
+    indexCount = 0;
+    sourceId = nullptr;
+  }
+  const GLenum drawMode = unwrapped.empty() ? mode : GL_TRIANGLES;
+
   d.initialise();
   const FfpShaderKey key = ffpBuildShaderKey(state, textures, fvf, d.clipControl, d.maxLights);
   ProgramEntry& program = d.program(key);
@@ -668,8 +851,11 @@ bool FixedFunctionPipeline::draw(const DeviceState& state, const FfpTexture text
     glViewport(static_cast<GLint>(vp.dwX), static_cast<GLint>(vp.dwY), static_cast<GLsizei>(vp.dwWidth),
                static_cast<GLsizei>(vp.dwHeight));
     // MinZ..MaxZ scales the depth of transformed vertices; a pre-transformed z is the depth itself.
+    // An empty or inverted range behaves as MinZ..MinZ + 0.001.
     if (key.pretransformed)
       glDepthRange(0.0, 1.0);
+    else if (!(vp.dvMaxZ > vp.dvMinZ))
+      glDepthRange(vp.dvMinZ, std::min(1.0, static_cast<double>(vp.dvMinZ) + 0.001));
     else
       glDepthRange(vp.dvMinZ, vp.dvMaxZ);
   } else {
@@ -683,10 +869,11 @@ bool FixedFunctionPipeline::draw(const DeviceState& state, const FfpTexture text
 
   glUseProgram(program.program);
   glBindVertexArray(d.vao);
-  d.bindVertices(vertices, static_cast<std::size_t>(vertexCount) * stride, sourceId, sourceVersion);
-  d.setAttributes(fvf, stride);
+  const std::size_t base =
+      d.bindVertices(vertices, static_cast<std::size_t>(vertexCount) * stride, sourceId, sourceVersion);
+  d.setAttributes(fvf, stride, base);
   d.applyRasterState(state);
-  d.setUniforms(program, key, state, vx, vy, vw, vh);
+  d.setUniforms(program, key, state, textures, vx, vy, vw, vh);
 
   for (int s = 0; s < key.stageCount; ++s) {
     if (!key.stages[s].samplesTexture) continue;
@@ -697,14 +884,20 @@ bool FixedFunctionPipeline::draw(const DeviceState& state, const FfpTexture text
   glActiveTexture(GL_TEXTURE0);
 
   if (d.clipControl) glClipControl(GL_LOWER_LEFT, GL_ZERO_TO_ONE);
+  // Pre-transformed vertices are not clipped in z: their depth is clamped instead.
+  if (key.pretransformed) glEnable(GL_DEPTH_CLAMP);
+  for (int i = 0; i < kFfpMaxClipPlanes; ++i)
+    if (key.clipPlanes & (1u << i)) glEnable(GL_CLIP_DISTANCE0 + static_cast<GLenum>(i));
   if (indices) {
-    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, d.indexBuffer);
-    glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(indexCount) * 2, indices, GL_STREAM_DRAW);
-    glDrawElements(mode, static_cast<GLsizei>(indexCount), GL_UNSIGNED_SHORT, nullptr);
+    const std::size_t at = d.indexStream.append(GL_ELEMENT_ARRAY_BUFFER, indices, std::size_t{indexCount} * 2, 4);
+    glDrawElements(drawMode, static_cast<GLsizei>(indexCount), GL_UNSIGNED_SHORT, reinterpret_cast<const void*>(at));
   } else {
-    glDrawArrays(mode, 0, static_cast<GLsizei>(vertexCount));
+    glDrawArrays(drawMode, 0, static_cast<GLsizei>(vertexCount));
   }
   if (d.clipControl) glClipControl(GL_LOWER_LEFT, GL_NEGATIVE_ONE_TO_ONE);
+  if (key.pretransformed) glDisable(GL_DEPTH_CLAMP);
+  for (int i = 0; i < kFfpMaxClipPlanes; ++i)
+    if (key.clipPlanes & (1u << i)) glDisable(GL_CLIP_DISTANCE0 + static_cast<GLenum>(i));
   // Leave nothing behind that would silently change other drawing: sampler objects override
   // texture parameters, a polygon mode or depth mask would spoil blits and clears.
   for (int s = 0; s < key.stageCount; ++s)

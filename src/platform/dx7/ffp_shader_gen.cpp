@@ -7,18 +7,28 @@ namespace {
 
 std::string num(int v) { return std::to_string(v); }
 
-// Fog factor from a distance, as the fog formulas define it; equal start and end fog everything.
-void appendFogFunction(std::string& s, int formula) {
+// Fog factor from a distance, as the fog formulas define it. Equal start and end fog everything
+// with vertex fog; table fog leaves what lies in front of the start clear.
+void appendFogFunction(std::string& s, int formula, bool table) {
   s += "float fogFactor(float d) {\n";
   switch (formula) {
     case D3DFOG_EXP: s += "  return exp(-uFogParams.z * d);\n"; break;
     case D3DFOG_EXP2: s += "  float t = uFogParams.z * d;\n  return exp(-t * t);\n"; break;
     default:
-      s += "  if (uFogParams.y == uFogParams.x) return 0.0;\n";
+      s += table ? "  if (uFogParams.y == uFogParams.x) return d < uFogParams.x ? 1.0 : 0.0;\n"
+                 : "  if (uFogParams.y == uFogParams.x) return 0.0;\n";
       s += "  return (uFogParams.y - d) / (uFogParams.y - uFogParams.x);\n";
       break;
   }
   s += "}\n";
+}
+
+// Whether the specular colour can be other than black where it is added: lit vertices need a
+// normal and a light, unlit ones a specular colour. Adding black is left out of the shader.
+bool specularReachesPixels(const FfpShaderKey& key) {
+  if (!key.specularEnable) return false;
+  if (key.lighting) return key.hasNormal && key.lightCount > 0;
+  return key.hasSpecular != 0;
 }
 
 const char* interpolation(const FfpShaderKey& key) { return key.flatShading ? "flat " : ""; }
@@ -63,6 +73,11 @@ void appendLight(std::string& s, const FfpShaderKey& key, int i) {
     }
   }
   s += "    ambientSum += uLightAmbient[" + n + "].rgb * att;\n";
+  if (!key.hasNormal) {
+    // Without a normal N.L and N.H are 0: the light adds nothing to diffuse or specular.
+    s += "  }\n";
+    return;
+  }
   s += "    float NdotL = dot(N, L);\n";
   s += "    diffuseSum += uLightDiffuse[" + n + "].rgb * (max(NdotL, 0.0) * att);\n";
   if (key.specularEnable) {
@@ -147,7 +162,7 @@ std::string ffpVertexShaderSource(const FfpShaderKey& key) {
   for (int i = 0; i < key.texCoordCount; ++i)
     s += "layout(location = " + num(kFfpAttribTexCoord0 + i) + ") in vec4 aTexCoord" + num(i) + ";\n";
 
-  s += "uniform mat4 uWorldView;\nuniform mat4 uProj;\nuniform mat3 uNormalMatrix;\n";
+  s += "uniform mat4 uWorldView;\nuniform mat4 uProj;\nuniform mat4 uNormalMatrix;\n";
   s += "uniform vec4 uScreen;\nuniform vec2 uPixelOffset;\n";
   if (key.lighting) {
     s += "uniform vec4 uMatDiffuse;\nuniform vec4 uMatAmbient;\nuniform vec4 uMatSpecular;\nuniform vec4 uMatEmissive;\n";
@@ -164,7 +179,8 @@ std::string ffpVertexShaderSource(const FfpShaderKey& key) {
   for (int st = 0; st < key.stageCount; ++st) anyTransform |= key.stages[st].samplesTexture && key.stages[st].transformCount;
   if (anyTransform) s += "uniform mat4 uTexMatrix[8];\n";
   if (key.fogMode == 1 || key.fogMode == 2) s += "uniform vec4 uFogParams;\n";
-  if (key.fogMode == 2) appendFogFunction(s, key.fogFormula);
+  if (key.fogMode == 2) appendFogFunction(s, key.fogFormula, false);
+  if (key.clipPlanes) s += "uniform vec4 uClipPlane[" + num(kFfpMaxClipPlanes) + "];\n";
 
   const char* interp = interpolation(key);
   s += std::string(interp) + "out vec4 vDiffuse;\n";
@@ -192,10 +208,13 @@ std::string ffpVertexShaderSource(const FfpShaderKey& key) {
   if (key.fogMode == 1) s += "  vFog = uFogParams.w > 0.5 ? c.w : c.z / c.w;\n";
   if (!key.clipControl) s += "  c.z = 2.0 * c.z - c.w;\n";
   s += "  gl_Position = c;\n";
+  // Clip planes arrive in camera space; a point is kept where the plane's equation is >= 0.
+  for (int i = 0; i < kFfpMaxClipPlanes; ++i)
+    if (key.clipPlanes & (1u << i)) s += "  gl_ClipDistance[" + num(i) + "] = dot(uClipPlane[" + num(i) + "], eye);\n";
 
   if (needsEyeNormal(key)) {
     if (key.hasNormal && !key.pretransformed) {
-      s += "  vec3 N = uNormalMatrix * aNormal;\n";
+      s += "  vec3 N = (uNormalMatrix * vec4(aNormal, 0.0)).xyz;\n";
       if (!key.lighting || key.normalizeNormals) s += "  N = normalize(N);\n";
     } else {
       s += "  vec3 N = vec3(0.0);\n";
@@ -221,7 +240,7 @@ std::string ffpVertexShaderSource(const FfpShaderKey& key) {
 
   if (key.fogMode == 2) {
     // The factor is a per-vertex value (the specular alpha of a lit vertex), saturated before it is interpolated.
-    s += std::string("  vFog = clamp(fogFactor(") + (key.rangeFog ? "length(P)" : "P.z") + "), 0.0, 1.0);\n";
+    s += std::string("  vFog = clamp(fogFactor(") + (key.rangeFog ? "length(P)" : "abs(P.z)") + "), 0.0, 1.0);\n";
   } else if (key.fogMode == 3) {
     s += "  vFog = aSpecular.a;\n";
   } else if (key.fogMode == 0) {
@@ -270,10 +289,11 @@ std::string ffpFragmentShaderSource(const FfpShaderKey& key) {
     if (!key.stages[st].samplesTexture) continue;
     s += std::string(key.stages[st].projected ? "in vec3 vTex" : "in vec2 vTex") + num(st) + ";\n";
     s += "uniform sampler2D uTex" + num(st) + ";\n";
+    if (key.stages[st].colorKey) s += "uniform vec3 uKeyLow" + num(st) + ";\nuniform vec3 uKeyHigh" + num(st) + ";\n";
   }
   s += "uniform float uPixelCorrection;\n";
   s += "uniform vec4 uTextureFactor;\nuniform vec3 uFogColor;\nuniform vec4 uFogParams;\nuniform float uAlphaRef;\n";
-  if (key.fogMode == 1) appendFogFunction(s, key.fogFormula);
+  if (key.fogMode == 1) appendFogFunction(s, key.fogFormula, true);
   s += "out vec4 fragColor;\n";
   s += "void main() {\n";
   s += "  vec4 diffuse = vDiffuse;\n  vec4 specular = vSpecular;\n  vec4 current = diffuse;\n";
@@ -294,6 +314,12 @@ std::string ffpFragmentShaderSource(const FfpShaderKey& key) {
       s += "    vec4 tex" + n + " = " +
            (stage.projected ? "textureProj(uTex" + n + ", " + tc + ")" : "texture(uTex" + n + ", " + tc + ")") + ";\n";
       if (!stage.textureAlpha) s += "    tex" + n + ".a = 1.0;\n";
+      if (stage.colorKey) {
+        // Texels inside the colour key's range (half a step either side for the texture's precision).
+        s += "    if (all(greaterThanEqual(tex" + n + ".rgb, uKeyLow" + n + ")) && all(lessThanEqual(tex" + n +
+             ".rgb, uKeyHigh" + n + ")))";
+        s += stage.colorKey == 1 ? " discard;\n" : " tex" + n + ".a = 0.0;\n";
+      }
     }
     // Colour
     s += "    vec3 rgb;\n    float alpha;\n";
@@ -313,7 +339,7 @@ std::string ffpFragmentShaderSource(const FfpShaderKey& key) {
     s += "    current = vec4(rgb, alpha);\n";
     s += "  }\n";
   }
-  if (key.specularEnable) s += "  current.rgb = min(current.rgb + specular.rgb, vec3(1.0));\n";
+  if (specularReachesPixels(key)) s += "  current.rgb = min(current.rgb + specular.rgb, vec3(1.0));\n";
   if (key.fogMode == 1) {
     s += "  current.rgb = mix(uFogColor, current.rgb, clamp(fogFactor(vFog), 0.0, 1.0));\n";
   } else if (key.fogMode != 0) {

@@ -97,7 +97,8 @@ FfpShaderKey ffpBuildShaderKey(const DeviceState& state, const FfpTexture textur
   for (DWORD i = 0; i < texCount; ++i) key.texCoordSize[i] = static_cast<std::uint8_t>(ffpTexCoordSize(fvf, static_cast<int>(i)));
   key.clipControl = clipControl;
 
-  key.lighting = rs[D3DRENDERSTATE_LIGHTING] && key.hasNormal && !key.pretransformed;
+  // Every untransformed vertex is lit; without a normal only the ambient and emissive terms remain.
+  key.lighting = rs[D3DRENDERSTATE_LIGHTING] && !key.pretransformed;
   key.specularEnable = rs[D3DRENDERSTATE_SPECULARENABLE] != 0;
   if (key.lighting) {
     for (DWORD i = 0; i < kDeviceLightSlots && key.lightCount < maxLights; ++i) {
@@ -116,6 +117,9 @@ FfpShaderKey ffpBuildShaderKey(const DeviceState& state, const FfpTexture textur
   }
 
   key.flatShading = rs[D3DRENDERSTATE_SHADEMODE] == D3DSHADE_FLAT;
+  // User clip planes are in world space: pre-transformed vertices have none.
+  if (!key.pretransformed)
+    key.clipPlanes = static_cast<std::uint8_t>(rs[D3DRENDERSTATE_CLIPPLANEENABLE] & ((1u << kFfpMaxClipPlanes) - 1u));
 
   if (rs[D3DRENDERSTATE_FOGENABLE]) {
     const DWORD table = rs[D3DRENDERSTATE_FOGTABLEMODE];
@@ -192,6 +196,8 @@ FfpShaderKey ffpBuildShaderKey(const DeviceState& state, const FfpTexture textur
         st.projected = (flags & D3DTTFF_PROJECTED) != 0 && count >= 2;
       }
       if (key.pretransformed) st.texCoordGen = 0;
+      if (rs[D3DRENDERSTATE_COLORKEYENABLE] && textures[s].hasColorKey)
+        st.colorKey = rs[D3DRENDERSTATE_COLORKEYBLENDENABLE] ? 2 : 1;
     }
     key.stageCount = static_cast<std::uint8_t>(s + 1);
   }

@@ -12,7 +12,13 @@
 struct FfpTexture {
   unsigned int name = 0;
   bool hasAlpha = false;
+  // The surface's source colour key as 0xAARRGGBB (low..high), for COLORKEYENABLE.
+  bool hasColorKey = false;
+  std::uint32_t colorKeyLow = 0;
+  std::uint32_t colorKeyHigh = 0;
 };
+
+constexpr int kFfpMaxClipPlanes = 6;
 
 constexpr int kFfpMaxLights = 8;
 
@@ -30,7 +36,8 @@ struct FfpStageKey {
   std::uint8_t transformCount;  // D3DTTFF_COUNTn (0 = no texture transform)
   std::uint8_t projected;       // D3DTTFF_PROJECTED
   std::uint8_t samplesTexture;  // the stage reads its texture (coordinates needed)
-  std::uint8_t pad[3];
+  std::uint8_t colorKey;        // 0 none, 1 keyed texels are not drawn, 2 keyed texels read alpha 0
+  std::uint8_t pad[2];
 };
 
 struct FfpShaderKey {
@@ -42,7 +49,7 @@ struct FfpShaderKey {
   std::uint8_t texCoordCount;
   std::uint8_t texCoordSize[8];  // floats per set, 1..4
   // Lighting
-  std::uint8_t lighting;  // lit: LIGHTING on, vertex has a normal, not pretransformed
+  std::uint8_t lighting;  // lit: LIGHTING on, not pretransformed (with or without a normal)
   std::uint8_t lightCount;
   std::uint8_t lightTypes[kFfpMaxLights];
   std::uint8_t specularEnable;
@@ -60,7 +67,8 @@ struct FfpShaderKey {
   std::uint8_t alphaTest;  // D3DCMP_* when ALPHATESTENABLE, else 0
   std::uint8_t clipControl;  // clip z is already 0..1 (no remap in the shader)
   std::uint8_t stageCount;   // stages before the first disabled one
-  std::uint8_t pad[3];
+  std::uint8_t clipPlanes;   // CLIPPLANEENABLE bits of the planes in use
+  std::uint8_t pad[2];
   FfpStageKey stages[kDeviceTextureStages];
 
   FfpShaderKey();

@@ -21,6 +21,7 @@ bool GlContext::makeCurrent() {
     valid_ = create();
   }
   if (!valid_) return false;
+  if (holds_ > 0) return true;
   if (headless_) {
     if (eglGetCurrentContext() != static_cast<EGLContext>(eglContext_))
       return eglMakeCurrent(eglDisplay_, EGL_NO_SURFACE, EGL_NO_SURFACE, eglContext_) == EGL_TRUE;

@@ -16,6 +16,25 @@ class GlContext {
 
   // Creates the context on first use and makes it current. False when no context can exist.
   bool makeCurrent();
+
+  // Makes the context current for the holder's lifetime, during which makeCurrent answers
+  // without asking the window system (asking costs a system call per question). Nothing that
+  // runs while one is held may switch contexts.
+  class Hold {
+   public:
+    Hold() : ok_(instance().makeCurrent()) {
+      if (ok_) ++instance().holds_;
+    }
+    ~Hold() {
+      if (ok_) --instance().holds_;
+    }
+    Hold(const Hold&) = delete;
+    Hold& operator=(const Hold&) = delete;
+    bool ok() const { return ok_; }
+
+   private:
+    bool ok_;
+  };
   bool headless() const { return headless_; }
   bool valid() const { return valid_; }
   // Whether glClipControl is available (GL 4.5 or ARB_clip_control).
@@ -48,6 +67,7 @@ class GlContext {
   bool createEgl();
   bool createSdl();
 
+  int holds_ = 0;
   bool tried_ = false;
   bool valid_ = false;
   bool headless_ = true;

@@ -230,8 +230,11 @@ TEST(D3d7RenderWindow, AltEnterSwitchesToFullScreenKeepingStateAndContents) {
     rgb[i + 2] = 0x90;
   }
   ASSERT_TRUE(driver->createTextureFromPixels(&picture, "plain", 8, 8, rgb.data(), nullptr, false));
+  // Stage textures must be texture surfaces (a plain picture would leave the stage empty).
+  Texture* stageTexture = nullptr;
+  ASSERT_TRUE(driver->createTextureFromPixels(&stageTexture, "mipmapped", 8, 8, rgb.data(), nullptr, true));
   driver->device->SetRenderState(D3DRENDERSTATE_AMBIENT, 0x00123456u);
-  driver->device->SetTexture(1, static_cast<DirectDrawTexture*>(picture)->surface);
+  driver->device->SetTexture(1, static_cast<DirectDrawTexture*>(stageTexture)->surface);
   driver->clear(0x00204080u, 1.0f, 0, nullptr, true);
 
   HWND oldWindow = driver->window;
@@ -248,7 +251,7 @@ TEST(D3d7RenderWindow, AltEnterSwitchesToFullScreenKeepingStateAndContents) {
   EXPECT_EQ(ambient, 0x00123456u);
   IDirectDrawSurface7* bound = nullptr;
   driver->device->GetTexture(1, &bound);
-  EXPECT_EQ(bound, static_cast<DirectDrawTexture*>(picture)->surface);
+  EXPECT_EQ(bound, static_cast<DirectDrawTexture*>(stageTexture)->surface);
   if (bound != nullptr) bound->Release();
   EXPECT_EQ(backPixel(*driver, 5, 5), 0x204080u);
   auto* pixels = static_cast<const std::uint8_t*>(picture->lock(0));

@@ -270,4 +270,156 @@ TEST_F(DeviceTest, ClearNeedsTheBuffersItClears) {
   EXPECT_EQ(pixel(4, 3), 0xFFFFFFu);
 }
 
+// A triangle covering the whole 8 x 8 target, textured with texel (0, 0).
+void drawTexturedTriangle(IDirect3DDevice7* device, DWORD colour) {
+  TexturedVertex tri[3] = {{-1, -1, 0.5f, colour, 0, 0}, {-1, 3, 0.5f, colour, 0, 0}, {3, -1, 0.5f, colour, 0, 0}};
+  device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
+  device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+  device->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
+  device->BeginScene();
+  EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLELIST, D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1, tri, 3, 0), D3D_OK);
+  device->EndScene();
+}
+
+TEST_F(DeviceTest, ClearOfOneRectangleWithoutRectanglesClearsTheViewport) {
+  D3DVIEWPORT7 vp{0, 4, 8, 4, 0.0f, 1.0f};
+  ASSERT_EQ(device->SetViewport(&vp), D3D_OK);
+  ASSERT_EQ(device->Clear(1, nullptr, D3DCLEAR_TARGET, 0xFF0080FFu, 1.0f, 0), D3D_OK);
+  EXPECT_EQ(pixel(0, 3), 0x000000u);
+  EXPECT_EQ(pixel(0, 4), 0x0080FFu);
+  EXPECT_EQ(pixel(7, 7), 0x0080FFu);
+}
+
+TEST_F(DeviceTest, TextureThatIsAlsoARenderTarget) {
+  IDirectDrawSurface7* target = dx7TestSurface(display.directDraw, 4, 4, dx7TestFormatX888(),
+                                               DDSCAPS_TEXTURE | DDSCAPS_3DDEVICE);
+  ASSERT_NE(target, nullptr);
+  // Drawn into through a device of its own...
+  IDirect3DDevice7* second = nullptr;
+  ASSERT_EQ(display.direct3D->CreateDevice(IID_IDirect3DHALDevice, target, &second), D3D_OK);
+  ASSERT_EQ(second->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF00C000u, 1.0f, 0), D3D_OK);
+  // ...and sampled as a texture by the first.
+  ASSERT_EQ(device->SetTexture(0, target), D3D_OK);
+  IDirectDrawSurface7* bound = nullptr;
+  ASSERT_EQ(device->GetTexture(0, &bound), D3D_OK);
+  EXPECT_EQ(bound, target);
+  if (bound) bound->Release();
+  drawTexturedTriangle(device, 0xFFFFFFFFu);
+  EXPECT_EQ(pixel(3, 3), 0x00C000u);
+  // SetRenderTarget takes it too.
+  EXPECT_EQ(device->SetRenderTarget(target, 0), D3D_OK);
+  EXPECT_EQ(device->SetRenderTarget(display.back, 0), D3D_OK);
+  device->SetTexture(0, nullptr);
+  second->Release();
+  target->Release();
+}
+
+TEST_F(DeviceTest, SetTextureIgnoresSurfacesThatAreNotTextures) {
+  IDirectDrawSurface7* plain = dx7TestSurface(display.directDraw, 1, 1, dx7TestFormat565());
+  ASSERT_TRUE(dx7TestFill(plain, 0xF800u));
+  ASSERT_EQ(device->SetTexture(0, plain), D3D_OK);
+  IDirectDrawSurface7* bound = plain;
+  ASSERT_EQ(device->GetTexture(0, &bound), D3D_OK);
+  EXPECT_EQ(bound, nullptr);
+  // Nothing is sampled: the diffuse colour passes.
+  drawTexturedTriangle(device, 0xFF3060C0u);
+  EXPECT_EQ(pixel(3, 3), 0x3060C0u);
+  plain->Release();
+}
+
+TEST_F(DeviceTest, EmptyAndInvertedViewportDepthRangesAreAccepted) {
+  D3DVIEWPORT7 flat{0, 0, 8, 8, 0.5f, 0.5f};
+  EXPECT_EQ(device->SetViewport(&flat), D3D_OK);
+  D3DVIEWPORT7 inverted{0, 0, 8, 8, 0.75f, 0.25f};
+  ASSERT_EQ(device->SetViewport(&inverted), D3D_OK);
+  D3DVIEWPORT7 back{};
+  ASSERT_EQ(device->GetViewport(&back), D3D_OK);
+  EXPECT_EQ(back.dvMinZ, 0.75f);
+  EXPECT_EQ(back.dvMaxZ, 0.25f);
+  // Drawing works in it: the range is 0.75..0.751, in front of a z-buffer cleared to 0.8.
+  ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 0.8f, 0), D3D_OK);
+  device->SetRenderState(D3DRENDERSTATE_ZENABLE, D3DZB_TRUE);
+  ColourVertex tri[3] = {{-1, -1, 0.9f, 0xFF00FF00u}, {-1, 3, 0.9f, 0xFF00FF00u}, {3, -1, 0.9f, 0xFF00FF00u}};
+  device->BeginScene();
+  ASSERT_EQ(device->DrawPrimitive(D3DPT_TRIANGLELIST, D3DFVF_XYZ | D3DFVF_DIFFUSE, tri, 3, 0), D3D_OK);
+  device->EndScene();
+  EXPECT_EQ(pixel(4, 4), 0x00FF00u);
+  D3DVIEWPORT7 outside{0, 0, 8, 8, -0.5f, 1.0f};
+  EXPECT_EQ(device->SetViewport(&outside), DDERR_INVALIDPARAMS);
+}
+
+TEST(DeviceZBufferTest, ANewZBufferReadsZeroAndFailsEveryLessEqualTest) {
+  dx7ResetAdapterProfile();
+  Dx7TestDisplay display;
+  ASSERT_TRUE(display.open(8, 8, 32, 16));
+  EXPECT_EQ(dx7TestReadPixel(display.zbuffer, 4, 4), 0u);
+  IDirect3DDevice7* device = display.device;
+  device->SetRenderState(D3DRENDERSTATE_LIGHTING, FALSE);
+  device->SetRenderState(D3DRENDERSTATE_CULLMODE, D3DCULL_NONE);
+  ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000u, 1.0f, 0), D3D_OK);
+  ColourVertex tri[3] = {{-1, -1, 0.5f, 0xFFFFFFFFu}, {-1, 3, 0.5f, 0xFFFFFFFFu}, {3, -1, 0.5f, 0xFFFFFFFFu}};
+  device->BeginScene();
+  ASSERT_EQ(device->DrawPrimitive(D3DPT_TRIANGLELIST, D3DFVF_XYZ | D3DFVF_DIFFUSE, tri, 3, 0), D3D_OK);
+  device->EndScene();
+  EXPECT_EQ(dx7TestReadPixel(display.back, 4, 4) & 0xFFFFFFu, 0u);
+  // Once cleared, the same triangle is drawn.
+  ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 1.0f, 0), D3D_OK);
+  device->BeginScene();
+  ASSERT_EQ(device->DrawPrimitive(D3DPT_TRIANGLELIST, D3DFVF_XYZ | D3DFVF_DIFFUSE, tri, 3, 0), D3D_OK);
+  device->EndScene();
+  EXPECT_EQ(dx7TestReadPixel(display.back, 4, 4) & 0xFFFFFFu, 0xFFFFFFu);
+}
+
+TEST_F(DeviceTest, TextureColourKeyingWithColorKeyEnable) {
+  // Left texel red, right texel magenta (the texture's source key); point sampling across the target.
+  IDirectDrawSurface7* texture = dx7TestSurface(display.directDraw, 2, 1, dx7TestFormat565(), DDSCAPS_TEXTURE);
+  ASSERT_TRUE(dx7TestWritePixel(texture, 0, 0, 0xF800u));
+  ASSERT_TRUE(dx7TestWritePixel(texture, 1, 0, 0xF81Fu));
+  DDCOLORKEY key{0xF81Fu, 0xF81Fu};
+  ASSERT_EQ(texture->SetColorKey(DDCKEY_SRCBLT, &key), DD_OK);
+  ASSERT_EQ(device->SetTexture(0, texture), D3D_OK);
+  device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+  device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+  TexturedVertex quad[4] = {{-1, 1, 0.5f, 0xFFFFFFFFu, 0, 0}, {1, 1, 0.5f, 0xFFFFFFFFu, 1, 0},
+                            {-1, -1, 0.5f, 0xFFFFFFFFu, 0, 1}, {1, -1, 0.5f, 0xFFFFFFFFu, 1, 1}};
+  const DWORD fvf = D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1;
+  auto drawQuad = [&]() {
+    ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF0000FFu, 1.0f, 0), D3D_OK);
+    device->BeginScene();
+    ASSERT_EQ(device->DrawPrimitive(D3DPT_TRIANGLESTRIP, fvf, quad, 4, 0), D3D_OK);
+    device->EndScene();
+  };
+  // Off (the default): the key colour is drawn like any other.
+  drawQuad();
+  EXPECT_EQ(pixel(1, 4), 0xFF0000u);
+  EXPECT_EQ(pixel(6, 4), 0xFF00FFu);
+  // On: keyed texels leave the target as it was.
+  device->SetRenderState(D3DRENDERSTATE_COLORKEYENABLE, TRUE);
+  drawQuad();
+  EXPECT_EQ(pixel(1, 4), 0xFF0000u);
+  EXPECT_EQ(pixel(6, 4), 0x0000FFu);
+  // A texture without a key is drawn whole.
+  ASSERT_EQ(texture->SetColorKey(DDCKEY_SRCBLT, nullptr), DD_OK);
+  drawQuad();
+  EXPECT_EQ(pixel(6, 4), 0xFF00FFu);
+  device->SetTexture(0, nullptr);
+  texture->Release();
+}
+
+TEST_F(DeviceTest, ReportsTheUserClipPlanesItClipsWith) {
+  D3DDEVICEDESC7 caps{};
+  ASSERT_EQ(device->GetCaps(&caps), D3D_OK);
+  EXPECT_GE(caps.wMaxUserClipPlanes, 1);
+  // Plane x >= 0 keeps the right half of a full-target triangle.
+  float plane[4] = {1.0f, 0.0f, 0.0f, 0.0f};
+  ASSERT_EQ(device->SetClipPlane(0, plane), D3D_OK);
+  device->SetRenderState(D3DRENDERSTATE_CLIPPLANEENABLE, 1);
+  ColourVertex tri[3] = {{-1, -1, 0.5f, 0xFF00FF00u}, {-1, 3, 0.5f, 0xFF00FF00u}, {3, -1, 0.5f, 0xFF00FF00u}};
+  device->BeginScene();
+  ASSERT_EQ(device->DrawPrimitive(D3DPT_TRIANGLELIST, D3DFVF_XYZ | D3DFVF_DIFFUSE, tri, 3, 0), D3D_OK);
+  device->EndScene();
+  EXPECT_EQ(pixel(1, 4), 0x000000u);
+  EXPECT_EQ(pixel(6, 4), 0x00FF00u);
+}
+
 }  // namespace

@@ -154,13 +154,16 @@ TEST_F(SurfaceTest, StretchBlitWithSourceKeyInMemoryAndOnTheBackBuffer) {
     ASSERT_EQ(target->Blt(&dst, picture, nullptr, DDBLT_WAIT, nullptr), DD_OK);
     EXPECT_EQ(dx7TestReadPixel(target, 3, 3) & 0xFFFFFFu, 0xFF00FFu);
   }
-  // Shrinking into a 16-bit surface picks pixel centres and converts.
+  // Shrinking into a 16-bit surface takes the first pixel of each stretch and converts.
   IDirectDrawSurface7* small = dx7TestSurface(display.directDraw, 1, 1, dx7TestFormat565());
-  RECT src{0, 0, 2, 2};
+  RECT src{1, 1, 4, 4};
   ASSERT_EQ(small->Blt(nullptr, memoryTarget, nullptr, DDBLT_WAIT, nullptr), DD_OK);
-  EXPECT_EQ(dx7TestReadPixel(small, 0, 0), l565.fromArgb(0xFFFF00FFu));
+  EXPECT_EQ(dx7TestReadPixel(small, 0, 0), 0xF800u);
   ASSERT_EQ(small->Blt(nullptr, memoryTarget, &src, DDBLT_WAIT, nullptr), DD_OK);
   EXPECT_EQ(dx7TestReadPixel(small, 0, 0), 0xF800u);
+  RECT keyed{2, 2, 4, 4};
+  ASSERT_EQ(small->Blt(nullptr, memoryTarget, &keyed, DDBLT_WAIT, nullptr), DD_OK);
+  EXPECT_EQ(dx7TestReadPixel(small, 0, 0), l565.fromArgb(0xFFFF00FFu));
   // Rectangles outside the surfaces are refused.
   RECT outside{3, 3, 5, 5};
   EXPECT_EQ(small->Blt(nullptr, memoryTarget, &outside, DDBLT_WAIT, nullptr), DDERR_INVALIDRECT);
@@ -388,6 +391,88 @@ TEST_F(SurfaceTest, EnumSurfacesHandsOutEachSurfaceOnce) {
   // The handed-out references were the enumeration's own: the surfaces still work.
   EXPECT_EQ(dx7TestReadPixel(extra, 0, 0), 0u);
   extra->Release();
+}
+
+TEST_F(SurfaceTest, DepthStencilBufferLocksWithTheMasksItWasCreatedWith) {
+  // Depth in the low 24 bits, stencil in the top byte.
+  IDirectDrawSurface7* target = dx7TestSurface(display.directDraw, 4, 4, dx7TestFormatX888(),
+                                               DDSCAPS_OFFSCREENPLAIN | DDSCAPS_3DDEVICE);
+  IDirectDrawSurface7* z = dx7TestSurface(display.directDraw, 4, 4, dx7ZBufferFormat(32, 0x00FFFFFFu, 8, 0xFF000000u),
+                                          DDSCAPS_ZBUFFER);
+  ASSERT_NE(target, nullptr);
+  ASSERT_NE(z, nullptr);
+  ASSERT_EQ(target->AddAttachedSurface(z), DD_OK);
+  IDirect3DDevice7* device = nullptr;
+  ASSERT_EQ(display.direct3D->CreateDevice(IID_IDirect3DHALDevice, target, &device), DD_OK);
+  ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, 0, 1.0f, 0x5A), D3D_OK);
+  EXPECT_EQ(dx7TestReadPixel(z, 2, 2), 0x5AFFFFFFu);
+  ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 0.0f, 0), D3D_OK);
+  EXPECT_EQ(dx7TestReadPixel(z, 2, 2), 0x5A000000u);
+  // Written through a lock, read back through GL: the depth test sees 0x400000 / 0xFFFFFF.
+  ASSERT_TRUE(dx7TestFill(z, 0x11400000u));
+  EXPECT_EQ(dx7TestReadPixel(z, 1, 3), 0x11400000u);
+  // A depth fill keeps to the depth bits.
+  DDBLTFX fx{};
+  fx.dwSize = sizeof(fx);
+  fx.dwFillDepth = 0x00FFFFFFu;
+  ASSERT_EQ(z->Blt(nullptr, nullptr, nullptr, DDBLT_DEPTHFILL, &fx), DD_OK);
+  EXPECT_EQ(dx7TestReadPixel(z, 0, 0) & 0x00FFFFFFu, 0x00FFFFFFu);
+  device->Release();
+  z->Release();
+  target->Release();
+}
+
+TEST_F(SurfaceTest, FlipPassesContentsRoundACircularChain) {
+  IDirectDraw7* dd = nullptr;
+  ASSERT_EQ(DirectDrawCreateEx(nullptr, reinterpret_cast<void**>(&dd), IID_IDirectDraw7, nullptr), DD_OK);
+  HWND window = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(0x10));  // headless: never dereferenced
+  ASSERT_EQ(dd->SetCooperativeLevel(window, DDSCL_FULLSCREEN | DDSCL_EXCLUSIVE), DD_OK);
+  ASSERT_EQ(dd->SetDisplayMode(640, 480, 32, 0, 0), DD_OK);
+  DDSURFACEDESC2 d{};
+  d.dwSize = sizeof(d);
+  d.dwFlags = DDSD_CAPS | DDSD_BACKBUFFERCOUNT;
+  d.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE | DDSCAPS_FLIP | DDSCAPS_COMPLEX | DDSCAPS_3DDEVICE;
+  d.dwBackBufferCount = 2;
+  IDirectDrawSurface7* front = nullptr;
+  ASSERT_EQ(dd->CreateSurface(&d, &front, nullptr), DD_OK);
+  DDSCAPS2 backCaps{DDSCAPS_BACKBUFFER, 0, 0, {0}};
+  DDSCAPS2 flipCaps{DDSCAPS_FLIP, 0, 0, {0}};
+  IDirectDrawSurface7* back1 = nullptr;
+  IDirectDrawSurface7* back2 = nullptr;
+  ASSERT_EQ(front->GetAttachedSurface(&backCaps, &back1), DD_OK);
+  ASSERT_EQ(back1->GetAttachedSurface(&flipCaps, &back2), DD_OK);
+  // The chain closes on the front.
+  IDirectDrawSurface7* again = nullptr;
+  ASSERT_EQ(back2->GetAttachedSurface(&flipCaps, &again), DD_OK);
+  EXPECT_EQ(again, front);
+  if (again) again->Release();
+
+  auto fill = [](IDirectDrawSurface7* s, DWORD colour) {
+    DDBLTFX fx{};
+    fx.dwSize = sizeof(fx);
+    fx.dwFillColor = colour;
+    ASSERT_EQ(s->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL, &fx), DD_OK);
+  };
+  fill(back1, 0xFF0000u);
+  fill(back2, 0x00FF00u);
+  ASSERT_EQ(front->Flip(nullptr, DDFLIP_WAIT), DD_OK);
+  // The front shows what back 1 held, back 1 holds back 2's, back 2 the old front (black).
+  std::vector<std::uint32_t> frame;
+  int w = 0, h = 0;
+  ASSERT_TRUE(dx7ReadPresentedFrame(frame, &w, &h));
+  EXPECT_EQ(frame[640 * 240 + 320] & 0xFFFFFFu, 0xFF0000u);
+  EXPECT_EQ(dx7TestReadPixel(front, 5, 5) & 0xFFFFFFu, 0xFF0000u);
+  EXPECT_EQ(dx7TestReadPixel(back1, 5, 5) & 0xFFFFFFu, 0x00FF00u);
+  EXPECT_EQ(dx7TestReadPixel(back2, 5, 5) & 0xFFFFFFu, 0x000000u);
+  ASSERT_EQ(front->Flip(nullptr, DDFLIP_WAIT), DD_OK);
+  EXPECT_EQ(dx7TestReadPixel(back1, 5, 5) & 0xFFFFFFu, 0x000000u);
+  EXPECT_EQ(dx7TestReadPixel(back2, 5, 5) & 0xFFFFFFu, 0xFF0000u);
+  ASSERT_TRUE(dx7ReadPresentedFrame(frame, &w, &h));
+  EXPECT_EQ(frame[640 * 240 + 320] & 0xFFFFFFu, 0x00FF00u);
+  back2->Release();
+  back1->Release();
+  front->Release();
+  dd->Release();
 }
 
 }  // namespace

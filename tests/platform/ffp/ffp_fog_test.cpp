@@ -92,3 +92,49 @@ TEST_F(FfpFogTest, TableFogWithoutPerspectiveUsesZ) {
 }
 
 }  // namespace
+
+namespace {
+
+std::vector<ScreenVertex> screenQuad(float z, float rhw, DWORD colour) {
+  auto make = [&](float x, float y) { return ScreenVertex{x, y, z, rhw, colour}; };
+  return {make(0, 64), make(64, 64), make(64, 0), make(0, 64), make(64, 0), make(0, 0)};
+}
+
+TEST_F(FfpFogTest, PretransformedTableFogUsesZUnlessTheProjectionIsPerspective) {
+  state.renderStates[D3DRENDERSTATE_FOGTABLEMODE] = D3DFOG_LINEAR;
+  state.renderStates[D3DRENDERSTATE_ZENABLE] = D3DZB_FALSE;
+  // z 0.25 and w (1 / rhw) 2.
+  state.transforms[D3DTRANSFORMSTATE_PROJECTION] = DeviceState::identity();
+  state.setRenderStateFloat(D3DRENDERSTATE_FOGEND, 1.0f);
+  ASSERT_TRUE(draw(screenQuad(0.25f, 0.5f, 0xFFFF0000u), kScreenFvf));
+  EXPECT_ARGB_NEAR(centre(), fogged(0.75), 2);
+
+  state.transforms[D3DTRANSFORMSTATE_PROJECTION] = perspective(0.5f, 1000.0f);
+  state.setRenderStateFloat(D3DRENDERSTATE_FOGEND, 4.0f);
+  gl.clear(0xFF000000);
+  ASSERT_TRUE(draw(screenQuad(0.25f, 0.5f, 0xFFFF0000u), kScreenFvf));
+  EXPECT_ARGB_NEAR(centre(), fogged(0.5), 2);
+}
+
+TEST_F(FfpFogTest, VertexFogUsesTheDistanceBehindTheEyeToo) {
+  // Eye z -5, mapped into the depth range by a projection that flips z: fog as for depth 5.
+  D3DMATRIX proj = DeviceState::identity();
+  proj._33 = -0.1f;
+  state.transforms[D3DTRANSFORMSTATE_PROJECTION] = proj;
+  state.renderStates[D3DRENDERSTATE_FOGVERTEXMODE] = D3DFOG_LINEAR;
+  ASSERT_TRUE(draw(colourQuad(0xFFFF0000u, -5.0f), kColourFvf));
+  EXPECT_ARGB_NEAR(centre(), fogged(0.5), 2);
+}
+
+TEST_F(FfpFogTest, TableFogWithEqualStartAndEndLeavesNearerDepthsClear) {
+  state.renderStates[D3DRENDERSTATE_FOGTABLEMODE] = D3DFOG_LINEAR;
+  state.setRenderStateFloat(D3DRENDERSTATE_FOGSTART, 10.0f);
+  state.setRenderStateFloat(D3DRENDERSTATE_FOGEND, 10.0f);
+  EXPECT_ARGB_NEAR(drawAtDepth5(), fogged(1.0), 1);
+  // Beyond the start: fully fogged.
+  state.setRenderStateFloat(D3DRENDERSTATE_FOGSTART, 2.0f);
+  state.setRenderStateFloat(D3DRENDERSTATE_FOGEND, 2.0f);
+  EXPECT_ARGB_NEAR(drawAtDepth5(), fogged(0.0), 1);
+}
+
+}  // namespace

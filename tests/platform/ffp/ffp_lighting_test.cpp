@@ -239,3 +239,66 @@ TEST_F(FfpLightingTest, NormalsFollowTheInverseTransposeOfWorldView) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(FfpLightingTest, VerticesWithoutNormalsKeepAmbientAndEmissive) {
+  // Lighting on and no normal: no diffuse or specular light, but global and light ambient times
+  // the ambient source plus emissive, with alpha from the diffuse source.
+  state.material.ambient = rgba(0.5f, 0.5f, 0.5f);
+  state.material.emissive = rgba(0.125f, 0, 0);
+  state.renderStates[D3DRENDERSTATE_AMBIENT] = 0x00404040u;
+  state.renderStates[D3DRENDERSTATE_SPECULARENABLE] = TRUE;
+  D3DLIGHT7 light = directional(0, 0, 1, rgba(1, 1, 1));
+  light.dcvAmbient = rgba(0.25f, 0.25f, 0.25f);
+  light.dcvSpecular = rgba(1, 1, 1);
+  setLight(0, light);
+  const double ambient = 64 / 255.0 + 0.25;
+  ASSERT_TRUE(draw(colourQuad(0x80FFFF00u), kColourFvf));
+  EXPECT_ARGB_NEAR(centre(), argbF(128 / 255.0, 0.5 * ambient + 0.125, 0.5 * ambient, 0.5 * ambient), 2);
+
+  // The vertex colour as ambient source; emissive from the material still.
+  state.renderStates[D3DRENDERSTATE_AMBIENTMATERIALSOURCE] = D3DMCS_COLOR1;
+  ASSERT_TRUE(draw(colourQuad(0xFFFF8000u), kColourFvf));
+  EXPECT_ARGB_NEAR(centre(), argbF(1, ambient + 0.125, (128 / 255.0) * ambient, 0), 2);
+
+  // COLORVERTEX off: every term from the material, alpha from the material diffuse.
+  state.renderStates[D3DRENDERSTATE_COLORVERTEX] = FALSE;
+  state.material.diffuse = rgba(1, 1, 1, 0.5f);
+  ASSERT_TRUE(draw(colourQuad(0xFFFF8000u), kColourFvf));
+  EXPECT_ARGB_NEAR(centre(), argbF(0.5, 0.5 * ambient + 0.125, 0.5 * ambient, 0.5 * ambient), 2);
+
+  // Without ambient or emissive the vertex lights to black, whatever its colour.
+  state.material.emissive = rgba(0, 0, 0);
+  state.renderStates[D3DRENDERSTATE_AMBIENT] = 0;
+  state.lightEnabled[0] = false;
+  state.renderStates[D3DRENDERSTATE_COLORVERTEX] = TRUE;
+  ASSERT_TRUE(draw(colourQuad(0xFF10C020u), kColourFvf));
+  EXPECT_ARGB_NEAR(centre(), 0xFF000000u, 1);
+}
+
+TEST_F(FfpLightingTest, NormalsGoThroughTheWholeFourByFourInverse) {
+  // A projective world matrix whose fourth column is (0, 0, -1, 0): the normal (0, 0, -1) comes
+  // out as (0, 0, 0, 1), which has no direction and lights to black. Its upper 3x3 block alone is
+  // singular, so a 3x3 inverse could not have given that.
+  D3DMATRIX world{};
+  world._11 = 1;
+  world._22 = 1;
+  world._34 = -1;
+  world._43 = 1;
+  state.transforms[D3DTRANSFORMSTATE_WORLD] = world;
+  D3DMATRIX proj = DeviceState::identity();
+  proj._33 = 0.25f;  // keeps the quad (eye z 1, w 0.5) between the depth planes
+  state.transforms[D3DTRANSFORMSTATE_PROJECTION] = proj;
+  setLight(0, directional(0, 0, 1, rgba(1, 1, 1)));
+  ASSERT_TRUE(draw(normalQuad(0, 0, -1, -0.5f), kNormalFvf));
+  EXPECT_ARGB_NEAR(centre(), 0xFF000000u, 1);
+
+  // The same quad under an affine world matrix is lit.
+  state.transforms[D3DTRANSFORMSTATE_WORLD] = DeviceState::identity();
+  state.transforms[D3DTRANSFORMSTATE_PROJECTION] = DeviceState::identity();
+  ASSERT_TRUE(draw(normalQuad(0, 0, -1), kNormalFvf));
+  EXPECT_ARGB_NEAR(centre(), 0xFFFFFFFFu, 1);
+}
+
+}  // namespace

@@ -1,5 +1,7 @@
 // Rasterisation conventions: image orientation, pixel centres, culling winding, flat and Gouraud
 // shading, unlit colours, blending, depth and z-bias.
+#include <cstring>
+
 #include "ffp_test_util.h"
 
 namespace {
@@ -14,11 +16,6 @@ TEST_F(FfpRasterTest, UnlitColoursPassAndImageIsTopRowFirst) {
   EXPECT_ARGB_NEAR(gl.readPixel(20, 31), 0xFF336699u, 1);
   EXPECT_ARGB_NEAR(gl.readPixel(20, 32), 0xFF000000u, 0);
   EXPECT_ARGB_NEAR(gl.readPixel(20, 60), 0xFF000000u, 0);
-
-  // Lighting on, but the vertices have no normal: not lit, the colour passes.
-  state.renderStates[D3DRENDERSTATE_LIGHTING] = TRUE;
-  ASSERT_TRUE(draw(colourQuad(0xFF10C020u), kColourFvf));
-  EXPECT_ARGB_NEAR(centre(), 0xFF10C020u, 1);
 
   // No diffuse colour in the vertices and lighting off: white.
   state.renderStates[D3DRENDERSTATE_LIGHTING] = FALSE;
@@ -242,6 +239,72 @@ TEST_F(FfpRasterTest, AlphaTestDiscards) {
   EXPECT_EQ(centre(), 0xFF000000u);
   ASSERT_TRUE(draw(colourQuad(0x80FF0000u), kColourFvf));
   EXPECT_EQ(centre() & 0x00FFFFFFu, 0x00FF0000u);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(FfpRasterTest, PretransformedVerticesAreNotClippedInDepth) {
+  // z outside 0..1 is still drawn with depth testing off.
+  state.renderStates[D3DRENDERSTATE_ZENABLE] = D3DZB_FALSE;
+  for (float z : {1.5f, -0.5f}) {
+    gl.clear(0xFF000000);
+    auto make = [z](float x, float y) { return ScreenVertex{x, y, z, 1.0f, 0xFF20A040u}; };
+    std::vector<ScreenVertex> v = {make(0, 64), make(64, 64), make(64, 0), make(0, 64), make(64, 0), make(0, 0)};
+    ASSERT_TRUE(draw(v, kScreenFvf));
+    EXPECT_ARGB_NEAR(centre(), 0xFF20A040u, 1) << "z " << z;
+  }
+}
+
+TEST_F(FfpRasterTest, EmptyOrInvertedViewportDepthRangeIsMinZPlusAThousandth) {
+  // Depth buffer at 0.5005: with MinZ = MaxZ = 0.5 the near plane lands on 0.5 (passes) and the
+  // far plane on 0.501 (fails), as a range of 0.5..0.501 does.
+  state.renderStates[D3DRENDERSTATE_ZFUNC] = D3DCMP_LESSEQUAL;
+  for (float maxZ : {0.5f, 0.2f}) {
+    state.viewport.dvMinZ = 0.5f;
+    state.viewport.dvMaxZ = maxZ;
+    gl.clear(0xFF000000, 0.5005f);
+    ASSERT_TRUE(draw(colourQuad(0xFFFFFFFFu, 0.0f), kColourFvf));
+    EXPECT_ARGB_NEAR(centre(), 0xFFFFFFFFu, 0) << "max z " << maxZ;
+    gl.clear(0xFF000000, 0.5005f);
+    ASSERT_TRUE(draw(colourQuad(0xFFFFFFFFu, 0.999f), kColourFvf));
+    EXPECT_ARGB_NEAR(centre(), 0xFF000000u, 0) << "max z " << maxZ;
+  }
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(FfpRasterTest, UserClipPlanesCutInWorldSpace) {
+  // The plane x >= 0 (world space) keeps the right half.
+  const float plane[4] = {1.0f, 0.0f, 0.0f, 0.0f};
+  std::memcpy(state.clipPlanes[2], plane, sizeof(plane));
+  ASSERT_TRUE(draw(colourQuad(0xFFFFFFFFu), kColourFvf));
+  EXPECT_ARGB_NEAR(gl.readPixel(48, 32), 0xFFFFFFFFu, 0);
+  EXPECT_ARGB_NEAR(gl.readPixel(16, 32), 0xFFFFFFFFu, 0);  // stored but not enabled
+  gl.clear(0xFF000000);
+  state.renderStates[D3DRENDERSTATE_CLIPPLANEENABLE] = 1u << 2;
+  ASSERT_TRUE(draw(colourQuad(0xFFFFFFFFu), kColourFvf));
+  EXPECT_ARGB_NEAR(gl.readPixel(48, 32), 0xFFFFFFFFu, 0);
+  EXPECT_ARGB_NEAR(gl.readPixel(16, 32), 0xFF000000u, 0);
+
+  // A view mirroring x shows world x >= 0 on the left of the screen.
+  D3DMATRIX view = DeviceState::identity();
+  view._11 = -1.0f;
+  state.transforms[D3DTRANSFORMSTATE_VIEW] = view;
+  gl.clear(0xFF000000);
+  ASSERT_TRUE(draw(colourQuad(0xFFFFFFFFu), kColourFvf));
+  EXPECT_ARGB_NEAR(gl.readPixel(16, 32), 0xFFFFFFFFu, 0);
+  EXPECT_ARGB_NEAR(gl.readPixel(48, 32), 0xFF000000u, 0);
+
+  // Pre-transformed vertices are not clipped by them.
+  gl.clear(0xFF000000);
+  auto make = [](float x, float y) { return ScreenVertex{x, y, 0.5f, 1.0f, 0xFFFFFFFFu}; };
+  std::vector<ScreenVertex> v = {make(0, 64), make(64, 64), make(64, 0), make(0, 64), make(64, 0), make(0, 0)};
+  ASSERT_TRUE(draw(v, kScreenFvf));
+  EXPECT_ARGB_NEAR(gl.readPixel(48, 32), 0xFFFFFFFFu, 0);
 }
 
 }  // namespace

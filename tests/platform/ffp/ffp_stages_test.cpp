@@ -317,3 +317,46 @@ TEST_F(FfpStageTest, EveryStageConfigurationBuilds) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(FfpTest, WrapStatesTakeTheShorterWayRoundTheTexture) {
+  // Texture in four vertical stripes: red, green, blue, white for u in quarters. A quad whose u
+  // runs from 0.75 on the left to 0.25 on the right: plainly interpolated it goes back through
+  // 0.5 (blue, then green); with WRAP0's U bit it goes 0.75 -> 1.0 = 0.0 -> 0.25 (white, then red).
+  const std::uint32_t stripes[4] = {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0xFFFFFFFFu};
+  std::vector<std::uint32_t> pixels(64 * 64);
+  for (int y = 0; y < 64; ++y)
+    for (int x = 0; x < 64; ++x) pixels[static_cast<std::size_t>(y * 64 + x)] = stripes[x / 16];
+  textures[0].name = texture(64, 64, pixels);
+  state.textureStageStates[0][D3DTSS_COLOROP] = D3DTOP_SELECTARG1;
+  state.textureStageStates[0][D3DTSS_COLORARG1] = D3DTA_TEXTURE;
+  auto v = quad<TexturedVertex>(-1, -1, 1, 1, [](float x, float y) {
+    return TexturedVertex{x, y, 0.5f, 0xFFFFFFFFu, x < 0 ? 0.75f : 0.25f, 0.5f, x < 0 ? 0.75f : 0.25f, 0.5f};
+  });
+  ASSERT_TRUE(draw(v, kTexturedFvf));
+  EXPECT_ARGB_NEAR(gl.readPixel(16, 32), stripes[2], 0);
+  EXPECT_ARGB_NEAR(gl.readPixel(48, 32), stripes[1], 0);
+
+  state.renderStates[D3DRENDERSTATE_WRAP0] = D3DWRAP_U;
+  ASSERT_TRUE(draw(v, kTexturedFvf));
+  EXPECT_ARGB_NEAR(gl.readPixel(16, 32), stripes[3], 0);
+  EXPECT_ARGB_NEAR(gl.readPixel(48, 32), stripes[0], 0);
+  // The same as a strip.
+  std::vector<TexturedVertex> strip = {v[5], v[2], v[0], v[1]};
+  gl.clear(0xFF000000);
+  ASSERT_TRUE(draw(strip, kTexturedFvf, D3DPT_TRIANGLESTRIP));
+  EXPECT_ARGB_NEAR(gl.readPixel(16, 32), stripes[3], 0);
+  EXPECT_ARGB_NEAR(gl.readPixel(48, 32), stripes[0], 0);
+  // WRAP1 covers coordinate set 1: the stage reading set 0 is drawn plainly again, the one
+  // reading set 1 wraps.
+  state.renderStates[D3DRENDERSTATE_WRAP0] = 0;
+  state.renderStates[D3DRENDERSTATE_WRAP1] = D3DWRAP_U;
+  ASSERT_TRUE(draw(v, kTexturedFvf));
+  EXPECT_ARGB_NEAR(gl.readPixel(16, 32), stripes[2], 0);
+  state.textureStageStates[0][D3DTSS_TEXCOORDINDEX] = 1;
+  ASSERT_TRUE(draw(v, kTexturedFvf));
+  EXPECT_ARGB_NEAR(gl.readPixel(16, 32), stripes[3], 0);
+}
+
+}  // namespace
