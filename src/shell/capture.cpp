@@ -164,6 +164,9 @@ class CaptureServices : public ShowServices {
   Scene* createScene(GraphicsDriver* driver, const char* file) override { return scenes->createScene(driver, file); }
   Texture* backBuffer(GraphicsDriver* driver) override { return scenes->backBuffer(driver); }
   void reportMissingFiles(const char* const* names, int count) override { scenes->reportMissingFiles(names, count); }
+  void reportUnreadableFiles(const char* const* names, const char* const* reasons, int count) override {
+    scenes->reportUnreadableFiles(names, reasons, count);
+  }
   bool initMusic(GraphicsDriver*) override;
   std::uint32_t loadMusic(const char* file) override;
   bool startMusic(std::uint32_t music) override;
