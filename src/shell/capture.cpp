@@ -584,6 +584,12 @@ int runCapture(const CaptureOptions& options, CaptureResult* result) {
 }
 
 int runScreenshot(double time, const std::string& path, const CaptureOptions& options) {
+  // The show quits after its last frame: a later time would render nothing.
+  if (time > static_cast<double>(kShowLength)) {
+    std::fprintf(options.err, "vellumite: the show ends at %.1f s; --screenshot needs a time from 0 to %.1f\n",
+                 static_cast<double>(kShowLength), static_cast<double>(kShowLength));
+    return kRunBadRequest;
+  }
   CaptureSession* none = nullptr;
   CaptureServices services(options.services != nullptr ? options.services : &defaultShowServices(), none);
   ShowTimeline timeline(&services);
