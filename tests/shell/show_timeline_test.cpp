@@ -288,7 +288,8 @@ TEST(ShowFiles, HostileSceneFilesAreNamedAndNeverBlockTheStart) {
   dir.writeText("dass.lws", std::string("\x89\x00\xff\x10junk\x00\x01", 11));
   dir.writeText("dance2.lws", "LWS");
   dir.writeText("Slut.lws", "LWSC\n");
-  dir.writeText("skitdemo.lws", "LWSC\n3\n");
+  dir.writeText("skitdemo.lws", "LWSC\n3\nLoadObjectLayer 1 junk.lwo\n" + sceneItemMotionText("ObjectMotion", 0, 0, 0));
+  dir.writeText("junk.3dx", "3DY and more");
   RecordingGraphicsDriver driver;
   BlitTarget back(&driver);
   class FilesOnlyServices : public FakeShowServices {
@@ -303,7 +304,8 @@ TEST(ShowFiles, HostileSceneFilesAreNamedAndNeverBlockTheStart) {
   EXPECT_EQ(services.unreadable,
             (std::vector<std::string>{"design.lws: not a scene file", "dass.lws: not a scene file",
                                       "dance2.lws: not a scene file",
-                                      "Slut.lws: not a scene file (unsupported version)"}));
+                                      "Slut.lws: not a scene file (unsupported version)",
+                                      "junk.3dx: not an object file"}));
   show.shutdown();
 }
 
