@@ -1,5 +1,6 @@
-// A private working folder for the scene fuzz targets, whose readers take file names: made
-// once per process (the current folder from then on) and emptied when the process ends.
+// A private working folder for the scene fuzz target, whose loaders take file names: made
+// once per process in memory-backed storage where there is some (the current folder from
+// then on) and emptied when the process ends.
 #pragma once
 
 #include <unistd.h>
@@ -15,9 +16,12 @@ namespace scene_fuzz {
 class WorkFolder {
  public:
   WorkFolder() {
-    char pattern[] = "/tmp/vellumite_fuzz_XXXXXX";
-    if (mkdtemp(pattern) == nullptr || chdir(pattern) != 0) std::abort();
-    path = pattern;
+    char memory[] = "/dev/shm/vellumite_fuzz_XXXXXX";
+    char disk[] = "/tmp/vellumite_fuzz_XXXXXX";
+    const char* made = mkdtemp(memory);
+    if (made == nullptr) made = mkdtemp(disk);
+    if (made == nullptr || chdir(made) != 0) std::abort();
+    path = made;
   }
   ~WorkFolder() {
     for (const std::string& name : written) std::remove(name.c_str());

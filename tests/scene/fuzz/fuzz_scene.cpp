@@ -2,24 +2,79 @@
 // each line "#3DX" the bytes up to the next such line are an object file, served as o0.3dx,
 // o1.3dx, ... so the scene can name them ("LoadObjectLayer 1 o0.lwo"). The scene is loaded
 // (an odd-sized input loads it twice into one scene, as a second scene file) and rendered at
-// ordinary and hostile times on a driver that records instead of drawing.
+// ordinary and hostile times (0, a huge, a negative time and NaN) on a driver that checks
+// every draw against its vertex buffer instead of drawing.
 #include <cmath>
 #include <cstring>
 #include <limits>
 #include <string>
 
 #include "fuzz_files.h"
+#include "gfx/graphics_driver.h"
+#include "gfx/vertex.h"
+#include "gfx/vertex_buffer.h"
 #include "math/camera.h"
 #include "scene/scene.h"
-#include "support/gfx_recording_driver.h"
 
 namespace {
 
 constexpr int kMaxObjects = 4;
 const char kObjectMarker[] = "\n#3DX\n";
 
-const float kTimes[] = {0.0f, 1.0f / 30.0f, 2.5f, 1e30f, -1e30f, -4.0f, std::numeric_limits<float>::quiet_NaN(),
-                        std::numeric_limits<float>::infinity()};
+const float kTimes[] = {0.0f, 2.5f, 1e30f, -4.0f, std::numeric_limits<float>::quiet_NaN()};
+
+// Vertices in memory; draws only check that they stay inside the buffer.
+class CheckingVertexBuffer : public VertexBuffer {
+ public:
+  bool create(int type, int count, int creationFlags) override {
+    const int typeStride = vertexStride(type);
+    if (typeStride == 0 || count < 0) return false;
+    vertexType = type;
+    stride = static_cast<std::uint32_t>(typeStride);
+    vertexCount = static_cast<std::uint32_t>(count);
+    flags = static_cast<std::uint32_t>(creationFlags);
+    storage.assign(static_cast<size_t>(stride) * vertexCount, 0);
+    return true;
+  }
+  void* lock() override {
+    locked = true;
+    return lockedData = storage.data();
+  }
+  void unlock() override {
+    locked = false;
+    lockedData = nullptr;
+  }
+  void writeVertex(const Vertex& v, int index) override {
+    if (v.vertexType() != vertexType || index < 0 || static_cast<std::uint32_t>(index) >= vertexCount) return;
+    std::memcpy(storage.data() + static_cast<size_t>(stride) * index, v.data(), stride);
+  }
+  void readVertex(Vertex& v, int index) override {
+    if (v.vertexType() != vertexType || index < 0 || static_cast<std::uint32_t>(index) >= vertexCount) return;
+    std::memcpy(v.data(), storage.data() + static_cast<size_t>(stride) * index, stride);
+  }
+  void draw(int, int startVertex, int count) override {
+    if (startVertex < 0 || count < 0 || static_cast<std::uint64_t>(startVertex) + count > vertexCount) __builtin_trap();
+  }
+  void drawIndexed(int, int startVertex, int count, const std::uint16_t* indices, int indexCount) override {
+    if (indexCount < 0 || (indexCount > 0 && indices == nullptr)) __builtin_trap();
+    (void)count;
+    // Every index, counted from the first vertex, must name a vertex of the buffer.
+    for (int i = 0; i < indexCount; ++i)
+      if (startVertex < 0 || static_cast<std::uint64_t>(startVertex) + indices[i] >= vertexCount) __builtin_trap();
+  }
+  std::vector<std::uint8_t> storage;
+};
+
+// A driver that keeps vertex buffers in memory and draws nothing.
+class QuietDriver : public GraphicsDriver {
+ public:
+  QuietDriver() : GraphicsDriver("fuzz") { active = true; }
+  bool createVertexBuffer(VertexBuffer** out, int type, int count, int creationFlags) override {
+    auto* buffer = new CheckingVertexBuffer();
+    *out = buffer;
+    return buffer->create(type, count, creationFlags);
+  }
+};
 
 // Where the next marker starts at or after `from`; size when there is none.
 size_t findMarker(const uint8_t* data, size_t size, size_t from) {
@@ -44,19 +99,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   for (int i = objects; i < kMaxObjects; ++i) folder.remove("o" + std::to_string(i) + ".3dx");
 
-  RecordingGraphicsDriver driver;
+  QuietDriver driver;
   {
     Scene scene(&driver);
     if (scene.loadScene("scene.lws")) {
       if ((size & 1) != 0) scene.loadScene("scene.lws");
-      for (int camera = 0; camera < 2; ++camera) {
-        scene.setActiveCamera(camera);
-        Camera frameCamera;
-        for (float t : kTimes) {
-          scene.render(&frameCamera, t);
-          scene.detachLights();
-          driver.calls.clear();
-        }
+      // The first camera, or the second for inputs whose size is a multiple of four.
+      scene.setActiveCamera((size & 3) == 0 ? 1 : 0);
+      Camera frameCamera;
+      for (float t : kTimes) {
+        scene.render(&frameCamera, t);
+        scene.detachLights();
       }
     }
   }
