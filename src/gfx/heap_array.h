@@ -1,8 +1,12 @@
-// Heap lists that grow and shrink one reallocation at a time, as the engine's lists do,
-// with a hook that lets tests make the next reallocations fail.
+// Heap lists that grow and shrink by count, as the engine's lists do, with a hook that lets
+// tests make the next reallocations fail. The storage grows geometrically underneath, so a
+// list built one entry at a time costs linear time however long it gets.
 #pragma once
 
+#include <malloc.h>
+
 #include <cstddef>
+#include <cstdint>
 #include <cstdlib>
 
 namespace heap_array_detail {
@@ -28,7 +32,15 @@ bool resizeHeapArray(T*& array, std::size_t count) {
     return false;
   }
   if (heap_array_detail::failureCountdown > 0) --heap_array_detail::failureCountdown;
-  void* grown = std::realloc(static_cast<void*>(array), count * sizeof(T));
+  if (count > SIZE_MAX / sizeof(T) / 2) return false;
+  const std::size_t needed = count * sizeof(T);
+  const std::size_t held = array != nullptr ? malloc_usable_size(static_cast<void*>(array)) : 0;
+  // Keep the block while the entries fit and it is not far too large for them.
+  if (needed <= held && needed >= held / 4) return true;
+  // Growth reserves half as much again, so appending one entry at a time reallocates
+  // (and copies) only now and then.
+  const std::size_t wanted = needed > held ? needed + needed / 2 : needed;
+  void* grown = std::realloc(static_cast<void*>(array), wanted);
   if (grown == nullptr) return false;
   array = static_cast<T*>(grown);
   return true;

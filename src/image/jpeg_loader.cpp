@@ -9,6 +9,7 @@
 #include <jpeglib.h>
 
 #include "image/image_loader.h"
+#include "loading/regular_file.h"
 
 namespace {
 
@@ -21,9 +22,12 @@ struct JpegErrorManager {
 
 [[noreturn]] void jumpBackOnError(j_common_ptr info) {
     auto* manager = reinterpret_cast<JpegErrorManager*>(info->err);
-    (*info->err->output_message)(info);
     std::longjmp(manager->returnPoint, 1);
 }
+
+// The library's own messages would reach stderr without the file's name; the decoder stays
+// silent like every loader, and the program names files it cannot read.
+void keepMessageQuiet(j_common_ptr) {}
 
 // Image data that ends before the picture does (the file ends, or a marker comes first) means
 // a damaged file, not a picture: the library would pad the rest with grey, so those warnings
@@ -47,6 +51,7 @@ unsigned char* decodeJpegPixels(jpeg_decompress_struct* info, JpegErrorManager* 
     unsigned char* volatile pixels = nullptr;
     info->err = jpeg_std_error(&errors->base);
     errors->base.error_exit = jumpBackOnError;
+    errors->base.output_message = keepMessageQuiet;
     errors->libraryEmitMessage = errors->base.emit_message;
     errors->base.emit_message = stopAtPrematureEnd;
     if (setjmp(errors->returnPoint) != 0) {
@@ -126,7 +131,7 @@ unsigned char* decodeJpeg(const unsigned char* data, size_t size, int32_t* width
 
 unsigned char* loadJpeg(const char* fileName, int32_t* width, int32_t* height) {
     if (fileName == nullptr) return nullptr;
-    std::FILE* file = std::fopen(fileName, "rb");
+    std::FILE* file = openRegularFile(fileName);
     if (file == nullptr) return nullptr;
     unsigned char* data = nullptr;
     long size = -1;

@@ -1,6 +1,8 @@
 // Whole-file reader: binary reads and text tokens served from one memory buffer.
 #include "loading/data_file.h"
 
+#include "loading/regular_file.h"
+
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -14,7 +16,7 @@ DataFile::~DataFile() {
 
 bool DataFile::open(const char* path, uint8_t littleEndian_) {
     if (!path) return false;
-    FILE* f = std::fopen(path, "rb");
+    FILE* f = openRegularFile(path);
     if (!f) return false;
 
     long length = -1;

@@ -3,6 +3,7 @@
 #include "loading/envelope.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -27,7 +28,8 @@ Envelope::Envelope(uint8_t preBehavior_, uint8_t postBehavior_)
       keyCount(0),
       keys(nullptr),
       firstKey(nullptr),
-      lastKey(nullptr) {}
+      lastKey(nullptr),
+      keyCapacity(0) {}
 
 Envelope::~Envelope() { std::free(keys); }
 
@@ -37,9 +39,17 @@ float Envelope::valueAt(float time) {
 }
 
 void Envelope::addKey(const EnvelopeKey& key) {
-    void* grown = std::realloc(keys, (static_cast<size_t>(keyCount) + 1) * sizeof(EnvelopeKey));
-    if (!grown) return;  // the key is dropped, the old array stays
-    keys = static_cast<EnvelopeKey*>(grown);
+    bool moved = false;
+    if (keyCount >= keyCapacity) {
+        // The capacity doubles, so a long run of additions copies each key a bounded number of times.
+        const int64_t wanted = keyCapacity < 1 ? 1 : int64_t(keyCapacity) * 2;
+        if (wanted > INT32_MAX / int64_t(sizeof(EnvelopeKey))) return;
+        void* grown = std::realloc(keys, static_cast<size_t>(wanted) * sizeof(EnvelopeKey));
+        if (!grown) return;  // the key is dropped, the old array stays
+        moved = grown != keys;
+        keys = static_cast<EnvelopeKey*>(grown);
+        keyCapacity = static_cast<int32_t>(wanted);
+    }
 
     // After the last key whose time is less than or equal: equal times keep arrival order.
     int32_t index = keyCount;
@@ -54,8 +64,8 @@ void Envelope::addKey(const EnvelopeKey& key) {
     if (key.time > lastTime) lastTime = key.time;
     ++keyCount;
 
-    // The array may have moved: rebuild every link.
-    for (int32_t i = 0; i < keyCount; ++i) {
+    // Links from the key before the new one on (all of them when the array moved).
+    for (int32_t i = moved ? 0 : (index > 0 ? index - 1 : 0); i < keyCount; ++i) {
         keys[i].prev = i > 0 ? &keys[i - 1] : nullptr;
         keys[i].next = i + 1 < keyCount ? &keys[i + 1] : nullptr;
     }

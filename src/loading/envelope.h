@@ -45,7 +45,8 @@ public:
     // evaluate (through the table), then value.
     virtual float valueAt(float time);
     // Inserts a copy of the key after every key of lower or equal time. A failed
-    // growth drops the key and changes nothing.
+    // growth drops the key and changes nothing. Keys arriving in time order (as scene
+    // files give them) cost constant time on average.
     virtual void addKey(const EnvelopeKey& key);
     // The four cubic Hermite weights for u.
     virtual void hermiteBasis(float u, float* h1, float* h2, float* h3, float* h4);
@@ -61,6 +62,7 @@ public:
     EnvelopeKey* keys;     // owned, realloc'ed, sorted by time
     EnvelopeKey* firstKey; // into keys; null while empty
     EnvelopeKey* lastKey;  // into keys; null while empty
+    int32_t keyCapacity;   // keys allocated (at least keyCount)
 };
 
 // cachedTime before the first evaluation: no scene time takes this value (bit pattern 0xC61C4162).

@@ -126,6 +126,12 @@ ObjectFileStatus readObjectFile(const char* path, int layer, ObjectFileLayer& ou
   out = ObjectFileLayer();
   DataFile file;
   if (!file.open(path, 1)) return ObjectFileStatus::cannotOpen;
+  return readObjectFile(file, layer, out);
+}
+
+ObjectFileStatus readObjectFile(DataFile& file, int layer, ObjectFileLayer& out) {
+  out = ObjectFileLayer();
+  file.seek(0, 0);
   char magic[3] = {};
   for (char& c : magic) c = static_cast<char>(file.readByte());
   if (file.size < 3 || std::memcmp(magic, "3DX", 3) != 0) {

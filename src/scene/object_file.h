@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+class DataFile;
+
 // The material part of a "MATR" chunk.
 struct ObjectFileMaterial {
   std::uint32_t diffuse = 0;
@@ -61,6 +63,8 @@ enum class ObjectFileStatus {
 // "VERT" or "POLY", a vertex number not below the group's vertex count, a weight map whose
 // value count is not the group's vertex count, or counts that do not fit their chunk.
 ObjectFileStatus readObjectFile(const char* path, int layer, ObjectFileLayer& out);
+// The same on a file already loaded (read from its first byte).
+ObjectFileStatus readObjectFile(DataFile& file, int layer, ObjectFileLayer& out);
 
 // Vertex normals: the mean of the unit normals of the triangles that use each vertex
 // (not renormalised); a vertex used by no triangle gets (0, 0, 1).

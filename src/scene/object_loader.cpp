@@ -159,7 +159,8 @@ bool Scene::loadObject(SceneObject* object, const char* name, int layer, bool as
 
     out.triangleCount = in.triangleCount;
     out.indices = TRACKED_NEW std::uint16_t[in.indices.size() > 0 ? in.indices.size() : 1];
-    std::memcpy(out.indices, in.indices.data(), in.indices.size() * sizeof(std::uint16_t));
+    // An empty group (no triangles) has no source array: nothing to copy.
+    if (!in.indices.empty()) std::memcpy(out.indices, in.indices.data(), in.indices.size() * sizeof(std::uint16_t));
 
     out.weightCount = static_cast<std::int32_t>(in.weightMaps.size());
     out.weights = out.weightCount > 0 ? TRACKED_NEW WeightEntry[out.weightCount] : nullptr;
@@ -169,7 +170,7 @@ bool Scene::loadObject(SceneObject* object, const char* name, int layer, bool as
       entry.valueCount = static_cast<std::uint16_t>(map.values.size());
       std::memcpy(entry.name, map.name, sizeof(entry.name));
       entry.values = TRACKED_NEW float[map.values.size() > 0 ? map.values.size() : 1];
-      std::memcpy(entry.values, map.values.data(), map.values.size() * sizeof(float));
+      if (!map.values.empty()) std::memcpy(entry.values, map.values.data(), map.values.size() * sizeof(float));
     }
   }
   object->groups = groups;

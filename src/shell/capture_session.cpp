@@ -78,6 +78,9 @@ class CaptureServices : public ShowServices {
   Scene* createScene(GraphicsDriver* driver, const char* file) override { return scenes->createScene(driver, file); }
   Texture* backBuffer(GraphicsDriver* driver) override { return scenes->backBuffer(driver); }
   void reportMissingFiles(const char* const* names, int count) override { scenes->reportMissingFiles(names, count); }
+  void reportUnreadableFiles(const char* const* names, const char* const* reasons, int count) override {
+    scenes->reportUnreadableFiles(names, reasons, count);
+  }
   bool initMusic(GraphicsDriver*) override;
   std::uint32_t loadMusic(const char* file) override;
   bool startMusic(std::uint32_t music) override;
@@ -522,6 +525,12 @@ int runCapture(const CaptureOptions& options, CaptureResult* result) {
 }
 
 int runScreenshot(double time, const std::string& path, const CaptureOptions& options) {
+  // The show quits after its last frame: a later time would render nothing.
+  if (time > static_cast<double>(kShowLength)) {
+    std::fprintf(options.err, "vellumite: the show ends at %.1f s; --screenshot needs a time from 0 to %.1f\n",
+                 static_cast<double>(kShowLength), static_cast<double>(kShowLength));
+    return kRunBadRequest;
+  }
   CaptureSession* none = nullptr;
   CaptureServices services(options.services != nullptr ? options.services : &defaultShowServices(), none);
   ShowTimeline timeline(&services);

@@ -34,12 +34,6 @@ void writeBackGuard(void* p, int size, std::uint32_t word, std::int32_t index) {
   std::memcpy(back + 4, &index, 4);
 }
 
-std::int32_t readBackIndex(const AllocationRecord& r) {
-  std::int32_t index;
-  std::memcpy(&index, reinterpret_cast<const char*>(r.address) + r.size + 4, 4);
-  return index;
-}
-
 void writeBackIndex(const AllocationRecord& r, std::int32_t index) {
   std::memcpy(reinterpret_cast<char*>(r.address) + r.size + 4, &index, 4);
 }
@@ -72,28 +66,63 @@ void copyFileName(char* out, const char* file) {
   out[31] = '\0';
 }
 
+// Room for one more slot at the end of the table: the capacity doubles, so appending costs
+// constant time on average.
+bool reserveSlot() {
+  if (state.slotCount < state.slotCapacity) return true;
+  int capacity = state.slotCapacity < 16 ? 16 : state.slotCapacity * 2;
+  if (capacity < state.slotCapacity) return false;
+  auto* grown = static_cast<AllocationRecord*>(std::realloc(state.records, sizeof(AllocationRecord) * capacity));
+  if (grown == nullptr) return false;
+  state.records = grown;
+  state.slotCapacity = capacity;
+  return true;
+}
+
 void* trackedAllocate(std::size_t size, std::size_t alignment, const char* file, int line) {
   if (size > static_cast<std::size_t>(INT32_MAX)) return nullptr;
-  int count = state.recordCount;
-  void* p = allocateBlock(size, alignment, kBackGuard, kTrackedGuardWord, count);
+  if (!reserveSlot()) return nullptr;
+  int slot = state.slotCount;
+  void* p = allocateBlock(size, alignment, kBackGuard, kTrackedGuardWord, slot);
   if (p == nullptr) return nullptr;
-  auto* grown = static_cast<AllocationRecord*>(std::realloc(state.records, sizeof(AllocationRecord) * (count + 1)));
-  if (grown == nullptr) {
-    std::free(frontOf(p)->heapBlock);
-    return nullptr;
-  }
-  state.records = grown;
-  AllocationRecord& r = grown[count];
+  AllocationRecord& r = state.records[slot];
   r.address = reinterpret_cast<std::uintptr_t>(p);
   r.size = static_cast<int>(size);
   r.line = line;
   copyFileName(r.file, file);
-  writeBackGuard(p, r.size, kTrackedGuardWord, count);
-  state.recordCount = count + 1;
+  writeBackGuard(p, r.size, kTrackedGuardWord, slot);
+  state.slotCount = slot + 1;
+  state.recordCount += 1;
   state.allocationCount += 1;
   state.userBytes += r.size;
   state.managerBytes += kManagerBytesPerBlock;
   return p;
+}
+
+// Moves the live records down over the empty slots, keeping their order, and renumbers
+// their guards. Runs when empty slots outnumber live ones, so each release pays for at most
+// a constant share of it.
+void compactTable() {
+  int kept = 0;
+  for (int i = 0; i < state.slotCount; ++i) {
+    AllocationRecord& r = state.records[i];
+    if (r.address == 0) continue;
+    if (kept != i) {
+      frontOf(reinterpret_cast<void*>(r.address))->index = kept;
+      writeBackIndex(r, kept);
+      state.records[kept] = r;
+    }
+    ++kept;
+  }
+  state.slotCount = kept;
+  if (state.slotCapacity > 64 && kept < state.slotCapacity / 4) {
+    int capacity = state.slotCapacity / 2;
+    auto* shrunk = static_cast<AllocationRecord*>(std::realloc(state.records, sizeof(AllocationRecord) * capacity));
+    if (shrunk != nullptr) {
+      state.records = shrunk;
+      state.slotCapacity = capacity;
+    }
+  }
 }
 
 void* plainAllocate(std::size_t size, std::size_t alignment) {
@@ -181,15 +210,9 @@ MemoryTrackerState memoryTrackerExchange(const MemoryTrackerState& next) {
 
 int releaseRecord(AllocationRecord* record) {
   if (state.recordCount <= 0 || record == nullptr) return 0;
-  int position = -1;
-  for (int i = 0; i < state.recordCount; ++i) {
-    if (&state.records[i] == record) {
-      position = i;
-      break;
-    }
-  }
-  if (position < 0) return 0;
-  AllocationRecord& r = state.records[position];
+  // The record must be a live slot of the table.
+  if (record < state.records || record >= state.records + state.slotCount || record->address == 0) return 0;
+  AllocationRecord& r = *record;
   state.releaseCount += 1;
   state.userBytes -= r.size;
   state.managerBytes -= kManagerBytesPerBlock;
@@ -201,20 +224,19 @@ int releaseRecord(AllocationRecord* record) {
   front->index = -1;
   writeBackGuard(p, r.size, kReleasedGuardWord, -1);
   std::free(heapBlock);
+  r.address = 0;
 
-  for (int i = position + 1; i < state.recordCount; ++i) {
-    AllocationRecord& later = state.records[i];
-    frontOf(reinterpret_cast<void*>(later.address))->index -= 1;
-    writeBackIndex(later, readBackIndex(later) - 1);
-    state.records[i - 1] = later;
-  }
   state.recordCount -= 1;
   if (state.recordCount == 0) {
     std::free(state.records);
     state.records = nullptr;
+    state.slotCount = 0;
+    state.slotCapacity = 0;
+  } else if (state.slotCount - state.recordCount > state.recordCount && state.slotCount >= 32) {
+    compactTable();
   } else {
-    auto* shrunk = static_cast<AllocationRecord*>(std::realloc(state.records, sizeof(AllocationRecord) * state.recordCount));
-    if (shrunk != nullptr) state.records = shrunk;
+    // Empty slots at the end are reused at once (each slot is trimmed once per allocation).
+    while (state.slotCount > 0 && state.records[state.slotCount - 1].address == 0) state.slotCount -= 1;
   }
   return 1;
 }
@@ -224,7 +246,7 @@ void trackedDelete(void* p) {
   std::int32_t index = frontOf(p)->index;
   // The index must name this block's own record: a stale or foreign index never frees
   // another block.
-  if (index >= state.recordCount || (index >= 0 && state.records[index].address != reinterpret_cast<std::uintptr_t>(p))) {
+  if (index >= state.slotCount || (index >= 0 && state.records[index].address != reinterpret_cast<std::uintptr_t>(p))) {
     OutputDebugStringA("\n\ndelete ERROR!\n\n");
     return;
   }
@@ -242,8 +264,9 @@ void reportMemoryStatus(bool dump, int limit) {
   report("Memory allocated by user: %db\n", state.userBytes);
   report("Memory allocated by memory manager: %db\n", state.managerBytes);
   report("Memory blocks (%d)\n", state.recordCount);
-  for (int i = 0; i < state.recordCount; ++i) {
+  for (int i = 0; i < state.slotCount; ++i) {
     const AllocationRecord& r = state.records[i];
+    if (r.address == 0) continue;  // released
     report("%s(%d) : Memory leak : ", r.file, r.line);
     report("Address 0x%" PRIxPTR " : ", r.address);
     report("Size %d bytes\n", r.size);

@@ -45,20 +45,26 @@ constexpr int kManagerBytesPerBlock = 60;
 // The program's global release for tracked blocks: checks the index word, then releases
 // the block's record ("\n\ndelete ERROR!\n\n" on the debug output for a bad index).
 void trackedDelete(void* p);
-// Releases the block of one record of the table: counters, guards, heap block, renumbering
-// of the later blocks, table shrink. Returns 1 when released, 0 when the record is unknown.
+// Releases the block of one record of the table: counters, guards, heap block; the record's
+// slot is emptied in place (no later block is renumbered) and the table is compacted once
+// empty slots outnumber live ones, so a release costs constant time on average. Returns 1
+// when released, 0 when the record is unknown or already released.
 int releaseRecord(AllocationRecord* record);
 // Writes the report to the debug output; the shell passes no dump and the limit 512.
 void reportMemoryStatus(bool dump, int limit);
 
-// The tracker's whole state, for inspection.
+// The tracker's whole state, for inspection. The table holds the records in allocation
+// order; a released block leaves an empty slot (address 0) until the next compaction, and
+// each block's guard index is its slot number.
 struct MemoryTrackerState {
-  AllocationRecord* records;
-  int recordCount;
-  int allocationCount;  // "New/Malloc called"
-  int releaseCount;     // "Delete/Free called"
-  int userBytes;        // sum of the sizes of live blocks
-  int managerBytes;     // kManagerBytesPerBlock per live block
+  AllocationRecord* records;  // slotCount slots in use, slotCapacity allocated; null when empty
+  int recordCount;            // live blocks
+  int allocationCount;        // "New/Malloc called"
+  int releaseCount;           // "Delete/Free called"
+  int userBytes;              // sum of the sizes of live blocks
+  int managerBytes;           // kManagerBytesPerBlock per live block
+  int slotCount;              // slots in use: live records and empty slots
+  int slotCapacity;           // slots allocated
 };
 const MemoryTrackerState& memoryTrackerState();
 // Puts another state in place and returns the one it replaces (tests run on a fresh

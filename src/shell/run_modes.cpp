@@ -14,6 +14,7 @@
 #include "gfx/graphics_driver.h"
 #include "loading/envelope.h"
 #include "loading/motion.h"
+#include "loading/regular_file.h"
 #include "math/camera.h"
 #include "math/matrix4.h"
 #include "platform/win32/win32_sdl.h"
@@ -139,9 +140,13 @@ bool enterSceneFolder(const std::string& sceneFile, std::string* base, std::FILE
     std::fprintf(err, "vellumite: cannot use the folder %s: %s\n", folder.c_str(), std::strerror(errno));
     return false;
   }
-  std::FILE* file = std::fopen(base->c_str(), "rb");
+  RegularFileStatus status;
+  std::FILE* file = openRegularFile(base->c_str(), &status);
   if (file == nullptr) {
-    std::fprintf(err, "vellumite: cannot read the scene file %s: %s\n", sceneFile.c_str(), std::strerror(errno));
+    if (status == RegularFileStatus::notRegular)
+      std::fprintf(err, "vellumite: cannot read the scene file %s: not a regular file\n", sceneFile.c_str());
+    else
+      std::fprintf(err, "vellumite: cannot read the scene file %s: %s\n", sceneFile.c_str(), std::strerror(errno));
     return false;
   }
   char magic[4] = {};

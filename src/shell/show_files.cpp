@@ -1,10 +1,19 @@
-// Lists the show files that are missing so the user learns why a scene stays black.
+// Lists the show files that are missing or unreadable so the user learns why a scene stays
+// black or the show silent.
 #include "shell/show_files.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <strings.h>
 
 #include "gfx/material.h"
+#include "image/image_loader.h"
+#include "loading/data_file.h"
+#include "loading/regular_file.h"
+#include "loading/scene_parser.h"
+#include "platform/bass/module_mixer.h"
+#include "scene/object_file.h"
 #include "scene/particle_system.h"
 #include "scene/scene.h"
 #include "scene/scene_object.h"
@@ -12,30 +21,75 @@
 
 namespace {
 
-bool canOpen(const std::string& name) {
-  std::FILE* file = std::fopen(name.c_str(), "rb");
-  if (file == nullptr) return false;
-  std::fclose(file);
-  return true;
+bool endsWith(const std::string& name, const char* suffix) {
+  const std::size_t n = std::strlen(suffix);
+  return name.size() >= n && strcasecmp(name.c_str() + name.size() - n, suffix) == 0;
 }
 
-class MissingList {
+// Why a present file cannot be read as what the show takes it for; empty when it can.
+// Scene files must start with the scene header, music must open as a module, pictures must
+// decode and object files must hold a well-formed layer.
+std::string whyUnreadable(const std::string& name, int objectLayer) {
+  if (endsWith(name, ".lws")) {
+    DataFile file;
+    if (!file.open(name.c_str(), 1)) return "cannot be read";
+    char token[16];
+    file.readToken(token, sizeof token);
+    if (std::strcmp(token, "LWSC") != 0) return "not a scene file";
+    if (file.readInt() < kSceneFileDefaultVersion) return "not a scene file (unsupported version)";
+    return {};
+  }
+  if (endsWith(name, ".xm")) {
+    openmpt_module* module = bass_mixer::loadModuleFile(name.c_str(), 0, 0);
+    if (module == nullptr) return "not a music module";
+    bass_mixer::destroyModule(module);
+    return {};
+  }
+  if (endsWith(name, ".3dx")) {
+    ObjectFileLayer layer;
+    switch (readObjectFile(name.c_str(), objectLayer, layer)) {
+      case ObjectFileStatus::ok: return {};
+      case ObjectFileStatus::cannotOpen: return "cannot be read";
+      case ObjectFileStatus::badMagic: return "not an object file";
+      case ObjectFileStatus::malformed: return "damaged object file";
+    }
+    return {};
+  }
+  if (endsWith(name, ".jpg") || endsWith(name, ".pcx") || endsWith(name, ".bmp") || endsWith(name, ".tga")) {
+    int32_t width = 0, height = 0;
+    unsigned char* pixels = loadImage(name.c_str(), &width, &height);
+    if (pixels == nullptr) return "not a picture that can be decoded";
+    std::free(pixels);
+    return {};
+  }
+  return {};
+}
+
+class FileCheck {
  public:
-  void check(const std::string& name) {
+  void check(const std::string& name, int objectLayer = 1) {
     if (name.empty()) return;
     for (const std::string& seen : checked) {
       if (seen == name) return;
     }
     checked.push_back(name);
-    if (!canOpen(name)) missing.push_back(name);
+    RegularFileStatus status;
+    std::FILE* file = openRegularFile(name.c_str(), &status);
+    if (file == nullptr) {
+      result.missing.push_back(name);
+      return;
+    }
+    std::fclose(file);
+    std::string reason = whyUnreadable(name, objectLayer);
+    if (!reason.empty()) result.unreadable.push_back({name, reason});
   }
 
   std::vector<std::string> checked;
-  std::vector<std::string> missing;
+  ShowFileCheck result;
 };
 
 // Both pictures of every texture name the node's materials use.
-void checkMaterials(MissingList& list, const RenderNode* node) {
+void checkMaterials(FileCheck& list, const RenderNode* node) {
   for (int m = 0; m < node->materialCount; ++m) {
     const Material* material = node->materials[m];
     if (material == nullptr) continue;
@@ -67,8 +121,8 @@ std::string showObjectFileName(const char* name) {
   return file;
 }
 
-std::vector<std::string> findMissingShowFiles(Scene* const* scenes, int sceneCount) {
-  MissingList list;
+ShowFileCheck checkShowFiles(Scene* const* scenes, int sceneCount) {
+  FileCheck list;
   list.check(kShowClosingPictureFile);
   list.check(kShowLoadingPictureFile);
   list.check(kShowMusicFile);
@@ -80,10 +134,14 @@ std::vector<std::string> findMissingShowFiles(Scene* const* scenes, int sceneCou
     for (int o = 0; o < scene->objectCount; ++o) {
       const SceneObject* object = scene->objects[o];
       if (object == nullptr) continue;
-      if (object->ownsMesh != 0) list.check(showObjectFileName(object->fileName));
+      if (object->ownsMesh != 0) list.check(showObjectFileName(object->fileName), object->layer);
       if (object->effect != nullptr) checkMaterials(list, object->effect);
     }
     checkMaterials(list, scene);
   }
-  return list.missing;
+  return list.result;
+}
+
+std::vector<std::string> findMissingShowFiles(Scene* const* scenes, int sceneCount) {
+  return checkShowFiles(scenes, sceneCount).missing;
 }

@@ -1,4 +1,5 @@
-// The files the show reads, and which of them are missing from the data folder.
+// The files the show reads: which of them are missing from the data folder, and which are
+// there but cannot be read.
 #pragma once
 
 #include <string>
@@ -6,10 +7,23 @@
 
 class Scene;
 
-// Every file the show would read that cannot be opened from the current folder, each named
-// once in the order the show reads them: the pictures, the music, the scene files, then for
-// each loaded scene the object files its objects name and the pictures its materials name
-// (both pictures of a "colour(alpha)" texture name).
+// A show file that is present but cannot be read, and why ("not a scene file").
+struct UnreadableShowFile {
+  std::string name;
+  std::string reason;
+};
+
+// What the start-up check found, each file named once, in the order the show reads them:
+// the pictures, the music, the scene files, then for each loaded scene the object files its
+// objects name and the pictures its materials name (both pictures of a "colour(alpha)"
+// texture name). A folder, named pipe or device in place of a file counts as missing.
+struct ShowFileCheck {
+  std::vector<std::string> missing;
+  std::vector<UnreadableShowFile> unreadable;
+};
+ShowFileCheck checkShowFiles(Scene* const* scenes, int sceneCount);
+
+// The missing part of checkShowFiles.
 std::vector<std::string> findMissingShowFiles(Scene* const* scenes, int sceneCount);
 
 // The object file an object name of a scene file is read from: the base name with the

@@ -43,6 +43,10 @@ void ShowServices::reportMissingFiles(const char* const* names, int count) {
   }
 }
 
+void ShowServices::reportUnreadableFiles(const char* const* names, const char* const* reasons, int count) {
+  for (int i = 0; i < count; ++i) std::fprintf(stderr, "vellumite: cannot read %s: %s\n", names[i], reasons[i]);
+}
+
 ShowServices& defaultShowServices() {
   static ShowServices services;
   return services;

@@ -89,11 +89,20 @@ void ShowTimeline::load(GraphicsDriver* driver) {
   Texture* light = nullptr;
   driver->loadTexture(&light, kShowLightTextureFile, nullptr, true);
 
-  std::vector<std::string> missing = findMissingShowFiles(scenes, kShowSceneCount);
-  if (!missing.empty()) {
+  ShowFileCheck files = checkShowFiles(scenes, kShowSceneCount);
+  if (!files.missing.empty()) {
     std::vector<const char*> names;
-    for (const std::string& name : missing) names.push_back(name.c_str());
+    for (const std::string& name : files.missing) names.push_back(name.c_str());
     services->reportMissingFiles(names.data(), static_cast<int>(names.size()));
+  }
+  if (!files.unreadable.empty()) {
+    std::vector<const char*> names;
+    std::vector<const char*> reasons;
+    for (const UnreadableShowFile& file : files.unreadable) {
+      names.push_back(file.name.c_str());
+      reasons.push_back(file.reason.c_str());
+    }
+    services->reportUnreadableFiles(names.data(), reasons.data(), static_cast<int>(names.size()));
   }
 }
 

@@ -76,6 +76,9 @@ class ShowServices {
   virtual void setGlobalVolumes(int music, int sample, int stream);
   // Called once after loading with every show file that could not be found.
   virtual void reportMissingFiles(const char* const* names, int count);
+  // Called once after loading with every show file that is present but cannot be read, and
+  // why ("not a scene file").
+  virtual void reportUnreadableFiles(const char* const* names, const char* const* reasons, int count);
 };
 
 // The program's services (one shared instance).

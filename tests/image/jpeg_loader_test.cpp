@@ -1,6 +1,7 @@
 // JPEG decoding: colour and grey pictures made by libjpeg, damaged files, and the
 // dispatch of loadImage by the name's last three letters.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -92,9 +93,17 @@ TEST_F(JpegTest, DamagedFilesGiveNullWithoutEndingTheProcess) {
         const Bytes part(good.begin(), good.begin() + cut);
         EXPECT_EQ(decodeJpeg(part.data(), part.size(), &width, &height), nullptr) << cut;
     }
-    // Not a JPEG at all.
+    // Not a JPEG at all; the library's own complaint stays off stderr.
     const Bytes text = {'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd'};
+    ::testing::internal::CaptureStderr();
     EXPECT_EQ(decodeJpeg(text.data(), text.size(), &width, &height), nullptr);
+    EXPECT_EQ(loadJpeg(put("text.jpg", text).c_str(), &width, &height), nullptr);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+    // A named pipe or a folder in place of the file: refused at once.
+    const std::string pipe = dir + "/pipe.jpg";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    EXPECT_EQ(loadJpeg(pipe.c_str(), &width, &height), nullptr);
+    EXPECT_EQ(loadJpeg(dir.c_str(), &width, &height), nullptr);
     // A missing file.
     EXPECT_EQ(loadJpeg((dir + "/missing.jpg").c_str(), &width, &height), nullptr);
     EXPECT_EQ(loadJpeg(put("empty.jpg", {}).c_str(), &width, &height), nullptr);

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -32,6 +33,14 @@ TEST(DataFileTest, OpenFailuresHoldNothing) {
     EXPECT_EQ(file.size, 0u);
     EXPECT_EQ(file.readByte(), 0xFF);
     EXPECT_FALSE(file.seek(0, 0));
+
+    // A named pipe is refused at once (no writer ever comes), as is a device.
+    const std::string pipe = std::string(dir) + "/pipe";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    EXPECT_FALSE(file.open(pipe.c_str(), 1));
+    EXPECT_FALSE(file.open("/dev/zero", 1));
+    EXPECT_EQ(file.data, nullptr);
+    unlink(pipe.c_str());
 
     // Opening again replaces the buffer; close resets every field. A failed open keeps
     // the file that is held.

@@ -82,6 +82,17 @@ TEST_F(InspectToolTest, ReportsItemsLinksAndEvaluatedMotions) {
   EXPECT_NE(j.find("\"deforms\": false"), std::string::npos);
 }
 
+// Names are bytes of an 8-bit code page; the report escapes the high ones as Latin-1, so it
+// stays valid UTF-8 (plain ASCII) whatever the scene holds.
+TEST_F(InspectToolTest, HighBytesInNamesAreEscapedAsLatin1) {
+  dir.writeText("latin.lws", "LWSC\n3\nLoadObjectLayer 1 Caf\xe9\xff.lwo\nLightName L\x80mpe\x01\n");
+  ToolRun r = run("latin.lws");
+  ASSERT_EQ(r.status, 0);
+  EXPECT_NE(r.out.find("Caf\\u00e9\\u00ff"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("L\\u0080mpe\\u0001"), std::string::npos) << r.out;
+  for (unsigned char c : r.out) ASSERT_LT(c, 0x80) << "raw byte in the report";
+}
+
 TEST_F(InspectToolTest, ExitCodesAndPictures) {
   EXPECT_EQ(run("missing.lws").status, 1);
   dir.writeText("old.lws", "LWSC\n1\n");

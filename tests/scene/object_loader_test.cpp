@@ -105,6 +105,28 @@ TEST_F(ObjectLoaderTest, MalformedFileLeavesNothingToDraw) {
   EXPECT_EQ(scene.materialCount, 0);
 }
 
+// A group with no triangles and an empty weight map is well formed: it loads and draws
+// nothing (the sanitizer build checks that no copy is made from an empty source).
+TEST_F(ObjectLoaderTest, EmptyGroupsAndWeightMapsLoad) {
+  Writer w;
+  w.object(2, 1);
+  w.material({});
+  w.vertices({});
+  w.triangles({});
+  w.weights({{"none", {}}});
+  w.material({});
+  w.vertices({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}});
+  w.triangles({});
+  ASSERT_TRUE(w.save(dir.file("empty.3dx")));
+  ASSERT_TRUE(scene.loadObjectLayer("empty.lwo", 1));
+  ASSERT_EQ(last()->groupCount, 2);
+  EXPECT_EQ(last()->groups[0].triangleCount, 0);
+  EXPECT_EQ(last()->groups[0].weightCount, 1);
+  EXPECT_EQ(last()->groups[0].weights[0].valueCount, 0);
+  EXPECT_EQ(last()->groups[1].vertexCount, 3);
+  EXPECT_EQ(last()->groups[1].triangleCount, 0);
+}
+
 TEST_F(ObjectLoaderTest, MaterialsFollowTheTextureRules) {
   Writer::Material plain;
   plain.diffuse = 0xFF102030;

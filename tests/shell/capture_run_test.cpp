@@ -2,6 +2,7 @@
 // the fade in the sound track, screenshots equal to captured frames, refused requests.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -219,8 +220,19 @@ TEST_F(CaptureRunTest, BadRequestsAreRefusedWithCode2AndUnwritableFoldersFailWit
   EXPECT_EQ(refused(o), kRunBadRequest);
   EXPECT_EQ(runScreenshot(1.0, dir.file("plain-file/shot.png"), options), kRunBadRequest);
   EXPECT_EQ(runScreenshot(-1.0, dir.file("shot.png"), options), kRunBadRequest);
+  EXPECT_EQ(runScreenshot(std::nan(""), dir.file("shot.png"), options), kRunBadRequest);
   EXPECT_NE(std::ftell(sink), 0L);  // each refusal says why
   std::fclose(sink);
+  // Past the show's end the refusal names the end.
+  std::FILE* said = std::tmpfile();
+  CaptureOptions late = options;
+  late.err = said;
+  EXPECT_EQ(runScreenshot(200.0, dir.file("shot.png"), late), kRunBadRequest);
+  std::rewind(said);
+  char text[256] = {};
+  EXPECT_NE(std::fgets(text, sizeof text, said), nullptr);
+  EXPECT_NE(std::string(text).find("the show ends at 146.5 s"), std::string::npos) << text;
+  std::fclose(said);
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// The memory tracker: record table, guard words, renumbering and the report text.
+// The memory tracker: record table, guard words, slots, compaction and the report text.
 #include <gtest/gtest.h>
 
 #include <cinttypes>
@@ -25,6 +25,10 @@ std::int32_t backIndex(const void* p, int size) {
   return index;
 }
 
+// A release the tracker may refuse: the block stays usable afterwards, which the compiler
+// cannot know, so the delete is kept out of its sight.
+[[gnu::noinline]] void deleteArray(char* block) { delete[] block; }
+
 // Runs each test on a fresh table with the debug output captured.
 class MemoryTrackerTest : public ::testing::Test {
  protected:
@@ -40,10 +44,10 @@ class MemoryTrackerTest : public ::testing::Test {
   std::string output;
 };
 
-TEST_F(MemoryTrackerTest, ReleasingTheFirstOfThreeRenumbersTheOthers) {
-  char* a = TRACKED_NEW char[10];
-  char* b = TRACKED_NEW char[20];
-  char* c = TRACKED_NEW char[30];
+TEST_F(MemoryTrackerTest, ReleaseKeepsTheOthersInPlaceAndTheReportInAllocationOrder) {
+  char* a = new ("a.cpp", 1) char[10];
+  char* b = new ("b.cpp", 2) char[20];
+  char* c = new ("c.cpp", 3) char[30];
   const MemoryTrackerState& s = memoryTrackerState();
   ASSERT_EQ(s.recordCount, 3);
   EXPECT_EQ(s.userBytes, 60);
@@ -52,20 +56,57 @@ TEST_F(MemoryTrackerTest, ReleasingTheFirstOfThreeRenumbersTheOthers) {
   EXPECT_EQ(backIndex(c, 30), 2);
   delete[] a;
   ASSERT_EQ(s.recordCount, 2);
-  EXPECT_EQ(s.records[0].address, reinterpret_cast<std::uintptr_t>(b));
-  EXPECT_EQ(s.records[1].address, reinterpret_cast<std::uintptr_t>(c));
-  EXPECT_EQ(frontIndex(b), 0);
-  EXPECT_EQ(backIndex(b, 20), 0);
-  EXPECT_EQ(frontIndex(c), 1);
-  EXPECT_EQ(backIndex(c, 30), 1);
+  // The others keep their slots and guards; the released slot is empty.
+  EXPECT_EQ(s.records[1].address, reinterpret_cast<std::uintptr_t>(b));
+  EXPECT_EQ(s.records[2].address, reinterpret_cast<std::uintptr_t>(c));
+  EXPECT_EQ(frontIndex(b), 1);
+  EXPECT_EQ(backIndex(b, 20), 1);
+  EXPECT_EQ(frontIndex(c), 2);
+  EXPECT_EQ(backIndex(c, 30), 2);
   EXPECT_EQ(s.userBytes, 50);
   EXPECT_EQ(s.releaseCount, 1);
+  reportMemoryStatus(false, 512);
+  EXPECT_NE(output.find("Memory blocks (2)\nb.cpp(2) : Memory leak : "), std::string::npos);
+  EXPECT_LT(output.find("b.cpp(2)"), output.find("c.cpp(3)"));
+  EXPECT_EQ(output.find("a.cpp"), std::string::npos);
+  output.clear();
   delete[] c;
   delete[] b;
   EXPECT_EQ(s.recordCount, 0);
   EXPECT_EQ(s.records, nullptr);
   EXPECT_EQ(s.allocationCount, 3);
   EXPECT_EQ(s.releaseCount, 3);
+  EXPECT_EQ(output, "");
+}
+
+TEST_F(MemoryTrackerTest, ManyReleasesCompactTheTableAndKeepEveryGuardTrue) {
+  constexpr int kBlocks = 1000;
+  int* blocks[kBlocks];
+  for (int i = 0; i < kBlocks; ++i) blocks[i] = new ("many.cpp", i) int(i);
+  // Release all but every tenth, from the front: the table compacts on the way.
+  for (int i = 0; i < kBlocks; ++i)
+    if (i % 10 != 0) delete blocks[i];
+  const MemoryTrackerState& s = memoryTrackerState();
+  ASSERT_EQ(s.recordCount, kBlocks / 10);
+  EXPECT_LE(s.slotCount, 2 * s.recordCount);
+  for (int i = 0; i < kBlocks; i += 10) {
+    std::int32_t index = frontIndex(blocks[i]);
+    ASSERT_GE(index, 0);
+    ASSERT_LT(index, s.slotCount);
+    EXPECT_EQ(s.records[index].address, reinterpret_cast<std::uintptr_t>(blocks[i]));
+    EXPECT_EQ(backIndex(blocks[i], sizeof(int)), index);
+  }
+  reportMemoryStatus(false, 512);
+  std::size_t at = 0;
+  for (int i = 0; i < kBlocks; i += 10) {
+    std::size_t next = output.find("many.cpp(" + std::to_string(i) + ")", at);
+    ASSERT_NE(next, std::string::npos) << i;
+    at = next;
+  }
+  output.clear();
+  for (int i = kBlocks - 10; i >= 0; i -= 10) delete blocks[i];
+  EXPECT_EQ(s.records, nullptr);
+  EXPECT_EQ(s.releaseCount, kBlocks);
   EXPECT_EQ(output, "");
 }
 
@@ -107,10 +148,6 @@ TEST_F(MemoryTrackerTest, PlainBlocksAreNotRecordedAndEveryBlockIsAligned) {
   EXPECT_EQ(memoryTrackerState().releaseCount, 2);
   EXPECT_EQ(output, "");
 }
-
-// A release the tracker may refuse: the block stays usable afterwards, which the compiler
-// cannot know, so the delete is kept out of its sight.
-[[gnu::noinline]] void deleteArray(char* block) { delete[] block; }
 
 TEST_F(MemoryTrackerTest, BadIndexIsReportedAndFreesNothing) {
   char* a = TRACKED_NEW char[4];

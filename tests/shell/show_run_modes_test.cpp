@@ -1,6 +1,7 @@
 // The offline and authoring options, the preview's loop time, and screenshots of one scene.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <string>
@@ -169,6 +170,9 @@ TEST(ScenePreview, ScreenshotOfOneSceneAtItsOwnTimeAndRefusals) {
   dir.writeText("notes.lws", "just some text\n");
   EXPECT_EQ(runSceneScreenshot(folder + "/missing.lws", 0.0, folder + "/x.png", 64, 48, err), kRunBadRequest);
   EXPECT_EQ(runSceneScreenshot(folder + "/notes.lws", 0.0, folder + "/x.png", 64, 48, err), kRunBadRequest);
+  // A named pipe in place of the scene file is refused without waiting for a writer.
+  ASSERT_EQ(mkfifo((folder + "/pipe.lws").c_str(), 0600), 0);
+  EXPECT_EQ(runSceneScreenshot(folder + "/pipe.lws", 0.0, folder + "/x.png", 64, 48, err), kRunBadRequest);
   EXPECT_EQ(runSceneScreenshot(folder + "/one.lws", 0.0, folder + "/none/x.png", 64, 48, err), kRunBadRequest);
   // Without a display the preview window cannot be shown.
   EXPECT_EQ(runScenePreview(folder + "/one.lws", programOptions(), err), kRunBadRequest);

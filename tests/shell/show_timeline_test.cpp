@@ -2,6 +2,8 @@
 // closing picture, the light release and the shutdown order.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cmath>
 #include <cstdlib>
 #include <string>
@@ -233,7 +235,7 @@ TEST_F(ShowTimelineTest, WithoutSoundTheMusicIsNeitherLoadedStartedNorStoppedBut
   EXPECT_EQ(services.log.of("destroy").size(), 7u);
 }
 
-TEST(ShowFiles, NamesEveryMissingFileOnceIncludingObjectsAndPicturesTheScenesUse) {
+TEST(ShowFiles, NamesEveryMissingOrUnreadableFileOnceIncludingObjectsAndPicturesTheScenesUse) {
   SceneTempDir dir;
   dir.writeText("grand.lws", "LWSC\n3\nLoadObjectLayer 1 C:\\objects\\box.lwo\n" +
                                  sceneItemMotionText("ObjectMotion", 0, 0, 0) + "LoadObjectLayer 2 box.lwo\n" +
@@ -266,8 +268,45 @@ TEST(ShowFiles, NamesEveryMissingFileOnceIncludingObjectsAndPicturesTheScenesUse
   ShowTimeline show(&services);
   show.load(&driver);
   EXPECT_EQ(services.missing, (std::vector<std::string>{"laddar.jpg", "box.3dx", "grain.jpg"}));
+  // Present but not what the show takes them for.
+  EXPECT_EQ(services.unreadable,
+            (std::vector<std::string>{"slut.jpg: not a picture that can be decoded", "rockon.xm: not a music module",
+                                      "light.jpg: not a picture that can be decoded",
+                                      "wood.jpg: not a picture that can be decoded"}));
   EXPECT_EQ(showObjectFileName("dir/sub\\Thing.LWO"), "Thing.3dx");
   EXPECT_EQ(showObjectFileName("thing.obj"), "");
+}
+
+// Scene files that are a folder, a named pipe, empty, junk or a cut-off header: the show
+// loads without blocking, and each is named once as missing or unreadable.
+TEST(ShowFiles, HostileSceneFilesAreNamedAndNeverBlockTheStart) {
+  SceneTempDir dir;
+  ASSERT_EQ(mkdir(dir.file("grand.lws").c_str(), 0700), 0);
+  ASSERT_EQ(mkfifo(dir.file("text.lws").c_str(), 0600), 0);
+  ASSERT_EQ(mkfifo(dir.file("rockon.xm").c_str(), 0600), 0);
+  dir.writeText("design.lws", "");
+  dir.writeText("dass.lws", std::string("\x89\x00\xff\x10junk\x00\x01", 11));
+  dir.writeText("dance2.lws", "LWS");
+  dir.writeText("Slut.lws", "LWSC\n");
+  dir.writeText("skitdemo.lws", "LWSC\n3\nLoadObjectLayer 1 junk.lwo\n" + sceneItemMotionText("ObjectMotion", 0, 0, 0));
+  dir.writeText("junk.3dx", "3DY and more");
+  RecordingGraphicsDriver driver;
+  BlitTarget back(&driver);
+  class FilesOnlyServices : public FakeShowServices {
+   public:
+    using FakeShowServices::FakeShowServices;
+    Scene* createScene(GraphicsDriver* d, const char* file) override { return ShowServices::createScene(d, file); }
+  } services(&back);
+  ShowTimeline show(&services);
+  show.load(&driver);
+  EXPECT_EQ(services.missing, (std::vector<std::string>{"slut.jpg", "laddar.jpg", "rockon.xm", "grand.lws", "text.lws",
+                                                        "light.jpg"}));
+  EXPECT_EQ(services.unreadable,
+            (std::vector<std::string>{"design.lws: not a scene file", "dass.lws: not a scene file",
+                                      "dance2.lws: not a scene file",
+                                      "Slut.lws: not a scene file (unsupported version)",
+                                      "junk.3dx: not an object file"}));
+  show.shutdown();
 }
 
 }  // namespace

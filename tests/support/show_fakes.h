@@ -110,12 +110,16 @@ class FakeShowServices : public ShowServices {
   void reportMissingFiles(const char* const* names, int count) override {
     for (int i = 0; i < count; ++i) missing.push_back(names[i]);
   }
+  void reportUnreadableFiles(const char* const* names, const char* const* reasons, int count) override {
+    for (int i = 0; i < count; ++i) unreadable.push_back(std::string(names[i]) + ": " + reasons[i]);
+  }
 
   ShowLog log;
   BlitTarget* back;
   bool soundWorks = true;
   bool otherVolumesLeft = true;
   std::vector<std::string> missing;
+  std::vector<std::string> unreadable;
 };
 
 #include "shell/capture.h"
@@ -140,4 +144,5 @@ class VolumeCaptureMusic : public CaptureMusic {
 class QuietShowServices : public ShowServices {
  public:
   void reportMissingFiles(const char* const*, int) override {}
+  void reportUnreadableFiles(const char* const*, const char* const*, int) override {}
 };

@@ -73,7 +73,9 @@ void JsonWriter::writeString(const char* text) {
       case '\r': std::fputs("\\r", out); break;
       case '\t': std::fputs("\\t", out); break;
       default:
-        if (*c < 0x20) std::fprintf(out, "\\u%04x", *c);
+        // Names in scene files are bytes of an 8-bit code page: bytes from 0x80 are taken
+        // as Latin-1 and escaped, so the report is plain ASCII and always valid UTF-8.
+        if (*c < 0x20 || *c >= 0x7f) std::fprintf(out, "\\u%04x", *c);
         else std::fputc(*c, out);
     }
   }

@@ -3,6 +3,10 @@
 
 #include <libopenmpt/libopenmpt.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -17,9 +21,26 @@ openmpt_module* loadModule(const void* data, size_t size) {
                                               nullptr, nullptr, nullptr, nullptr);
 }
 
+// The file for reading when it is a regular file: a named pipe must not block the caller
+// (it is opened without waiting, then refused), nor a folder be read.
+static std::FILE* openRegular(const char* path) {
+    const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return nullptr;
+    struct stat info;
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return nullptr;
+    }
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    std::FILE* file = ::fdopen(fd, "rb");
+    if (file == nullptr) ::close(fd);
+    return file;
+}
+
 openmpt_module* loadModuleFile(const char* path, DWORD offset, DWORD length) {
     if (path == nullptr) return nullptr;
-    std::FILE* file = std::fopen(path, "rb");
+    std::FILE* file = openRegular(path);
     if (file == nullptr) return nullptr;
     long size = -1;
     if (std::fseek(file, 0, SEEK_END) == 0) size = std::ftell(file);

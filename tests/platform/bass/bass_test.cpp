@@ -1,6 +1,7 @@
 // The music library subset: device set-up and its failures, module loading, the mixer's
 // volume and pan separation, playback on the audio thread, and offline rendering.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <chrono>
 #include <cmath>
@@ -95,6 +96,9 @@ TEST_F(BassTest, LoadsModulesFromFilesAndMemoryOnly) {
     EXPECT_NE(fromMemory, fromFile);
 
     EXPECT_EQ(BASS_MusicLoad(FALSE, (dir / "missing.xm").c_str(), 0, 0, kShowFlags), 0u);
+    // A named pipe in place of the module is refused without waiting for a writer.
+    ASSERT_EQ(mkfifo((dir / "pipe.xm").c_str(), 0600), 0);
+    EXPECT_EQ(BASS_MusicLoad(FALSE, (dir / "pipe.xm").c_str(), 0, 0, kShowFlags), 0u);
     const std::vector<uint8_t> garbage(600, 0x42);
     EXPECT_EQ(BASS_MusicLoad(TRUE, garbage.data(), 0, DWORD(garbage.size()), kShowFlags), 0u);
     EXPECT_EQ(BASS_MusicLoad(TRUE, bytes.data(), 0, 0, kShowFlags), 0u);

@@ -1,0 +1,26 @@
+# Writes the sample show into DIR and captures all of it at 5 frames per second with PROGRAM
+# (built with the sanitizers): the run must end cleanly and the memory report written at
+# exit must end in "No leaks detected".
+file(REMOVE_RECURSE ${DIR})
+execute_process(COMMAND ${GENERATOR} ${DIR} RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "vellumite-sample failed: ${rc}")
+endif()
+set(ENV{VELLUMITE_DEBUG_FILE} ${DIR}/memory_report.txt)
+execute_process(COMMAND ${PROGRAM} --headless --data ${DIR} --mode 320x240 --fps 5 --png --capture ${DIR}/capture
+                RESULT_VARIABLE rc ERROR_VARIABLE err)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "the capture exited with ${rc}:\n${err}")
+endif()
+if(err MATCHES "ERROR: AddressSanitizer|runtime error:|LeakSanitizer")
+  message(FATAL_ERROR "the sanitizers reported:\n${err}")
+endif()
+file(READ ${DIR}/memory_report.txt report)
+if(NOT report MATCHES "No leaks detected\n$")
+  message(FATAL_ERROR "the memory report does not end in \"No leaks detected\":\n${report}")
+endif()
+file(GLOB frames ${DIR}/capture/frame_*.png)
+list(LENGTH frames count)
+if(count LESS 730)
+  message(FATAL_ERROR "the capture holds ${count} frames, not the whole show")
+endif()
