@@ -5,15 +5,15 @@
 //   null Aim                          an item without geometry ("fire" carries the fire)
 //   bone Shin                         a bone of the last object
 //   light Key                         a light;  camera Eye: the camera
-//   ambient color SPEC / ambient intensity SPEC
+//   ambient color KEYS / ambient intensity KEYS
 //   grid 1.5                          the scene's grid size (near and far planes)
 //
-// Properties: position X Y Z, rotation H P B (degrees), x y z h p b sx sy sz scale SPEC,
-// pivot X Y Z, parent NAME, target NAME, type directional|point|spot, color SPEC,
-// intensity SPEC; bones: rest X Y Z, direction H P B, length L, strength S, falloff N,
+// Properties: position X Y Z, rotation H P B (degrees), x y z h p b sx sy sz scale KEYS,
+// pivot X Y Z, parent NAME, target NAME, type directional|point|spot, color KEYS,
+// intensity KEYS; bones: rest X Y Z, direction H P B, length L, strength S, falloff N,
 // weightmap NAME, scaled, limited MIN MAX, inactive.
 //
-// A SPEC is a constant ("0.5", "1,0.8,0.6" for colours) or keys TIME:VALUE (VALUE with commas
+// A KEYS is a constant ("0.5", "1,0.8,0.6" for colours) or keys TIME:VALUE (VALUE with commas
 // for colours), with an optional default shape word (tcb, linear, step), a per-key shape
 // suffix (/t, /l, /s), and the options pre=, post= (reset, constant, repeat, oscillate,
 // offset, linear), tension=, continuity=, bias=.
