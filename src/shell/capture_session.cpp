@@ -307,8 +307,6 @@ void CaptureShow::drawFrame(GraphicsDriver* driver, float showTime, Camera& came
   inner->drawFrame(driver, showTime, camera);
 }
 
-char captureInstance;
-
 GraphicsDriver* createCaptureDriver(HINSTANCE instance, const char* title, void* context) {
   CaptureSession* session = static_cast<CaptureSession*>(context);
   CaptureDriver* driver = TRACKED_NEW CaptureDriver(instance, title, session);
@@ -355,7 +353,7 @@ int runSession(CaptureSession& session, ShowHooks* shown) {
   environment.querySystemInfo = nullptr;  // no processor clock measurement
   environment.show = &show;
   environment.context = &session;
-  int code = runEntry(reinterpret_cast<HINSTANCE>(&captureInstance), environment);
+  int code = runEntry(GetModuleHandleA(nullptr), environment);
   session.takeAllFrames();
   dx7ResetFrameReads();
 

@@ -10,6 +10,7 @@
 
 #include "gfx/d3d7/direct3d_driver.h"
 #include "platform/win32/win32_sdl.h"
+#include "platform/win32/win32_system.h"
 #include "platform/win32/win32_window.h"
 #include "shell/entry.h"
 #include "shell/installed_show.h"
@@ -46,5 +47,5 @@ int main(int argc, char** argv) {
     if (i > 1) commandLine += ' ';
     commandLine += argv[i];
   }
-  WinMain(nullptr, nullptr, commandLine.data(), SW_SHOWDEFAULT);
+  WinMain(GetModuleHandleA(nullptr), nullptr, commandLine.data(), SW_SHOWDEFAULT);
 }

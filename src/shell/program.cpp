@@ -90,9 +90,6 @@ int afterProgramVideoChoice(GraphicsDriver* driver, void*) {
   return checkVideoChoice(*static_cast<Direct3DDriver*>(driver), stderr);
 }
 
-// The module instance handle: no module system here, any distinct value serves.
-char moduleInstance;
-
 }  // namespace
 
 int checkVideoChoice(const Direct3DDriver& driver, std::FILE* err) {
@@ -132,7 +129,7 @@ EntryEnvironment programEnvironment(ShowHooks* show) {
 }
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-  if (instance == nullptr) instance = reinterpret_cast<HINSTANCE>(&moduleInstance);
+  if (instance == nullptr) instance = GetModuleHandleA(nullptr);
   // The desktop is opened first, so that a display that cannot be reached makes the whole
   // run headless from the start.
   win32EnsureVideo();

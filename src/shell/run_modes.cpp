@@ -379,8 +379,7 @@ int runScenePreview(const std::string& sceneFile, const ProgramOptions& program,
   // default mode, since an author reopens the preview often and the dialog would be in the way.
   EntryEnvironment environment = programEnvironment(nullptr);
   std::string title = "[VELLUMITE] " + base;
-  static char instance;
-  GraphicsDriver* driver = environment.createDriver(reinterpret_cast<HINSTANCE>(&instance), title.c_str(),
+  GraphicsDriver* driver = environment.createDriver(GetModuleHandleA(nullptr), title.c_str(),
                                                     environment.context);
   if (driver == nullptr) return kRunFailed;
   if (!program.videoOptionGiven) static_cast<Direct3DDriver*>(driver)->presetVideoOptions(VideoPreset{});

@@ -152,6 +152,15 @@ void win32SetDebugSink(Win32DebugSink sink, void* context) {
   }
 }
 
+struct Win32Instance {
+  int unused = 0;
+};
+
+HMODULE GetModuleHandleA(LPCSTR moduleName) {
+  static Win32Instance program;
+  return moduleName == nullptr ? &program : nullptr;
+}
+
 void OutputDebugStringA(LPCSTR text) {
   if (text == nullptr) return;
   std::lock_guard<std::mutex> lock(debugMutex);

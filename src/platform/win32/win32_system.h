@@ -39,5 +39,9 @@ void OutputDebugStringA(LPCSTR text);
 
 int GetSystemMetrics(int index);
 
+// The handle of a loaded module. There is one module, the program itself: a null name gives
+// its handle (the instance WinMain receives), any other name null.
+HMODULE GetModuleHandleA(LPCSTR moduleName);
+
 // Ends the process with the given code (buffered output is flushed first).
 [[noreturn]] void ExitProcess(UINT exitCode);

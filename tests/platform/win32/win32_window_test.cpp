@@ -209,3 +209,10 @@ TEST(Win32System, DebugOutputGoesWhereTheEnvironmentSays) {
 }
 
 }  // namespace
+
+TEST(Win32System, TheProgramIsTheOnlyModule) {
+  HMODULE program = GetModuleHandleA(nullptr);
+  ASSERT_NE(program, nullptr);
+  EXPECT_EQ(GetModuleHandleA(nullptr), program);  // the instance every caller passes along
+  EXPECT_EQ(GetModuleHandleA("ddraw.dll"), nullptr);
+}
