@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <string>
@@ -17,6 +19,30 @@
 #include "platform/dx7/ffp_shader_gen.h"
 
 namespace {
+
+// VELLUMITE_FFP_DUMP=DIR: each generated program is written to DIR as HASH.vert and HASH.frag
+// (HASH the shader key's hash in hexadecimal), each starting with a comment that holds the
+// whole key's bytes, so that a shader can be read and tried by hand.
+void dumpShaders(const FfpShaderKey& key, const std::string& vertex, const std::string& fragment) {
+  static const char* const dir = std::getenv("VELLUMITE_FFP_DUMP");
+  if (dir == nullptr || *dir == '\0') return;
+  std::string bytes;
+  const auto* raw = reinterpret_cast<const unsigned char*>(&key);
+  for (std::size_t i = 0; i < sizeof key; ++i) {
+    char hex[3];
+    std::snprintf(hex, sizeof hex, "%02x", raw[i]);
+    bytes += hex;
+  }
+  char name[32];
+  std::snprintf(name, sizeof name, "%016zx", key.hash());
+  for (const auto& [extension, text] : {std::pair{".vert", &vertex}, std::pair{".frag", &fragment}}) {
+    const std::string path = std::string(dir) + "/" + name + extension;
+    if (std::FILE* f = std::fopen(path.c_str(), "w")) {
+      std::fprintf(f, "// shader key %s\n%s", bytes.c_str(), text->c_str());
+      std::fclose(f);
+    }
+  }
+}
 
 // D3D samples pixel centres at integer coordinates, GL at +0.5: geometry moves by a little less
 // than half a pixel so that D3D's top-left fill rule survives.
@@ -377,8 +403,11 @@ struct FixedFunctionPipeline::Impl {
     if (found != programs.end()) return found->second;
     ProgramEntry& entry = programs[key];
     ++compiled;
-    GLuint vs = compileShader(GL_VERTEX_SHADER, ffpVertexShaderSource(key));
-    GLuint fs = vs ? compileShader(GL_FRAGMENT_SHADER, ffpFragmentShaderSource(key)) : 0;
+    const std::string vertexSource = ffpVertexShaderSource(key);
+    const std::string fragmentSource = ffpFragmentShaderSource(key);
+    dumpShaders(key, vertexSource, fragmentSource);
+    GLuint vs = compileShader(GL_VERTEX_SHADER, vertexSource);
+    GLuint fs = vs ? compileShader(GL_FRAGMENT_SHADER, fragmentSource) : 0;
     if (!vs || !fs) {
       if (vs) glDeleteShader(vs);
       entry.failed = true;

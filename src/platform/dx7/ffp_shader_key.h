@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <type_traits>
 
 #include "platform/dx7/device_state.h"
 
@@ -75,6 +76,10 @@ struct FfpShaderKey {
   bool operator==(const FfpShaderKey& other) const;
   std::size_t hash() const;
 };
+
+// The key is compared and hashed as raw bytes: no padding may hide in it.
+static_assert(std::has_unique_object_representations_v<FfpStageKey>);
+static_assert(std::has_unique_object_representations_v<FfpShaderKey>);
 
 struct FfpShaderKeyHash {
   std::size_t operator()(const FfpShaderKey& key) const { return key.hash(); }
