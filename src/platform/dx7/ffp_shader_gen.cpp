@@ -47,7 +47,8 @@ std::string texCoordInput(const FfpShaderKey& key, int set) {
 bool needsEyeNormal(const FfpShaderKey& key) {
   if (key.lighting) return true;
   for (int s = 0; s < key.stageCount; ++s)
-    if (key.stages[s].samplesTexture && (key.stages[s].texCoordGen == 1 || key.stages[s].texCoordGen == 3)) return true;
+    if (key.stages[s].samplesTexture && (key.stages[s].texCoordGen == FfpTexCoordGen::kCameraSpaceNormal ||
+                                        key.stages[s].texCoordGen == FfpTexCoordGen::kCameraSpaceReflection)) return true;
   return false;
 }
 
@@ -178,8 +179,8 @@ std::string ffpVertexShaderSource(const FfpShaderKey& key) {
   bool anyTransform = false;
   for (int st = 0; st < key.stageCount; ++st) anyTransform |= key.stages[st].samplesTexture && key.stages[st].transformCount;
   if (anyTransform) s += "uniform mat4 uTexMatrix[8];\n";
-  if (key.fogMode == 1 || key.fogMode == 2) s += "uniform vec4 uFogParams;\n";
-  if (key.fogMode == 2) appendFogFunction(s, key.fogFormula, false);
+  if (key.fogMode == FfpFogMode::kTable || key.fogMode == FfpFogMode::kVertex) s += "uniform vec4 uFogParams;\n";
+  if (key.fogMode == FfpFogMode::kVertex) appendFogFunction(s, key.fogFormula, false);
   if (key.clipPlanes) s += "uniform vec4 uClipPlane[" + num(kFfpMaxClipPlanes) + "];\n";
 
   const char* interp = interpolation(key);
@@ -205,7 +206,7 @@ std::string ffpVertexShaderSource(const FfpShaderKey& key) {
     s += "  vec3 P = eye.xyz;\n";
   }
   s += "  c.xy += uPixelOffset * c.w;\n";
-  if (key.fogMode == 1) s += "  vFog = uFogParams.w > 0.5 ? c.w : c.z / c.w;\n";
+  if (key.fogMode == FfpFogMode::kTable) s += "  vFog = uFogParams.w > 0.5 ? c.w : c.z / c.w;\n";
   if (!key.clipControl) s += "  c.z = 2.0 * c.z - c.w;\n";
   s += "  gl_Position = c;\n";
   // Clip planes arrive in camera space; a point is kept where the plane's equation is >= 0.
@@ -238,12 +239,12 @@ std::string ffpVertexShaderSource(const FfpShaderKey& key) {
     s += "  vSpecular = " + vertexSpecular + ";\n";
   }
 
-  if (key.fogMode == 2) {
+  if (key.fogMode == FfpFogMode::kVertex) {
     // The factor is a per-vertex value (the specular alpha of a lit vertex), saturated before it is interpolated.
     s += std::string("  vFog = clamp(fogFactor(") + (key.rangeFog ? "length(P)" : "abs(P.z)") + "), 0.0, 1.0);\n";
-  } else if (key.fogMode == 3) {
+  } else if (key.fogMode == FfpFogMode::kSpecularAlpha) {
     s += "  vFog = aSpecular.a;\n";
-  } else if (key.fogMode == 0) {
+  } else if (key.fogMode == FfpFogMode::kNone) {
     s += "  vFog = 1.0;\n";
   }
 
@@ -253,9 +254,9 @@ std::string ffpVertexShaderSource(const FfpShaderKey& key) {
     const std::string n = num(st);
     std::string in;
     switch (stage.texCoordGen) {
-      case 1: in = "vec4(N, 1.0)"; break;
-      case 2: in = "vec4(P, 1.0)"; break;
-      case 3:
+      case FfpTexCoordGen::kCameraSpaceNormal: in = "vec4(N, 1.0)"; break;
+      case FfpTexCoordGen::kCameraSpacePosition: in = "vec4(P, 1.0)"; break;
+      case FfpTexCoordGen::kCameraSpaceReflection:
         in = key.hasNormal && !key.pretransformed ? "vec4(reflect(-toEye, normalize(N)), 1.0)"
                                                   : "vec4(-toEye, 1.0)";
         break;
@@ -293,7 +294,7 @@ std::string ffpFragmentShaderSource(const FfpShaderKey& key) {
   }
   s += "uniform float uPixelCorrection;\n";
   s += "uniform vec4 uTextureFactor;\nuniform vec3 uFogColor;\nuniform vec4 uFogParams;\nuniform float uAlphaRef;\n";
-  if (key.fogMode == 1) appendFogFunction(s, key.fogFormula, true);
+  if (key.fogMode == FfpFogMode::kTable) appendFogFunction(s, key.fogFormula, true);
   s += "out vec4 fragColor;\n";
   s += "void main() {\n";
   s += "  vec4 diffuse = vDiffuse;\n  vec4 specular = vSpecular;\n  vec4 current = diffuse;\n";
@@ -340,9 +341,9 @@ std::string ffpFragmentShaderSource(const FfpShaderKey& key) {
     s += "  }\n";
   }
   if (specularReachesPixels(key)) s += "  current.rgb = min(current.rgb + specular.rgb, vec3(1.0));\n";
-  if (key.fogMode == 1) {
+  if (key.fogMode == FfpFogMode::kTable) {
     s += "  current.rgb = mix(uFogColor, current.rgb, clamp(fogFactor(vFog), 0.0, 1.0));\n";
-  } else if (key.fogMode != 0) {
+  } else if (key.fogMode != FfpFogMode::kNone) {
     s += "  current.rgb = mix(uFogColor, current.rgb, clamp(vFog, 0.0, 1.0));\n";
   }
   if (key.alphaTest) {

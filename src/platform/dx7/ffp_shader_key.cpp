@@ -125,14 +125,14 @@ FfpShaderKey ffpBuildShaderKey(const DeviceState& state, const FfpTexture textur
     const DWORD table = rs[D3DRENDERSTATE_FOGTABLEMODE];
     const DWORD vertex = rs[D3DRENDERSTATE_FOGVERTEXMODE];
     if (table >= D3DFOG_EXP && table <= D3DFOG_LINEAR) {
-      key.fogMode = 1;
+      key.fogMode = FfpFogMode::kTable;
       key.fogFormula = static_cast<std::uint8_t>(table);
     } else if (vertex >= D3DFOG_EXP && vertex <= D3DFOG_LINEAR && !key.pretransformed) {
-      key.fogMode = 2;
+      key.fogMode = FfpFogMode::kVertex;
       key.fogFormula = static_cast<std::uint8_t>(vertex);
       key.rangeFog = rs[D3DRENDERSTATE_RANGEFOGENABLE] != 0;
     } else if (key.hasSpecular) {
-      key.fogMode = 3;  // the application computed the fog factor into the specular alpha
+      key.fogMode = FfpFogMode::kSpecularAlpha;
     }
   }
 
@@ -187,7 +187,7 @@ FfpShaderKey ffpBuildShaderKey(const DeviceState& state, const FfpTexture textur
       st.textureBound = 1;
       st.textureAlpha = textures[s].hasAlpha;
       const DWORD index = ts[D3DTSS_TEXCOORDINDEX];
-      st.texCoordGen = static_cast<std::uint8_t>((index >> 16) & 3);
+      st.texCoordGen = static_cast<FfpTexCoordGen>((index >> 16) & 3);
       st.texCoordSet = static_cast<std::uint8_t>(index & 7);
       const DWORD flags = ts[D3DTSS_TEXTURETRANSFORMFLAGS];
       const DWORD count = flags & 0xFF;
@@ -195,7 +195,7 @@ FfpShaderKey ffpBuildShaderKey(const DeviceState& state, const FfpTexture textur
         st.transformCount = static_cast<std::uint8_t>(count);
         st.projected = (flags & D3DTTFF_PROJECTED) != 0 && count >= 2;
       }
-      if (key.pretransformed) st.texCoordGen = 0;
+      if (key.pretransformed) st.texCoordGen = FfpTexCoordGen::kPassThru;
       if (rs[D3DRENDERSTATE_COLORKEYENABLE] && textures[s].hasColorKey)
         st.colorKey = rs[D3DRENDERSTATE_COLORKEYBLENDENABLE] ? 2 : 1;
     }

@@ -23,6 +23,22 @@ constexpr int kFfpMaxClipPlanes = 6;
 
 constexpr int kFfpMaxLights = 8;
 
+// Where a stage's texture coordinates come from (D3DTSS_TCI_* >> 16).
+enum class FfpTexCoordGen : std::uint8_t {
+  kPassThru = 0,              // the vertex's coordinate set
+  kCameraSpaceNormal = 1,
+  kCameraSpacePosition = 2,
+  kCameraSpaceReflection = 3,
+};
+
+// Which fog a draw gets.
+enum class FfpFogMode : std::uint8_t {
+  kNone = 0,
+  kTable = 1,          // per pixel, from depth (FOGTABLEMODE)
+  kVertex = 2,         // per vertex, from eye distance (FOGVERTEXMODE)
+  kSpecularAlpha = 3,  // the application put the fog factor into the specular alpha
+};
+
 struct FfpStageKey {
   std::uint8_t colorOp;    // D3DTOP_*, DISABLE ends the cascade
   std::uint8_t colorArg1;  // D3DTA_* (selector and modifiers), 0 when the op does not read it
@@ -33,7 +49,7 @@ struct FfpStageKey {
   std::uint8_t textureBound;
   std::uint8_t textureAlpha;  // bound texture has an alpha channel
   std::uint8_t texCoordSet;   // vertex set the stage reads (PASSTHRU)
-  std::uint8_t texCoordGen;   // D3DTSS_TCI_* >> 16
+  FfpTexCoordGen texCoordGen;
   std::uint8_t transformCount;  // D3DTTFF_COUNTn (0 = no texture transform)
   std::uint8_t projected;       // D3DTTFF_PROJECTED
   std::uint8_t samplesTexture;  // the stage reads its texture (coordinates needed)
@@ -62,7 +78,7 @@ struct FfpShaderKey {
   std::uint8_t emissiveSource;
   // Raster
   std::uint8_t flatShading;
-  std::uint8_t fogMode;    // 0 none, 1 table (pixel), 2 vertex, 3 from specular alpha
+  FfpFogMode fogMode;
   std::uint8_t fogFormula;  // D3DFOG_* for table or vertex fog
   std::uint8_t rangeFog;
   std::uint8_t alphaTest;  // D3DCMP_* when ALPHATESTENABLE, else 0
