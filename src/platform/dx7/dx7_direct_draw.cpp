@@ -544,8 +544,19 @@ bool dx7ReadPresentedFrame(std::vector<std::uint32_t>& pixels, int* width, int* 
 }
 
 int dx7FrameReadRing() { return GlContext::kFrameReadRing; }
-bool dx7BeginFrameRead() { return GlContext::instance().beginFrameRead(); }
+// Each frame read back through the ring ends a frame for the timing records, as a direct read
+// does; collecting an earlier frame's pixels counts as waiting.
+bool dx7BeginFrameRead() {
+  bool ok = false;
+  {
+    dx7timing::Scope timing(dx7timing::Kind::Wait);
+    ok = GlContext::instance().beginFrameRead();
+  }
+  dx7timing::endFrame();
+  return ok;
+}
 bool dx7TakeFrameRead(std::vector<std::uint32_t>& pixels, int* width, int* height) {
+  dx7timing::Scope timing(dx7timing::Kind::Wait);
   return GlContext::instance().takeFrameRead(pixels, width, height);
 }
 int dx7PendingFrameReads() { return GlContext::instance().pendingFrameReads(); }
