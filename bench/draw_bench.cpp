@@ -19,7 +19,7 @@
 #include "math/matrix4.h"
 #include "platform/dx7/dx7_pipeline.h"
 #include "platform/dx7/dx7_platform.h"
-#include "platform/dx7/ffp_pipeline.h"
+#include "platform/dx7/ffp/ffp_pipeline.h"
 #include "platform/win32/win32_sdl.h"
 
 namespace {

@@ -7,8 +7,8 @@
 #include "platform/dx7/dx7_frame_timing.h"
 #include "platform/dx7/dx7_objects.h"
 #include "platform/dx7/dx7_pipeline.h"
-#include "platform/dx7/ffp_pipeline.h"
-#include "platform/dx7/gl_context.h"
+#include "platform/dx7/ffp/ffp_pipeline.h"
+#include "platform/dx7/ffp/gl_context.h"
 
 Dx7Device::Dx7Device(Dx7Direct3D* direct3D, const GUID& type, Dx7Surface* renderTarget)
     : direct3D_(direct3D), type_(type), renderTarget_(renderTarget) {

@@ -6,8 +6,8 @@
 
 #include "platform/dx7/dx7_objects.h"
 #include "platform/dx7/dx7_pipeline.h"
-#include "platform/dx7/ffp_pipeline.h"
-#include "platform/dx7/gl_context.h"
+#include "platform/dx7/ffp/ffp_pipeline.h"
+#include "platform/dx7/ffp/gl_context.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include "platform/dx7/dx7_frame_timing.h"
 #include "platform/dx7/dx7_objects.h"
-#include "platform/dx7/gl_context.h"
+#include "platform/dx7/ffp/gl_context.h"
 #include "platform/win32/win32_sdl.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include "platform/dx7/device_state.h"
 #include "platform/dx7/dx7_adapters.h"
 #include "platform/dx7/dx7_pixel_layout.h"
-#include "platform/dx7/gl_api.h"
+#include "platform/dx7/ffp/gl_api.h"
 
 class Dx7DirectDraw;
 class Dx7Surface;

@@ -1,8 +1,8 @@
 // The process-wide fixed-function pipeline used by devices.
 #include "platform/dx7/dx7_pipeline.h"
 
-#include "platform/dx7/ffp_pipeline.h"
-#include "platform/dx7/gl_context.h"
+#include "platform/dx7/ffp/ffp_pipeline.h"
+#include "platform/dx7/ffp/gl_context.h"
 
 namespace {
 FixedFunctionPipeline* pipeline = nullptr;

@@ -5,10 +5,10 @@
 #include <bit>
 #include <cstring>
 
-#include "platform/dx7/dx7_blitter.h"
+#include "platform/dx7/ffp/dx7_blitter.h"
 #include "platform/dx7/dx7_frame_timing.h"
 #include "platform/dx7/dx7_objects.h"
-#include "platform/dx7/gl_context.h"
+#include "platform/dx7/ffp/gl_context.h"
 
 namespace {
 

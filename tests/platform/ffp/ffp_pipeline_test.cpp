@@ -2,7 +2,7 @@
 // other primitive types, and refused draws.
 #include "ffp_test_util.h"
 
-#include "platform/dx7/ffp_shader_key.h"
+#include "platform/dx7/ffp/ffp_shader_key.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "platform/dx7/device_state.h"
-#include "platform/dx7/ffp_pipeline.h"
+#include "platform/dx7/ffp/ffp_pipeline.h"
 #include "support/gl_test_context.h"
 
 struct ColourVertex {  // D3DFVF_XYZ | D3DFVF_DIFFUSE

@@ -1,5 +1,5 @@
 // Reduces the device state to the fields that shape the generated shaders.
-#include "platform/dx7/ffp_shader_key.h"
+#include "platform/dx7/ffp/ffp_shader_key.h"
 
 #include <cstring>
 

@@ -1,5 +1,5 @@
 // The process's OpenGL context (SDL window or EGL surfaceless) and presenting frames.
-#include "platform/dx7/gl_context.h"
+#include "platform/dx7/ffp/gl_context.h"
 
 #include <EGL/egl.h>
 #include <EGL/eglext.h>

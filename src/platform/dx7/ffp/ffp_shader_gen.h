@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "platform/dx7/ffp_shader_key.h"
+#include "platform/dx7/ffp/ffp_shader_key.h"
 
 // Vertex attribute locations used by the generated shaders.
 constexpr int kFfpAttribPosition = 0;

@@ -1,5 +1,5 @@
 // GL program and state for Blt between surfaces held in GL.
-#include "platform/dx7/dx7_blitter.h"
+#include "platform/dx7/ffp/dx7_blitter.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // Builds the GLSL for one shader key. Uniform names are shared with ffp_pipeline.cpp.
-#include "platform/dx7/ffp_shader_gen.h"
+#include "platform/dx7/ffp/ffp_shader_gen.h"
 
 #include <string>
 

@@ -2,7 +2,7 @@
 // the source pixel floor(x * source size / destination size) for each pixel, optionally dropping texels whose alpha marks a matching colour key.
 #pragma once
 
-#include "platform/dx7/gl_api.h"
+#include "platform/dx7/ffp/gl_api.h"
 #include "platform/win32/win32_types.h"
 
 class Dx7Blitter {

@@ -15,7 +15,7 @@
 #include <memory>
 
 #include "platform/dx7/device_state.h"
-#include "platform/dx7/ffp_shader_key.h"
+#include "platform/dx7/ffp/ffp_shader_key.h"
 
 class FixedFunctionPipeline {
  public:

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/dx7/gl_api.h"
+#include "platform/dx7/ffp/gl_api.h"
 #include "platform/win32/win32_types.h"
 
 class GlContext {

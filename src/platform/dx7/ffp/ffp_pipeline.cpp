@@ -1,6 +1,6 @@
 // Fixed-function drawing on GL: program cache by shader key, vertex upload cache by source,
 // sampler objects by stage state, raster state and uniforms from the device state.
-#include "platform/dx7/ffp_pipeline.h"
+#include "platform/dx7/ffp/ffp_pipeline.h"
 
 #define GL_GLEXT_PROTOTYPES 1
 #include <GL/glcorearb.h>
@@ -16,7 +16,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "platform/dx7/ffp_shader_gen.h"
+#include "platform/dx7/ffp/ffp_shader_gen.h"
 
 namespace {
 
