@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 
 engine=(src/math src/loading src/scene src/gfx src/image)
 foreign='#include[[:space:]]*[<"](SDL|GL/|EGL/|KHR/|imgui|libopenmpt/|libav|libsw|epoxy/)'
-internal='#include[[:space:]]*"platform/[a-z0-9]+/(ffp/[a-z_]+|win32_sdl|win32_internal|dx7_objects|dx7_adapters|dx7_pipeline|dx7_pixel_layout|device_state|module_mixer)\.h"'
+internal='#include[[:space:]]*"platform/[a-z0-9]+/(ffp/[a-z_]+|win32_sdl|win32_internal|dx7_objects|dx7_com_object|dx7_adapters|dx7_pipeline|dx7_pixel_layout|device_state|module_mixer)\.h"'
 engine_headers='#include[[:space:]]*"(math|loading|scene|gfx|image|shell)/'
 
 status=0

@@ -26,23 +26,6 @@ Dx7Device::~Dx7Device() {
   direct3D_->Release();
 }
 
-HRESULT Dx7Device::QueryInterface(REFIID riid, LPVOID* object) {
-  if (!object) return DDERR_INVALIDPARAMS;
-  if (IsEqualGUID(riid, IID_IDirect3DDevice7) || IsEqualGUID(riid, IID_IUnknown)) {
-    AddRef();
-    *object = static_cast<IDirect3DDevice7*>(this);
-    return D3D_OK;
-  }
-  *object = nullptr;
-  return E_NOINTERFACE;
-}
-
-ULONG Dx7Device::Release() {
-  ULONG left = --refs_;
-  if (left == 0) delete this;
-  return left;
-}
-
 HRESULT Dx7Device::GetCaps(LPD3DDEVICEDESC7 desc) {
   if (!desc) return DDERR_INVALIDPARAMS;
   return dx7DeviceDescription(type_, desc) ? D3D_OK : DDERR_GENERIC;

@@ -101,22 +101,9 @@ Dx7Direct3D::~Dx7Direct3D() {
   directDraw_->Release();
 }
 
-HRESULT Dx7Direct3D::QueryInterface(REFIID riid, LPVOID* object) {
-  if (!object) return DDERR_INVALIDPARAMS;
-  if (IsEqualGUID(riid, IID_IDirect3D7) || IsEqualGUID(riid, IID_IUnknown)) {
-    AddRef();
-    *object = static_cast<IDirect3D7*>(this);
-    return D3D_OK;
-  }
-  if (IsEqualGUID(riid, IID_IDirectDraw7)) return directDraw_->QueryInterface(riid, object);
-  *object = nullptr;
-  return E_NOINTERFACE;
-}
-
-ULONG Dx7Direct3D::Release() {
-  ULONG left = --refs_;
-  if (left == 0) delete this;
-  return left;
+HRESULT Dx7Direct3D::queryOtherInterface(REFIID riid, LPVOID* object) {
+  if (!IsEqualGUID(riid, IID_IDirectDraw7)) return E_NOINTERFACE;
+  return directDraw_->QueryInterface(riid, object);
 }
 
 HRESULT Dx7Direct3D::EnumDevices(LPD3DENUMDEVICESCALLBACK7 callback, LPVOID context) {
@@ -179,24 +166,9 @@ Dx7VertexBuffer::Dx7VertexBuffer(const D3DVERTEXBUFFERDESC& desc, DWORD stride)
   desc_.dwCaps &= ~D3DVBCAPS_OPTIMIZED;
 }
 
-HRESULT Dx7VertexBuffer::QueryInterface(REFIID riid, LPVOID* object) {
-  if (!object) return DDERR_INVALIDPARAMS;
-  if (IsEqualGUID(riid, IID_IDirect3DVertexBuffer7) || IsEqualGUID(riid, IID_IUnknown)) {
-    AddRef();
-    *object = static_cast<IDirect3DVertexBuffer7*>(this);
-    return D3D_OK;
-  }
-  *object = nullptr;
-  return E_NOINTERFACE;
-}
-
-ULONG Dx7VertexBuffer::Release() {
-  ULONG left = --refs_;
-  if (left == 0) {
-    dx7PipelineForget(this);
-    delete this;
-  }
-  return left;
+void Dx7VertexBuffer::lastReferenceGone() {
+  dx7PipelineForget(this);
+  delete this;
 }
 
 HRESULT Dx7VertexBuffer::Lock(DWORD, LPVOID* data, LPDWORD size) {

@@ -36,23 +36,6 @@ std::uint64_t dx7NextVersion() { return ++versionCounter; }
 // Clipper
 // ---------------------------------------------------------------------------------------------
 
-HRESULT Dx7Clipper::QueryInterface(REFIID riid, LPVOID* object) {
-  if (!object) return DDERR_INVALIDPARAMS;
-  if (IsEqualGUID(riid, IID_IDirectDrawClipper) || IsEqualGUID(riid, IID_IUnknown)) {
-    AddRef();
-    *object = static_cast<IDirectDrawClipper*>(this);
-    return DD_OK;
-  }
-  *object = nullptr;
-  return E_NOINTERFACE;
-}
-
-ULONG Dx7Clipper::Release() {
-  ULONG left = --refs_;
-  if (left == 0) delete this;
-  return left;
-}
-
 HRESULT Dx7Clipper::SetHWnd(DWORD, HWND window) {
   window_ = window;
   return DD_OK;
@@ -85,30 +68,15 @@ Dx7DirectDraw::~Dx7DirectDraw() {
   for (Dx7Surface* s : surfaces) s->deleteIfUnreferenced();
 }
 
-HRESULT Dx7DirectDraw::QueryInterface(REFIID riid, LPVOID* object) {
-  if (!object) return DDERR_INVALIDPARAMS;
-  if (IsEqualGUID(riid, IID_IDirectDraw7) || IsEqualGUID(riid, IID_IUnknown)) {
-    AddRef();
-    *object = static_cast<IDirectDraw7*>(this);
-    return DD_OK;
+HRESULT Dx7DirectDraw::queryOtherInterface(REFIID riid, LPVOID* object) {
+  if (!IsEqualGUID(riid, IID_IDirect3D7)) return E_NOINTERFACE;
+  if (direct3D_) {
+    direct3D_->AddRef();
+  } else {
+    direct3D_ = new Dx7Direct3D(this);
   }
-  if (IsEqualGUID(riid, IID_IDirect3D7)) {
-    if (direct3D_) {
-      direct3D_->AddRef();
-    } else {
-      direct3D_ = new Dx7Direct3D(this);
-    }
-    *object = static_cast<IDirect3D7*>(direct3D_);
-    return DD_OK;
-  }
-  *object = nullptr;
-  return E_NOINTERFACE;
-}
-
-ULONG Dx7DirectDraw::Release() {
-  ULONG left = --refs_;
-  if (left == 0) delete this;
-  return left;
+  *object = static_cast<IDirect3D7*>(direct3D_);
+  return DD_OK;
 }
 
 void Dx7DirectDraw::registerSurface(Dx7Surface* surface) { surfaces_.push_back(surface); }

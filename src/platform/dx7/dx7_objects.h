@@ -8,6 +8,7 @@
 
 #include "platform/dx7/d3d.h"
 #include "platform/dx7/device_state.h"
+#include "platform/dx7/dx7_com_object.h"
 #include "platform/dx7/dx7_adapters.h"
 #include "platform/dx7/dx7_pixel_layout.h"
 #include "platform/dx7/ffp/gl_api.h"
@@ -21,22 +22,18 @@ class FixedFunctionPipeline;
 // Every change of surface or vertex memory takes a new number from this counter.
 std::uint64_t dx7NextVersion();
 
-class Dx7Clipper final : public IDirectDrawClipper {
+class Dx7Clipper final : public Dx7ComObject<IDirectDrawClipper> {
  public:
-  HRESULT QueryInterface(REFIID riid, LPVOID* object) override;
-  ULONG AddRef() override { return ++refs_; }
-  ULONG Release() override;
   HRESULT SetHWnd(DWORD flags, HWND window) override;
   HRESULT GetHWnd(HWND* window) override;
 
   HWND window() const { return window_; }
 
  private:
-  ULONG refs_ = 1;
   HWND window_ = nullptr;
 };
 
-class Dx7Surface final : public IDirectDrawSurface7 {
+class Dx7Surface final : public Dx7ComObject<IDirectDrawSurface7> {
  public:
   // Where the pixels live: in memory (GL textures are caches of it), or in GL (render targets
   // and z-buffers; memory is filled on Lock).
@@ -44,11 +41,6 @@ class Dx7Surface final : public IDirectDrawSurface7 {
 
   Dx7Surface(Dx7DirectDraw* owner, const DDSURFACEDESC2& desc, const Dx7PixelLayout& layout, Kind kind);
 
-  // IUnknown
-  HRESULT QueryInterface(REFIID riid, LPVOID* object) override;
-  ULONG AddRef() override { return ++refs_; }
-  ULONG Release() override;
-  // IDirectDrawSurface7
   HRESULT AddAttachedSurface(LPDIRECTDRAWSURFACE7 surface) override;
   HRESULT DeleteAttachedSurface(DWORD flags, LPDIRECTDRAWSURFACE7 surface) override;
   HRESULT GetAttachedSurface(LPDDSCAPS2 caps, LPDIRECTDRAWSURFACE7* surface) override;
@@ -111,12 +103,14 @@ class Dx7Surface final : public IDirectDrawSurface7 {
   void orphan();
   // After orphaning: deletes the surface when nothing references it any more.
   void deleteIfUnreferenced() {
-    if (refs_ == 0) delete this;
+    if (referenceCount() == 0) delete this;
   }
   std::vector<Dx7Surface*> allParts();
 
  private:
   ~Dx7Surface() override;
+  // Lets go of attachments, clipper and GL objects, leaves the DirectDraw object, deletes.
+  void lastReferenceGone() override;
   void destroyGl();
   void clearContents();
   bool ensureMemory();
@@ -136,7 +130,6 @@ class Dx7Surface final : public IDirectDrawSurface7 {
   HRESULT present(Dx7Surface* source, const RECT& srcRect, int swapInterval);
   void attachDepthToFramebuffer(Dx7Surface* zbuffer);
 
-  ULONG refs_ = 1;
   Dx7DirectDraw* owner_;
   DDSURFACEDESC2 desc_;
   Dx7PixelLayout layout_;
@@ -176,13 +169,10 @@ class Dx7Surface final : public IDirectDrawSurface7 {
   DDCOLORKEY keyedKey_{};
 };
 
-class Dx7DirectDraw final : public IDirectDraw7 {
+class Dx7DirectDraw final : public Dx7ComObject<IDirectDraw7> {
  public:
   explicit Dx7DirectDraw(const Dx7Adapter& adapter);
 
-  HRESULT QueryInterface(REFIID riid, LPVOID* object) override;
-  ULONG AddRef() override { return ++refs_; }
-  ULONG Release() override;
   HRESULT CreateClipper(DWORD flags, LPDIRECTDRAWCLIPPER* clipper, IUnknown* outer) override;
   HRESULT CreateSurface(LPDDSURFACEDESC2 desc, LPDIRECTDRAWSURFACE7* surface, IUnknown* outer) override;
   HRESULT EnumDisplayModes(DWORD flags, LPDDSURFACEDESC2 templateDesc, LPVOID context,
@@ -215,12 +205,13 @@ class Dx7DirectDraw final : public IDirectDraw7 {
 
  private:
   ~Dx7DirectDraw() override;
+  // IDirect3D7: the one Direct3D object of this DirectDraw object, made on the first query.
+  HRESULT queryOtherInterface(REFIID riid, LPVOID* object) override;
   HRESULT createPrimary(const DDSURFACEDESC2& desc, Dx7Surface** out);
   HRESULT createZBuffer(const DDSURFACEDESC2& desc, Dx7Surface** out);
   HRESULT createTexture(const DDSURFACEDESC2& desc, const Dx7PixelLayout& layout, Dx7Surface** out);
   void leaveFullscreen();
 
-  ULONG refs_ = 1;
   Dx7Adapter adapter_;
   HWND window_ = nullptr;
   DWORD coopFlags_ = 0;
@@ -233,13 +224,10 @@ class Dx7DirectDraw final : public IDirectDraw7 {
   Dx7Direct3D* direct3D_ = nullptr;
 };
 
-class Dx7Direct3D final : public IDirect3D7 {
+class Dx7Direct3D final : public Dx7ComObject<IDirect3D7> {
  public:
   explicit Dx7Direct3D(Dx7DirectDraw* directDraw);
 
-  HRESULT QueryInterface(REFIID riid, LPVOID* object) override;
-  ULONG AddRef() override { return ++refs_; }
-  ULONG Release() override;
   HRESULT EnumDevices(LPD3DENUMDEVICESCALLBACK7 callback, LPVOID context) override;
   HRESULT CreateDevice(REFCLSID deviceType, LPDIRECTDRAWSURFACE7 renderTarget, LPDIRECT3DDEVICE7* device) override;
   HRESULT CreateVertexBuffer(LPD3DVERTEXBUFFERDESC desc, LPDIRECT3DVERTEXBUFFER7* buffer, DWORD flags) override;
@@ -250,7 +238,8 @@ class Dx7Direct3D final : public IDirect3D7 {
 
  private:
   ~Dx7Direct3D() override;
-  ULONG refs_ = 1;
+  // IDirectDraw7: the DirectDraw object this one came from.
+  HRESULT queryOtherInterface(REFIID riid, LPVOID* object) override;
   Dx7DirectDraw* directDraw_;
 };
 
@@ -260,13 +249,10 @@ bool dx7DeviceDescription(const GUID& type, D3DDEVICEDESC7* desc);
 // Bytes per vertex of a flexible vertex format, 0 when the format is not usable.
 DWORD dx7FvfStride(DWORD fvf);
 
-class Dx7VertexBuffer final : public IDirect3DVertexBuffer7 {
+class Dx7VertexBuffer final : public Dx7ComObject<IDirect3DVertexBuffer7> {
  public:
   Dx7VertexBuffer(const D3DVERTEXBUFFERDESC& desc, DWORD stride);
 
-  HRESULT QueryInterface(REFIID riid, LPVOID* object) override;
-  ULONG AddRef() override { return ++refs_; }
-  ULONG Release() override;
   HRESULT Lock(DWORD flags, LPVOID* data, LPDWORD size) override;
   HRESULT Unlock() override;
   HRESULT GetVertexBufferDesc(LPD3DVERTEXBUFFERDESC desc) override;
@@ -280,7 +266,8 @@ class Dx7VertexBuffer final : public IDirect3DVertexBuffer7 {
 
  private:
   ~Dx7VertexBuffer() override = default;
-  ULONG refs_ = 1;
+  // The pipeline forgets the buffer's uploaded copy before it goes.
+  void lastReferenceGone() override;
   D3DVERTEXBUFFERDESC desc_;
   DWORD stride_;
   std::vector<std::uint8_t> data_;
@@ -288,13 +275,10 @@ class Dx7VertexBuffer final : public IDirect3DVertexBuffer7 {
   std::uint64_t version_;
 };
 
-class Dx7Device final : public IDirect3DDevice7 {
+class Dx7Device final : public Dx7ComObject<IDirect3DDevice7> {
  public:
   Dx7Device(Dx7Direct3D* direct3D, const GUID& type, Dx7Surface* renderTarget);
 
-  HRESULT QueryInterface(REFIID riid, LPVOID* object) override;
-  ULONG AddRef() override { return ++refs_; }
-  ULONG Release() override;
   HRESULT GetCaps(LPD3DDEVICEDESC7 desc) override;
   HRESULT EnumTextureFormats(LPD3DENUMPIXELFORMATSCALLBACK callback, LPVOID context) override;
   HRESULT BeginScene() override;
@@ -341,7 +325,6 @@ class Dx7Device final : public IDirect3DDevice7 {
                DWORD indexCount, const void* sourceId, std::uint64_t sourceVersion);
   bool bindRenderTarget();
 
-  ULONG refs_ = 1;
   Dx7Direct3D* direct3D_;
   GUID type_;
   Dx7Surface* renderTarget_;

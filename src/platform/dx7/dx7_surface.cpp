@@ -106,21 +106,7 @@ Dx7Surface::~Dx7Surface() {
   list.erase(std::remove(list.begin(), list.end(), this), list.end());
 }
 
-HRESULT Dx7Surface::QueryInterface(REFIID riid, LPVOID* object) {
-  if (!object) return DDERR_INVALIDPARAMS;
-  if (IsEqualGUID(riid, IID_IDirectDrawSurface7) || IsEqualGUID(riid, IID_IUnknown)) {
-    AddRef();
-    *object = static_cast<IDirectDrawSurface7*>(this);
-    return DD_OK;
-  }
-  *object = nullptr;
-  return E_NOINTERFACE;
-}
-
-ULONG Dx7Surface::Release() {
-  if (refs_ == 0) return 0;
-  ULONG left = --refs_;
-  if (left > 0) return left;
+void Dx7Surface::lastReferenceGone() {
   if (owner_) {
     GlContext::instance().makeCurrent();
     std::vector<Attachment> attached = attached_;
@@ -136,7 +122,6 @@ ULONG Dx7Surface::Release() {
     owner_ = nullptr;
   }
   delete this;
-  return 0;
 }
 
 void Dx7Surface::orphan() {
@@ -153,7 +138,7 @@ void Dx7Surface::orphan() {
   // References this surface holds on its attachments go; the attachments are orphaned by the
   // same DirectDraw object, which then deletes whatever nobody references any more.
   for (const Attachment& a : attached_) {
-    if (a.surface->refs_ > 0) --a.surface->refs_;
+    a.surface->dropReference();
     a.surface->parent_ = nullptr;
   }
   attached_.clear();
