@@ -8,8 +8,7 @@
 #include <vector>
 
 #include "gfx/graphics_driver.h"
-#include "gfx/vertex.h"
-#include "gfx/vertex_buffer.h"
+#include "headless/memory_vertex_buffer.h"
 #include "scene/scene.h"
 #include "scene/scene_object.h"
 #include "support/scene_files.h"
@@ -21,34 +20,8 @@ class BenchDriver : public GraphicsDriver {
  public:
   BenchDriver() : GraphicsDriver("bench") { active = true; }
 
-  class Buffer : public VertexBuffer {
-   public:
-    bool create(int type, int count, int creationFlags) override {
-      vertexType = type;
-      stride = static_cast<std::uint32_t>(vertexStride(type));
-      vertexCount = static_cast<std::uint32_t>(count);
-      flags = static_cast<std::uint32_t>(creationFlags);
-      storage.assign(static_cast<std::size_t>(stride) * vertexCount, 0);
-      return stride > 0;
-    }
-    void* lock() override {
-      locked = true;
-      return lockedData = storage.data();
-    }
-    void unlock() override {
-      locked = false;
-      lockedData = nullptr;
-    }
-    void writeVertex(const Vertex& v, int index) override {
-      if (v.vertexType() != vertexType) return;
-      const auto* from = static_cast<const std::uint8_t*>(v.data());
-      std::copy(from, from + stride, storage.begin() + static_cast<std::ptrdiff_t>(stride) * index);
-    }
-    std::vector<std::uint8_t> storage;
-  };
-
   bool createVertexBuffer(VertexBuffer** out, int type, int count, int flags) override {
-    Buffer* b = new Buffer();
+    auto* b = new MemoryVertexBuffer();
     *out = b;
     return b->create(type, count, flags);
   }

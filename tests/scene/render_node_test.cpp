@@ -35,8 +35,8 @@ Names loads(const RecordingGraphicsDriver& driver) {
   return result;
 }
 
-MemoryVertexBuffer* memoryBuffer(const RenderNode& node, int binding, int index) {
-  return static_cast<MemoryVertexBuffer*>(node.vertexBuffer(binding, index));
+RecordingVertexBuffer* memoryBuffer(const RenderNode& node, int binding, int index) {
+  return static_cast<RecordingVertexBuffer*>(node.vertexBuffer(binding, index));
 }
 
 ColouredVertex colouredAt(float x, std::uint32_t colour) {
@@ -93,7 +93,7 @@ TEST(RenderNodeTest, BuffersAreCreatedAndWrittenOnEveryDriver) {
   node.writeVertex(0, -1, written);
   node.writeVertex(7, 0, written);
   for (int binding = 0; binding < 2; ++binding) {
-    MemoryVertexBuffer* buffer = memoryBuffer(node, binding, 0);
+    RecordingVertexBuffer* buffer = memoryBuffer(node, binding, 0);
     ASSERT_NE(buffer, nullptr);
     EXPECT_EQ(std::memcmp(buffer->storage.data() + 48, written.data(), 24), 0);
     EXPECT_FALSE(buffer->isLocked());
@@ -109,13 +109,13 @@ TEST(RenderNodeTest, UnlockCopiesTheLockedMasterToTheOtherDrivers) {
   RenderNode node(&first);
   node.addDriver(&second);
   int index = node.createVertexBuffer(9, 3, 0);
-  MemoryVertexBuffer* master = memoryBuffer(node, 0, index);
-  MemoryVertexBuffer* copy = memoryBuffer(node, 1, index);
+  RecordingVertexBuffer* master = memoryBuffer(node, 0, index);
+  RecordingVertexBuffer* copy = memoryBuffer(node, 1, index);
 
   float* data = static_cast<float*>(node.lockVertexBuffer(index));
   ASSERT_NE(data, nullptr);
   EXPECT_EQ(node.lockVertexBuffer(index), data);  // a second lock gives the same address
-  EXPECT_EQ(master->platformLocks, 1);
+  EXPECT_EQ(master->lockCount, 1);
   for (int i = 0; i < 18; ++i) data[i] = static_cast<float>(i);
   EXPECT_TRUE(node.unlockVertexBuffer(index));
   EXPECT_FALSE(master->isLocked());
@@ -124,10 +124,10 @@ TEST(RenderNodeTest, UnlockCopiesTheLockedMasterToTheOtherDrivers) {
 
   // Unlocking a buffer that is not locked copies nothing.
   copy->storage[0] = 0x7f;
-  int copyLocks = copy->platformLocks;
+  int copyLocks = copy->lockCount;
   EXPECT_TRUE(node.unlockVertexBuffer(index));
   EXPECT_EQ(copy->storage[0], 0x7f);
-  EXPECT_EQ(copy->platformLocks, copyLocks);
+  EXPECT_EQ(copy->lockCount, copyLocks);
 }
 
 TEST(RenderNodeTest, EachTextureIsLoadedOncePerDriverWithItsAlphaPicture) {
@@ -159,8 +159,8 @@ TEST(RenderNodeTest, LateDriverGetsEqualBuffersAndAllTextures) {
   node.addDriver(&late);
   ASSERT_EQ(node.driverCount, 2);
   for (int index : {a, b}) {
-    MemoryVertexBuffer* master = memoryBuffer(node, 0, index);
-    MemoryVertexBuffer* copy = memoryBuffer(node, 1, index);
+    RecordingVertexBuffer* master = memoryBuffer(node, 0, index);
+    RecordingVertexBuffer* copy = memoryBuffer(node, 1, index);
     ASSERT_NE(copy, nullptr);
     EXPECT_EQ(copy->vertexType, master->vertexType);
     EXPECT_EQ(copy->vertexCount, master->vertexCount);

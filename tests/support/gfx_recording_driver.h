@@ -1,10 +1,9 @@
 // Test doubles for the graphics layer: a graphics driver that records every call made to
-// it and keeps real texture and light bookkeeping, and a vertex buffer held in memory.
+// it and keeps real texture and light bookkeeping, and a memory vertex buffer whose draws it records.
 // Header only, so any test executable can use it whatever its link order.
 #pragma once
 
 #include <cstdint>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -13,6 +12,7 @@
 #include "gfx/texture.h"
 #include "gfx/vertex.h"
 #include "gfx/vertex_buffer.h"
+#include "headless/memory_vertex_buffer.h"
 #include "math/matrix4.h"
 #include "math/vector3.h"
 
@@ -35,67 +35,23 @@ struct GfxCall {
 
 class RecordingGraphicsDriver;
 
-// A vertex buffer whose vertices live in host memory; draws are recorded in its driver.
-class MemoryVertexBuffer : public VertexBuffer {
+// A memory vertex buffer whose draws are recorded in its driver; failLocks makes every lock
+// of an unlocked buffer fail.
+class RecordingVertexBuffer : public MemoryVertexBuffer {
  public:
-  explicit MemoryVertexBuffer(RecordingGraphicsDriver* owner) : driver(owner) {}
-
-  bool create(int type, int count, int creationFlags) override {
-    vertexType = type;
-    int typeStride = vertexStride(type);
-    if (typeStride == 0 || count < 0) return false;
-    stride = static_cast<std::uint32_t>(typeStride);
-    vertexCount = static_cast<std::uint32_t>(count);
-    flags = static_cast<std::uint32_t>(creationFlags);
-    storage.assign(static_cast<std::size_t>(stride) * vertexCount, 0);
-    created = true;
-    return true;
-  }
+  explicit RecordingVertexBuffer(RecordingGraphicsDriver* owner) : driver(owner) {}
 
   void* lock() override {
-    if (locked) return lockedData;
-    if (!created || failLocks) return nullptr;
-    ++platformLocks;
-    locked = true;
-    lockedData = storage.data();
-    return lockedData;
+    if (!locked && failLocks) return nullptr;
+    return MemoryVertexBuffer::lock();
   }
-
-  void unlock() override {
-    if (!locked) return;
-    locked = false;
-    lockedData = nullptr;
-  }
-
-  void writeVertex(const Vertex& vertex, int index) override { transfer(const_cast<Vertex&>(vertex), index, true); }
-  void readVertex(Vertex& vertex, int index) override { transfer(vertex, index, false); }
 
   inline void draw(int primitiveType, int startVertex, int count) override;
   inline void drawIndexed(int primitiveType, int startVertex, int count, const std::uint16_t* indices,
                           int indexCount) override;
 
   RecordingGraphicsDriver* driver;
-  std::vector<std::uint8_t> storage;
-  bool created = false;
   bool failLocks = false;
-  int platformLocks = 0;
-
- private:
-  void transfer(Vertex& vertex, int index, bool write) {
-    if (vertex.vertexType() != vertexType) return;
-    if (index < 0 || static_cast<std::uint32_t>(index) >= vertexCount) return;
-    bool lockedHere = !locked;
-    std::uint8_t* bytes = static_cast<std::uint8_t*>(lock());
-    if (bytes != nullptr) {
-      std::uint8_t* at = bytes + static_cast<std::size_t>(stride) * index;
-      if (write) {
-        std::memcpy(at, vertex.data(), stride);
-      } else {
-        std::memcpy(vertex.data(), at, stride);
-      }
-    }
-    if (lockedHere) unlock();
-  }
 };
 
 // A driver that records its calls. It starts active. Textures are registered through the
@@ -172,7 +128,7 @@ class RecordingGraphicsDriver : public GraphicsDriver {
     c.ints[1] = vertexCount;
     c.ints[2] = flags;
     if (failVertexBuffers) return false;
-    MemoryVertexBuffer* buffer = new MemoryVertexBuffer(this);
+    RecordingVertexBuffer* buffer = new RecordingVertexBuffer(this);
     c.pointer = buffer;
     *out = buffer;
     return buffer->create(vertexType, vertexCount, flags);
@@ -260,7 +216,7 @@ class RecordingGraphicsDriver : public GraphicsDriver {
     return slot;
   }
 
-  // Records a buffer draw (called by MemoryVertexBuffer).
+  // Records a buffer draw (called by RecordingVertexBuffer).
   void recordDraw(const char* operation, const VertexBuffer* buffer, int primitiveType, int startVertex, int count,
                   int indexCount) {
     GfxCall& c = record(operation);
@@ -302,11 +258,11 @@ class RecordingGraphicsDriver : public GraphicsDriver {
   }
 };
 
-inline void MemoryVertexBuffer::draw(int primitiveType, int startVertex, int count) {
+inline void RecordingVertexBuffer::draw(int primitiveType, int startVertex, int count) {
   driver->recordDraw("draw", this, primitiveType, startVertex, count, 0);
 }
 
-inline void MemoryVertexBuffer::drawIndexed(int primitiveType, int startVertex, int count, const std::uint16_t*,
-                                            int indexCount) {
+inline void RecordingVertexBuffer::drawIndexed(int primitiveType, int startVertex, int count, const std::uint16_t*,
+                                               int indexCount) {
   driver->recordDraw("drawIndexed", this, primitiveType, startVertex, count, indexCount);
 }

@@ -11,8 +11,7 @@
 
 #include "fuzz_files.h"
 #include "gfx/graphics_driver.h"
-#include "gfx/vertex.h"
-#include "gfx/vertex_buffer.h"
+#include "headless/memory_vertex_buffer.h"
 #include "math/camera.h"
 #include "scene/scene.h"
 
@@ -24,34 +23,8 @@ const char kObjectMarker[] = "\n#3DX\n";
 const float kTimes[] = {0.0f, 2.5f, 1e30f, -4.0f, std::numeric_limits<float>::quiet_NaN()};
 
 // Vertices in memory; draws only check that they stay inside the buffer.
-class CheckingVertexBuffer : public VertexBuffer {
+class CheckingVertexBuffer : public MemoryVertexBuffer {
  public:
-  bool create(int type, int count, int creationFlags) override {
-    const int typeStride = vertexStride(type);
-    if (typeStride == 0 || count < 0) return false;
-    vertexType = type;
-    stride = static_cast<std::uint32_t>(typeStride);
-    vertexCount = static_cast<std::uint32_t>(count);
-    flags = static_cast<std::uint32_t>(creationFlags);
-    storage.assign(static_cast<size_t>(stride) * vertexCount, 0);
-    return true;
-  }
-  void* lock() override {
-    locked = true;
-    return lockedData = storage.data();
-  }
-  void unlock() override {
-    locked = false;
-    lockedData = nullptr;
-  }
-  void writeVertex(const Vertex& v, int index) override {
-    if (v.vertexType() != vertexType || index < 0 || static_cast<std::uint32_t>(index) >= vertexCount) return;
-    std::memcpy(storage.data() + static_cast<size_t>(stride) * index, v.data(), stride);
-  }
-  void readVertex(Vertex& v, int index) override {
-    if (v.vertexType() != vertexType || index < 0 || static_cast<std::uint32_t>(index) >= vertexCount) return;
-    std::memcpy(v.data(), storage.data() + static_cast<size_t>(stride) * index, stride);
-  }
   void draw(int, int startVertex, int count) override {
     if (startVertex < 0 || count < 0 || static_cast<std::uint64_t>(startVertex) + count > vertexCount) __builtin_trap();
   }
@@ -62,7 +35,6 @@ class CheckingVertexBuffer : public VertexBuffer {
     for (int i = 0; i < indexCount; ++i)
       if (startVertex < 0 || static_cast<std::uint64_t>(startVertex) + indices[i] >= vertexCount) __builtin_trap();
   }
-  std::vector<std::uint8_t> storage;
 };
 
 // A driver that keeps vertex buffers in memory and draws nothing.
