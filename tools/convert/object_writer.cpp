@@ -1,98 +1,56 @@
-// The 3DX writer of the converter (little-endian, chunk = id, 32-bit length, data).
+// The converter's objects as 3DX files, written by the shared object writer.
 #include "object_writer.h"
 
-#include <cstdio>
-#include <cstring>
+#include <array>
+
+#include "writers/byte_writer.h"
+#include "writers/object_writer.h"
 
 namespace convert {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
-void put8(Bytes& b, unsigned v) { b.push_back(static_cast<std::uint8_t>(v & 0xFF)); }
-void put16(Bytes& b, unsigned v) {
-  put8(b, v);
-  put8(b, v >> 8);
-}
-void put32(Bytes& b, std::uint32_t v) {
-  put16(b, v & 0xFFFF);
-  put16(b, v >> 16);
-}
-void putFloat(Bytes& b, float f) {
-  std::uint32_t v;
-  std::memcpy(&v, &f, 4);
-  put32(b, v);
-}
-void putName(Bytes& b, const std::string& s) {
-  b.insert(b.end(), s.begin(), s.end());
-  put8(b, 0);
-}
-void chunk(Bytes& file, const char* id, const Bytes& data) {
-  file.insert(file.end(), id, id + 4);
-  put32(file, static_cast<std::uint32_t>(data.size()));
-  file.insert(file.end(), data.begin(), data.end());
-}
-
-void encodeGroup(Bytes& file, const Group& g) {
-  Bytes d;
-  const GroupMaterial& m = g.material;
-  put32(d, m.diffuse);
-  put32(d, m.specular);
-  putFloat(d, m.transparency);
-  putFloat(d, 0.0f);
-  putFloat(d, 0.0f);
-  put8(d, m.doubleSided ? 1 : 0);
-  put8(d, 0);
-  put8(d, 1);
-  for (const std::string& name : m.textures) putName(d, name.empty() ? "(none)" : name);
-  chunk(file, "MATR", d);
-
-  d.clear();
-  put16(d, static_cast<unsigned>(g.vertexCount()));
-  put8(d, static_cast<unsigned>(g.texSetCount));
-  for (int v = 0; v < g.vertexCount(); ++v) {
-    for (int k = 0; k < 3; ++k) putFloat(d, g.positions[3 * v + k]);
-    for (int k = 0; k < 2 * g.texSetCount; ++k) putFloat(d, g.texCoords[static_cast<std::size_t>(v) * 2 * g.texSetCount + k]);
+void encodeGroup(ObjectWriter& writer, const Group& g) {
+  ObjectWriter::Material m;
+  m.diffuse = g.material.diffuse;
+  m.specular = g.material.specular;
+  m.transparency = g.material.transparency;
+  m.doubleSided = g.material.doubleSided ? 1 : 0;
+  for (int slot = 0; slot < kSlotCount; ++slot) {
+    const std::string& name = g.material.textures[slot];
+    m.textures[static_cast<std::size_t>(slot)] = name.empty() ? "(none)" : name;
   }
-  chunk(file, "VERT", d);
+  writer.material(m);
 
-  d.clear();
-  put16(d, static_cast<unsigned>(g.triangleCount()));
-  for (std::uint16_t i : g.indices) put16(d, i);
-  chunk(file, "POLY", d);
+  std::vector<std::array<float, 3>> positions(static_cast<std::size_t>(g.vertexCount()));
+  for (std::size_t v = 0; v < positions.size(); ++v)
+    positions[v] = {g.positions[3 * v], g.positions[3 * v + 1], g.positions[3 * v + 2]};
+  writer.vertices(positions, g.texSetCount, g.texCoords);
+
+  std::vector<std::array<std::uint16_t, 3>> triangles(static_cast<std::size_t>(g.triangleCount()));
+  for (std::size_t t = 0; t < triangles.size(); ++t)
+    triangles[t] = {g.indices[3 * t], g.indices[3 * t + 1], g.indices[3 * t + 2]};
+  writer.triangles(triangles);
 
   if (g.weightMaps.empty()) return;
-  d.clear();
-  put16(d, static_cast<unsigned>(g.weightMaps.size()));
-  for (const WeightMap& map : g.weightMaps) {
-    put16(d, static_cast<unsigned>(map.values.size()));
-    putName(d, map.name);
-    for (float w : map.values) putFloat(d, w);
-  }
-  chunk(file, "WGHT", d);
+  std::vector<ObjectWriter::WeightMap> maps;
+  maps.reserve(g.weightMaps.size());
+  for (const WeightMap& map : g.weightMaps) maps.push_back({map.name, map.values});
+  writer.weights(maps);
 }
 
 }  // namespace
 
 std::vector<std::uint8_t> encodeObject(const ConvertedObject& object) {
-  Bytes file{'3', 'D', 'X', 1, 0};
+  ObjectWriter writer;
   for (const Layer& layer : object.layers) {
-    Bytes d;
-    put16(d, static_cast<unsigned>(layer.groups.size()));
-    put8(d, static_cast<unsigned>(layer.number));
-    chunk(file, "OBJE", d);
-    for (const Group& g : layer.groups) encodeGroup(file, g);
+    writer.object(static_cast<int>(layer.groups.size()), layer.number);
+    for (const Group& g : layer.groups) encodeGroup(writer, g);
   }
-  return file;
+  return writer.bytes;
 }
 
 bool writeObjectFile(const ConvertedObject& object, const std::string& path) {
-  const Bytes bytes = encodeObject(object);
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  if (f == nullptr) return false;
-  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-  ok = std::fclose(f) == 0 && ok;
-  return ok;
+  return saveBytes(path, encodeObject(object));
 }
 
 }  // namespace convert

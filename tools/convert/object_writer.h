@@ -1,5 +1,5 @@
-// Writes a converted object as a 3DX file: one "OBJE" per layer, then per group its
-// "MATR", "VERT", "POLY" and, with weight maps, "WGHT".
+// Writes a converted object as a 3DX file through the shared object writer: one "OBJE" per
+// layer, then per group its "MATR", "VERT", "POLY" and, with weight maps, "WGHT".
 #pragma once
 
 #include <cstdint>
