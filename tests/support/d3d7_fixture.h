@@ -12,6 +12,7 @@
 #include "gfx/d3d7/directdraw_texture.h"
 #include "platform/dx7/dx7_platform.h"
 #include "platform/win32/win32_sdl.h"
+#include "support/gl_test_context.h"
 
 namespace d3d7_test {
 
@@ -91,12 +92,20 @@ inline std::uint32_t backPixel(Direct3DDriver& driver, int x, int y) {
 
 // True when every channel of a and b (0x00RRGGBB) differs by at most tolerance.
 inline bool nearColour(std::uint32_t a, std::uint32_t b, int tolerance = 3) {
-  for (int shift = 0; shift <= 16; shift += 8) {
-    const int ca = static_cast<int>((a >> shift) & 0xff);
-    const int cb = static_cast<int>((b >> shift) & 0xff);
-    if (ca - cb > tolerance || cb - ca > tolerance) return false;
-  }
-  return true;
+  return argbNear(a & 0x00ffffffu, b & 0x00ffffffu, tolerance);
+}
+
+// The value the device holds for a render state or a texture stage state (0xdeadbeef when it
+// cannot be read).
+inline DWORD renderState(Direct3DDriver& driver, D3DRENDERSTATETYPE type) {
+  DWORD value = 0xdeadbeef;
+  driver.device->GetRenderState(type, &value);
+  return value;
+}
+inline DWORD stageState(Direct3DDriver& driver, int stage, D3DTEXTURESTAGESTATETYPE type) {
+  DWORD value = 0xdeadbeef;
+  driver.device->GetTextureStageState(static_cast<DWORD>(stage), type, &value);
+  return value;
 }
 
 }  // namespace d3d7_test

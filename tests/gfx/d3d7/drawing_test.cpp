@@ -18,15 +18,10 @@ using d3d7_test::DeviceCall;
 using d3d7_test::nearColour;
 using d3d7_test::ProfileScope;
 using d3d7_test::RecordingDevice;
+using d3d7_test::renderState;
 using d3d7_test::smallProfile;
 
 namespace {
-
-DWORD renderState(Direct3DDriver& driver, D3DRENDERSTATETYPE type) {
-  DWORD value = 0xdeadbeef;
-  driver.device->GetRenderState(type, &value);
-  return value;
-}
 
 Matrix4 identity() {
   Matrix4 m;

@@ -18,21 +18,11 @@ using d3d7_test::DeviceCall;
 using d3d7_test::nearColour;
 using d3d7_test::ProfileScope;
 using d3d7_test::RecordingDevice;
+using d3d7_test::renderState;
+using d3d7_test::stageState;
 using d3d7_test::smallProfile;
 
 namespace {
-
-DWORD stageState(Direct3DDriver& driver, int stage, D3DTEXTURESTAGESTATETYPE type) {
-  DWORD value = 0xdeadbeef;
-  driver.device->GetTextureStageState(static_cast<DWORD>(stage), type, &value);
-  return value;
-}
-
-DWORD renderState(Direct3DDriver& driver, D3DRENDERSTATETYPE type) {
-  DWORD value = 0xdeadbeef;
-  driver.device->GetRenderState(type, &value);
-  return value;
-}
 
 IDirectDrawSurface7* boundSurface(Direct3DDriver& driver, int stage) {
   IDirectDrawSurface7* surface = nullptr;

@@ -7,20 +7,10 @@
 #include <vector>
 
 #include "platform/dx7/dx7_platform.h"
+#include "support/d3d_test_vertices.h"
 #include "support/dx7_test_display.h"
 
 namespace {
-
-struct ColourVertex {
-  float x, y, z;
-  DWORD colour;
-};
-
-struct TexturedVertex {
-  float x, y, z;
-  DWORD colour;
-  float u, v;
-};
 
 class DeviceTest : public ::testing::Test {
  protected:
@@ -173,7 +163,7 @@ TEST_F(DeviceTest, TexturesAreRefreshedFromSurfaceMemory) {
   device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
   device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
   device->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
-  TexturedVertex tri[3] = {{-1, -1, 0.5f, 0xFFFFFFFFu, 0, 0}, {-1, 3, 0.5f, 0xFFFFFFFFu, 0, 0},
+  OneSetVertex tri[3] = {{-1, -1, 0.5f, 0xFFFFFFFFu, 0, 0}, {-1, 3, 0.5f, 0xFFFFFFFFu, 0, 0},
                            {3, -1, 0.5f, 0xFFFFFFFFu, 0, 0}};
   const DWORD fvf = D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1;
   device->BeginScene();
@@ -272,7 +262,7 @@ TEST_F(DeviceTest, ClearNeedsTheBuffersItClears) {
 
 // A triangle covering the whole 8 x 8 target, textured with texel (0, 0).
 void drawTexturedTriangle(IDirect3DDevice7* device, DWORD colour) {
-  TexturedVertex tri[3] = {{-1, -1, 0.5f, colour, 0, 0}, {-1, 3, 0.5f, colour, 0, 0}, {3, -1, 0.5f, colour, 0, 0}};
+  OneSetVertex tri[3] = {{-1, -1, 0.5f, colour, 0, 0}, {-1, 3, 0.5f, colour, 0, 0}, {3, -1, 0.5f, colour, 0, 0}};
   device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
   device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
   device->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
@@ -380,7 +370,7 @@ TEST_F(DeviceTest, TextureColourKeyingWithColorKeyEnable) {
   ASSERT_EQ(device->SetTexture(0, texture), D3D_OK);
   device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
   device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
-  TexturedVertex quad[4] = {{-1, 1, 0.5f, 0xFFFFFFFFu, 0, 0}, {1, 1, 0.5f, 0xFFFFFFFFu, 1, 0},
+  OneSetVertex quad[4] = {{-1, 1, 0.5f, 0xFFFFFFFFu, 0, 0}, {1, 1, 0.5f, 0xFFFFFFFFu, 1, 0},
                             {-1, -1, 0.5f, 0xFFFFFFFFu, 0, 1}, {1, -1, 0.5f, 0xFFFFFFFFu, 1, 1}};
   const DWORD fvf = D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1;
   auto drawQuad = [&]() {

@@ -11,32 +11,8 @@
 
 #include "platform/dx7/device_state.h"
 #include "platform/dx7/ffp/ffp_pipeline.h"
+#include "support/d3d_test_vertices.h"
 #include "support/gl_test_context.h"
-
-struct ColourVertex {  // D3DFVF_XYZ | D3DFVF_DIFFUSE
-  float x, y, z;
-  DWORD colour;
-};
-constexpr DWORD kColourFvf = D3DFVF_XYZ | D3DFVF_DIFFUSE;
-
-struct NormalVertex {  // D3DFVF_XYZ | D3DFVF_NORMAL
-  float x, y, z;
-  float nx, ny, nz;
-};
-constexpr DWORD kNormalFvf = D3DFVF_XYZ | D3DFVF_NORMAL;
-
-struct TexturedVertex {  // D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX2
-  float x, y, z;
-  DWORD colour;
-  float u0, v0, u1, v1;
-};
-constexpr DWORD kTexturedFvf = D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX2;
-
-struct ScreenVertex {  // D3DFVF_XYZRHW | D3DFVF_DIFFUSE
-  float x, y, z, rhw;
-  DWORD colour;
-};
-constexpr DWORD kScreenFvf = D3DFVF_XYZRHW | D3DFVF_DIFFUSE;
 
 // Expected channel of a product of two bytes.
 inline int mulByte(int a, int b) { return static_cast<int>(std::lround(a * b / 255.0)); }
