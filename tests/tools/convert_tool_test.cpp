@@ -17,7 +17,7 @@
 
 #include <cstdlib>
 
-#include "image/image_loader.h"
+#include "image/decoded_picture.h"
 #include "image/png_writer.h"
 #include "scene/object_file.h"
 #include "scene/scene.h"
@@ -556,19 +556,15 @@ TEST_F(ConvertToolTest, EmbeddedPicturesAreWrittenAsJpegWithTheirAlphaAsAlphaMap
   EXPECT_EQ(textureName(g, 3), "sign_0_alpha.jpg");
   EXPECT_EQ(g.texSetCount, 3) << "one set per map, as the engine assigns them";
 
-  int w = 0;
-  int h = 0;
-  unsigned char* colour = loadImage(dir.file("sign_0.jpg").c_str(), &w, &h);
-  ASSERT_NE(colour, nullptr);
-  EXPECT_EQ(w, 16);
-  EXPECT_GT(colour[2], 200) << "red (the loader gives blue, green, red)";
-  std::free(colour);
-  unsigned char* alpha = loadImage(dir.file("sign_0_alpha.jpg").c_str(), &w, &h);
-  ASSERT_NE(alpha, nullptr);
+  const DecodedPicture colour(dir.file("sign_0.jpg").c_str());
+  ASSERT_TRUE(colour);
+  EXPECT_EQ(colour.width(), 16);
+  EXPECT_GT(colour.bgr()[2], 200) << "red (the loader gives blue, green, red)";
+  const DecodedPicture alpha(dir.file("sign_0_alpha.jpg").c_str());
+  ASSERT_TRUE(alpha);
   // The program reads alpha pictures as black opaque, white clear.
-  EXPECT_LT(alpha[(8 * 16 + 2) * 3], 40) << "the opaque half is black";
-  EXPECT_GT(alpha[(8 * 16 + 13) * 3], 215) << "the clear half is white";
-  std::free(alpha);
+  EXPECT_LT(alpha.bgr()[(8 * 16 + 2) * 3], 40) << "the opaque half is black";
+  EXPECT_GT(alpha.bgr()[(8 * 16 + 13) * 3], 215) << "the clear half is white";
 }
 
 // ---- PLY, Collada, FBX ----

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "image/image_loader.h"
+#include "image/decoded_picture.h"
 #include "inspect_driver.h"
 #include "json_writer.h"
 #include "image/png_writer.h"
@@ -45,15 +45,12 @@ bool parseTime(const char* text, float* out) {
 }
 
 int convertPicture(const std::string& input, const std::string& output) {
-  std::int32_t width = 0, height = 0;
-  unsigned char* pixels = loadImage(input.c_str(), &width, &height);
-  if (pixels == nullptr) {
+  const DecodedPicture picture(input.c_str());
+  if (!picture) {
     std::fprintf(stderr, "vellumite-inspect: cannot decode picture '%s'\n", input.c_str());
     return 1;
   }
-  bool written = writePngBgr(output.c_str(), pixels, width, height);
-  std::free(pixels);
-  if (!written) {
+  if (!writePngBgr(output.c_str(), picture.bgr(), picture.width(), picture.height())) {
     std::fprintf(stderr, "vellumite-inspect: cannot write '%s'\n", output.c_str());
     return 1;
   }

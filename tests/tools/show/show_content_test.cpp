@@ -11,7 +11,7 @@
 #include <string>
 
 #include "gfx/material.h"
-#include "image/image_loader.h"
+#include "image/decoded_picture.h"
 #include "scene/scene.h"
 #include "scene/scene_camera.h"
 #include "scene/scene_light.h"
@@ -72,21 +72,13 @@ TEST_F(ShowContent, EverySceneLoadsWholeWithNothingMissing) {
       for (int l = 0; material != nullptr && l < material->layerCount; ++l) {
         char base[kTextureNameCapacity], alpha[kTextureNameCapacity];
         const bool hasAlpha = splitTextureName(material->layers[l].textureName, base, alpha);
-        for (const char* name : {base, hasAlpha ? alpha : base}) {
-          std::int32_t w = 0, h = 0;
-          unsigned char* pixels = loadImage(name, &w, &h);
-          EXPECT_NE(pixels, nullptr) << name;
-          std::free(pixels);
-        }
+        for (const char* name : {base, hasAlpha ? alpha : base}) EXPECT_TRUE(DecodedPicture(name)) << name;
       }
     }
     delete s;
   }
   for (const char* picture : {"laddar.jpg", "slut.jpg", "light.jpg", "lensflare.jpg", "lensflarea.jpg", "fire0.jpg", "fire5.jpg"}) {
-    std::int32_t w = 0, h = 0;
-    unsigned char* pixels = loadImage(picture, &w, &h);
-    EXPECT_NE(pixels, nullptr) << picture;
-    std::free(pixels);
+    EXPECT_TRUE(DecodedPicture(picture)) << picture;
   }
 }
 
