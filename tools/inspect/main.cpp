@@ -17,9 +17,9 @@
 #include <vector>
 
 #include "image/decoded_picture.h"
+#include "image/png_writer.h"
 #include "inspect_driver.h"
 #include "json_writer.h"
-#include "image/png_writer.h"
 #include "scene/scene.h"
 #include "scene_report.h"
 

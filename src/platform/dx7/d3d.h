@@ -19,6 +19,7 @@ using LPD3DENUMPIXELFORMATSCALLBACK = HRESULT (*)(LPDDPIXELFORMAT format, LPVOID
 
 class IDirect3D7 : public IUnknown {
  public:
+  static constexpr const GUID& kInterfaceId = IID_IDirect3D7;
   virtual HRESULT EnumDevices(LPD3DENUMDEVICESCALLBACK7 callback, LPVOID context) = 0;
   virtual HRESULT CreateDevice(REFCLSID deviceType, LPDIRECTDRAWSURFACE7 renderTarget, LPDIRECT3DDEVICE7* device) = 0;
   virtual HRESULT CreateVertexBuffer(LPD3DVERTEXBUFFERDESC desc, LPDIRECT3DVERTEXBUFFER7* buffer, DWORD flags) = 0;
@@ -28,6 +29,7 @@ class IDirect3D7 : public IUnknown {
 
 class IDirect3DVertexBuffer7 : public IUnknown {
  public:
+  static constexpr const GUID& kInterfaceId = IID_IDirect3DVertexBuffer7;
   // The vertices stay where they are between locks; size (optional) receives the byte size.
   virtual HRESULT Lock(DWORD flags, LPVOID* data, LPDWORD size) = 0;
   virtual HRESULT Unlock() = 0;
@@ -37,6 +39,7 @@ class IDirect3DVertexBuffer7 : public IUnknown {
 
 class IDirect3DDevice7 : public IUnknown {
  public:
+  static constexpr const GUID& kInterfaceId = IID_IDirect3DDevice7;
   virtual HRESULT GetCaps(LPD3DDEVICEDESC7 desc) = 0;
   virtual HRESULT EnumTextureFormats(LPD3DENUMPIXELFORMATSCALLBACK callback, LPVOID context) = 0;
   virtual HRESULT BeginScene() = 0;

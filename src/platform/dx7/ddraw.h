@@ -12,7 +12,8 @@ using LPDIRECTDRAW7 = IDirectDraw7*;
 using LPDIRECTDRAWSURFACE7 = IDirectDrawSurface7*;
 using LPDIRECTDRAWCLIPPER = IDirectDrawClipper*;
 
-// Reference counting and interface queries shared by every object of the subset.
+// Reference counting and interface queries shared by every object of the subset. Each
+// interface names the id QueryInterface knows it by as kInterfaceId.
 class IUnknown {
  public:
   virtual HRESULT QueryInterface(REFIID riid, LPVOID* object) = 0;
@@ -32,12 +33,14 @@ using LPDDENUMSURFACESCALLBACK7 = HRESULT (*)(LPDIRECTDRAWSURFACE7 surface, LPDD
 
 class IDirectDrawClipper : public IUnknown {
  public:
+  static constexpr const GUID& kInterfaceId = IID_IDirectDrawClipper;
   virtual HRESULT SetHWnd(DWORD flags, HWND window) = 0;
   virtual HRESULT GetHWnd(HWND* window) = 0;
 };
 
 class IDirectDrawSurface7 : public IUnknown {
  public:
+  static constexpr const GUID& kInterfaceId = IID_IDirectDrawSurface7;
   virtual HRESULT AddAttachedSurface(LPDIRECTDRAWSURFACE7 surface) = 0;
   virtual HRESULT DeleteAttachedSurface(DWORD flags, LPDIRECTDRAWSURFACE7 surface) = 0;
   virtual HRESULT GetAttachedSurface(LPDDSCAPS2 caps, LPDIRECTDRAWSURFACE7* surface) = 0;
@@ -62,6 +65,7 @@ class IDirectDrawSurface7 : public IUnknown {
 
 class IDirectDraw7 : public IUnknown {
  public:
+  static constexpr const GUID& kInterfaceId = IID_IDirectDraw7;
   virtual HRESULT CreateClipper(DWORD flags, LPDIRECTDRAWCLIPPER* clipper, IUnknown* outer) = 0;
   virtual HRESULT CreateSurface(LPDDSURFACEDESC2 desc, LPDIRECTDRAWSURFACE7* surface, IUnknown* outer) = 0;
   virtual HRESULT EnumDisplayModes(DWORD flags, LPDDSURFACEDESC2 templateDesc, LPVOID context,

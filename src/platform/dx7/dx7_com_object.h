@@ -1,40 +1,11 @@
 // Reference counting and interface queries shared by the objects behind the DirectDraw and
 // Direct3D interfaces (platform-internal). An object derives from Dx7ComObject with the
-// interfaces it implements; the first one also answers for IUnknown.
+// interfaces it implements (each known by its kInterfaceId); the first also answers for IUnknown.
 #pragma once
 
 #include <type_traits>
 
 #include "platform/dx7/d3d.h"
-
-// The interface id each interface of the subset answers to in QueryInterface.
-template <typename Interface>
-struct Dx7InterfaceId;
-
-template <>
-struct Dx7InterfaceId<IDirectDraw7> {
-  static constexpr const GUID& value = IID_IDirectDraw7;
-};
-template <>
-struct Dx7InterfaceId<IDirectDrawSurface7> {
-  static constexpr const GUID& value = IID_IDirectDrawSurface7;
-};
-template <>
-struct Dx7InterfaceId<IDirectDrawClipper> {
-  static constexpr const GUID& value = IID_IDirectDrawClipper;
-};
-template <>
-struct Dx7InterfaceId<IDirect3D7> {
-  static constexpr const GUID& value = IID_IDirect3D7;
-};
-template <>
-struct Dx7InterfaceId<IDirect3DDevice7> {
-  static constexpr const GUID& value = IID_IDirect3DDevice7;
-};
-template <>
-struct Dx7InterfaceId<IDirect3DVertexBuffer7> {
-  static constexpr const GUID& value = IID_IDirect3DVertexBuffer7;
-};
 
 // An object starts with one reference (its creator's). QueryInterface hands out one of the
 // object's own interfaces with a new reference, or asks queryOtherInterface for ids the
@@ -49,12 +20,10 @@ class Dx7ComObject : public First, public Rest... {
   HRESULT QueryInterface(REFIID riid, LPVOID* object) override {
     if (object == nullptr) return DDERR_INVALIDPARAMS;
     void* found = nullptr;
-    if (IsEqualGUID(riid, IID_IUnknown) || IsEqualGUID(riid, Dx7InterfaceId<First>::value)) {
+    if (IsEqualGUID(riid, IID_IUnknown) || IsEqualGUID(riid, First::kInterfaceId)) {
       found = static_cast<First*>(this);
     } else {
-      ((found == nullptr && IsEqualGUID(riid, Dx7InterfaceId<Rest>::value) ? (found = static_cast<Rest*>(this))
-                                                                             : nullptr),
-       ...);
+      ((found = found == nullptr && IsEqualGUID(riid, Rest::kInterfaceId) ? static_cast<Rest*>(this) : found), ...);
     }
     if (found != nullptr) {
       AddRef();

@@ -8,8 +8,8 @@
 
 #include "platform/dx7/d3d.h"
 #include "platform/dx7/device_state.h"
-#include "platform/dx7/dx7_com_object.h"
 #include "platform/dx7/dx7_adapters.h"
+#include "platform/dx7/dx7_com_object.h"
 #include "platform/dx7/dx7_pixel_layout.h"
 #include "platform/dx7/ffp/gl_api.h"
 

@@ -19,8 +19,8 @@ using d3d7_test::nearColour;
 using d3d7_test::ProfileScope;
 using d3d7_test::RecordingDevice;
 using d3d7_test::renderState;
-using d3d7_test::stageState;
 using d3d7_test::smallProfile;
+using d3d7_test::stageState;
 
 namespace {
 

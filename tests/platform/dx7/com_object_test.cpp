@@ -7,32 +7,24 @@
 #include "platform/dx7/dx7_platform.h"
 #include "support/dx7_test_display.h"
 
-class ITestShape : public IUnknown {
- public:
-  virtual int corners() = 0;
-};
-class ITestColour : public IUnknown {
- public:
-  virtual int colour() = 0;
-};
-class ITestForwarded : public IUnknown {};
-
 inline constexpr GUID kShapeId = {0x11111111, 0x1, 0x1, {1, 1, 1, 1, 1, 1, 1, 1}};
 inline constexpr GUID kColourId = {0x22222222, 0x2, 0x2, {2, 2, 2, 2, 2, 2, 2, 2}};
 inline constexpr GUID kForwardedId = {0x33333333, 0x3, 0x3, {3, 3, 3, 3, 3, 3, 3, 3}};
 inline constexpr GUID kUnknownId = {0x44444444, 0x4, 0x4, {4, 4, 4, 4, 4, 4, 4, 4}};
 
-template <>
-struct Dx7InterfaceId<ITestShape> {
-  static constexpr const GUID& value = kShapeId;
+class ITestShape : public IUnknown {
+ public:
+  static constexpr const GUID& kInterfaceId = kShapeId;
+  virtual int corners() = 0;
 };
-template <>
-struct Dx7InterfaceId<ITestColour> {
-  static constexpr const GUID& value = kColourId;
+class ITestColour : public IUnknown {
+ public:
+  static constexpr const GUID& kInterfaceId = kColourId;
+  virtual int colour() = 0;
 };
-template <>
-struct Dx7InterfaceId<ITestForwarded> {
-  static constexpr const GUID& value = kForwardedId;
+class ITestForwarded : public IUnknown {
+ public:
+  static constexpr const GUID& kInterfaceId = kForwardedId;
 };
 
 namespace {

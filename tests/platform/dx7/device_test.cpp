@@ -163,8 +163,8 @@ TEST_F(DeviceTest, TexturesAreRefreshedFromSurfaceMemory) {
   device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
   device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
   device->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
-  OneSetVertex tri[3] = {{-1, -1, 0.5f, 0xFFFFFFFFu, 0, 0}, {-1, 3, 0.5f, 0xFFFFFFFFu, 0, 0},
-                           {3, -1, 0.5f, 0xFFFFFFFFu, 0, 0}};
+  OneSetVertex tri[3] = {
+      {-1, -1, 0.5f, 0xFFFFFFFFu, 0, 0}, {-1, 3, 0.5f, 0xFFFFFFFFu, 0, 0}, {3, -1, 0.5f, 0xFFFFFFFFu, 0, 0}};
   const DWORD fvf = D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1;
   device->BeginScene();
   ASSERT_EQ(device->DrawPrimitive(D3DPT_TRIANGLELIST, fvf, tri, 3, 0), D3D_OK);
@@ -370,8 +370,10 @@ TEST_F(DeviceTest, TextureColourKeyingWithColorKeyEnable) {
   ASSERT_EQ(device->SetTexture(0, texture), D3D_OK);
   device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
   device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
-  OneSetVertex quad[4] = {{-1, 1, 0.5f, 0xFFFFFFFFu, 0, 0}, {1, 1, 0.5f, 0xFFFFFFFFu, 1, 0},
-                            {-1, -1, 0.5f, 0xFFFFFFFFu, 0, 1}, {1, -1, 0.5f, 0xFFFFFFFFu, 1, 1}};
+  OneSetVertex quad[4] = {{-1, 1, 0.5f, 0xFFFFFFFFu, 0, 0},
+                          {1, 1, 0.5f, 0xFFFFFFFFu, 1, 0},
+                          {-1, -1, 0.5f, 0xFFFFFFFFu, 0, 1},
+                          {1, -1, 0.5f, 0xFFFFFFFFu, 1, 1}};
   const DWORD fvf = D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1;
   auto drawQuad = [&]() {
     ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF0000FFu, 1.0f, 0), D3D_OK);
