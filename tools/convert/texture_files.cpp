@@ -2,7 +2,6 @@
 #include "texture_files.h"
 
 #include <assimp/scene.h>
-#include <jpeglib.h>
 #include <png.h>
 
 #include <algorithm>
@@ -11,6 +10,9 @@
 #include <filesystem>
 #include <fstream>
 #include <vector>
+
+#include "writers/byte_writer.h"
+#include "writers/jpeg_writer.h"
 
 namespace convert {
 namespace {
@@ -141,27 +143,9 @@ std::string textureToken(const std::string& path) {
 }
 
 bool writeJpegFile(const std::string& path, const unsigned char* pixels, int width, int height, int channels) {
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) return false;
-  jpeg_compress_struct info;
-  jpeg_error_mgr errors;
-  info.err = jpeg_std_error(&errors);
-  jpeg_create_compress(&info);
-  jpeg_stdio_dest(&info, file);
-  info.image_width = static_cast<JDIMENSION>(width);
-  info.image_height = static_cast<JDIMENSION>(height);
-  info.input_components = channels;
-  info.in_color_space = channels == 1 ? JCS_GRAYSCALE : JCS_RGB;
-  jpeg_set_defaults(&info);
-  jpeg_set_quality(&info, 92, TRUE);
-  jpeg_start_compress(&info, TRUE);
-  while (info.next_scanline < info.image_height) {
-    JSAMPROW row = const_cast<unsigned char*>(pixels) + static_cast<std::size_t>(info.next_scanline) * width * channels;
-    jpeg_write_scanlines(&info, &row, 1);
-  }
-  jpeg_finish_compress(&info);
-  jpeg_destroy_compress(&info);
-  return std::fclose(file) == 0;
+  const ByteBuffer jpeg =
+      encodeJpeg(pixels, width, height, channels == 1 ? JpegPixels::kGrey : JpegPixels::kRgb, JpegSettings{});
+  return !jpeg.empty() && saveBytes(path, jpeg);
 }
 
 PlacedTexture placeTexture(const aiScene* scene, const std::string& sourcePath, TextureContext& context) {
