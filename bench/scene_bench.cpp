@@ -7,8 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "gfx/graphics_driver.h"
-#include "headless/memory_vertex_buffer.h"
+#include "headless/memory_graphics_driver.h"
 #include "scene/scene.h"
 #include "scene/scene_object.h"
 #include "support/scene_files.h"
@@ -16,15 +15,9 @@
 namespace {
 
 // A driver with vertex buffers in memory that draws nothing.
-class BenchDriver : public GraphicsDriver {
+class BenchDriver : public MemoryGraphicsDriver {
  public:
-  BenchDriver() : GraphicsDriver("bench") { active = true; }
-
-  bool createVertexBuffer(VertexBuffer** out, int type, int count, int flags) override {
-    auto* b = new MemoryVertexBuffer();
-    *out = b;
-    return b->create(type, count, flags);
-  }
+  BenchDriver() : MemoryGraphicsDriver("bench") { active = true; }
 };
 
 // A grid of columns x rows vertices in the x-z plane, from z = 0 to z = length.

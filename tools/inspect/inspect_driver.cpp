@@ -1,19 +1,12 @@
-// The inspector's headless driver: memory vertex buffers and name-only textures.
+// The inspector's headless driver: name-only textures (vertex buffers live in memory).
 #include "inspect_driver.h"
 
 #include <string>
 
 #include "gfx/texture.h"
-#include "headless/memory_vertex_buffer.h"
 #include "shell/memory_tracker.h"
 
-InspectDriver::InspectDriver() : GraphicsDriver("vellumite-inspect") {}
-
-bool InspectDriver::createVertexBuffer(VertexBuffer** out, int vertexType, int vertexCount, int flags) {
-  MemoryVertexBuffer* buffer = TRACKED_NEW MemoryVertexBuffer();
-  *out = buffer;
-  return buffer->create(vertexType, vertexCount, flags);
-}
+InspectDriver::InspectDriver() : MemoryGraphicsDriver("vellumite-inspect") {}
 
 bool InspectDriver::loadTexture(Texture** out, const char* file, const char* alphaFile, bool mipmapped) {
   if (file == nullptr) return false;

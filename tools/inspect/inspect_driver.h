@@ -3,12 +3,11 @@
 // registered by name.
 #pragma once
 
-#include "gfx/graphics_driver.h"
+#include "headless/memory_graphics_driver.h"
 
-class InspectDriver : public GraphicsDriver {
+class InspectDriver : public MemoryGraphicsDriver {
  public:
   InspectDriver();
 
-  bool createVertexBuffer(VertexBuffer** out, int vertexType, int vertexCount, int flags) override;
   bool loadTexture(Texture** out, const char* file, const char* alphaFile, bool mipmapped) override;
 };

@@ -10,8 +10,7 @@
 #include <string>
 
 #include "fuzz_files.h"
-#include "gfx/graphics_driver.h"
-#include "headless/memory_vertex_buffer.h"
+#include "headless/memory_graphics_driver.h"
 #include "math/camera.h"
 #include "scene/scene.h"
 
@@ -38,14 +37,12 @@ class CheckingVertexBuffer : public MemoryVertexBuffer {
 };
 
 // A driver that keeps vertex buffers in memory and draws nothing.
-class QuietDriver : public GraphicsDriver {
+class QuietDriver : public MemoryGraphicsDriver {
  public:
-  QuietDriver() : GraphicsDriver("fuzz") { active = true; }
-  bool createVertexBuffer(VertexBuffer** out, int type, int count, int creationFlags) override {
-    auto* buffer = new CheckingVertexBuffer();
-    *out = buffer;
-    return buffer->create(type, count, creationFlags);
-  }
+  QuietDriver() : MemoryGraphicsDriver("fuzz") { active = true; }
+
+ protected:
+  MemoryVertexBuffer* makeVertexBuffer() override { return new CheckingVertexBuffer(); }
 };
 
 // Where the next marker starts at or after `from`; size when there is none.

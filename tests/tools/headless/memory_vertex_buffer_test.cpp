@@ -1,10 +1,12 @@
 // The host-memory vertex buffer the inspector, the tests and the benchmarks draw into: what
-// create accepts, locks handing out one address, and vertices copied in and out through a lock.
+// create accepts, locks handing out one address, and vertices copied in and out through a lock;
+// and the driver that makes such buffers.
 #include <gtest/gtest.h>
 
 #include <cstring>
 
 #include "gfx/vertex.h"
+#include "headless/memory_graphics_driver.h"
 #include "headless/memory_vertex_buffer.h"
 
 namespace {
@@ -70,6 +72,23 @@ TEST(MemoryVertexBufferTest, VerticesGoInAndOutThroughALockAndStayInside) {
   buffer.writeVertex(other, 0);
   EXPECT_EQ(buffer.storage, before);
   EXPECT_EQ(buffer.lockCount, 3);
+}
+
+TEST(MemoryGraphicsDriverTest, HandsOutMemoryBuffersEvenWhenCreateRefusesThem) {
+  MemoryGraphicsDriver driver("headless");
+  VertexBuffer* buffer = nullptr;
+  ASSERT_TRUE(driver.createVertexBuffer(&buffer, 9, 4, 2));
+  auto* memory = dynamic_cast<MemoryVertexBuffer*>(buffer);
+  ASSERT_NE(memory, nullptr);
+  EXPECT_EQ(memory->storage.size(), 4u * 24u);
+  EXPECT_EQ(memory->flags, 2u);
+  delete buffer;
+
+  // The caller owns what *out holds, made or not.
+  VertexBuffer* refused = nullptr;
+  EXPECT_FALSE(driver.createVertexBuffer(&refused, 30, 4, 0));
+  EXPECT_NE(refused, nullptr);
+  delete refused;
 }
 
 }  // namespace
