@@ -20,7 +20,7 @@
 
 #include "gfx/d3d7/direct3d_driver.h"
 #include "platform/dx7/dx7_platform.h"
-#include "platform/win32/win32_sdl.h"
+#include "platform/win32/win32_host.h"
 #include "platform/win32/win32_system.h"
 #include "platform/win32/win32_window.h"
 #include "scene/particle_system.h"
@@ -28,6 +28,7 @@
 #include "shell/memory_tracker.h"
 #include "shell/capture_progress.h"
 #include "shell/capture_sinks.h"
+#include "shell/show_services.h"
 #include "shell/show_timeline.h"
 
 namespace {
@@ -66,7 +67,10 @@ DWORD sessionClock(void* context);
 class CaptureDriver : public Direct3DDriver {
  public:
   CaptureDriver(HINSTANCE instance, const char* title, CaptureSession* owner)
-      : Direct3DDriver(instance, title), session(owner) {}
+      : Direct3DDriver(instance, title), session(owner) {
+    setShowDriver(this);
+  }
+  ~CaptureDriver() override { forgetShowDriver(this); }
   void present(bool wait) override;
   CaptureSession* session;
 };

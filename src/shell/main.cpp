@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "gfx/d3d7/direct3d_driver.h"
-#include "platform/win32/win32_sdl.h"
+#include "platform/win32/win32_host.h"
 #include "platform/win32/win32_system.h"
 #include "platform/win32/win32_window.h"
 #include "shell/entry.h"

@@ -8,12 +8,13 @@
 #include <thread>
 
 #include "gfx/d3d7/direct3d_driver.h"
-#include "platform/win32/win32_sdl.h"
+#include "platform/win32/win32_host.h"
 #include "platform/win32/win32_system.h"
 #include "platform/win32/win32_window.h"
 #include "shell/author_controls.h"
 #include "shell/memory_tracker.h"
 #include "shell/show_hooks.h"
+#include "shell/show_services.h"
 #include "shell/video_setup_dialog.h"
 
 namespace {
@@ -24,7 +25,6 @@ Direct3DDriver* showDriver = nullptr;
 void setShowTitle(const char* title, void*) {
   if (showDriver != nullptr && showDriver->window != nullptr) SetWindowTextA(showDriver->window, title);
 }
-
 
 void listModes(const Direct3DDriver& driver, std::FILE* err) {
   for (int a = 0; a < driver.adapterCount; ++a) {
@@ -40,14 +40,19 @@ void listModes(const Direct3DDriver& driver, std::FILE* err) {
   }
 }
 
-// The program's driver: with --max-fps (and no --vsync) each present waits for the frame's
-// slot, so that a show does not take every core it can.
-class PacedDriver : public Direct3DDriver {
+// The program's driver, handed to the show's services for its back buffer and window. With
+// --max-fps (and no --vsync) each present waits for the frame's slot, so that a show does
+// not take every core it can.
+class ProgramDriver : public Direct3DDriver {
  public:
-  PacedDriver(HINSTANCE instance, const char* title, int maxFps)
-      : Direct3DDriver(instance, title), period(std::chrono::nanoseconds(1000000000LL / maxFps)) {}
+  ProgramDriver(HINSTANCE instance, const char* title, int maxFps)
+      : Direct3DDriver(instance, title), period(maxFps > 0 ? 1000000000LL / maxFps : 0) {
+    setShowDriver(this);
+  }
+  ~ProgramDriver() override { forgetShowDriver(this); }
   void present(bool wait) override {
     Direct3DDriver::present(wait);
+    if (period.count() == 0) return;
     const Clock::time_point now = Clock::now();
     if (next > now) std::this_thread::sleep_until(next);
     // A late frame starts the count afresh instead of hurrying the ones after it.
@@ -62,9 +67,7 @@ class PacedDriver : public Direct3DDriver {
 
 GraphicsDriver* createProgramDriver(HINSTANCE instance, const char* title, void*) {
   const ProgramOptions& options = programOptions();
-  Direct3DDriver* driver = options.maxFps > 0 && !options.vsync
-                               ? TRACKED_NEW PacedDriver(instance, title, options.maxFps)
-                               : TRACKED_NEW Direct3DDriver(instance, title);
+  Direct3DDriver* driver = TRACKED_NEW ProgramDriver(instance, title, options.vsync ? 0 : options.maxFps);
   showDriver = driver;
   Direct3DDriver::setVideoSetupDialog(runVideoSetupDialog);
   if (options.videoOptionGiven) {

@@ -17,7 +17,7 @@
 #include "loading/regular_file.h"
 #include "math/camera.h"
 #include "math/matrix4.h"
-#include "platform/win32/win32_sdl.h"
+#include "platform/win32/win32_host.h"
 #include "platform/win32/win32_system.h"
 #include "platform/win32/win32_window.h"
 #include "scene/scene.h"

@@ -1,5 +1,7 @@
 // The program's show services: scenes read from the current folder, the Direct3D driver's
 // back buffer, the sound library, and the missing-file report on stderr.
+#include "shell/show_services.h"
+
 #include <cstdio>
 
 #include "gfx/d3d7/direct3d_driver.h"
@@ -10,6 +12,24 @@
 #include "shell/music.h"
 #include "shell/show_timeline.h"
 
+namespace {
+
+// The driver the show draws on, as its creator handed it over.
+Direct3DDriver* showDriver = nullptr;
+
+// The show's driver when `driver` is it, else null.
+Direct3DDriver* shownOn(GraphicsDriver* driver) {
+  return showDriver != nullptr && driver == showDriver ? showDriver : nullptr;
+}
+
+}  // namespace
+
+void setShowDriver(Direct3DDriver* driver) { showDriver = driver; }
+
+void forgetShowDriver(const Direct3DDriver* driver) {
+  if (showDriver == driver) showDriver = nullptr;
+}
+
 Scene* ShowServices::createScene(GraphicsDriver* driver, const char* file) {
   Scene* scene = TRACKED_NEW Scene(driver);
   scene->loadScene(file);
@@ -18,12 +38,12 @@ Scene* ShowServices::createScene(GraphicsDriver* driver, const char* file) {
 }
 
 Texture* ShowServices::backBuffer(GraphicsDriver* driver) {
-  Direct3DDriver* direct3D = dynamic_cast<Direct3DDriver*>(driver);
+  Direct3DDriver* direct3D = shownOn(driver);
   return direct3D != nullptr ? direct3D->backBuffer : nullptr;
 }
 
 bool ShowServices::initMusic(GraphicsDriver* driver) {
-  Direct3DDriver* direct3D = dynamic_cast<Direct3DDriver*>(driver);
+  Direct3DDriver* direct3D = shownOn(driver);
   if (::initMusic(direct3D != nullptr ? direct3D->window : nullptr)) return true;
   std::fputs("vellumite: no sound device; the show runs silently\n", stderr);
   return false;
