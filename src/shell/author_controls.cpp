@@ -3,7 +3,9 @@
 
 #include <cstdio>
 
+#include "platform/bass/bass.h"
 #include "platform/win32/win32_window.h"
+#include "shell/show_hooks.h"
 
 bool AuthorClock::handleMessage(UINT message, WPARAM key) {
   const bool down = message == WM_KEYDOWN || message == WM_SYSKEYDOWN;
@@ -54,5 +56,22 @@ bool pumpAuthorMessages(AuthorClock& clock, bool* reload) {
     TranslateMessage(&message);
     DispatchMessageA(&message);
   }
+  return true;
+}
+
+bool AuthorShowClock::afterFrame(GraphicsDriver*, ShowHooks* show, float showTime) {
+  if (clock.restarts() != restarts) {  // Home: the music from its start, with the pictures
+    restarts = clock.restarts();
+    show->startMusic();
+    if (clock.paused()) BASS_Stop();
+  }
+  if (clock.paused() != paused) {
+    paused = clock.paused();
+    if (paused) BASS_Stop();
+    else BASS_Start();
+  }
+  const std::string shown = authorTitle("show", showTime, paused);
+  if (titleSink != nullptr && shown != title) titleSink(shown.c_str(), titleContext);
+  title = shown;
   return true;
 }

@@ -124,9 +124,8 @@ EntryEnvironment programEnvironment(ShowHooks* show) {
   environment.show = show;
   environment.context = nullptr;
   if (programOptions().author) {
-    static AuthorClock author;
-    environment.author = &author;
-    environment.setTitle = setShowTitle;
+    static AuthorShowClock author(setShowTitle, nullptr);
+    environment.clock = &author;
   }
   return environment;
 }
