@@ -9,7 +9,7 @@
 #include "math/camera.h"
 #include "platform/win32/win32.h"
 #include "platform/win32/win32_sdl.h"
-#include "shell/author_controls.h"
+#include "shell/host/author_controls.h"
 #include "shell/entry.h"
 #include "shell/memory_tracker.h"
 #include "shell/show_hooks.h"

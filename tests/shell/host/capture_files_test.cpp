@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "image/png_writer.h"
-#include "shell/wav_writer.h"
+#include "shell/host/wav_writer.h"
 #include "support/scene_files.h"
 #include "support/show_png_reader.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/capture.h"
+#include "shell/host/capture.h"
 
 class Scene;
 struct PreviewHooks;

@@ -1,11 +1,11 @@
 // Command-line options.
-#include "shell/options.h"
+#include "shell/host/options.h"
 
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
-#include "shell/run_modes.h"
+#include "shell/host/run_modes.h"
 
 namespace {
 

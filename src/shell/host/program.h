@@ -3,7 +3,7 @@
 #pragma once
 
 #include "shell/entry.h"
-#include "shell/options.h"
+#include "shell/host/options.h"
 
 class Direct3DDriver;
 

@@ -2,7 +2,7 @@
 // present starts reading each frame back, a clock the session moves on by whole frames, and
 // the offline sound track rendered frame by frame with the volume the show set in that
 // frame; both go to a frame sink, and Ctrl+C ends the session cleanly.
-#include "shell/capture.h"
+#include "shell/host/capture.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -26,9 +26,9 @@
 #include "scene/particle_system.h"
 #include "shell/entry.h"
 #include "shell/memory_tracker.h"
-#include "shell/capture_progress.h"
-#include "shell/capture_sinks.h"
-#include "shell/show_services.h"
+#include "shell/host/capture_progress.h"
+#include "shell/host/capture_sinks.h"
+#include "shell/host/show_services.h"
 #include "shell/show_timeline.h"
 
 namespace {

@@ -1,5 +1,5 @@
 // RIFF/WAVE writing: a 44-byte header whose sizes are filled in when the file is closed.
-#include "shell/wav_writer.h"
+#include "shell/host/wav_writer.h"
 
 #include <cstring>
 #include <vector>

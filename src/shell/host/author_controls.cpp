@@ -1,5 +1,5 @@
 // The author's clock and keys.
-#include "shell/author_controls.h"
+#include "shell/host/author_controls.h"
 
 #include <cstdio>
 

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "scene/scene.h"
-#include "shell/options.h"
-#include "shell/run_modes.h"
+#include "shell/host/options.h"
+#include "shell/host/run_modes.h"
 #include "support/gfx_recording_driver.h"
 #include "support/scene_files.h"
 #include "support/show_png_reader.h"

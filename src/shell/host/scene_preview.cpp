@@ -1,5 +1,5 @@
 // The scene preview with reload on change.
-#include "shell/scene_preview.h"
+#include "shell/host/scene_preview.h"
 
 #include <sys/stat.h>
 
@@ -17,7 +17,7 @@
 #include "scene/scene_object.h"
 #include "shell/entry.h"
 #include "shell/memory_tracker.h"
-#include "shell/run_modes.h"
+#include "shell/host/run_modes.h"
 
 namespace {
 

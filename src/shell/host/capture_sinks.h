@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/video_encoder.h"
+#include "shell/host/video_encoder.h"
 
 class FrameSink {
  public:

@@ -1,6 +1,6 @@
 // The offline and authoring modes: option parsing, the choice of mode, the scene preview
 // in a window and the screenshot of one scene.
-#include "shell/run_modes.h"
+#include "shell/host/run_modes.h"
 
 #include <unistd.h>
 
@@ -27,9 +27,9 @@
 #include "scene/scene_object.h"
 #include "shell/entry.h"
 #include "shell/memory_tracker.h"
-#include "shell/options.h"
-#include "shell/program.h"
-#include "shell/scene_preview.h"
+#include "shell/host/options.h"
+#include "shell/host/program.h"
+#include "shell/host/scene_preview.h"
 #include "shell/show_hooks.h"
 
 namespace {

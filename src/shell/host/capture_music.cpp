@@ -2,7 +2,7 @@
 // plays its music (looping with sensitive ramping, pan separation 35).
 #include "platform/bass/bass.h"
 #include "platform/bass/offline_music.h"
-#include "shell/capture.h"
+#include "shell/host/capture.h"
 
 namespace {
 

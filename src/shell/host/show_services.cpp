@@ -1,6 +1,6 @@
 // The program's show services: scenes read from the current folder, the Direct3D driver's
 // back buffer, the sound library, and the missing-file report on stderr.
-#include "shell/show_services.h"
+#include "shell/host/show_services.h"
 
 #include <cstdio>
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/capture.h"
+#include "shell/host/capture.h"
 #include "support/scene_files.h"
 #include "support/show_fakes.h"
 #include "support/show_png_reader.h"

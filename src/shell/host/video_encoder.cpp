@@ -1,5 +1,5 @@
 // The video file encoder on libavformat, libavcodec, libswscale and libswresample.
-#include "shell/video_encoder.h"
+#include "shell/host/video_encoder.h"
 
 #include <cstdio>
 #include <cstring>

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <string>
 
-#include "shell/video_encoder.h"
+#include "shell/host/video_encoder.h"
 
 class ShowHooks;
 class ShowServices;

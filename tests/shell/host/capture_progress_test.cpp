@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string>
 
-#include "shell/capture_progress.h"
+#include "shell/host/capture_progress.h"
 
 namespace {
 

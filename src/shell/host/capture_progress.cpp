@@ -1,5 +1,5 @@
 // Progress bar and progress lines of a capture.
-#include "shell/capture_progress.h"
+#include "shell/host/capture_progress.h"
 
 #include <cmath>
 

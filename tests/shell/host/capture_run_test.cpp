@@ -10,7 +10,7 @@
 
 #include "platform/dx7/dx7_platform.h"
 #include "scene/particle_system.h"
-#include "shell/capture.h"
+#include "shell/host/capture.h"
 #include "support/scene_files.h"
 #include "support/test_xm_module.h"
 #include "support/show_fakes.h"

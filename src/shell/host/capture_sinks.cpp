@@ -1,6 +1,6 @@
 // The capture's outputs: PNG and WAV files written as frames arrive, and the video file
 // encoded beside the rendering.
-#include "shell/capture_sinks.h"
+#include "shell/host/capture_sinks.h"
 
 #include <cerrno>
 #include <condition_variable>
@@ -11,7 +11,7 @@
 #include <thread>
 
 #include "image/png_writer.h"
-#include "shell/wav_writer.h"
+#include "shell/host/wav_writer.h"
 
 namespace {
 

@@ -13,9 +13,9 @@
 #include "platform/win32/win32_system.h"
 #include "platform/win32/win32_window.h"
 #include "shell/entry.h"
-#include "shell/installed_show.h"
-#include "shell/options.h"
-#include "shell/run_modes.h"
+#include "shell/host/installed_show.h"
+#include "shell/host/options.h"
+#include "shell/host/run_modes.h"
 
 int main(int argc, char** argv) {
   RunModeOptions modes;

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/options.h"
+#include "shell/host/options.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // The real program's environment and the Win32 entry.
-#include "shell/program.h"
+#include "shell/host/program.h"
 
 #include <algorithm>
 #include <chrono>
@@ -11,10 +11,10 @@
 #include "platform/win32/win32_host.h"
 #include "platform/win32/win32_system.h"
 #include "platform/win32/win32_window.h"
-#include "shell/author_controls.h"
+#include "shell/host/author_controls.h"
 #include "shell/memory_tracker.h"
-#include "shell/show_hooks.h"
-#include "shell/show_services.h"
+#include "shell/host/show_services.h"
+#include "shell/show_timeline.h"
 #include "shell/video_setup_dialog.h"
 
 namespace {

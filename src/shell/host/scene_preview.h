@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "platform/win32/win32_types.h"
-#include "shell/author_controls.h"
+#include "shell/host/author_controls.h"
 
 class Camera;
 class GraphicsDriver;

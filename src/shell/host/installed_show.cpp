@@ -1,11 +1,11 @@
 // The installed show's folder.
-#include "shell/installed_show.h"
+#include "shell/host/installed_show.h"
 
 #include <unistd.h>
 
 #include <filesystem>
 
-#include "shell/show_timeline.h"
+#include "shell/show_files.h"
 
 bool folderHoldsShow(const std::string& folder) {
   std::error_code ec;
