@@ -1,30 +1,25 @@
-// Program entry: reads the options, then runs an offline mode (capture, screenshot, scene
-// preview) or the Win32 entry, which plays the show and ends the process.
+// Program entry: reads the command line through the one option table, then runs an offline
+// mode (capture, screenshot, scene preview) or the show, which ends the process.
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <vector>
 
 #include "gfx/d3d7/direct3d_driver.h"
 #include "platform/win32/win32_host.h"
 #include "platform/win32/win32_system.h"
-#include "platform/win32/win32_window.h"
-#include "shell/entry.h"
+#include "shell/host/command_line.h"
 #include "shell/host/installed_show.h"
-#include "shell/host/options.h"
-#include "shell/host/run_modes.h"
+#include "shell/host/program.h"
 
 int main(int argc, char** argv) {
-  RunModeOptions modes;
-  std::vector<const char*> rest;
-  int code = extractRunModeOptions(argc, argv, &modes, &rest, stderr);
+  CommandLine line;
+  int code = parseCommandLine(argc, argv, VELLUMITE_VERSION, &line, stdout, stderr);
   if (code >= 0) return code;
-  ProgramOptions& options = programOptions();
-  code = parseProgramOptions(static_cast<int>(rest.size()), rest.data(), VELLUMITE_VERSION, &options, stdout, stderr);
-  if (code >= 0) return code;
+  const ProgramOptions& options = line.program;
+  const RunModeOptions& modes = line.modes;
   if (options.headless) win32SetHeadless(true);
   Direct3DDriver::setDefaultFrameFit(options.aspectFill ? FrameFit::kFill : FrameFit::kAuthored);
   if (!options.dataDirectory.empty() && chdir(options.dataDirectory.c_str()) != 0) {
@@ -41,11 +36,5 @@ int main(int argc, char** argv) {
     }
   }
   if (modes.mode != RunMode::kShow) return runMode(modes, options);
-
-  std::string commandLine;
-  for (int i = 1; i < argc; ++i) {
-    if (i > 1) commandLine += ' ';
-    commandLine += argv[i];
-  }
-  WinMain(GetModuleHandleA(nullptr), nullptr, commandLine.data(), SW_SHOWDEFAULT);
+  runProgram(GetModuleHandleA(nullptr), options);
 }

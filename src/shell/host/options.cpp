@@ -1,11 +1,10 @@
-// Command-line options.
+// The program's command-line options.
 #include "shell/host/options.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-
-#include "shell/host/run_modes.h"
 
 namespace {
 
@@ -19,18 +18,7 @@ bool parseInt(const char* text, int min, int max, int* out) {
   return true;
 }
 
-int fail(std::FILE* err, const char* message, const char* detail) {
-  std::fprintf(err, "vellumite: %s%s\n\n", message, detail);
-  printUsage(err);
-  return 2;
-}
-
 }  // namespace
-
-ProgramOptions& programOptions() {
-  static ProgramOptions options;
-  return options;
-}
 
 bool parseVideoMode(const char* text, int* width, int* height, int* bitsPerPixel) {
   if (text == nullptr) return false;
@@ -59,128 +47,103 @@ bool parseVideoMode(const char* text, int* width, int* height, int* bitsPerPixel
   return true;
 }
 
-void printUsage(std::FILE* stream) {
-  std::fputs(
-      "Usage: vellumite [options]\n"
-      "Plays the show from the files in the current directory (or --data DIR).\n"
-      "\n"
-      "Options:\n"
-      "  --data DIR          read the show's files from DIR\n"
-      "  --mode WxH[xBPP]    display mode, e.g. 800x600 or 1024x768x16 (BPP 16 or 32,\n"
-      "                      default 32)\n"
-      "  --fullscreen        full screen instead of a window\n"
-      "  --vsync             wait for the vertical retrace when presenting\n"
-      "  --max-fps N         draw at most N frames per second (1..1000) when not\n"
-      "                      waiting for the retrace\n"
-      "  --low-bpp-textures  prefer 16-bit texture formats\n"
-      "  --no-dither         switch dithering off\n"
-      "  --adapter N         display adapter N (0 is the first)\n"
-      "  --aspect keep|fill  in a mode that is not 4:3: keep the show's 4:3 picture with\n"
-      "                      black bars (keep, the default) or fill the mode with a wider\n"
-      "                      view (fill)\n"
-      "  --headless          run without a display (offscreen video, no sound)\n"
-      "  --author            steer the show from the keyboard: Space pause, Left/Right\n"
-      "                      -/+1 s (Shift: 10 s), Home restart; the title shows the time\n"
-      "  --help              print this text and exit\n"
-      "  --version           print the version and exit\n"
-      "\n"
-      "Any video option (--mode, --fullscreen, --vsync, --low-bpp-textures, --no-dither,\n"
-      "--adapter) skips the video setup dialog, which remembers its last choice in\n"
-      "$XDG_CONFIG_HOME/vellumite/video.ini (~/.config when XDG_CONFIG_HOME is not set).\n"
-      "\n"
-      "Keys while the show runs:\n"
-      "  Escape              end the show\n"
-      "  Alt+Enter           switch between window and full screen\n"
-      "In the video setup dialog: Tab and Shift+Tab move between the controls, the arrow\n"
-      "keys change the focused list, Space ticks the focused box, Enter starts the show,\n"
-      "Escape ends the program.\n"
-      "\n"
-      "Environment:\n"
-      "  VELLUMITE_DEBUG=1        debug output (memory report, timings) on stderr\n"
-      "  VELLUMITE_DEBUG_FILE=F   debug output into the file F\n"
-      "\n",
-      stream);
-  printRunModeUsage(stream);
-}
-
-OptionArgument splitOptionArgument(const char* argument) {
-  // "--name=value" and "--name value" both work for options with a value.
-  OptionArgument option{argument, nullptr};
-  std::size_t equals = option.name.find('=');
-  if (option.name.rfind("--", 0) == 0 && equals != std::string::npos) {
-    option.value = argument + equals + 1;
-    option.name.resize(equals);
-  }
-  return option;
-}
-
-const char* takeOptionValue(const OptionArgument& option, int argc, const char* const* argv, int& i) {
-  if (option.value != nullptr) return option.value;
-  if (i + 1 < argc) return argv[++i];
-  return nullptr;
-}
-
-int parseProgramOptions(int argc, const char* const* argv, const char* version, ProgramOptions* options,
-                        std::FILE* out, std::FILE* err) {
-  for (int i = 1; i < argc; ++i) {
-    const char* argument = argv[i];
-    const OptionArgument option = splitOptionArgument(argument);
-    const std::string& name = option.name;
-    const char* value = option.value;
-    auto takeValue = [&]() { return takeOptionValue(option, argc, argv, i); };
-    bool flag = value == nullptr;
-    if (name == "--help" && flag) {
-      printUsage(out);
-      return 0;
-    }
-    if (name == "--version" && flag) {
-      std::fprintf(out, "vellumite %s\n", version);
-      return 0;
-    }
-    if (name == "--headless" && flag) {
-      options->headless = true;
-    } else if (name == "--author" && flag) {
-      options->author = true;
-    } else if (name == "--fullscreen" && flag) {
-      options->fullscreen = options->videoOptionGiven = true;
-    } else if (name == "--vsync" && flag) {
-      options->vsync = options->videoOptionGiven = true;
-    } else if (name == "--low-bpp-textures" && flag) {
-      options->lowBppTextures = options->videoOptionGiven = true;
-    } else if (name == "--no-dither" && flag) {
-      options->noDither = options->videoOptionGiven = true;
-    } else if (name == "--data") {
-      const char* dir = takeValue();
-      if (dir == nullptr || *dir == '\0') return fail(err, "--data needs a directory", "");
-      options->dataDirectory = dir;
-    } else if (name == "--mode") {
-      const char* mode = takeValue();
-      if (mode == nullptr) return fail(err, "--mode needs a mode such as 800x600 or 1024x768x16", "");
-      if (!parseVideoMode(mode, &options->width, &options->height, &options->bitsPerPixel))
-        return fail(err, "--mode takes WxH or WxHxBPP with BPP 16 or 32, not ", mode);
-      options->hasMode = options->videoOptionGiven = true;
-    } else if (name == "--aspect") {
-      const char* fit = takeValue();
-      if (fit == nullptr) return fail(err, "--aspect needs keep or fill", "");
-      if (std::strcmp(fit, "fill") == 0)
-        options->aspectFill = true;
-      else if (std::strcmp(fit, "keep") == 0)
-        options->aspectFill = false;
-      else
-        return fail(err, "--aspect takes keep or fill, not ", fit);
-    } else if (name == "--max-fps") {
-      const char* rate = takeValue();
-      if (rate == nullptr) return fail(err, "--max-fps needs a number of frames per second", "");
-      if (!parseInt(rate, 1, 1000, &options->maxFps))
-        return fail(err, "--max-fps takes a number from 1 to 1000, not ", rate);
-    } else if (name == "--adapter") {
-      const char* index = takeValue();
-      if (index == nullptr) return fail(err, "--adapter needs an adapter number", "");
-      if (!parseInt(index, 0, 255, &options->adapter)) return fail(err, "--adapter takes a number from 0, not ", index);
-      options->videoOptionGiven = true;
-    } else {
-      return fail(err, "unknown option ", argument);
-    }
-  }
-  return -1;
+void registerProgramOptions(OptionTable& table, ProgramOptions* options, const char* version) {
+  table.section("Options:",
+                "\n"
+                "Any video option (--mode, --fullscreen, --vsync, --low-bpp-textures, --no-dither,\n"
+                "--adapter) skips the video setup dialog, which remembers its last choice in\n"
+                "$XDG_CONFIG_HOME/vellumite/video.ini (~/.config when XDG_CONFIG_HOME is not set).\n"
+                "\n"
+                "Keys while the show runs:\n"
+                "  Escape              end the show\n"
+                "  Alt+Enter           switch between window and full screen\n"
+                "In the video setup dialog: Tab and Shift+Tab move between the controls, the arrow\n"
+                "keys change the focused list, Space ticks the focused box, Enter starts the show,\n"
+                "Escape ends the program.\n"
+                "\n"
+                "Environment:\n"
+                "  VELLUMITE_DEBUG=1        debug output (memory report, timings) on stderr\n"
+                "  VELLUMITE_DEBUG_FILE=F   debug output into the file F\n"
+                "\n",
+                true);
+  table.add({"--data", "DIR", "read the show's files from DIR", [options](OptionCall& call) {
+               const char* dir = call.value();
+               if (dir == nullptr || *dir == '\0') return call.fail("--data needs a directory");
+               options->dataDirectory = dir;
+               return -1;
+             }});
+  table.add({"--mode", "WxH[xBPP]", "display mode, e.g. 800x600 or 1024x768x16 (BPP 16 or 32,\ndefault 32)",
+             [options](OptionCall& call) {
+               const char* mode = call.value();
+               if (mode == nullptr) return call.fail("--mode needs a mode such as 800x600 or 1024x768x16");
+               if (!parseVideoMode(mode, &options->width, &options->height, &options->bitsPerPixel))
+                 return call.fail("--mode takes WxH or WxHxBPP with BPP 16 or 32, not ", mode);
+               options->hasMode = options->videoOptionGiven = true;
+               return -1;
+             }});
+  table.add({"--fullscreen", nullptr, "full screen instead of a window", [options](OptionCall&) {
+               options->fullscreen = options->videoOptionGiven = true;
+               return -1;
+             }});
+  table.add({"--vsync", nullptr, "wait for the vertical retrace when presenting", [options](OptionCall&) {
+               options->vsync = options->videoOptionGiven = true;
+               return -1;
+             }});
+  table.add({"--max-fps", "N", "draw at most N frames per second (1..1000) when not\nwaiting for the retrace",
+             [options](OptionCall& call) {
+               const char* rate = call.value();
+               if (rate == nullptr) return call.fail("--max-fps needs a number of frames per second");
+               if (!parseInt(rate, 1, 1000, &options->maxFps))
+                 return call.fail("--max-fps takes a number from 1 to 1000, not ", rate);
+               return -1;
+             }});
+  table.add({"--low-bpp-textures", nullptr, "prefer 16-bit texture formats", [options](OptionCall&) {
+               options->lowBppTextures = options->videoOptionGiven = true;
+               return -1;
+             }});
+  table.add({"--no-dither", nullptr, "switch dithering off", [options](OptionCall&) {
+               options->noDither = options->videoOptionGiven = true;
+               return -1;
+             }});
+  table.add({"--adapter", "N", "display adapter N (0 is the first)", [options](OptionCall& call) {
+               const char* index = call.value();
+               if (index == nullptr) return call.fail("--adapter needs an adapter number");
+               if (!parseInt(index, 0, 255, &options->adapter))
+                 return call.fail("--adapter takes a number from 0, not ", index);
+               options->videoOptionGiven = true;
+               return -1;
+             }});
+  table.add({"--aspect", "keep|fill",
+             "in a mode that is not 4:3: keep the show's 4:3 picture with\nblack bars (keep, the default) or fill the "
+             "mode with a wider\nview (fill)",
+             [options](OptionCall& call) {
+               const char* fit = call.value();
+               if (fit == nullptr) return call.fail("--aspect needs keep or fill");
+               if (std::strcmp(fit, "fill") == 0)
+                 options->aspectFill = true;
+               else if (std::strcmp(fit, "keep") == 0)
+                 options->aspectFill = false;
+               else
+                 return call.fail("--aspect takes keep or fill, not ", fit);
+               return -1;
+             }});
+  table.add({"--headless", nullptr, "run without a display (offscreen video, no sound)", [options](OptionCall&) {
+               options->headless = true;
+               return -1;
+             }});
+  table.add({"--author", nullptr,
+             "steer the show from the keyboard: Space pause, Left/Right\n-/+1 s (Shift: 10 s), Home restart; the title "
+             "shows the time",
+             [options](OptionCall&) {
+               options->author = true;
+               return -1;
+             }});
+  table.add({"--help", nullptr, "print this text and exit", [](OptionCall& call) {
+               call.table().printUsage(call.out());
+               return 0;
+             }});
+  table.add({"--version", nullptr, "print the version and exit", [version](OptionCall& call) {
+               std::fprintf(call.out(), "vellumite %s\n", version);
+               return 0;
+             }});
 }

@@ -1,9 +1,11 @@
 // The program's command-line options: where the show's files are, the video options that
-// choose without the setup dialog, headless running, help and version.
+// choose without the setup dialog, headless running, help and version, as entries of the
+// option table.
 #pragma once
 
-#include <cstdio>
 #include <string>
+
+#include "shell/host/option_table.h"
 
 struct ProgramOptions {
   std::string dataDirectory;  // empty: the current directory
@@ -27,25 +29,11 @@ struct ProgramOptions {
   bool aspectFill = false;
 };
 
-// One argument: "--name=value" splits at the '='; anything else is a name without a value.
-struct OptionArgument {
-  std::string name;
-  const char* value;
-};
-OptionArgument splitOptionArgument(const char* argument);
-// The option's value: the one after '=', else the next argument (i moves past it), else null.
-const char* takeOptionValue(const OptionArgument& option, int argc, const char* const* argv, int& i);
-
-// Parses argv into options. Returns -1 to run the program, or the exit code to end with:
-// 0 after --help (usage on out) or --version ("vellumite <version>" on out); 2 after an
-// unknown option or a bad value (the message and the usage on err).
-int parseProgramOptions(int argc, const char* const* argv, const char* version, ProgramOptions* options,
-                        std::FILE* out, std::FILE* err);
-
 // Parses "WxH" or "WxHxBPP" (BPP 16 or 32, default 32). False for anything else.
 bool parseVideoMode(const char* text, int* width, int* height, int* bitsPerPixel);
 
-void printUsage(std::FILE* stream);
-
-// The options the program runs with (set by main before the entry runs).
-ProgramOptions& programOptions();
+// Registers the program's options into the table, in a section of their own that prints
+// the usage after a bad value: the data folder, the video options, --aspect, --headless,
+// --author, and --help (the table's usage on out, exit code 0) and --version
+// ("vellumite <version>" on out, exit code 0).
+void registerProgramOptions(OptionTable& table, ProgramOptions* options, const char* version);

@@ -1,4 +1,4 @@
-// The real program's environment and the Win32 entry.
+// The real program's environment, its run and the Win32 entry.
 #include "shell/host/program.h"
 
 #include <algorithm>
@@ -11,20 +11,12 @@
 #include "platform/win32/win32_host.h"
 #include "platform/win32/win32_system.h"
 #include "platform/win32/win32_window.h"
-#include "shell/host/author_controls.h"
-#include "shell/memory_tracker.h"
 #include "shell/host/show_services.h"
+#include "shell/memory_tracker.h"
 #include "shell/show_timeline.h"
 #include "shell/video_setup_dialog.h"
 
 namespace {
-
-// The driver of the show, for the author's window title.
-Direct3DDriver* showDriver = nullptr;
-
-void setShowTitle(const char* title, void*) {
-  if (showDriver != nullptr && showDriver->window != nullptr) SetWindowTextA(showDriver->window, title);
-}
 
 void listModes(const Direct3DDriver& driver, std::FILE* err) {
   for (int a = 0; a < driver.adapterCount; ++a) {
@@ -45,11 +37,15 @@ void listModes(const Direct3DDriver& driver, std::FILE* err) {
 // not take every core it can.
 class ProgramDriver : public Direct3DDriver {
  public:
-  ProgramDriver(HINSTANCE instance, const char* title, int maxFps)
-      : Direct3DDriver(instance, title), period(maxFps > 0 ? 1000000000LL / maxFps : 0) {
+  ProgramDriver(HINSTANCE instance, const char* title, int maxFps, ProgramRun* owner)
+      : Direct3DDriver(instance, title), period(maxFps > 0 ? 1000000000LL / maxFps : 0), run(owner) {
     setShowDriver(this);
+    run->driver = this;
   }
-  ~ProgramDriver() override { forgetShowDriver(this); }
+  ~ProgramDriver() override {
+    forgetShowDriver(this);
+    if (run->driver == this) run->driver = nullptr;
+  }
   void present(bool wait) override {
     Direct3DDriver::present(wait);
     if (period.count() == 0) return;
@@ -63,12 +59,14 @@ class ProgramDriver : public Direct3DDriver {
   using Clock = std::chrono::steady_clock;
   std::chrono::nanoseconds period;
   Clock::time_point next{};
+  ProgramRun* run;
 };
 
-GraphicsDriver* createProgramDriver(HINSTANCE instance, const char* title, void*) {
-  const ProgramOptions& options = programOptions();
-  Direct3DDriver* driver = TRACKED_NEW ProgramDriver(instance, title, options.vsync ? 0 : options.maxFps);
-  showDriver = driver;
+GraphicsDriver* createProgramDriver(HINSTANCE instance, const char* title, void* context) {
+  ProgramRun* run = static_cast<ProgramRun*>(context);
+  const ProgramOptions& options = run->options;
+  const char* shown = run->windowTitle.empty() ? title : run->windowTitle.c_str();
+  Direct3DDriver* driver = TRACKED_NEW ProgramDriver(instance, shown, options.vsync ? 0 : options.maxFps, run);
   Direct3DDriver::setVideoSetupDialog(runVideoSetupDialog);
   if (options.videoOptionGiven) {
     VideoPreset preset;
@@ -83,20 +81,22 @@ GraphicsDriver* createProgramDriver(HINSTANCE instance, const char* title, void*
     preset.lowBppTextures = options.lowBppTextures;
     preset.dither = !options.noDither;
     driver->presetVideoOptions(preset);
+  } else if (!run->setupDialog) {
+    driver->presetVideoOptions(VideoPreset{});
   }
   return driver;
 }
 
-int afterProgramVideoChoice(GraphicsDriver* driver, void*) {
+int afterProgramVideoChoice(GraphicsDriver*, void* context) {
+  const ProgramRun* run = static_cast<const ProgramRun*>(context);
   // The setup dialog was closed from the desktop: the program ends without a show.
   if (videoSetupDialogQuit()) return 0;
-  return checkVideoChoice(*static_cast<Direct3DDriver*>(driver), stderr);
+  return checkVideoChoice(*run->driver, run->options, stderr);
 }
 
 }  // namespace
 
-int checkVideoChoice(const Direct3DDriver& driver, std::FILE* err) {
-  const ProgramOptions& options = programOptions();
+int checkVideoChoice(const Direct3DDriver& driver, const ProgramOptions& options, std::FILE* err) {
   switch (driver.videoChoice) {
     case VideoChoice::kChosen: return -1;
     case VideoChoice::kUnknownAdapter:
@@ -116,21 +116,23 @@ int checkVideoChoice(const Direct3DDriver& driver, std::FILE* err) {
   }
 }
 
-EntryEnvironment programEnvironment(ShowHooks* show) {
+void ProgramRun::setTitle(const char* title, void* context) {
+  const ProgramRun* run = static_cast<const ProgramRun*>(context);
+  if (run->driver != nullptr && run->driver->window != nullptr) SetWindowTextA(run->driver->window, title);
+}
+
+EntryEnvironment ProgramRun::environment(ShowHooks* show) {
   EntryEnvironment environment{};
   environment.createDriver = createProgramDriver;
   environment.afterVideoChoice = afterProgramVideoChoice;
   environment.querySystemInfo = querySystemInfo;
   environment.show = show;
-  environment.context = nullptr;
-  if (programOptions().author) {
-    static AuthorShowClock author(setShowTitle, nullptr);
-    environment.clock = &author;
-  }
+  environment.context = this;
+  if (options.author) environment.clock = &author;
   return environment;
 }
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+void runProgram(HINSTANCE instance, const ProgramOptions& options) {
   if (instance == nullptr) instance = GetModuleHandleA(nullptr);
   // The desktop is opened first, so that a display that cannot be reached makes the whole
   // run headless from the start.
@@ -144,6 +146,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     ExitProcess(0);
   }
   ShowHooks* show = createShow();
-  int code = runEntry(instance, programEnvironment(show));
+  ProgramRun run(options);
+  int code = runEntry(instance, run.environment(show));
   ExitProcess(static_cast<UINT>(code));
 }
+
+// The Win32 entry as the platform's start-up calls it runs the show with the default
+// options; main hands the parsed ones to runProgram itself.
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) { runProgram(instance, ProgramOptions{}); }

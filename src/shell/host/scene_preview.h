@@ -1,19 +1,28 @@
-// The author's scene preview: one scene file played in a loop on the author's clock, and
-// loaded again, at the same scene time, whenever the scene file, an object file or a
-// picture it names changes on disk (or R is pressed).
+// The author's scene preview: one scene file played in a loop on the author's clock through
+// the entry, and loaded again, at the same scene time, whenever the scene file, an object
+// file or a picture it names changes on disk (or R is pressed).
 #pragma once
 
 #include <cstdint>
-#include <ctime>
+#include <cstdio>
 #include <string>
 #include <vector>
 
-#include "platform/win32/win32_types.h"
 #include "shell/host/author_controls.h"
 
 class Camera;
 class GraphicsDriver;
 class Scene;
+struct ProgramOptions;
+
+// The latest key time of every motion and envelope of the scene (0 when it has none).
+float sceneLastKeyTime(const Scene& scene);
+// Scene time of the preview after `elapsed` seconds: looping at lastKeyTime (0 stays at 0).
+float scenePreviewTime(double elapsed, float lastKeyTime);
+
+// Moves into the folder of a scene file (an absolute path) and checks that the file is a
+// readable scene file; its own name is left in `base`. False with the reason on err.
+bool enterSceneFolder(const std::string& sceneFile, std::string* base, std::FILE* err);
 
 // Files and the state they were in when recorded.
 class WatchedFiles {
@@ -73,8 +82,11 @@ struct PreviewHooks {
   std::uint32_t watchInterval = 250;
 };
 
-// Plays the loaded scene until the window closes (Escape) or a hook ends it: the author's
-// clock wraps at the scene's last key time; the title (when window is set) shows the scene
-// time; a change to the scene's files reloads it. Messages about reloads go to err.
-int runPreviewLoop(GraphicsDriver* driver, HWND window, PreviewScene& preview, const std::string& name,
-                   const PreviewHooks* hooks, std::FILE* err);
+// Plays a scene file in a window from its time 0, looping at its last key time, until the
+// window is closed or Escape is pressed: the program's driver with its video options (without
+// any, the default mode and no dialog), the author's keys on the clock, the scene time in
+// the title, and a reload whenever the scene's files change (messages about reloads on err).
+// Returns the exit code: 0 after the preview, 1 when the display cannot be set up, 2 for a
+// file that is no scene. Hooks (tests) let it run headless.
+int runScenePreview(const std::string& sceneFile, const ProgramOptions& program, std::FILE* err,
+                    const PreviewHooks* hooks = nullptr);

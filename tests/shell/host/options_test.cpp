@@ -1,11 +1,12 @@
-// Command-line options: help and version, video options, bad values and unknown options.
+// Command-line options: help and version, video options, bad values and unknown options,
+// and the usage text the option table prints.
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <string>
 #include <vector>
 
-#include "shell/host/options.h"
+#include "shell/host/command_line.h"
 
 namespace {
 
@@ -31,7 +32,9 @@ Parsed parse(std::vector<const char*> args) {
   Parsed p{};
   std::FILE* out = std::tmpfile();
   std::FILE* err = std::tmpfile();
-  p.code = parseProgramOptions(static_cast<int>(args.size()), args.data(), "1.2.3", &p.options, out, err);
+  CommandLine line;
+  p.code = parseCommandLine(static_cast<int>(args.size()), args.data(), "1.2.3", &line, out, err);
+  p.options = line.program;
   p.out = readAll(out);
   p.err = readAll(err);
   return p;

@@ -14,7 +14,6 @@
 #include "scene/scene.h"
 #include "shell/host/author_controls.h"
 #include "shell/host/options.h"
-#include "shell/host/run_modes.h"
 #include "shell/host/scene_preview.h"
 #include "support/gfx_recording_driver.h"
 #include "support/image_writers.h"
@@ -173,7 +172,7 @@ TEST(ScenePreviewRun, KeysSteerTheClockAndAChangedObjectIsReloadedAtTheSameTime)
   hooks.context = &run;
   hooks.watchInterval = 0;
   std::FILE* err = std::tmpfile();
-  ASSERT_EQ(runScenePreview(dir.file("one.lws"), programOptions(), err, &hooks), 0);
+  ASSERT_EQ(runScenePreview(dir.file("one.lws"), ProgramOptions{}, err, &hooks), 0);
   std::fclose(err);
 
   EXPECT_TRUE(run.sawRed) << "the red quad is drawn";
@@ -240,11 +239,33 @@ TEST(ScenePreviewRun, AChangedPictureIsReadAgain) {
   hooks.context = &run;
   hooks.watchInterval = 0;
   std::FILE* err = std::tmpfile();
-  ASSERT_EQ(runScenePreview(dir.file("one.lws"), programOptions(), err, &hooks), 0);
+  ASSERT_EQ(runScenePreview(dir.file("one.lws"), ProgramOptions{}, err, &hooks), 0);
   std::fclose(err);
   EXPECT_TRUE(run.sawRed) << "the red picture is drawn";
   EXPECT_TRUE(run.reloaded);
   EXPECT_TRUE(run.sawGreenAfterReload) << "the driver let go of the old picture";
+}
+
+bool countFrame(void* context, GraphicsDriver*, const PreviewScene&, const AuthorClock&) {
+  ++*static_cast<int*>(context);
+  return false;
+}
+
+TEST(ScenePreviewRun, ASceneFileThatCannotBeReadEndsBeforeItsFirstFrame) {
+  SceneTempDir dir;
+  dir.writeText("cut.lws", "LWSC\n");  // the header without its version
+  int frames = 0;
+  PreviewHooks hooks;
+  hooks.afterFrame = countFrame;
+  hooks.context = &frames;
+  std::FILE* err = std::tmpfile();
+  EXPECT_EQ(runScenePreview(dir.file("cut.lws"), ProgramOptions{}, err, &hooks), 2);
+  std::rewind(err);
+  char line[512] = {};
+  ASSERT_NE(std::fgets(line, sizeof line, err), nullptr);
+  std::fclose(err);
+  EXPECT_NE(std::string(line).find("cut.lws is not a scene file this program can read"), std::string::npos) << line;
+  EXPECT_EQ(frames, 0);
 }
 
 }  // namespace

@@ -8,8 +8,9 @@
 #include <vector>
 
 #include "scene/scene.h"
-#include "shell/host/options.h"
+#include "shell/host/command_line.h"
 #include "shell/host/run_modes.h"
+#include "shell/host/scene_preview.h"
 #include "support/gfx_recording_driver.h"
 #include "support/scene_files.h"
 #include "support/show_png_reader.h"
@@ -20,17 +21,20 @@ namespace {
 struct Parsed {
   int code;
   RunModeOptions options;
-  std::vector<std::string> rest;
+  ProgramOptions program;
 };
 
 Parsed parse(std::vector<const char*> args) {
   args.insert(args.begin(), "vellumite");
   Parsed parsed;
-  std::vector<const char*> rest;
+  CommandLine line;
+  std::FILE* out = std::tmpfile();
   std::FILE* err = std::tmpfile();
-  parsed.code = extractRunModeOptions(static_cast<int>(args.size()), args.data(), &parsed.options, &rest, err);
+  parsed.code = parseCommandLine(static_cast<int>(args.size()), args.data(), "1", &line, out, err);
   std::fclose(err);
-  for (const char* r : rest) parsed.rest.push_back(r);
+  std::fclose(out);
+  parsed.options = line.modes;
+  parsed.program = line.program;
   return parsed;
 }
 
@@ -39,7 +43,7 @@ std::string cwd() {
   return getcwd(buffer, sizeof buffer) != nullptr ? buffer : "";
 }
 
-TEST(RunModeOptions, CaptureOptionsAreTakenOutAndTheProgramsOptionsKeptWithTheirValues) {
+TEST(RunModeOptions, CaptureOptionsAndTheProgramsOptionsTakeTheirValuesInOnePass) {
   Parsed p = parse({"--data", "--capture", "--mode", "800x600", "--capture", "out", "--fps=25", "--from", "10",
                     "--to", "12.5", "--png", "--headless"});
   ASSERT_EQ(p.code, -1);
@@ -50,7 +54,10 @@ TEST(RunModeOptions, CaptureOptionsAreTakenOutAndTheProgramsOptionsKeptWithTheir
   EXPECT_EQ(p.options.capture.to, 12.5);
   EXPECT_EQ(p.options.capture.frames, CaptureFrames::kPng);
   // "--data --capture": the folder named "--capture" belongs to --data.
-  EXPECT_EQ(p.rest, (std::vector<std::string>{"vellumite", "--data", "--capture", "--mode", "800x600", "--headless"}));
+  EXPECT_EQ(p.program.dataDirectory, "--capture");
+  EXPECT_TRUE(p.program.hasMode);
+  EXPECT_EQ(p.program.width, 800);
+  EXPECT_TRUE(p.program.headless);
 
   Parsed plain = parse({"--headless"});
   EXPECT_EQ(plain.code, -1);
@@ -175,7 +182,7 @@ TEST(ScenePreview, ScreenshotOfOneSceneAtItsOwnTimeAndRefusals) {
   EXPECT_EQ(runSceneScreenshot(folder + "/pipe.lws", 0.0, folder + "/x.png", 64, 48, err), kRunBadRequest);
   EXPECT_EQ(runSceneScreenshot(folder + "/one.lws", 0.0, folder + "/none/x.png", 64, 48, err), kRunBadRequest);
   // Without a display the preview window cannot be shown.
-  EXPECT_EQ(runScenePreview(folder + "/one.lws", programOptions(), err), kRunBadRequest);
+  EXPECT_EQ(runScenePreview(folder + "/one.lws", ProgramOptions{}, err), kRunBadRequest);
   std::fclose(err);
 }
 
