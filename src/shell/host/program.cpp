@@ -91,7 +91,7 @@ int afterProgramVideoChoice(GraphicsDriver*, void* context) {
   const ProgramRun* run = static_cast<const ProgramRun*>(context);
   // The setup dialog was closed from the desktop: the program ends without a show.
   if (videoSetupDialogQuit()) return 0;
-  return checkVideoChoice(*run->driver, run->options, stderr);
+  return run->driver != nullptr ? checkVideoChoice(*run->driver, run->options, stderr) : -1;
 }
 
 }  // namespace
