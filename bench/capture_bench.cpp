@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "shell/capture.h"
-#include "shell/video_encoder.h"
+#include "shell/host/capture.h"
+#include "shell/host/video_encoder.h"
 #include "support/scene_files.h"
 #include "support/show_fakes.h"
 #include "support/show_test_files.h"

@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "platform/dx7/dx7_frame_timing.h"
-#include "shell/capture.h"
+#include "shell/host/capture.h"
 #include "shell/show_timeline.h"
 
 namespace {

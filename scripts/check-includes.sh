@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The include rules of the layer map (HACKING.md): the engine's folders never include SDL, GL,
 # EGL, Dear ImGui, libopenmpt, FFmpeg or a platform subset's internal headers; the platform
-# subsets never include the engine. Prints each breach and fails when there is one.
+# subsets never include the engine; the original program's shell never includes the port's
+# host features (src/shell/host), which reach the platform only through its public headers.
+# Prints each breach and fails when there is one.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
@@ -24,6 +26,9 @@ report() {  # pattern, what, folders...
 report "$foreign" "the engine never includes a library of the platform" "${engine[@]}"
 report "$internal" "the engine never includes a platform subset's internal header" "${engine[@]}"
 report "$engine_headers" "the platform subsets never include the engine" src/platform
+report '#include[[:space:]]*"shell/host/' "the original shell never includes the port's host features" \
+  src/shell/*.h src/shell/*.cpp
+report "$internal" "the host features never include a platform subset's internal header" src/shell/host
 
 [ $status -eq 0 ] && echo "include rules hold"
 exit $status

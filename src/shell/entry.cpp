@@ -3,15 +3,12 @@
 
 #include <cstdio>
 #include <cstring>
-#include <string>
 
 #include "gfx/graphics_driver.h"
 #include "math/camera.h"
 #include "math/matrix4.h"
-#include "platform/bass/bass.h"
 #include "platform/win32/win32_system.h"
 #include "platform/win32/win32_window.h"
-#include "shell/author_controls.h"
 #include "shell/memory_tracker.h"
 #include "shell/show_hooks.h"
 
@@ -19,9 +16,9 @@ namespace {
 
 ShowHooks noShow;
 
-// One frame, in its fixed order. Returns the advanced show clock; with the author's
-// clock the elapsed time goes through it (paused, seeked, restarted).
-void renderFrame(GraphicsDriver* driver, ShowHooks* show, float& showTime, DWORD& lastTick, AuthorClock* author) {
+// One frame, in its fixed order. Returns the advanced show clock; with a steered clock the
+// elapsed time goes through it (paused, seeked, restarted, looped).
+void renderFrame(GraphicsDriver* driver, ShowHooks* show, float& showTime, DWORD& lastTick, SteeredClock* clock) {
   driver->clear(0, 1.0f, 0, nullptr, true);
 
   Camera camera;
@@ -33,11 +30,11 @@ void renderFrame(GraphicsDriver* driver, ShowHooks* show, float& showTime, DWORD
   // rounded to single precision. The next step is measured from a fresh reading.
   DWORD now = timeGetTime();
   double elapsed = static_cast<double>(static_cast<DWORD>(now - lastTick));
-  if (author != nullptr) showTime = static_cast<float>(author->advance(elapsed * static_cast<double>(0.001f)));
+  if (clock != nullptr) showTime = static_cast<float>(clock->advance(elapsed * static_cast<double>(0.001f)));
   else showTime = static_cast<float>(static_cast<double>(showTime) + elapsed * static_cast<double>(0.001f));
   lastTick = timeGetTime();
 
-  if (showTime > kShowLength) PostQuitMessage(0);
+  if (showTime > kShowLength && (clock == nullptr || clock->endsWithTheShow())) PostQuitMessage(0);
 
   Matrix4 identity;
   identity.setIdentity();
@@ -115,28 +112,13 @@ int runEntry(HINSTANCE instance, const EntryEnvironment& environment) {
   show->startMusic();
   DWORD lastTick = timeGetTime();
 
-  if (environment.author == nullptr) {
+  SteeredClock* clock = environment.clock;
+  if (clock == nullptr) {
     while (dispatchPendingMessages()) renderFrame(driver, show, showTime, lastTick, nullptr);
   } else {
-    AuthorClock& author = *environment.author;
-    int restarts = author.restarts();
-    bool paused = false;
-    std::string title;
-    while (pumpAuthorMessages(author, nullptr)) {
-      renderFrame(driver, show, showTime, lastTick, &author);
-      if (author.restarts() != restarts) {  // Home: the music from its start, with the pictures
-        restarts = author.restarts();
-        show->startMusic();
-        if (author.paused()) BASS_Stop();
-      }
-      if (author.paused() != paused) {
-        paused = author.paused();
-        if (paused) BASS_Stop();
-        else BASS_Start();
-      }
-      std::string shown = authorTitle("show", showTime, paused);
-      if (environment.setTitle != nullptr && shown != title) environment.setTitle(shown.c_str(), environment.context);
-      title = shown;
+    while (clock->dispatchMessages()) {
+      renderFrame(driver, show, showTime, lastTick, clock);
+      if (!clock->afterFrame(driver, show, showTime)) break;
     }
   }
 

@@ -6,13 +6,30 @@
 #include "platform/win32/win32_types.h"
 #include "shell/system_info.h"
 
-class AuthorClock;
 class Camera;
 class GraphicsDriver;
 class ShowHooks;
 
 // The show quits in the first frame whose clock is above this (seconds).
 constexpr float kShowLength = 146.5f;
+
+// A clock that steers the show instead of the frame timer alone (the author's keys, the
+// scene preview's loop): the entry hands it the message queue, the elapsed time of every
+// frame and every presented frame.
+class SteeredClock {
+ public:
+  virtual ~SteeredClock() = default;
+  // Translates and dispatches every queued message, key messages shown to the clock first;
+  // false once the quit message is taken.
+  virtual bool dispatchMessages() = 0;
+  // The show time after `elapsed` more seconds.
+  virtual double advance(double elapsed) = 0;
+  // After each presented frame, drawn at showTime; false ends the loop.
+  virtual bool afterFrame(GraphicsDriver* driver, ShowHooks* show, float showTime) = 0;
+  // False for a clock that never reaches the show's end (a looping scene): the entry then
+  // does not quit above kShowLength.
+  virtual bool endsWithTheShow() const { return true; }
+};
 
 // What the entry is run with. The program's own (programEnvironment) creates the
 // Direct3DDriver; tests give fakes and a controlled clock.
@@ -27,12 +44,9 @@ struct EntryEnvironment {
   bool (*querySystemInfo)();
   ShowHooks* show;
   void* context;
-  // The author's clock (--author): its keys pause, seek and restart the show, Home starts
-  // the music again, and the window title shows the show time. Null: the show runs
-  // unsteered.
-  AuthorClock* author = nullptr;
-  // Sets the window title while the author steers the show; null: the title stays.
-  void (*setTitle)(const char* title, void* context) = nullptr;
+  // The clock that steers the show (the author's keys with --author, a scene preview's
+  // loop). Null: the show runs on the frame timer alone.
+  SteeredClock* clock = nullptr;
 };
 
 // The feature list: "3DNow ", "SSE ", "MMX " for each instruction set reported, in that order.

@@ -17,7 +17,13 @@
 #include "scene/particle_system.h"
 #include "scene/scene.h"
 #include "scene/scene_object.h"
-#include "shell/show_timeline.h"
+
+const char* const kShowSceneFiles[kShowSceneCount] = {"grand.lws",  "text.lws", "design.lws",  "dass.lws",
+                                                      "dance2.lws", "Slut.lws", "skitdemo.lws"};
+const char* const kShowMusicFile = "rockon.xm";
+const char* const kShowClosingPictureFile = "slut.jpg";
+const char* const kShowLoadingPictureFile = "laddar.jpg";
+const char* const kShowLightTextureFile = "light.jpg";
 
 namespace {
 

@@ -1,11 +1,31 @@
-// The files the show reads: which of them are missing from the data folder, and which are
-// there but cannot be read.
+// The files the show reads: their names, which of them are missing from the data folder,
+// and which are there but cannot be read.
 #pragma once
 
 #include <string>
 #include <vector>
 
 class Scene;
+
+// The scenes in loading order; the timeline, the light release and the shutdown name them
+// by these indices.
+enum ShowSceneIndex : int {
+  kShowGrand = 0,
+  kShowText,
+  kShowDesign,
+  kShowDass,
+  kShowDance2,
+  kShowSlut,
+  kShowSkitdemo,
+  kShowSceneCount
+};
+
+// Scene file names, indexed by ShowSceneIndex.
+extern const char* const kShowSceneFiles[kShowSceneCount];
+extern const char* const kShowMusicFile;
+extern const char* const kShowClosingPictureFile;
+extern const char* const kShowLoadingPictureFile;
+extern const char* const kShowLightTextureFile;
 
 // A show file that is present but cannot be read, and why ("not a scene file").
 struct UnreadableShowFile {

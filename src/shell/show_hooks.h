@@ -23,6 +23,3 @@ class ShowHooks {
   // Shutdown, first step: music stopped, scenes destroyed.
   virtual void shutdown() {}
 };
-
-// The show the program runs; it lives until the process ends.
-ShowHooks* createShow();

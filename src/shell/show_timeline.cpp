@@ -11,13 +11,6 @@
 #include "shell/memory_tracker.h"
 #include "shell/show_files.h"
 
-const char* const kShowSceneFiles[kShowSceneCount] = {"grand.lws",  "text.lws", "design.lws",  "dass.lws",
-                                                      "dance2.lws", "Slut.lws", "skitdemo.lws"};
-const char* const kShowMusicFile = "rockon.xm";
-const char* const kShowClosingPictureFile = "slut.jpg";
-const char* const kShowLoadingPictureFile = "laddar.jpg";
-const char* const kShowLightTextureFile = "light.jpg";
-
 const ShowSceneWindow kShowWindows[kShowSceneCount] = {
     {kShowGrand, false, 0.0f, 40.0f},      {kShowText, true, 33.0f, 40.0f},
     {kShowDesign, true, 40.0f, 68.0f},     {kShowDance2, true, 68.0f, 94.0f},
@@ -134,3 +127,7 @@ void ShowTimeline::shutdown() {
     scenes[index] = nullptr;
   }
 }
+
+// The show object itself lives until the process ends (its scenes and music are released
+// by shutdown), so it comes from the plain heap and is not in the memory report.
+ShowHooks* createShow() { return new ShowTimeline(); }

@@ -5,30 +5,11 @@
 #include <cstdint>
 
 #include "platform/win32/win32_types.h"
+#include "shell/show_files.h"
 #include "shell/show_hooks.h"
 
 class Scene;
 class Texture;
-
-// The scenes in loading order; the timeline, the light release and the shutdown name them
-// by these indices.
-enum ShowSceneIndex : int {
-  kShowGrand = 0,
-  kShowText,
-  kShowDesign,
-  kShowDass,
-  kShowDance2,
-  kShowSlut,
-  kShowSkitdemo,
-  kShowSceneCount
-};
-
-// Scene file names, indexed by ShowSceneIndex.
-extern const char* const kShowSceneFiles[kShowSceneCount];
-extern const char* const kShowMusicFile;
-extern const char* const kShowClosingPictureFile;
-extern const char* const kShowLoadingPictureFile;
-extern const char* const kShowLightTextureFile;
 
 // Music: from 141 s (exclusive) to 143 s the volume falls; the closing picture from 143 s.
 constexpr float kShowFadeStart = 141.0f;
@@ -109,3 +90,6 @@ class ShowTimeline : public ShowHooks {
  private:
   void drawPicture(GraphicsDriver* driver, Texture* picture);
 };
+
+// The show the program runs; it lives until the process ends.
+ShowHooks* createShow();

@@ -9,7 +9,7 @@
 #include "math/camera.h"
 #include "platform/win32/win32.h"
 #include "platform/win32/win32_sdl.h"
-#include "shell/author_controls.h"
+#include "shell/host/author_controls.h"
 #include "shell/entry.h"
 #include "shell/memory_tracker.h"
 #include "shell/show_hooks.h"
@@ -238,16 +238,42 @@ TEST_F(EntryTest, TheAuthorsKeysPauseSeekAndRestartTheShow) {
   for (DWORD t = 0; t <= 4000; t += 100) state.readings.push_back(t);  // each frame 0.1 s on
   state.quitAfterFrames = 9;
   state.keys = {{3, VK_SPACE}, {5, VK_RIGHT}, {6, VK_SPACE}, {7, VK_HOME}};
-  AuthorClock author;
+  AuthorShowClock author(recordTitle, nullptr);
   EntryEnvironment environment{createLogging, afterChoice, nullptr, &show, nullptr};
-  environment.author = &author;
-  environment.setTitle = recordTitle;
+  environment.clock = &author;
   EXPECT_EQ(runEntry(nullptr, environment), 0);
   const std::vector<float> expected = {0.1f, 0.2f, 0.3f, 0.3f, 0.3f, 1.3f, 1.4f, 0.0f, 0.1f};
   ASSERT_EQ(state.frameTimes.size(), expected.size());
   for (std::size_t i = 0; i < expected.size(); ++i) EXPECT_NEAR(state.frameTimes[i], expected[i], 1e-5f) << "frame " << i + 1;
   EXPECT_EQ(std::count(state.events.begin(), state.events.end(), "startMusic"), 2) << "Home starts the music again";
   EXPECT_EQ(state.title, "[VELLUMITE] show  0.1 s");
+}
+
+// A clock that runs far past the show's length without ending it, and stops the loop
+// itself after its third frame.
+class LoopingClock : public SteeredClock {
+ public:
+  bool dispatchMessages() override { return dispatchPendingMessages(); }
+  double advance(double elapsed) override { return now += elapsed * 1000.0; }
+  bool afterFrame(GraphicsDriver*, ShowHooks*, float showTime) override {
+    seen.push_back(showTime);
+    return seen.size() < 3;
+  }
+  bool endsWithTheShow() const override { return false; }
+  double now = 0.0;
+  std::vector<float> seen;
+};
+
+TEST_F(EntryTest, ASteeredClockThatNeverEndsTheShowRunsUntilItStopsTheLoop) {
+  for (DWORD t = 0; t <= 1000; t += 100) state.readings.push_back(t);  // 100 s of show a frame
+  LoopingClock clock;
+  EntryEnvironment environment{createLogging, afterChoice, nullptr, &show, nullptr};
+  environment.clock = &clock;
+  EXPECT_EQ(runEntry(nullptr, environment), 0);
+  ASSERT_EQ(state.frameTimes.size(), 3u) << "no quit above 146.5 s";
+  EXPECT_FLOAT_EQ(state.frameTimes[2], 300.0f);
+  EXPECT_EQ(clock.seen, state.frameTimes) << "each frame is handed over after it is drawn";
+  EXPECT_EQ(state.events.back(), "driver deleted");
 }
 
 }  // namespace

@@ -122,7 +122,7 @@ class FakeShowServices : public ShowServices {
   std::vector<std::string> unreadable;
 };
 
-#include "shell/capture.h"
+#include "shell/host/capture.h"
 
 // A sound track whose every sample is the music volume times 100, counting what it rendered.
 class VolumeCaptureMusic : public CaptureMusic {

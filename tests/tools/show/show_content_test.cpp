@@ -16,7 +16,7 @@
 #include "scene/scene_camera.h"
 #include "scene/scene_light.h"
 #include "scene/scene_object.h"
-#include "shell/capture.h"
+#include "shell/host/capture.h"
 #include "shell/show_files.h"
 #include "show_maker.h"
 #include "support/gfx_recording_driver.h"
