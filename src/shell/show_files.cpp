@@ -8,7 +8,7 @@
 #include <strings.h>
 
 #include "gfx/material.h"
-#include "image/image_loader.h"
+#include "image/decoded_picture.h"
 #include "loading/data_file.h"
 #include "loading/regular_file.h"
 #include "loading/scene_parser.h"
@@ -62,10 +62,7 @@ std::string whyUnreadable(const std::string& name, int objectLayer) {
     return {};
   }
   if (endsWith(name, ".jpg") || endsWith(name, ".pcx") || endsWith(name, ".bmp") || endsWith(name, ".tga")) {
-    int32_t width = 0, height = 0;
-    unsigned char* pixels = loadImage(name.c_str(), &width, &height);
-    if (pixels == nullptr) return "not a picture that can be decoded";
-    std::free(pixels);
+    if (!DecodedPicture(name.c_str())) return "not a picture that can be decoded";
     return {};
   }
   return {};
