@@ -13,7 +13,7 @@ bool chunkIs(const char id[4], const char* name) { return std::memcmp(id, name, 
 // Reads the chunks that follow the layer's "OBJE" into out; false when the layer breaks a rule.
 class LayerReader {
  public:
-  LayerReader(DataFile& file, ObjectFileLayer& out) : file(file), out(out) {}
+  LayerReader(DataFile& source, ObjectFileLayer& layer) : file(source), out(layer) {}
 
   bool startObject(int groupCount) {
     if (groupCount < 0) return false;

@@ -159,12 +159,12 @@ class RecordingGraphicsDriver : public GraphicsDriver {
     return registerNamed(out, textureName, alphaFile != nullptr);
   }
 
-  bool createTextureFromPixels(Texture** out, const char* textureName, int width, int height, const std::uint8_t* rgb,
-                               const std::uint8_t* alpha, bool mipmapped) override {
+  bool createTextureFromPixels(Texture** out, const char* textureName, int pixelWidth, int pixelHeight,
+                               const std::uint8_t* rgb, const std::uint8_t* alpha, bool mipmapped) override {
     GfxCall& c = record("createTextureFromPixels");
     c.text = textureName != nullptr ? textureName : "";
-    c.ints[0] = width;
-    c.ints[1] = height;
+    c.ints[0] = pixelWidth;
+    c.ints[1] = pixelHeight;
     c.flag = mipmapped;
     if (rgb == nullptr || textureName == nullptr) return false;
     std::string registered = alpha != nullptr ? c.text + "(" + c.text + ")" : c.text;

@@ -71,7 +71,7 @@ class BlitTarget : public Texture {
     bool hasSourceRect;
     bool colourKey;
   };
-  explicit BlitTarget(GraphicsDriver* driver) : Texture(driver) {}
+  explicit BlitTarget(GraphicsDriver* owner) : Texture(owner) {}
   void blit(const RECT* dst, Texture* src, const RECT* srcRect, bool colourKey) override {
     blits.push_back({dst != nullptr ? *dst : RECT{}, src, srcRect != nullptr, colourKey});
   }

@@ -64,9 +64,9 @@ struct MaterialInfo {
 // (split at the format's limits), vertices in the engine's axes, weight maps per bone.
 class ObjectBuilder {
  public:
-  ObjectBuilder(const std::string& path, const ImportOptions& options, ConvertReport& report)
-      : path(path), options(options), report(report) {
-    textures.sourceDir = fs::path(path).parent_path().string();
+  ObjectBuilder(const std::string& sourcePath, const ImportOptions& importOptions, ConvertReport& conversionReport)
+      : path(sourcePath), options(importOptions), report(conversionReport) {
+    textures.sourceDir = fs::path(sourcePath).parent_path().string();
     if (textures.sourceDir.empty()) textures.sourceDir = ".";
     textures.outDir = options.outDir.empty() ? "." : options.outDir;
     textures.outBase = options.outBase;

@@ -10,13 +10,13 @@ InspectDriver::InspectDriver() : MemoryGraphicsDriver("vellumite-inspect") {}
 
 bool InspectDriver::loadTexture(Texture** out, const char* file, const char* alphaFile, bool mipmapped) {
   if (file == nullptr) return false;
-  std::string name = alphaFile != nullptr ? std::string(file) + "(" + alphaFile + ")" : std::string(file);
+  std::string textureName = alphaFile != nullptr ? std::string(file) + "(" + alphaFile + ")" : std::string(file);
   Texture* texture = nullptr;
   if (!createTexture(&texture, 0, 0, mipmapped, alphaFile != nullptr)) {
     delete texture;
     return false;
   }
-  texture->setName(name.c_str());
+  texture->setName(textureName.c_str());
   if (out != nullptr) *out = texture;
   return true;
 }

@@ -9,7 +9,7 @@
 
 class JsonWriter {
  public:
-  explicit JsonWriter(std::FILE* out) : out(out) {}
+  explicit JsonWriter(std::FILE* stream) : out(stream) {}
 
   void beginObject();
   void endObject();

@@ -66,8 +66,8 @@ DWORD sessionClock(void* context);
 // The Direct3D driver, with each frame read back after it is presented.
 class CaptureDriver : public Direct3DDriver {
  public:
-  CaptureDriver(HINSTANCE instance, const char* title, CaptureSession* owner)
-      : Direct3DDriver(instance, title), session(owner) {
+  CaptureDriver(HINSTANCE module, const char* title, CaptureSession* owner)
+      : Direct3DDriver(module, title), session(owner) {
     setShowDriver(this);
   }
   ~CaptureDriver() override { forgetShowDriver(this); }

@@ -37,8 +37,8 @@ void listModes(const Direct3DDriver& driver, std::FILE* err) {
 // not take every core it can.
 class ProgramDriver : public Direct3DDriver {
  public:
-  ProgramDriver(HINSTANCE instance, const char* title, int maxFps, ProgramRun* owner)
-      : Direct3DDriver(instance, title), period(maxFps > 0 ? 1000000000LL / maxFps : 0), run(owner) {
+  ProgramDriver(HINSTANCE module, const char* title, int maxFps, ProgramRun* owner)
+      : Direct3DDriver(module, title), period(maxFps > 0 ? 1000000000LL / maxFps : 0), run(owner) {
     setShowDriver(this);
     run->driver = this;
   }

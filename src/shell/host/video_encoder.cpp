@@ -222,9 +222,9 @@ struct VideoEncoder::State {
     return true;
   }
 
-  bool convertSound(const std::int16_t* in, std::size_t frames) {
+  bool convertSound(const std::int16_t* in, std::size_t sampleFrames) {
     const std::uint8_t* input[1] = {reinterpret_cast<const std::uint8_t*>(in)};
-    int inCount = static_cast<int>(frames);
+    int inCount = static_cast<int>(sampleFrames);
     int room = swr_get_out_samples(resampler, inCount);
     if (room < 0) return fail("cannot convert the sound", room);
     if (room == 0) return true;

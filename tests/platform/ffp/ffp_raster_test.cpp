@@ -110,10 +110,10 @@ TEST_F(FfpRasterTest, BlendFactors) {
   // Destination (0, 128, 255); source (255, 64, 0) with alpha 0x40.
   const std::uint32_t dst = 0xFF0080FFu;
   const int sa = 0x40;
-  const int s[3] = {255, 64, 0}, d[3] = {0, 128, 255};
+  const int source[3] = {255, 64, 0}, target[3] = {0, 128, 255};
   struct Case {
     DWORD src, dst;
-    double (*f)(double s, double d, double a);
+    double (*f)(double source, double destination, double alpha);
   };
   const Case cases[] = {
       {D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA, [](double s, double d, double a) { return s * a + d * (1 - a); }},
@@ -129,9 +129,9 @@ TEST_F(FfpRasterTest, BlendFactors) {
     state.renderStates[D3DRENDERSTATE_ALPHABLENDENABLE] = TRUE;
     state.renderStates[D3DRENDERSTATE_SRCBLEND] = c.src;
     state.renderStates[D3DRENDERSTATE_DESTBLEND] = c.dst;
-    ASSERT_TRUE(draw(colourQuad(argb(sa, s[0], s[1], s[2])), kColourFvf));
+    ASSERT_TRUE(draw(colourQuad(argb(sa, source[0], source[1], source[2])), kColourFvf));
     int expected[3];
-    for (int i = 0; i < 3; ++i) expected[i] = clampByte(255.0 * c.f(s[i] / 255.0, d[i] / 255.0, sa / 255.0));
+    for (int i = 0; i < 3; ++i) expected[i] = clampByte(255.0 * c.f(source[i] / 255.0, target[i] / 255.0, sa / 255.0));
     const std::uint32_t got = centre();
     EXPECT_ARGB_NEAR(got & 0x00FFFFFFu, argb(0, expected[0], expected[1], expected[2]), 2)
         << "blend " << c.src << "/" << c.dst;

@@ -39,10 +39,10 @@ class FfpStageTest : public FfpTest {
 };
 
 TEST_F(FfpStageTest, OperationsOnTextureAndDiffuse) {
-  const int t[4] = {0x60, 0x80, 0x40, 0xBF}, d[4] = {0xC8, 0x40, 0x80, 0x20};
+  const int texels[4] = {0x60, 0x80, 0x40, 0xBF}, diffuse[4] = {0xC8, 0x40, 0x80, 0x20};
   struct Case {
     DWORD op;
-    int (*f)(int t, int d);
+    int (*f)(int texel, int diffuse);
   };
   const Case cases[] = {
       {D3DTOP_SELECTARG1, [](int t, int) { return t; }},
@@ -56,7 +56,10 @@ TEST_F(FfpStageTest, OperationsOnTextureAndDiffuse) {
   for (const Case& c : cases) {
     setStage(0, c.op, D3DTA_TEXTURE, D3DTA_DIFFUSE, c.op, D3DTA_TEXTURE, D3DTA_DIFFUSE);
     ASSERT_TRUE(draw(texturedQuad(kDiffuse, 0.5f, 0.5f), kTexturedFvf));
-    EXPECT_ARGB_NEAR(centre(), argb(c.f(t[0], d[0]), c.f(t[1], d[1]), c.f(t[2], d[2]), c.f(t[3], d[3])), 2)
+    EXPECT_ARGB_NEAR(centre(),
+                     argb(c.f(texels[0], diffuse[0]), c.f(texels[1], diffuse[1]), c.f(texels[2], diffuse[2]),
+                          c.f(texels[3], diffuse[3])),
+                     2)
         << "op " << c.op;
   }
 }
