@@ -16,6 +16,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/dx7/ffp/ffp_enum_translation.h"
 #include "platform/dx7/ffp/ffp_shader_gen.h"
 
 namespace {
@@ -113,81 +114,6 @@ void colourToFloats(D3DCOLOR c, float out[4]) {
   out[1] = static_cast<float>((c >> 8) & 0xFF) / 255.0f;
   out[2] = static_cast<float>(c & 0xFF) / 255.0f;
   out[3] = static_cast<float>(c >> 24) / 255.0f;
-}
-
-GLenum primitiveMode(D3DPRIMITIVETYPE type, bool& ok) {
-  ok = true;
-  switch (type) {
-    case D3DPT_POINTLIST: return GL_POINTS;
-    case D3DPT_LINELIST: return GL_LINES;
-    case D3DPT_LINESTRIP: return GL_LINE_STRIP;
-    case D3DPT_TRIANGLELIST: return GL_TRIANGLES;
-    case D3DPT_TRIANGLESTRIP: return GL_TRIANGLE_STRIP;
-    case D3DPT_TRIANGLEFAN: return GL_TRIANGLE_FAN;
-  }
-  ok = false;
-  return GL_POINTS;
-}
-
-GLenum blendFactor(DWORD blend) {
-  switch (blend) {
-    case D3DBLEND_ZERO: return GL_ZERO;
-    case D3DBLEND_ONE: return GL_ONE;
-    case D3DBLEND_SRCCOLOR: return GL_SRC_COLOR;
-    case D3DBLEND_INVSRCCOLOR: return GL_ONE_MINUS_SRC_COLOR;
-    case D3DBLEND_SRCALPHA: return GL_SRC_ALPHA;
-    case D3DBLEND_INVSRCALPHA: return GL_ONE_MINUS_SRC_ALPHA;
-    case D3DBLEND_DESTALPHA: return GL_DST_ALPHA;
-    case D3DBLEND_INVDESTALPHA: return GL_ONE_MINUS_DST_ALPHA;
-    case D3DBLEND_DESTCOLOR: return GL_DST_COLOR;
-    case D3DBLEND_INVDESTCOLOR: return GL_ONE_MINUS_DST_COLOR;
-    case D3DBLEND_SRCALPHASAT: return GL_SRC_ALPHA_SATURATE;
-    default: return GL_ONE;
-  }
-}
-
-GLenum compareFunc(DWORD cmp) {
-  switch (cmp) {
-    case D3DCMP_NEVER: return GL_NEVER;
-    case D3DCMP_LESS: return GL_LESS;
-    case D3DCMP_EQUAL: return GL_EQUAL;
-    case D3DCMP_LESSEQUAL: return GL_LEQUAL;
-    case D3DCMP_GREATER: return GL_GREATER;
-    case D3DCMP_NOTEQUAL: return GL_NOTEQUAL;
-    case D3DCMP_GREATEREQUAL: return GL_GEQUAL;
-    default: return GL_ALWAYS;
-  }
-}
-
-GLenum stencilOp(DWORD op) {
-  switch (op) {
-    case D3DSTENCILOP_ZERO: return GL_ZERO;
-    case D3DSTENCILOP_REPLACE: return GL_REPLACE;
-    case D3DSTENCILOP_INCRSAT: return GL_INCR;
-    case D3DSTENCILOP_DECRSAT: return GL_DECR;
-    case D3DSTENCILOP_INVERT: return GL_INVERT;
-    case D3DSTENCILOP_INCR: return GL_INCR_WRAP;
-    case D3DSTENCILOP_DECR: return GL_DECR_WRAP;
-    default: return GL_KEEP;
-  }
-}
-
-GLint addressMode(DWORD address) {
-  switch (address) {
-    case D3DTADDRESS_MIRROR: return GL_MIRRORED_REPEAT;
-    case D3DTADDRESS_CLAMP: return GL_CLAMP_TO_EDGE;
-    case D3DTADDRESS_BORDER: return GL_CLAMP_TO_BORDER;
-    default: return GL_REPEAT;
-  }
-}
-
-GLint minFilter(DWORD minF, DWORD mipF) {
-  const bool linear = minF != D3DTFN_POINT;
-  switch (mipF) {
-    case D3DTFP_POINT: return linear ? GL_LINEAR_MIPMAP_NEAREST : GL_NEAREST_MIPMAP_NEAREST;
-    case D3DTFP_LINEAR: return linear ? GL_LINEAR_MIPMAP_LINEAR : GL_NEAREST_MIPMAP_LINEAR;
-    default: return linear ? GL_LINEAR : GL_NEAREST;
-  }
 }
 
 struct ProgramEntry {
@@ -477,10 +403,10 @@ struct FixedFunctionPipeline::Impl {
     if (found != samplers.end()) return found->second;
     GLuint s = 0;
     glGenSamplers(1, &s);
-    glSamplerParameteri(s, GL_TEXTURE_WRAP_S, addressMode(ts[D3DTSS_ADDRESSU]));
-    glSamplerParameteri(s, GL_TEXTURE_WRAP_T, addressMode(ts[D3DTSS_ADDRESSV]));
-    glSamplerParameteri(s, GL_TEXTURE_MAG_FILTER, ts[D3DTSS_MAGFILTER] == D3DTFG_POINT ? GL_NEAREST : GL_LINEAR);
-    glSamplerParameteri(s, GL_TEXTURE_MIN_FILTER, minFilter(ts[D3DTSS_MINFILTER], ts[D3DTSS_MIPFILTER]));
+    glSamplerParameteri(s, GL_TEXTURE_WRAP_S, ffpAddressMode(ts[D3DTSS_ADDRESSU]));
+    glSamplerParameteri(s, GL_TEXTURE_WRAP_T, ffpAddressMode(ts[D3DTSS_ADDRESSV]));
+    glSamplerParameteri(s, GL_TEXTURE_MAG_FILTER, ffpMagFilter(ts[D3DTSS_MAGFILTER]));
+    glSamplerParameteri(s, GL_TEXTURE_MIN_FILTER, ffpMinFilter(ts[D3DTSS_MINFILTER], ts[D3DTSS_MIPFILTER]));
     float bias = 0.0f;
     std::memcpy(&bias, &ts[D3DTSS_MIPMAPLODBIAS], sizeof(bias));
     if (std::isfinite(bias)) glSamplerParameterf(s, GL_TEXTURE_LOD_BIAS, bias);
@@ -563,7 +489,7 @@ struct FixedFunctionPipeline::Impl {
     const DWORD* rs = state.renderStates;
     if (rs[D3DRENDERSTATE_ZENABLE]) {
       glEnable(GL_DEPTH_TEST);
-      glDepthFunc(compareFunc(rs[D3DRENDERSTATE_ZFUNC]));
+      glDepthFunc(ffpCompareFunc(rs[D3DRENDERSTATE_ZFUNC]));
     } else {
       glDisable(GL_DEPTH_TEST);
     }
@@ -572,33 +498,19 @@ struct FixedFunctionPipeline::Impl {
     if (rs[D3DRENDERSTATE_ALPHABLENDENABLE]) {
       glEnable(GL_BLEND);
       glBlendEquation(GL_FUNC_ADD);
-      DWORD src = rs[D3DRENDERSTATE_SRCBLEND], dst = rs[D3DRENDERSTATE_DESTBLEND];
-      if (src == D3DBLEND_BOTHSRCALPHA) {
-        src = D3DBLEND_SRCALPHA;
-        dst = D3DBLEND_INVSRCALPHA;
-      } else if (src == D3DBLEND_BOTHINVSRCALPHA) {
-        src = D3DBLEND_INVSRCALPHA;
-        dst = D3DBLEND_SRCALPHA;
-      }
-      glBlendFunc(blendFactor(src), blendFactor(dst));
+      const FfpBlendFactors f = ffpBlendFactors(rs[D3DRENDERSTATE_SRCBLEND], rs[D3DRENDERSTATE_DESTBLEND]);
+      glBlendFunc(f.source, f.destination);
     } else {
       glDisable(GL_BLEND);
     }
 
-    // D3D's winding is that of its y-down screen; the flipped GL image turns D3D clockwise into
-    // GL counter-clockwise, so GL's front faces (CCW) are D3D's clockwise ones.
-    switch (rs[D3DRENDERSTATE_CULLMODE]) {
-      case D3DCULL_CW:
-        glEnable(GL_CULL_FACE);
-        glFrontFace(GL_CCW);
-        glCullFace(GL_FRONT);
-        break;
-      case D3DCULL_CCW:
-        glEnable(GL_CULL_FACE);
-        glFrontFace(GL_CCW);
-        glCullFace(GL_BACK);
-        break;
-      default: glDisable(GL_CULL_FACE); break;
+    const FfpCullMode cull = ffpCullMode(rs[D3DRENDERSTATE_CULLMODE]);
+    if (cull.enabled) {
+      glEnable(GL_CULL_FACE);
+      glFrontFace(cull.frontFace);
+      glCullFace(cull.cullFace);
+    } else {
+      glDisable(GL_CULL_FACE);
     }
 
     const DWORD zbias = std::min<DWORD>(rs[D3DRENDERSTATE_ZBIAS], 16);
@@ -613,18 +525,14 @@ struct FixedFunctionPipeline::Impl {
       glDisable(GL_POLYGON_OFFSET_POINT);
     }
 
-    switch (rs[D3DRENDERSTATE_FILLMODE]) {
-      case D3DFILL_POINT: glPolygonMode(GL_FRONT_AND_BACK, GL_POINT); break;
-      case D3DFILL_WIREFRAME: glPolygonMode(GL_FRONT_AND_BACK, GL_LINE); break;
-      default: glPolygonMode(GL_FRONT_AND_BACK, GL_FILL); break;
-    }
+    glPolygonMode(GL_FRONT_AND_BACK, ffpPolygonMode(rs[D3DRENDERSTATE_FILLMODE]));
 
     if (rs[D3DRENDERSTATE_STENCILENABLE]) {
       glEnable(GL_STENCIL_TEST);
-      glStencilFunc(compareFunc(rs[D3DRENDERSTATE_STENCILFUNC]), static_cast<GLint>(rs[D3DRENDERSTATE_STENCILREF]),
+      glStencilFunc(ffpCompareFunc(rs[D3DRENDERSTATE_STENCILFUNC]), static_cast<GLint>(rs[D3DRENDERSTATE_STENCILREF]),
                     rs[D3DRENDERSTATE_STENCILMASK]);
-      glStencilOp(stencilOp(rs[D3DRENDERSTATE_STENCILFAIL]), stencilOp(rs[D3DRENDERSTATE_STENCILZFAIL]),
-                  stencilOp(rs[D3DRENDERSTATE_STENCILPASS]));
+      glStencilOp(ffpStencilOp(rs[D3DRENDERSTATE_STENCILFAIL]), ffpStencilOp(rs[D3DRENDERSTATE_STENCILZFAIL]),
+                  ffpStencilOp(rs[D3DRENDERSTATE_STENCILPASS]));
       glStencilMask(rs[D3DRENDERSTATE_STENCILWRITEMASK]);
     } else {
       glDisable(GL_STENCIL_TEST);
@@ -831,7 +739,7 @@ bool FixedFunctionPipeline::draw(const DeviceState& state, const FfpTexture text
   Impl& d = *impl_;
   d.error.clear();
   bool modeOk = false;
-  const GLenum mode = primitiveMode(type, modeOk);
+  const GLenum mode = ffpPrimitiveMode(type, modeOk);
   if (!modeOk) {
     d.error = "unknown primitive type";
     return false;
