@@ -327,13 +327,13 @@ HRESULT Dx7Device::draw(D3DPRIMITIVETYPE type, DWORD fvf, const void* vertices, 
                         DWORD indexCount, const void* sourceId, std::uint64_t sourceVersion) {
   dx7timing::Scope timing(dx7timing::Kind::Driver);
   dx7timing::countDraw();
-  const GlContext::Hold hold;
   if (!inScene_) return D3DERR_SCENE_NOT_IN_SCENE;
   if (type < D3DPT_POINTLIST || type > D3DPT_TRIANGLEFAN) return D3DERR_INVALIDPRIMITIVETYPE;
   if (renderTarget_->lost()) return DDERR_SURFACELOST;
   if (vertexCount == 0 || (indices && indexCount == 0)) return D3D_OK;
+  if (!renderTarget_->owner() || !renderTarget_->framebuffer()) return DDERR_GENERIC;
+  // Textures first: an upload is GL work of its own, which puts the pipeline's kept state back.
   FfpTexture stages[kDeviceTextureStages];
-  if (!bindRenderTarget()) return DDERR_GENERIC;
   for (DWORD s = 0; s < kDeviceTextureStages; ++s) {
     Dx7Surface* t = textures_[s];
     if (!t || !t->owner()) continue;
@@ -345,12 +345,15 @@ HRESULT Dx7Device::draw(D3DPRIMITIVETYPE type, DWORD fvf, const void* vertices, 
       stages[s].colorKeyHigh = t->layout().toArgb(t->sourceKey().dwColorSpaceHighValue);
     }
   }
+  // The pipeline keeps its GL state from draw to draw; whoever uses GL next puts it back.
+  const GlContext::KeeperHold hold;
+  if (!hold.ok()) return DDERR_GENERIC;
   FixedFunctionPipeline* pipeline = dx7Pipeline();
   if (!pipeline) return DDERR_GENERIC;
-  bindRenderTarget();  // texture uploads may have changed bindings
+  pipeline->bindFramebuffer(renderTarget_->framebuffer());
   bool drawn = pipeline->draw(state_, stages, type, fvf, vertices, vertexCount, indices, indexCount, sourceId,
                               sourceVersion);
-  glBindFramebuffer(GL_FRAMEBUFFER, 0);
+  GlContext::instance().setStateKeeper(dx7PipelineRestore, pipeline);
   renderTarget_->markGlWritten();
   return drawn ? D3D_OK : DDERR_INVALIDPARAMS;
 }

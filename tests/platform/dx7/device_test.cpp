@@ -422,4 +422,46 @@ TEST_F(DeviceTest, ReportsTheUserClipPlanesItClipsWith) {
   EXPECT_EQ(pixel(6, 4), 0x00FF00u);
 }
 
+// Triangles wait in the pipeline to go to GL together; whatever comes between them (a texture
+// refreshed from memory, a clear) still happens in its place.
+TEST(DeviceDrawOrderTest, TextureChangesAndClearsBetweenTrianglesKeepTheirPlace) {
+  dx7ResetAdapterProfile();
+  Dx7TestDisplay display;
+  ASSERT_TRUE(display.open(8, 8));
+  IDirect3DDevice7* device = display.device;
+  device->SetRenderState(D3DRENDERSTATE_LIGHTING, FALSE);
+  device->SetRenderState(D3DRENDERSTATE_CULLMODE, D3DCULL_NONE);
+  device->SetRenderState(D3DRENDERSTATE_ZENABLE, D3DZB_FALSE);
+  IDirectDrawSurface7* texture = dx7TestSurface(display.directDraw, 1, 1, dx7TestFormat565(), DDSCAPS_TEXTURE);
+  ASSERT_TRUE(dx7TestFill(texture, 0xF800u));  // red
+  ASSERT_EQ(device->SetTexture(0, texture), D3D_OK);
+  device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+  device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+  const DWORD fvf = D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1;
+  // Left half (x < 0) and right half as single-triangle fans, the way the engine draws.
+  TexturedVertex left[3] = {{-1, -1, 0.5f, 0xFFFFFFFFu, 0, 0}, {-1, 1, 0.5f, 0xFFFFFFFFu, 0, 0},
+                            {0, 1, 0.5f, 0xFFFFFFFFu, 0, 0}};
+  TexturedVertex right[3] = {{0.1f, 1, 0.5f, 0xFFFFFFFFu, 0, 0}, {1, 1, 0.5f, 0xFFFFFFFFu, 0, 0},
+                             {1, -1, 0.5f, 0xFFFFFFFFu, 0, 0}};
+  ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000u, 1.0f, 0), D3D_OK);
+  device->BeginScene();
+  ASSERT_EQ(device->DrawPrimitive(D3DPT_TRIANGLEFAN, fvf, left, 3, 0), D3D_OK);
+  ASSERT_TRUE(dx7TestFill(texture, 0x001Fu));  // blue from here on
+  ASSERT_EQ(device->DrawPrimitive(D3DPT_TRIANGLEFAN, fvf, right, 3, 0), D3D_OK);
+  device->EndScene();
+  EXPECT_EQ(dx7TestReadPixel(display.back, 0, 1) & 0xFFFFFFu, 0xFF0000u);
+  EXPECT_EQ(dx7TestReadPixel(display.back, 7, 1) & 0xFFFFFFu, 0x0000FFu);
+
+  // A clear between two triangles of the same state: the first one is cleared away.
+  device->BeginScene();
+  ASSERT_EQ(device->DrawPrimitive(D3DPT_TRIANGLEFAN, fvf, left, 3, 0), D3D_OK);
+  ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF00FF00u, 1.0f, 0), D3D_OK);
+  ASSERT_EQ(device->DrawPrimitive(D3DPT_TRIANGLEFAN, fvf, right, 3, 0), D3D_OK);
+  device->EndScene();
+  EXPECT_EQ(dx7TestReadPixel(display.back, 0, 1) & 0xFFFFFFu, 0x00FF00u);
+  EXPECT_EQ(dx7TestReadPixel(display.back, 7, 1) & 0xFFFFFFu, 0x0000FFu);
+  device->SetTexture(0, nullptr);
+  texture->Release();
+}
+
 }  // namespace
