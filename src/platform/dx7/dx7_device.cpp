@@ -15,6 +15,7 @@ Dx7Device::Dx7Device(Dx7Direct3D* direct3D, const GUID& type, Dx7Surface* render
   direct3D_->AddRef();
   renderTarget_->AddRef();
   state_.reset(renderTarget_->width(), renderTarget_->height(), renderTarget_->attachedZBuffer() != nullptr);
+  state_.shapeVersion = dx7NextVersion();
 }
 
 Dx7Device::~Dx7Device() {
@@ -214,6 +215,7 @@ HRESULT Dx7Device::SetLight(DWORD index, LPD3DLIGHT7 light) {
     return DDERR_INVALIDPARAMS;
   if (light->dltType != D3DLIGHT_DIRECTIONAL && !(light->dvRange >= 0.0f && light->dvRange <= D3DLIGHT_RANGE_MAX))
     return DDERR_INVALIDPARAMS;
+  if (std::memcmp(&state_.lights[index], light, sizeof *light) != 0) state_.shapeVersion = dx7NextVersion();
   state_.lights[index] = *light;
   state_.lightSet[index] = true;
   return D3D_OK;
@@ -231,7 +233,9 @@ HRESULT Dx7Device::LightEnable(DWORD index, BOOL enable) {
     // Enabling a light never set gives the default light, as the platform does.
     state_.lights[index] = DeviceState::defaultLight();
     state_.lightSet[index] = true;
+    state_.shapeVersion = dx7NextVersion();
   }
+  if (state_.lightEnabled[index] != (enable != FALSE)) state_.shapeVersion = dx7NextVersion();
   state_.lightEnabled[index] = enable != FALSE;
   return D3D_OK;
 }
@@ -244,6 +248,7 @@ HRESULT Dx7Device::GetLightEnable(DWORD index, BOOL* enable) {
 
 HRESULT Dx7Device::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
   if (static_cast<DWORD>(state) >= D3DRENDERSTATE_SLOTCOUNT) return DDERR_INVALIDPARAMS;
+  if (state_.renderStates[state] != value) state_.shapeVersion = dx7NextVersion();
   state_.renderStates[state] = value;
   return D3D_OK;
 }
@@ -256,6 +261,7 @@ HRESULT Dx7Device::GetRenderState(D3DRENDERSTATETYPE state, LPDWORD value) {
 
 HRESULT Dx7Device::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD value) {
   if (stage >= kDeviceTextureStages || static_cast<DWORD>(type) >= D3DTSS_SLOTCOUNT) return DDERR_INVALIDPARAMS;
+  if (state_.textureStageStates[stage][type] != value || type == D3DTSS_ADDRESS) state_.shapeVersion = dx7NextVersion();
   state_.textureStageStates[stage][type] = value;
   if (type == D3DTSS_ADDRESS) {
     // ADDRESS sets both directions.

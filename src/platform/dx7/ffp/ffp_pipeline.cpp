@@ -431,6 +431,41 @@ struct FixedFunctionPipeline::Impl {
   std::string error;
   StagedUniforms staged;
 
+  // The shader key and program of the last draw, reused while the state's shape version, the
+  // vertex format and the stage textures' shaping properties stay the same.
+  struct ShapeCache {
+    std::uint64_t version = 0;
+    DWORD fvf = 0;
+    int maxLights = 0;
+    unsigned int texture[kDeviceTextureStages] = {};
+    bool textureAlpha[kDeviceTextureStages] = {};
+    bool textureColorKey[kDeviceTextureStages] = {};
+    FfpShaderKey key;
+    ProgramEntry* program = nullptr;
+
+    bool matches(std::uint64_t v, DWORD f, int lights, const FfpTexture textures[kDeviceTextureStages]) const {
+      if (program == nullptr || v == 0 || v != version || f != fvf || lights != maxLights) return false;
+      for (DWORD s = 0; s < kDeviceTextureStages; ++s)
+        if (textures[s].name != texture[s] || textures[s].hasAlpha != textureAlpha[s] ||
+            textures[s].hasColorKey != textureColorKey[s])
+          return false;
+      return true;
+    }
+    void remember(std::uint64_t v, DWORD f, int lights, const FfpTexture textures[kDeviceTextureStages],
+                  const FfpShaderKey& k, ProgramEntry* p) {
+      version = v;
+      fvf = f;
+      maxLights = lights;
+      for (DWORD s = 0; s < kDeviceTextureStages; ++s) {
+        texture[s] = textures[s].name;
+        textureAlpha[s] = textures[s].hasAlpha;
+        textureColorKey[s] = textures[s].hasColorKey;
+      }
+      key = k;
+      program = p;
+    }
+  } shape;
+
   // What this pipeline last set in GL. Only meaningful while valid: restore() and anything
   // else that may have touched GL make it unknown, and the next draw sets everything again.
   struct Shadow {
@@ -493,6 +528,7 @@ struct FixedFunctionPipeline::Impl {
     glDeleteBuffers(1, &indexStream.name);
     glDeleteVertexArrays(1, &vao);
     programs.clear();
+    shape = ShapeCache{};
     sources.clear();
     samplers.clear();
     vao = 0;
@@ -1075,10 +1111,14 @@ bool FixedFunctionPipeline::draw(const DeviceState& state, const FfpTexture text
   const GLenum drawMode = unwrapped.empty() ? mode : GL_TRIANGLES;
 
   d.initialise();
-  const FfpShaderKey key = ffpBuildShaderKey(state, textures, fvf, d.clipControl, d.maxLights);
-  const bool known = d.programs.count(key) != 0;
-  if (!known) d.flushBatch();  // building a program changes the program in use
-  ProgramEntry& program = d.program(key);
+  // The key is worked out again only when a state that shapes it changed.
+  if (!d.shape.matches(state.shapeVersion, fvf, d.maxLights, textures)) {
+    const FfpShaderKey built = ffpBuildShaderKey(state, textures, fvf, d.clipControl, d.maxLights);
+    if (d.programs.count(built) == 0) d.flushBatch();  // building a program changes the program in use
+    d.shape.remember(state.shapeVersion, fvf, d.maxLights, textures, built, &d.program(built));
+  }
+  const FfpShaderKey& key = d.shape.key;
+  ProgramEntry& program = *d.shape.program;
   if (program.failed) {
     if (d.error.empty()) d.error = "shader build failed earlier for this state";
     return false;
