@@ -565,8 +565,8 @@ struct FixedFunctionPipeline::Impl {
       if (shadow.activeUnit != 0) glActiveTexture(GL_TEXTURE0);
       if (shadow.raster.polygonMode != GL_FILL) glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
       if (!shadow.raster.depthMask) glDepthMask(GL_TRUE);
-      if (shadow.framebuffer != 0) glBindFramebuffer(GL_FRAMEBUFFER, 0);
     }
+    if (shadow.framebuffer != 0) glBindFramebuffer(GL_FRAMEBUFFER, 0);
     shadow = Shadow{};
   }
 
