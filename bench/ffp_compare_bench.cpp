@@ -81,15 +81,15 @@ struct Workload {
       return static_cast<float>(seed >> 8) / 16777216.0f;
     };
     for (int i = 0; i < kBillboards; ++i) {
-      const float height = 3.0f * random();
-      const float size = 1.6f * (1.0f - height / 4.0f) + 0.2f;
+      const float rise = 3.0f * random();
+      const float size = 1.6f * (1.0f - rise / 4.0f) + 0.2f;
       const float h = size / 2.0f;
       D3DMATRIX world = identity;
       world._41 = (random() - 0.5f) * 0.8f;
-      world._42 = -1.5f + height;
+      world._42 = -1.5f + rise;
       world._43 = (random() - 0.5f) * 0.8f;
       billboardWorlds.push_back(world);
-      const auto grey = static_cast<std::uint32_t>(255.0f * (1.0f - height / 3.5f));
+      const auto grey = static_cast<std::uint32_t>(255.0f * (1.0f - rise / 3.5f));
       const std::uint32_t colour = (0x60u << 24) | (grey << 16) | (grey * 3 / 4 << 8) | (grey / 3);
       const BillboardVertex c1{-h, -h, 0, colour, 0, 0}, c2{h, -h, 0, colour, 1, 0}, c3{h, h, 0, colour, 1, 1},
           c4{-h, h, 0, colour, 0, 1};
