@@ -8,7 +8,8 @@
 // else the sample show written into a temporary folder with the vellumite-sample tool built
 // next to this benchmark. VELLUMITE_SHOW_FPS sets
 // the show frames rendered per second of show time (default 10); VELLUMITE_SHOW_FROM and
-// VELLUMITE_SHOW_TO play a part of it (seconds of show time).
+// VELLUMITE_SHOW_TO play a part of it (seconds of show time); VELLUMITE_SHOW_FRAMES=1 also prints
+// every frame's time of each play.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -179,6 +180,13 @@ void BM_ShowPlayback(benchmark::State& state) {
     }
     frames += result.frames;
     runs.push_back(summarise(log, windows, fps, options.from));
+    if (std::getenv("VELLUMITE_SHOW_FRAMES") != nullptr) {
+      // Every frame's time, to see where a slow second loses it.
+      std::printf("\nplay %zu, frame times (ms) from %.1f s:", runs.size(), options.from);
+      for (std::size_t i = 0; i < log.size(); ++i)
+        std::printf("%s%.1f", i % 20 == 0 ? "\n  " : " ", 1000.0 * log[i].seconds);
+      std::printf("\n");
+    }
   }
   state.counters["frames"] = frames;
   std::printf("\n%dx%d, %d show frames per second, median of %zu plays\n", options.width, options.height, fps,

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <bit>
+#include <cstdint>
 #include <cstring>
 
 #include "platform/dx7/d3d_types.h"
@@ -25,6 +26,11 @@ struct DeviceState {
   bool lightEnabled[kDeviceLightSlots];  // LightEnable(TRUE)
   D3DVALUE clipPlanes[kDeviceClipPlanes][4];
   D3DCLIPSTATUS clipStatus;
+  // Names the states that shape the generated shaders (render states, texture stage states,
+  // lights and their enables) as they are now: whoever changes one of them gives a new number
+  // from a process-wide sequence, so that drawing can tell nothing changed there. 0 means
+  // unknown: drawing then works the shaping out afresh every time.
+  std::uint64_t shapeVersion;
 
   DeviceState() { reset(); }
 

@@ -15,6 +15,7 @@ Dx7Device::Dx7Device(Dx7Direct3D* direct3D, const GUID& type, Dx7Surface* render
   direct3D_->AddRef();
   renderTarget_->AddRef();
   state_.reset(renderTarget_->width(), renderTarget_->height(), renderTarget_->attachedZBuffer() != nullptr);
+  state_.shapeVersion = dx7NextVersion();
 }
 
 Dx7Device::~Dx7Device() {
@@ -197,6 +198,7 @@ HRESULT Dx7Device::SetLight(DWORD index, LPD3DLIGHT7 light) {
     return DDERR_INVALIDPARAMS;
   if (light->dltType != D3DLIGHT_DIRECTIONAL && !(light->dvRange >= 0.0f && light->dvRange <= D3DLIGHT_RANGE_MAX))
     return DDERR_INVALIDPARAMS;
+  if (std::memcmp(&state_.lights[index], light, sizeof *light) != 0) state_.shapeVersion = dx7NextVersion();
   state_.lights[index] = *light;
   state_.lightSet[index] = true;
   return D3D_OK;
@@ -214,7 +216,9 @@ HRESULT Dx7Device::LightEnable(DWORD index, BOOL enable) {
     // Enabling a light never set gives the default light, as the platform does.
     state_.lights[index] = DeviceState::defaultLight();
     state_.lightSet[index] = true;
+    state_.shapeVersion = dx7NextVersion();
   }
+  if (state_.lightEnabled[index] != (enable != FALSE)) state_.shapeVersion = dx7NextVersion();
   state_.lightEnabled[index] = enable != FALSE;
   return D3D_OK;
 }
@@ -227,6 +231,7 @@ HRESULT Dx7Device::GetLightEnable(DWORD index, BOOL* enable) {
 
 HRESULT Dx7Device::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
   if (static_cast<DWORD>(state) >= D3DRENDERSTATE_SLOTCOUNT) return DDERR_INVALIDPARAMS;
+  if (state_.renderStates[state] != value) state_.shapeVersion = dx7NextVersion();
   state_.renderStates[state] = value;
   return D3D_OK;
 }
@@ -239,6 +244,7 @@ HRESULT Dx7Device::GetRenderState(D3DRENDERSTATETYPE state, LPDWORD value) {
 
 HRESULT Dx7Device::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD value) {
   if (stage >= kDeviceTextureStages || static_cast<DWORD>(type) >= D3DTSS_SLOTCOUNT) return DDERR_INVALIDPARAMS;
+  if (state_.textureStageStates[stage][type] != value || type == D3DTSS_ADDRESS) state_.shapeVersion = dx7NextVersion();
   state_.textureStageStates[stage][type] = value;
   if (type == D3DTSS_ADDRESS) {
     // ADDRESS sets both directions.
@@ -310,13 +316,13 @@ HRESULT Dx7Device::draw(D3DPRIMITIVETYPE type, DWORD fvf, const void* vertices, 
                         DWORD indexCount, const void* sourceId, std::uint64_t sourceVersion) {
   dx7timing::Scope timing(dx7timing::Kind::Driver);
   dx7timing::countDraw();
-  const GlContext::Hold hold;
   if (!inScene_) return D3DERR_SCENE_NOT_IN_SCENE;
   if (type < D3DPT_POINTLIST || type > D3DPT_TRIANGLEFAN) return D3DERR_INVALIDPRIMITIVETYPE;
   if (renderTarget_->lost()) return DDERR_SURFACELOST;
   if (vertexCount == 0 || (indices && indexCount == 0)) return D3D_OK;
+  if (!renderTarget_->owner() || !renderTarget_->framebuffer()) return DDERR_GENERIC;
+  // Textures first: an upload is GL work of its own, which puts the pipeline's kept state back.
   FfpTexture stages[kDeviceTextureStages];
-  if (!bindRenderTarget()) return DDERR_GENERIC;
   for (DWORD s = 0; s < kDeviceTextureStages; ++s) {
     Dx7Surface* t = textures_[s];
     if (!t || !t->owner()) continue;
@@ -328,12 +334,15 @@ HRESULT Dx7Device::draw(D3DPRIMITIVETYPE type, DWORD fvf, const void* vertices, 
       stages[s].colorKeyHigh = t->layout().toArgb(t->sourceKey().dwColorSpaceHighValue);
     }
   }
+  // The pipeline keeps its GL state from draw to draw; whoever uses GL next puts it back.
+  const GlContext::KeeperHold hold;
+  if (!hold.ok()) return DDERR_GENERIC;
   FixedFunctionPipeline* pipeline = dx7Pipeline();
   if (!pipeline) return DDERR_GENERIC;
-  bindRenderTarget();  // texture uploads may have changed bindings
+  pipeline->bindFramebuffer(renderTarget_->framebuffer());
   bool drawn = pipeline->draw(state_, stages, type, fvf, vertices, vertexCount, indices, indexCount, sourceId,
                               sourceVersion);
-  glBindFramebuffer(GL_FRAMEBUFFER, 0);
+  GlContext::instance().setStateKeeper(dx7PipelineRestore, pipeline);
   renderTarget_->markGlWritten();
   return drawn ? D3D_OK : DDERR_INVALIDPARAMS;
 }

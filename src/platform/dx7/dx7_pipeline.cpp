@@ -10,9 +10,14 @@ FixedFunctionPipeline* pipeline = nullptr;
 
 FixedFunctionPipeline* dx7Pipeline() {
   if (!GlContext::instance().makeCurrent()) return nullptr;
-  if (!pipeline) pipeline = new FixedFunctionPipeline();
+  if (!pipeline) {
+    pipeline = new FixedFunctionPipeline();
+    pipeline->setKeepGlState(true);
+  }
   return pipeline;
 }
+
+void dx7PipelineRestore(void* owner) { static_cast<FixedFunctionPipeline*>(owner)->restoreGlState(); }
 
 void dx7PipelineForget(const void* sourceId) {
   if (pipeline && GlContext::instance().makeCurrent()) pipeline->releaseSource(sourceId);

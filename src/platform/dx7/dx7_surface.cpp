@@ -372,6 +372,13 @@ void Dx7Surface::uploadZBuffer() {
 
 bool Dx7Surface::uploadTextureLevels() {
   std::vector<Dx7Surface*> levels = allParts();
+  if (texture_ != 0 && textureLevels_ == static_cast<int>(levels.size())) {
+    // Every level as uploaded: no GL work (drawing asks for its textures on every draw).
+    bool current = true;
+    for (std::size_t l = 0; l < levels.size() && current; ++l)
+      current = levelUploaded_[l] == levels[l]->memoryVersion_;
+    if (current) return true;
+  }
   if (!GlContext::instance().makeCurrent()) return false;
   if (texture_ == 0 || textureLevels_ != static_cast<int>(levels.size())) {
     if (texture_ == 0) glGenTextures(1, &texture_);

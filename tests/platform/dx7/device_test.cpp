@@ -414,4 +414,95 @@ TEST_F(DeviceTest, ReportsTheUserClipPlanesItClipsWith) {
   EXPECT_EQ(pixel(6, 4), 0x00FF00u);
 }
 
+// Triangles wait in the pipeline to go to GL together; whatever comes between them (a texture
+// refreshed from memory, a clear) still happens in its place.
+TEST(DeviceDrawOrderTest, TextureChangesAndClearsBetweenTrianglesKeepTheirPlace) {
+  dx7ResetAdapterProfile();
+  Dx7TestDisplay display;
+  ASSERT_TRUE(display.open(8, 8));
+  IDirect3DDevice7* device = display.device;
+  device->SetRenderState(D3DRENDERSTATE_LIGHTING, FALSE);
+  device->SetRenderState(D3DRENDERSTATE_CULLMODE, D3DCULL_NONE);
+  device->SetRenderState(D3DRENDERSTATE_ZENABLE, D3DZB_FALSE);
+  IDirectDrawSurface7* texture = dx7TestSurface(display.directDraw, 1, 1, dx7TestFormat565(), DDSCAPS_TEXTURE);
+  ASSERT_TRUE(dx7TestFill(texture, 0xF800u));  // red
+  ASSERT_EQ(device->SetTexture(0, texture), D3D_OK);
+  device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+  device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+  const DWORD fvf = D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1;
+  // Left half (x < 0) and right half as single-triangle fans, the way the engine draws.
+  TexturedVertex left[3] = {{-1, -1, 0.5f, 0xFFFFFFFFu, 0, 0}, {-1, 1, 0.5f, 0xFFFFFFFFu, 0, 0},
+                            {0, 1, 0.5f, 0xFFFFFFFFu, 0, 0}};
+  TexturedVertex right[3] = {{0.1f, 1, 0.5f, 0xFFFFFFFFu, 0, 0}, {1, 1, 0.5f, 0xFFFFFFFFu, 0, 0},
+                             {1, -1, 0.5f, 0xFFFFFFFFu, 0, 0}};
+  ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000u, 1.0f, 0), D3D_OK);
+  device->BeginScene();
+  ASSERT_EQ(device->DrawPrimitive(D3DPT_TRIANGLEFAN, fvf, left, 3, 0), D3D_OK);
+  ASSERT_TRUE(dx7TestFill(texture, 0x001Fu));  // blue from here on
+  ASSERT_EQ(device->DrawPrimitive(D3DPT_TRIANGLEFAN, fvf, right, 3, 0), D3D_OK);
+  device->EndScene();
+  EXPECT_EQ(dx7TestReadPixel(display.back, 0, 1) & 0xFFFFFFu, 0xFF0000u);
+  EXPECT_EQ(dx7TestReadPixel(display.back, 7, 1) & 0xFFFFFFu, 0x0000FFu);
+
+  // A clear between two triangles of the same state: the first one is cleared away.
+  device->BeginScene();
+  ASSERT_EQ(device->DrawPrimitive(D3DPT_TRIANGLEFAN, fvf, left, 3, 0), D3D_OK);
+  ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF00FF00u, 1.0f, 0), D3D_OK);
+  ASSERT_EQ(device->DrawPrimitive(D3DPT_TRIANGLEFAN, fvf, right, 3, 0), D3D_OK);
+  device->EndScene();
+  EXPECT_EQ(dx7TestReadPixel(display.back, 0, 1) & 0xFFFFFFu, 0x00FF00u);
+  EXPECT_EQ(dx7TestReadPixel(display.back, 7, 1) & 0xFFFFFFu, 0x0000FFu);
+  device->SetTexture(0, nullptr);
+  texture->Release();
+}
+
+// Drawing reuses the shader of the last draw until a state that shapes it changes: each kind
+// of change between two draws must still show.
+TEST_F(DeviceTest, ShaderShapingChangesBetweenDrawsShow) {
+  IDirectDrawSurface7* texture = dx7TestSurface(display.directDraw, 1, 1, dx7TestFormat565(), DDSCAPS_TEXTURE);
+  ASSERT_TRUE(dx7TestFill(texture, 0xF800u));  // red
+  ASSERT_EQ(device->SetTexture(0, texture), D3D_OK);
+  device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+  device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+  device->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
+  TexturedVertex tri[3] = {{-1, -1, 0.5f, 0xFF00FF00u, 0, 0}, {-1, 3, 0.5f, 0xFF00FF00u, 0, 0},
+                           {3, -1, 0.5f, 0xFF00FF00u, 0, 0}};
+  const DWORD fvf = D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1;
+  auto drawn = [&]() {
+    device->BeginScene();
+    EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLEFAN, fvf, tri, 3, 0), D3D_OK);
+    device->EndScene();
+    return pixel(3, 3);
+  };
+  EXPECT_EQ(drawn(), 0xFF0000u);
+  device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG2);  // a stage state
+  EXPECT_EQ(drawn(), 0x00FF00u);
+  device->SetRenderState(D3DRENDERSTATE_FOGENABLE, TRUE);  // a render state
+  device->SetRenderState(D3DRENDERSTATE_FOGTABLEMODE, D3DFOG_LINEAR);
+  device->SetRenderState(D3DRENDERSTATE_FOGCOLOR, 0xFF0000FFu);
+  float start = 0.0f, end = 0.0f;  // equal: everything behind the start is fogged
+  DWORD startBits = 0, endBits = 0;
+  std::memcpy(&startBits, &start, 4);
+  std::memcpy(&endBits, &end, 4);
+  device->SetRenderState(D3DRENDERSTATE_FOGSTART, startBits);
+  device->SetRenderState(D3DRENDERSTATE_FOGEND, endBits);
+  EXPECT_EQ(drawn(), 0x0000FFu);
+  device->SetRenderState(D3DRENDERSTATE_FOGENABLE, FALSE);
+  device->SetRenderState(D3DRENDERSTATE_LIGHTING, TRUE);  // lit without lights: the material's black
+  device->SetRenderState(D3DRENDERSTATE_COLORVERTEX, FALSE);
+  EXPECT_EQ(drawn(), 0x000000u);
+  D3DLIGHT7 light{};
+  light.dltType = D3DLIGHT_DIRECTIONAL;
+  light.dcvAmbient = {1.0f, 1.0f, 1.0f, 1.0f};
+  light.dvDirection = {0.0f, 0.0f, 1.0f};
+  D3DMATERIAL7 material{};
+  material.ambient = {0.0f, 1.0f, 1.0f, 1.0f};
+  device->SetMaterial(&material);
+  device->SetLight(0, &light);
+  device->LightEnable(0, TRUE);  // a light's enable
+  EXPECT_EQ(drawn(), 0x00FFFFu);
+  device->SetTexture(0, nullptr);
+  texture->Release();
+}
+
 }  // namespace

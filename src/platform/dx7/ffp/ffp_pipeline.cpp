@@ -13,9 +13,11 @@
 #include <map>
 #include <string>
 #include <tuple>
+#include <type_traits>
 #include <unordered_map>
 #include <vector>
 
+#include "platform/dx7/ffp/ffp_enum_translation.h"
 #include "platform/dx7/ffp/ffp_shader_gen.h"
 
 namespace {
@@ -115,94 +117,179 @@ void colourToFloats(D3DCOLOR c, float out[4]) {
   out[3] = static_cast<float>(c >> 24) / 255.0f;
 }
 
-GLenum primitiveMode(D3DPRIMITIVETYPE type, bool& ok) {
-  ok = true;
-  switch (type) {
-    case D3DPT_POINTLIST: return GL_POINTS;
-    case D3DPT_LINELIST: return GL_LINES;
-    case D3DPT_LINESTRIP: return GL_LINE_STRIP;
-    case D3DPT_TRIANGLELIST: return GL_TRIANGLES;
-    case D3DPT_TRIANGLESTRIP: return GL_TRIANGLE_STRIP;
-    case D3DPT_TRIANGLEFAN: return GL_TRIANGLE_FAN;
-  }
-  ok = false;
-  return GL_POINTS;
-}
+// The uniforms of the generated programs. Each program keeps the values it was last sent, so a
+// draw sends only what changed (a program keeps its uniforms while others are in use).
+enum UniformSlot {
+  kWorldView, kProj, kNormalMatrix, kScreen, kPixelOffset, kPixelCorrection,
+  kMatDiffuse, kMatAmbient, kMatSpecular, kMatEmissive, kMatPower, kGlobalAmbient,
+  kLightPos, kLightDir, kLightDiffuse, kLightSpecular, kLightAmbient, kLightAtt, kLightSpot,
+  kTexMatrix, kFogParams, kFogColor, kTextureFactor, kAlphaRef, kClipPlane,
+  kKeyLow0, kKeyHigh0 = kKeyLow0 + kDeviceTextureStages,
+  kUniformSlotCount = kKeyHigh0 + kDeviceTextureStages
+};
 
-GLenum blendFactor(DWORD blend) {
-  switch (blend) {
-    case D3DBLEND_ZERO: return GL_ZERO;
-    case D3DBLEND_ONE: return GL_ONE;
-    case D3DBLEND_SRCCOLOR: return GL_SRC_COLOR;
-    case D3DBLEND_INVSRCCOLOR: return GL_ONE_MINUS_SRC_COLOR;
-    case D3DBLEND_SRCALPHA: return GL_SRC_ALPHA;
-    case D3DBLEND_INVSRCALPHA: return GL_ONE_MINUS_SRC_ALPHA;
-    case D3DBLEND_DESTALPHA: return GL_DST_ALPHA;
-    case D3DBLEND_INVDESTALPHA: return GL_ONE_MINUS_DST_ALPHA;
-    case D3DBLEND_DESTCOLOR: return GL_DST_COLOR;
-    case D3DBLEND_INVDESTCOLOR: return GL_ONE_MINUS_DST_COLOR;
-    case D3DBLEND_SRCALPHASAT: return GL_SRC_ALPHA_SATURATE;
-    default: return GL_ONE;
-  }
-}
+struct UniformInfo {
+  const char* name;
+  int components;  // floats per element: 1..4, or 16 for a matrix
+  int elements;    // array length (1 for a plain uniform)
+  bool transpose;  // a matrix given row by row
+};
 
-GLenum compareFunc(DWORD cmp) {
-  switch (cmp) {
-    case D3DCMP_NEVER: return GL_NEVER;
-    case D3DCMP_LESS: return GL_LESS;
-    case D3DCMP_EQUAL: return GL_EQUAL;
-    case D3DCMP_LESSEQUAL: return GL_LEQUAL;
-    case D3DCMP_GREATER: return GL_GREATER;
-    case D3DCMP_NOTEQUAL: return GL_NOTEQUAL;
-    case D3DCMP_GREATEREQUAL: return GL_GEQUAL;
-    default: return GL_ALWAYS;
-  }
-}
+constexpr UniformInfo kUniforms[kUniformSlotCount] = {
+    {"uWorldView", 16, 1, false},  {"uProj", 16, 1, false},         {"uNormalMatrix", 16, 1, true},
+    {"uScreen", 4, 1, false},      {"uPixelOffset", 2, 1, false},   {"uPixelCorrection", 1, 1, false},
+    {"uMatDiffuse", 4, 1, false},  {"uMatAmbient", 4, 1, false},    {"uMatSpecular", 4, 1, false},
+    {"uMatEmissive", 4, 1, false}, {"uMatPower", 1, 1, false},      {"uGlobalAmbient", 4, 1, false},
+    {"uLightPos", 3, kFfpMaxLights, false},      {"uLightDir", 3, kFfpMaxLights, false},
+    {"uLightDiffuse", 4, kFfpMaxLights, false},  {"uLightSpecular", 4, kFfpMaxLights, false},
+    {"uLightAmbient", 4, kFfpMaxLights, false},  {"uLightAtt", 4, kFfpMaxLights, false},
+    {"uLightSpot", 3, kFfpMaxLights, false},     {"uTexMatrix", 16, kDeviceTextureStages, false},
+    {"uFogParams", 4, 1, false},   {"uFogColor", 3, 1, false},      {"uTextureFactor", 4, 1, false},
+    {"uAlphaRef", 1, 1, false},    {"uClipPlane", 4, kFfpMaxClipPlanes, false},
+    {"uKeyLow0", 3, 1, false},     {"uKeyLow1", 3, 1, false},       {"uKeyLow2", 3, 1, false},
+    {"uKeyLow3", 3, 1, false},     {"uKeyLow4", 3, 1, false},       {"uKeyLow5", 3, 1, false},
+    {"uKeyLow6", 3, 1, false},     {"uKeyLow7", 3, 1, false},       {"uKeyHigh0", 3, 1, false},
+    {"uKeyHigh1", 3, 1, false},    {"uKeyHigh2", 3, 1, false},      {"uKeyHigh3", 3, 1, false},
+    {"uKeyHigh4", 3, 1, false},    {"uKeyHigh5", 3, 1, false},      {"uKeyHigh6", 3, 1, false},
+    {"uKeyHigh7", 3, 1, false},
+};
 
-GLenum stencilOp(DWORD op) {
-  switch (op) {
-    case D3DSTENCILOP_ZERO: return GL_ZERO;
-    case D3DSTENCILOP_REPLACE: return GL_REPLACE;
-    case D3DSTENCILOP_INCRSAT: return GL_INCR;
-    case D3DSTENCILOP_DECRSAT: return GL_DECR;
-    case D3DSTENCILOP_INVERT: return GL_INVERT;
-    case D3DSTENCILOP_INCR: return GL_INCR_WRAP;
-    case D3DSTENCILOP_DECR: return GL_DECR_WRAP;
-    default: return GL_KEEP;
+// Where each slot's floats sit in a program's value cache, and how many floats there are.
+struct UniformLayout {
+  int offset[kUniformSlotCount];
+  int total;
+  constexpr UniformLayout() : offset(), total(0) {
+    for (int i = 0; i < kUniformSlotCount; ++i) {
+      offset[i] = total;
+      total += kUniforms[i].components * kUniforms[i].elements;
+    }
   }
-}
+};
+constexpr UniformLayout kUniformLayout;
 
-GLint addressMode(DWORD address) {
-  switch (address) {
-    case D3DTADDRESS_MIRROR: return GL_MIRRORED_REPEAT;
-    case D3DTADDRESS_CLAMP: return GL_CLAMP_TO_EDGE;
-    case D3DTADDRESS_BORDER: return GL_CLAMP_TO_BORDER;
-    default: return GL_REPEAT;
-  }
-}
+// Uniform values worked out for one draw, before they are compared with a program's.
+struct StagedUniforms {
+  int floats[kUniformSlotCount] = {};  // 0: not staged
+  float values[kUniformLayout.total] = {};
 
-GLint minFilter(DWORD minF, DWORD mipF) {
-  const bool linear = minF != D3DTFN_POINT;
-  switch (mipF) {
-    case D3DTFP_POINT: return linear ? GL_LINEAR_MIPMAP_NEAREST : GL_NEAREST_MIPMAP_NEAREST;
-    case D3DTFP_LINEAR: return linear ? GL_LINEAR_MIPMAP_LINEAR : GL_NEAREST_MIPMAP_LINEAR;
-    default: return linear ? GL_LINEAR : GL_NEAREST;
+  void clear() { std::memset(floats, 0, sizeof floats); }
+  void stage(int slot, const float* v, int count) {
+    std::memcpy(values + kUniformLayout.offset[slot], v, sizeof(float) * static_cast<std::size_t>(count));
+    floats[slot] = count;
   }
-}
+};
 
 struct ProgramEntry {
   GLuint program = 0;
   bool failed = false;
-  GLint worldView = -1, proj = -1, normalMatrix = -1, screen = -1, pixelOffset = -1;
-  GLint matDiffuse = -1, matAmbient = -1, matSpecular = -1, matEmissive = -1, matPower = -1, globalAmbient = -1;
-  GLint lightPos = -1, lightDir = -1, lightDiffuse = -1, lightSpecular = -1, lightAmbient = -1, lightAtt = -1,
-        lightSpot = -1;
-  GLint pixelCorrection = -1;
-  GLint texMatrix = -1, fogParams = -1, fogColor = -1, textureFactor = -1, alphaRef = -1;
-  GLint clipPlane = -1;
-  GLint keyLow[kDeviceTextureStages] = {-1, -1, -1, -1, -1, -1, -1, -1};
-  GLint keyHigh[kDeviceTextureStages] = {-1, -1, -1, -1, -1, -1, -1, -1};
+  GLint location[kUniformSlotCount];
+  int sentFloats[kUniformSlotCount];  // -1: never sent
+  std::vector<float> sent;            // the values each slot was last sent
+
+  ProgramEntry() {
+    std::fill(std::begin(location), std::end(location), -1);
+    std::fill(std::begin(sentFloats), std::end(sentFloats), -1);
+  }
+  bool has(int slot) const { return location[slot] >= 0; }
+
+  // Whether sending the staged values would change any uniform of this program.
+  bool differs(const StagedUniforms& staged) const {
+    for (int i = 0; i < kUniformSlotCount; ++i) {
+      const int n = staged.floats[i];
+      if (n == 0) continue;
+      if (n != sentFloats[i]) return true;
+      const int at = kUniformLayout.offset[i];
+      if (std::memcmp(staged.values + at, sent.data() + at, sizeof(float) * static_cast<std::size_t>(n)) != 0)
+        return true;
+    }
+    return false;
+  }
+
+  // Sends the staged values that differ from what the program holds (the program is in use).
+  void send(const StagedUniforms& staged) {
+    for (int i = 0; i < kUniformSlotCount; ++i) {
+      const int n = staged.floats[i];
+      if (n == 0) continue;
+      const int at = kUniformLayout.offset[i];
+      const float* v = staged.values + at;
+      if (n == sentFloats[i] && std::memcmp(v, sent.data() + at, sizeof(float) * static_cast<std::size_t>(n)) == 0)
+        continue;
+      const UniformInfo& u = kUniforms[i];
+      const GLint loc = location[i];
+      const GLsizei count = n / u.components;
+      switch (u.components) {
+        case 1: glUniform1fv(loc, count, v); break;
+        case 2: glUniform2fv(loc, count, v); break;
+        case 3: glUniform3fv(loc, count, v); break;
+        case 4: glUniform4fv(loc, count, v); break;
+        default: glUniformMatrix4fv(loc, count, u.transpose ? GL_TRUE : GL_FALSE, v); break;
+      }
+      std::memcpy(sent.data() + at, v, sizeof(float) * static_cast<std::size_t>(n));
+      sentFloats[i] = n;
+    }
+  }
 };
+
+// The fixed-function raster state a draw asks GL for. Fields that do not apply (the depth
+// function with the depth test off...) stay zero, so equal states compare equal.
+struct RasterState {
+  GLenum depthFunc;  // 0: no depth test
+  GLuint depthMask;
+  GLuint blend;
+  GLenum blendSource, blendDestination;
+  GLenum cullFace;                       // 0: no culling
+  GLenum frontFace;
+  DWORD zbias;
+  GLenum polygonMode;
+  GLenum stencilFunc;  // 0: no stencil test
+  GLint stencilRef;
+  GLuint stencilMask;
+  GLenum stencilFail, stencilDepthFail, stencilPass;
+  GLuint stencilWriteMask;
+  GLuint dither;
+
+  bool operator==(const RasterState& o) const { return std::memcmp(this, &o, sizeof(*this)) == 0; }
+};
+static_assert(std::has_unique_object_representations_v<RasterState>);
+
+RasterState rasterStateOf(const DeviceState& state) {
+  RasterState r;
+  std::memset(&r, 0, sizeof r);
+  const DWORD* rs = state.renderStates;
+  if (rs[D3DRENDERSTATE_ZENABLE]) r.depthFunc = ffpCompareFunc(rs[D3DRENDERSTATE_ZFUNC]);
+  r.depthMask = rs[D3DRENDERSTATE_ZWRITEENABLE] ? GL_TRUE : GL_FALSE;
+  if (rs[D3DRENDERSTATE_ALPHABLENDENABLE]) {
+    const FfpBlendFactors f = ffpBlendFactors(rs[D3DRENDERSTATE_SRCBLEND], rs[D3DRENDERSTATE_DESTBLEND]);
+    r.blend = 1;
+    r.blendSource = f.source;
+    r.blendDestination = f.destination;
+  }
+  const FfpCullMode cull = ffpCullMode(rs[D3DRENDERSTATE_CULLMODE]);
+  if (cull.enabled) {
+    r.cullFace = cull.cullFace;
+    r.frontFace = cull.frontFace;
+  }
+  r.zbias = std::min<DWORD>(rs[D3DRENDERSTATE_ZBIAS], 16);
+  r.polygonMode = ffpPolygonMode(rs[D3DRENDERSTATE_FILLMODE]);
+  if (rs[D3DRENDERSTATE_STENCILENABLE]) {
+    r.stencilFunc = ffpCompareFunc(rs[D3DRENDERSTATE_STENCILFUNC]);
+    r.stencilRef = static_cast<GLint>(rs[D3DRENDERSTATE_STENCILREF]);
+    r.stencilMask = rs[D3DRENDERSTATE_STENCILMASK];
+    r.stencilFail = ffpStencilOp(rs[D3DRENDERSTATE_STENCILFAIL]);
+    r.stencilDepthFail = ffpStencilOp(rs[D3DRENDERSTATE_STENCILZFAIL]);
+    r.stencilPass = ffpStencilOp(rs[D3DRENDERSTATE_STENCILPASS]);
+    r.stencilWriteMask = rs[D3DRENDERSTATE_STENCILWRITEMASK];
+  }
+  r.dither = rs[D3DRENDERSTATE_DITHERENABLE] ? GL_TRUE : GL_FALSE;
+  return r;
+}
+
+void setEnabled(GLenum capability, bool on) {
+  if (on)
+    glEnable(capability);
+  else
+    glDisable(capability);
+}
 
 struct SourceKey {
   const void* id;
@@ -332,6 +419,7 @@ struct FixedFunctionPipeline::Impl {
   bool initialised = false;
   bool allowClipControl = true;
   bool clipControl = false;
+  bool keepState = false;
   GLuint vao = 0;
   StreamBuffer vertexStream;
   StreamBuffer indexStream;
@@ -341,6 +429,70 @@ struct FixedFunctionPipeline::Impl {
   int compiled = 0;
   int maxLights = kFfpMaxLights;
   std::string error;
+  StagedUniforms staged;
+
+  // The shader key and program of the last draw, reused while the state's shape version, the
+  // vertex format and the stage textures' shaping properties stay the same.
+  struct ShapeCache {
+    std::uint64_t version = 0;
+    DWORD fvf = 0;
+    int maxLights = 0;
+    unsigned int texture[kDeviceTextureStages] = {};
+    bool textureAlpha[kDeviceTextureStages] = {};
+    bool textureColorKey[kDeviceTextureStages] = {};
+    FfpShaderKey key;
+    ProgramEntry* program = nullptr;
+
+    bool matches(std::uint64_t v, DWORD f, int lights, const FfpTexture textures[kDeviceTextureStages]) const {
+      if (program == nullptr || v == 0 || v != version || f != fvf || lights != maxLights) return false;
+      for (DWORD s = 0; s < kDeviceTextureStages; ++s)
+        if (textures[s].name != texture[s] || textures[s].hasAlpha != textureAlpha[s] ||
+            textures[s].hasColorKey != textureColorKey[s])
+          return false;
+      return true;
+    }
+    void remember(std::uint64_t v, DWORD f, int lights, const FfpTexture textures[kDeviceTextureStages],
+                  const FfpShaderKey& k, ProgramEntry* p) {
+      version = v;
+      fvf = f;
+      maxLights = lights;
+      for (DWORD s = 0; s < kDeviceTextureStages; ++s) {
+        texture[s] = textures[s].name;
+        textureAlpha[s] = textures[s].hasAlpha;
+        textureColorKey[s] = textures[s].hasColorKey;
+      }
+      key = k;
+      program = p;
+    }
+  } shape;
+
+  // What this pipeline last set in GL. Only meaningful while valid: restore() and anything
+  // else that may have touched GL make it unknown, and the next draw sets everything again.
+  struct Shadow {
+    bool valid = false;
+    GLuint framebuffer = 0;
+    GLuint program = 0;
+    GLint viewport[4] = {};
+    double depthRange[2] = {};
+    RasterState raster{};
+    GLuint attributeBuffer = 0;  // the buffer and format the attribute pointers read
+    DWORD attributeFvf = 0;
+    GLuint texture[kDeviceTextureStages] = {};
+    GLuint sampler[kDeviceTextureStages] = {};
+    GLuint activeUnit = 0;
+    bool depthClamp = false;
+    unsigned clipDistances = 0;
+    bool zeroToOneDepth = false;  // glClipControl's 0..1 depth
+  } shadow;
+
+  // Single triangles drawn one after another with nothing changing in between go to GL as one
+  // draw: they wait here (already in GL's triangle order) until something else comes.
+  struct Batch {
+    const ProgramEntry* program = nullptr;
+    DWORD stride = 0;
+    std::vector<std::uint8_t> vertices;
+  } batch;
+  static constexpr std::size_t kBatchBytes = std::size_t{256} << 10;
 
   void initialise() {
     if (initialised) return;
@@ -364,6 +516,9 @@ struct FixedFunctionPipeline::Impl {
 
   void release() {
     if (!initialised) return;
+    restore();
+    batch.vertices.clear();
+    batch.program = nullptr;
     for (auto& p : programs)
       if (p.second.program) glDeleteProgram(p.second.program);
     for (auto& s : sources)
@@ -373,12 +528,54 @@ struct FixedFunctionPipeline::Impl {
     glDeleteBuffers(1, &indexStream.name);
     glDeleteVertexArrays(1, &vao);
     programs.clear();
+    shape = ShapeCache{};
     sources.clear();
     samplers.clear();
     vao = 0;
     vertexStream = StreamBuffer{};
     indexStream = StreamBuffer{};
     initialised = false;
+  }
+
+  // Draws the waiting triangles with the GL state they were queued under (still current).
+  void flushBatch() {
+    if (batch.vertices.empty()) return;
+    const std::size_t at = vertexStream.append(GL_ARRAY_BUFFER, batch.vertices.data(), batch.vertices.size(),
+                                               batch.stride);
+    glDrawArrays(GL_TRIANGLES, static_cast<GLint>(at / batch.stride),
+                 static_cast<GLsizei>(batch.vertices.size() / batch.stride));
+    batch.vertices.clear();
+    batch.program = nullptr;
+  }
+
+  // Sends what is waiting and puts GL back as the header promises after a draw: no sampler
+  // objects, filled polygons, depth writes on, GL's own clip depth, no depth clamp or clip
+  // distances, texture unit 0 active and the default framebuffer bound. Afterwards nothing
+  // is assumed about GL's state.
+  void restore() {
+    if (!initialised) return;
+    flushBatch();
+    if (shadow.valid) {
+      for (GLuint s = 0; s < kDeviceTextureStages; ++s)
+        if (shadow.sampler[s]) glBindSampler(s, 0);
+      if (shadow.zeroToOneDepth) glClipControl(GL_LOWER_LEFT, GL_NEGATIVE_ONE_TO_ONE);
+      if (shadow.depthClamp) glDisable(GL_DEPTH_CLAMP);
+      for (int i = 0; i < kFfpMaxClipPlanes; ++i)
+        if (shadow.clipDistances & (1u << i)) glDisable(GL_CLIP_DISTANCE0 + static_cast<GLenum>(i));
+      if (shadow.activeUnit != 0) glActiveTexture(GL_TEXTURE0);
+      if (shadow.raster.polygonMode != GL_FILL) glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+      if (!shadow.raster.depthMask) glDepthMask(GL_TRUE);
+    }
+    if (shadow.framebuffer != 0) glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    shadow = Shadow{};
+  }
+
+  void bindFramebuffer(GLuint framebuffer) {
+    if (shadow.valid && shadow.framebuffer == framebuffer) return;
+    flushBatch();
+    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+    if (!shadow.valid) glDisable(GL_SCISSOR_TEST);
+    shadow.framebuffer = framebuffer;
   }
 
   GLuint compileShader(GLenum stage, const std::string& source) {
@@ -430,42 +627,15 @@ struct FixedFunctionPipeline::Impl {
       return entry;
     }
     entry.program = prog;
-    auto loc = [prog](const char* name) { return glGetUniformLocation(prog, name); };
-    entry.worldView = loc("uWorldView");
-    entry.proj = loc("uProj");
-    entry.normalMatrix = loc("uNormalMatrix");
-    entry.screen = loc("uScreen");
-    entry.pixelOffset = loc("uPixelOffset");
-    entry.matDiffuse = loc("uMatDiffuse");
-    entry.matAmbient = loc("uMatAmbient");
-    entry.matSpecular = loc("uMatSpecular");
-    entry.matEmissive = loc("uMatEmissive");
-    entry.matPower = loc("uMatPower");
-    entry.globalAmbient = loc("uGlobalAmbient");
-    entry.lightPos = loc("uLightPos");
-    entry.lightDir = loc("uLightDir");
-    entry.lightDiffuse = loc("uLightDiffuse");
-    entry.lightSpecular = loc("uLightSpecular");
-    entry.lightAmbient = loc("uLightAmbient");
-    entry.lightAtt = loc("uLightAtt");
-    entry.lightSpot = loc("uLightSpot");
-    entry.pixelCorrection = loc("uPixelCorrection");
-    entry.texMatrix = loc("uTexMatrix");
-    entry.fogParams = loc("uFogParams");
-    entry.fogColor = loc("uFogColor");
-    entry.textureFactor = loc("uTextureFactor");
-    entry.alphaRef = loc("uAlphaRef");
-    entry.clipPlane = loc("uClipPlane");
-    for (int st = 0; st < static_cast<int>(kDeviceTextureStages); ++st) {
-      entry.keyLow[st] = loc(("uKeyLow" + std::to_string(st)).c_str());
-      entry.keyHigh[st] = loc(("uKeyHigh" + std::to_string(st)).c_str());
-    }
+    for (int u = 0; u < kUniformSlotCount; ++u) entry.location[u] = glGetUniformLocation(prog, kUniforms[u].name);
+    entry.sent.assign(static_cast<std::size_t>(kUniformLayout.total), 0.0f);
     glUseProgram(prog);
     for (int s = 0; s < static_cast<int>(kDeviceTextureStages); ++s) {
       const std::string name = "uTex" + std::to_string(s);
       const GLint l = glGetUniformLocation(prog, name.c_str());
       if (l >= 0) glUniform1i(l, s);
     }
+    shadow.program = prog;
     return entry;
   }
 
@@ -477,10 +647,10 @@ struct FixedFunctionPipeline::Impl {
     if (found != samplers.end()) return found->second;
     GLuint s = 0;
     glGenSamplers(1, &s);
-    glSamplerParameteri(s, GL_TEXTURE_WRAP_S, addressMode(ts[D3DTSS_ADDRESSU]));
-    glSamplerParameteri(s, GL_TEXTURE_WRAP_T, addressMode(ts[D3DTSS_ADDRESSV]));
-    glSamplerParameteri(s, GL_TEXTURE_MAG_FILTER, ts[D3DTSS_MAGFILTER] == D3DTFG_POINT ? GL_NEAREST : GL_LINEAR);
-    glSamplerParameteri(s, GL_TEXTURE_MIN_FILTER, minFilter(ts[D3DTSS_MINFILTER], ts[D3DTSS_MIPFILTER]));
+    glSamplerParameteri(s, GL_TEXTURE_WRAP_S, ffpAddressMode(ts[D3DTSS_ADDRESSU]));
+    glSamplerParameteri(s, GL_TEXTURE_WRAP_T, ffpAddressMode(ts[D3DTSS_ADDRESSV]));
+    glSamplerParameteri(s, GL_TEXTURE_MAG_FILTER, ffpMagFilter(ts[D3DTSS_MAGFILTER]));
+    glSamplerParameteri(s, GL_TEXTURE_MIN_FILTER, ffpMinFilter(ts[D3DTSS_MINFILTER], ts[D3DTSS_MIPFILTER]));
     float bias = 0.0f;
     std::memcpy(&bias, &ts[D3DTSS_MIPMAPLODBIAS], sizeof(bias));
     if (std::isfinite(bias)) glSamplerParameterf(s, GL_TEXTURE_LOD_BIAS, bias);
@@ -494,9 +664,11 @@ struct FixedFunctionPipeline::Impl {
   }
 
   // Binds a GL buffer holding the vertices, uploading only when the source changed; returns
-  // the offset of the first vertex in it.
-  std::size_t bindVertices(const void* vertices, std::size_t bytes, const void* sourceId, std::uint64_t version) {
-    if (!sourceId) return vertexStream.append(GL_ARRAY_BUFFER, vertices, bytes, 16);
+  // the index of the first vertex in it.
+  std::size_t bindVertices(const void* vertices, std::size_t bytes, DWORD stride, const void* sourceId,
+                           std::uint64_t version, GLuint& buffer) {
+    buffer = vertexStream.name;
+    if (!sourceId) return vertexStream.append(GL_ARRAY_BUFFER, vertices, bytes, stride) / stride;
     SourceEntry& entry = sources[SourceKey{sourceId, vertices}];
     const bool changed = entry.version != version || entry.bytes != bytes;
     if (!entry.buffer && !entry.dynamic) {
@@ -506,22 +678,26 @@ struct FixedFunctionPipeline::Impl {
     } else if (changed || (entry.dynamic && entry.streamGeneration != vertexStream.generation)) {
       if (!entry.dynamic) {
         glDeleteBuffers(1, &entry.buffer);
+        if (shadow.attributeBuffer == entry.buffer) shadow.attributeBuffer = 0;
         entry.buffer = 0;
         entry.dynamic = true;
       }
-      entry.streamOffset = vertexStream.append(GL_ARRAY_BUFFER, vertices, bytes, 16);
+      entry.streamOffset = vertexStream.append(GL_ARRAY_BUFFER, vertices, bytes, stride);
       entry.streamGeneration = vertexStream.generation;
     } else {
       glBindBuffer(GL_ARRAY_BUFFER, entry.dynamic ? vertexStream.name : entry.buffer);
     }
     entry.version = version;
     entry.bytes = bytes;
-    return entry.dynamic ? entry.streamOffset : 0;
+    if (!entry.dynamic) buffer = entry.buffer;
+    return entry.dynamic ? entry.streamOffset / stride : 0;
   }
 
-  void setAttributes(DWORD fvf, DWORD stride, std::size_t base) {
+  // Points the attributes at the buffer bound to GL_ARRAY_BUFFER, vertex 0 at its start.
+  void setAttributes(GLuint buffer, DWORD fvf, DWORD stride) {
+    if (shadow.valid && shadow.attributeBuffer == buffer && shadow.attributeFvf == fvf) return;
     for (GLuint i = 0; i < static_cast<GLuint>(kFfpAttribTexCoord0 + 8); ++i) glDisableVertexAttribArray(i);
-    std::size_t offset = base;
+    std::size_t offset = 0;
     auto at = [&offset]() { return reinterpret_cast<const void*>(offset); };
     const DWORD position = fvf & D3DFVF_POSITION_MASK;
     glEnableVertexAttribArray(kFfpAttribPosition);
@@ -557,99 +733,68 @@ struct FixedFunctionPipeline::Impl {
       glVertexAttribPointer(location, size, GL_FLOAT, GL_FALSE, static_cast<GLsizei>(stride), at());
       offset += 4 * static_cast<std::size_t>(size);
     }
+    shadow.attributeBuffer = buffer;
+    shadow.attributeFvf = fvf;
   }
 
-  void applyRasterState(const DeviceState& state) {
-    const DWORD* rs = state.renderStates;
-    if (rs[D3DRENDERSTATE_ZENABLE]) {
-      glEnable(GL_DEPTH_TEST);
-      glDepthFunc(compareFunc(rs[D3DRENDERSTATE_ZFUNC]));
-    } else {
-      glDisable(GL_DEPTH_TEST);
+  // Sets the raster state that differs from what GL holds.
+  void applyRasterState(const RasterState& r) {
+    const bool all = !shadow.valid;
+    const RasterState& o = shadow.raster;
+    if (all || (r.depthFunc != 0) != (o.depthFunc != 0)) setEnabled(GL_DEPTH_TEST, r.depthFunc != 0);
+    if (r.depthFunc != 0 && (all || r.depthFunc != o.depthFunc)) glDepthFunc(r.depthFunc);
+    if (all || r.depthMask != o.depthMask) glDepthMask(static_cast<GLboolean>(r.depthMask));
+    if (all || r.blend != o.blend) {
+      setEnabled(GL_BLEND, r.blend != 0);
+      if (all) glBlendEquation(GL_FUNC_ADD);
     }
-    glDepthMask(rs[D3DRENDERSTATE_ZWRITEENABLE] ? GL_TRUE : GL_FALSE);
-
-    if (rs[D3DRENDERSTATE_ALPHABLENDENABLE]) {
-      glEnable(GL_BLEND);
-      glBlendEquation(GL_FUNC_ADD);
-      DWORD src = rs[D3DRENDERSTATE_SRCBLEND], dst = rs[D3DRENDERSTATE_DESTBLEND];
-      if (src == D3DBLEND_BOTHSRCALPHA) {
-        src = D3DBLEND_SRCALPHA;
-        dst = D3DBLEND_INVSRCALPHA;
-      } else if (src == D3DBLEND_BOTHINVSRCALPHA) {
-        src = D3DBLEND_INVSRCALPHA;
-        dst = D3DBLEND_SRCALPHA;
+    if (r.blend != 0 && (all || r.blendSource != o.blendSource || r.blendDestination != o.blendDestination))
+      glBlendFunc(r.blendSource, r.blendDestination);
+    if (all || (r.cullFace != 0) != (o.cullFace != 0)) setEnabled(GL_CULL_FACE, r.cullFace != 0);
+    if (r.cullFace != 0 && (all || r.cullFace != o.cullFace || r.frontFace != o.frontFace)) {
+      glFrontFace(r.frontFace);
+      glCullFace(r.cullFace);
+    }
+    if (all || r.zbias != o.zbias) {
+      const bool offset = r.zbias != 0;
+      if (all || offset != (o.zbias != 0)) {
+        setEnabled(GL_POLYGON_OFFSET_FILL, offset);
+        setEnabled(GL_POLYGON_OFFSET_LINE, offset);
+        setEnabled(GL_POLYGON_OFFSET_POINT, offset);
       }
-      glBlendFunc(blendFactor(src), blendFactor(dst));
-    } else {
-      glDisable(GL_BLEND);
+      if (offset) glPolygonOffset(0.0f, -kZBiasUnits * static_cast<float>(r.zbias));
     }
-
-    // D3D's winding is that of its y-down screen; the flipped GL image turns D3D clockwise into
-    // GL counter-clockwise, so GL's front faces (CCW) are D3D's clockwise ones.
-    switch (rs[D3DRENDERSTATE_CULLMODE]) {
-      case D3DCULL_CW:
-        glEnable(GL_CULL_FACE);
-        glFrontFace(GL_CCW);
-        glCullFace(GL_FRONT);
-        break;
-      case D3DCULL_CCW:
-        glEnable(GL_CULL_FACE);
-        glFrontFace(GL_CCW);
-        glCullFace(GL_BACK);
-        break;
-      default: glDisable(GL_CULL_FACE); break;
+    if (all || r.polygonMode != o.polygonMode) glPolygonMode(GL_FRONT_AND_BACK, r.polygonMode);
+    if (all || (r.stencilFunc != 0) != (o.stencilFunc != 0)) setEnabled(GL_STENCIL_TEST, r.stencilFunc != 0);
+    if (r.stencilFunc != 0) {
+      if (all || r.stencilFunc != o.stencilFunc || r.stencilRef != o.stencilRef || r.stencilMask != o.stencilMask)
+        glStencilFunc(r.stencilFunc, r.stencilRef, r.stencilMask);
+      if (all || r.stencilFail != o.stencilFail || r.stencilDepthFail != o.stencilDepthFail ||
+          r.stencilPass != o.stencilPass)
+        glStencilOp(r.stencilFail, r.stencilDepthFail, r.stencilPass);
+      if (all || r.stencilWriteMask != o.stencilWriteMask) glStencilMask(r.stencilWriteMask);
     }
-
-    const DWORD zbias = std::min<DWORD>(rs[D3DRENDERSTATE_ZBIAS], 16);
-    if (zbias) {
-      glEnable(GL_POLYGON_OFFSET_FILL);
-      glEnable(GL_POLYGON_OFFSET_LINE);
-      glEnable(GL_POLYGON_OFFSET_POINT);
-      glPolygonOffset(0.0f, -kZBiasUnits * static_cast<float>(zbias));
-    } else {
-      glDisable(GL_POLYGON_OFFSET_FILL);
-      glDisable(GL_POLYGON_OFFSET_LINE);
-      glDisable(GL_POLYGON_OFFSET_POINT);
+    if (all || r.dither != o.dither) setEnabled(GL_DITHER, r.dither != 0);
+    if (all) {
+      glProvokingVertex(GL_FIRST_VERTEX_CONVENTION);
+      glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     }
-
-    switch (rs[D3DRENDERSTATE_FILLMODE]) {
-      case D3DFILL_POINT: glPolygonMode(GL_FRONT_AND_BACK, GL_POINT); break;
-      case D3DFILL_WIREFRAME: glPolygonMode(GL_FRONT_AND_BACK, GL_LINE); break;
-      default: glPolygonMode(GL_FRONT_AND_BACK, GL_FILL); break;
-    }
-
-    if (rs[D3DRENDERSTATE_STENCILENABLE]) {
-      glEnable(GL_STENCIL_TEST);
-      glStencilFunc(compareFunc(rs[D3DRENDERSTATE_STENCILFUNC]), static_cast<GLint>(rs[D3DRENDERSTATE_STENCILREF]),
-                    rs[D3DRENDERSTATE_STENCILMASK]);
-      glStencilOp(stencilOp(rs[D3DRENDERSTATE_STENCILFAIL]), stencilOp(rs[D3DRENDERSTATE_STENCILZFAIL]),
-                  stencilOp(rs[D3DRENDERSTATE_STENCILPASS]));
-      glStencilMask(rs[D3DRENDERSTATE_STENCILWRITEMASK]);
-    } else {
-      glDisable(GL_STENCIL_TEST);
-    }
-
-    if (rs[D3DRENDERSTATE_DITHERENABLE]) {
-      glEnable(GL_DITHER);
-    } else {
-      glDisable(GL_DITHER);
-    }
-    glProvokingVertex(GL_FIRST_VERTEX_CONVENTION);
-    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    shadow.raster = r;
   }
 
-  void setUniforms(const ProgramEntry& p, const FfpShaderKey& key, const DeviceState& state,
-                   const FfpTexture textures[kDeviceTextureStages], float viewportX, float viewportY, float viewportW,
-                   float viewportH) {
+  // Works out the draw's uniform values into `staged`.
+  void stageUniforms(const ProgramEntry& p, const FfpShaderKey& key, const DeviceState& state,
+                     const FfpTexture textures[kDeviceTextureStages], float viewportX, float viewportY,
+                     float viewportW, float viewportH) {
+    staged.clear();
     Mat4 world, view, proj, worldView;
     toRows(state.transforms[D3DTRANSFORMSTATE_WORLD], world);
     toRows(state.transforms[D3DTRANSFORMSTATE_VIEW], view);
     toRows(state.transforms[D3DTRANSFORMSTATE_PROJECTION], proj);
     multiply(world, view, worldView);
-    if (p.worldView >= 0) glUniformMatrix4fv(p.worldView, 1, GL_FALSE, &worldView[0][0]);
-    if (p.proj >= 0) glUniformMatrix4fv(p.proj, 1, GL_FALSE, &proj[0][0]);
-    if (p.normalMatrix >= 0) {
+    if (p.has(kWorldView)) staged.stage(kWorldView, &worldView[0][0], 16);
+    if (p.has(kProj)) staged.stage(kProj, &proj[0][0], 16);
+    if (p.has(kNormalMatrix)) {
       // Normals go through the inverse transpose of the whole 4x4 world-view matrix: GLSL's
       // column-vector form of it is the plain inverse. A singular matrix leaves normals as given.
       Mat4 inv;
@@ -657,26 +802,33 @@ struct FixedFunctionPipeline::Impl {
         std::memset(inv, 0, sizeof(inv));
         inv[0][0] = inv[1][1] = inv[2][2] = inv[3][3] = 1.0f;
       }
-      glUniformMatrix4fv(p.normalMatrix, 1, GL_TRUE, &inv[0][0]);
+      staged.stage(kNormalMatrix, &inv[0][0], 16);
     }
-    if (p.screen >= 0) glUniform4f(p.screen, viewportX, viewportY, viewportW, viewportH);
-    if (p.pixelOffset >= 0)
-      glUniform2f(p.pixelOffset, viewportW > 0 ? 2.0f * kPixelCentreShift / viewportW : 0.0f,
-                  viewportH > 0 ? 2.0f * kPixelCentreShift / viewportH : 0.0f);
-
-    if (p.pixelCorrection >= 0) glUniform1f(p.pixelCorrection, 0.5f - kPixelCentreShift);
+    if (p.has(kScreen)) {
+      const float screen[4] = {viewportX, viewportY, viewportW, viewportH};
+      staged.stage(kScreen, screen, 4);
+    }
+    if (p.has(kPixelOffset)) {
+      const float offset[2] = {viewportW > 0 ? 2.0f * kPixelCentreShift / viewportW : 0.0f,
+                               viewportH > 0 ? 2.0f * kPixelCentreShift / viewportH : 0.0f};
+      staged.stage(kPixelOffset, offset, 2);
+    }
+    if (p.has(kPixelCorrection)) {
+      const float correction = 0.5f - kPixelCentreShift;
+      staged.stage(kPixelCorrection, &correction, 1);
+    }
 
     const DWORD* rs = state.renderStates;
     if (key.lighting) {
       const D3DMATERIAL7& m = state.material;
-      if (p.matDiffuse >= 0) glUniform4f(p.matDiffuse, m.diffuse.r, m.diffuse.g, m.diffuse.b, m.diffuse.a);
-      if (p.matAmbient >= 0) glUniform4f(p.matAmbient, m.ambient.r, m.ambient.g, m.ambient.b, m.ambient.a);
-      if (p.matSpecular >= 0) glUniform4f(p.matSpecular, m.specular.r, m.specular.g, m.specular.b, m.specular.a);
-      if (p.matEmissive >= 0) glUniform4f(p.matEmissive, m.emissive.r, m.emissive.g, m.emissive.b, m.emissive.a);
-      if (p.matPower >= 0) glUniform1f(p.matPower, m.power);
+      if (p.has(kMatDiffuse)) staged.stage(kMatDiffuse, &m.diffuse.r, 4);
+      if (p.has(kMatAmbient)) staged.stage(kMatAmbient, &m.ambient.r, 4);
+      if (p.has(kMatSpecular)) staged.stage(kMatSpecular, &m.specular.r, 4);
+      if (p.has(kMatEmissive)) staged.stage(kMatEmissive, &m.emissive.r, 4);
+      if (p.has(kMatPower)) staged.stage(kMatPower, &m.power, 1);
       float ambient[4];
       colourToFloats(rs[D3DRENDERSTATE_AMBIENT], ambient);
-      if (p.globalAmbient >= 0) glUniform4fv(p.globalAmbient, 1, ambient);
+      if (p.has(kGlobalAmbient)) staged.stage(kGlobalAmbient, ambient, 4);
 
       float pos[kFfpMaxLights][3] = {}, dir[kFfpMaxLights][3] = {}, dif[kFfpMaxLights][4] = {},
             spe[kFfpMaxLights][4] = {}, amb[kFfpMaxLights][4] = {}, att[kFfpMaxLights][4] = {},
@@ -711,42 +863,43 @@ struct FixedFunctionPipeline::Impl {
         ++n;
       }
       if (n > 0) {
-        if (p.lightPos >= 0) glUniform3fv(p.lightPos, n, &pos[0][0]);
-        if (p.lightDir >= 0) glUniform3fv(p.lightDir, n, &dir[0][0]);
-        if (p.lightDiffuse >= 0) glUniform4fv(p.lightDiffuse, n, &dif[0][0]);
-        if (p.lightSpecular >= 0) glUniform4fv(p.lightSpecular, n, &spe[0][0]);
-        if (p.lightAmbient >= 0) glUniform4fv(p.lightAmbient, n, &amb[0][0]);
-        if (p.lightAtt >= 0) glUniform4fv(p.lightAtt, n, &att[0][0]);
-        if (p.lightSpot >= 0) glUniform3fv(p.lightSpot, n, &spot[0][0]);
+        if (p.has(kLightPos)) staged.stage(kLightPos, &pos[0][0], 3 * n);
+        if (p.has(kLightDir)) staged.stage(kLightDir, &dir[0][0], 3 * n);
+        if (p.has(kLightDiffuse)) staged.stage(kLightDiffuse, &dif[0][0], 4 * n);
+        if (p.has(kLightSpecular)) staged.stage(kLightSpecular, &spe[0][0], 4 * n);
+        if (p.has(kLightAmbient)) staged.stage(kLightAmbient, &amb[0][0], 4 * n);
+        if (p.has(kLightAtt)) staged.stage(kLightAtt, &att[0][0], 4 * n);
+        if (p.has(kLightSpot)) staged.stage(kLightSpot, &spot[0][0], 3 * n);
       }
     }
 
-    if (p.texMatrix >= 0) {
-      float matrices[kDeviceTextureStages][16];
-      for (DWORD s = 0; s < kDeviceTextureStages; ++s)
-        std::memcpy(matrices[s], &state.transforms[D3DTRANSFORMSTATE_TEXTURE0 + s], sizeof(float) * 16);
-      glUniformMatrix4fv(p.texMatrix, kDeviceTextureStages, GL_FALSE, &matrices[0][0]);
-    }
-    if (p.fogParams >= 0) {
+    if (p.has(kTexMatrix))
+      staged.stage(kTexMatrix, &state.transforms[D3DTRANSFORMSTATE_TEXTURE0]._11,
+                   16 * static_cast<int>(kDeviceTextureStages));
+    if (p.has(kFogParams)) {
       // Table fog runs on w with perspective projections, on z (0..1) otherwise; pre-transformed
       // vertices follow the projection matrix too.
       const bool useW = proj[2][3] != 0.0f;
-      glUniform4f(p.fogParams, state.renderStateFloat(D3DRENDERSTATE_FOGSTART),
-                  state.renderStateFloat(D3DRENDERSTATE_FOGEND), state.renderStateFloat(D3DRENDERSTATE_FOGDENSITY),
-                  useW ? 1.0f : 0.0f);
+      const float fog[4] = {state.renderStateFloat(D3DRENDERSTATE_FOGSTART),
+                            state.renderStateFloat(D3DRENDERSTATE_FOGEND),
+                            state.renderStateFloat(D3DRENDERSTATE_FOGDENSITY), useW ? 1.0f : 0.0f};
+      staged.stage(kFogParams, fog, 4);
     }
-    if (p.fogColor >= 0) {
+    if (p.has(kFogColor)) {
       float fog[4];
       colourToFloats(rs[D3DRENDERSTATE_FOGCOLOR], fog);
-      glUniform3f(p.fogColor, fog[0], fog[1], fog[2]);
+      staged.stage(kFogColor, fog, 3);
     }
-    if (p.textureFactor >= 0) {
+    if (p.has(kTextureFactor)) {
       float factor[4];
       colourToFloats(rs[D3DRENDERSTATE_TEXTUREFACTOR], factor);
-      glUniform4fv(p.textureFactor, 1, factor);
+      staged.stage(kTextureFactor, factor, 4);
     }
-    if (p.alphaRef >= 0) glUniform1f(p.alphaRef, static_cast<float>(rs[D3DRENDERSTATE_ALPHAREF] & 0xFF));
-    if (p.clipPlane >= 0) {
+    if (p.has(kAlphaRef)) {
+      const float ref = static_cast<float>(rs[D3DRENDERSTATE_ALPHAREF] & 0xFF);
+      staged.stage(kAlphaRef, &ref, 1);
+    }
+    if (p.has(kClipPlane)) {
       // World-space planes into camera space: a camera point e is the world point e * inverse(view),
       // so the plane becomes inverse(view) times the plane as a column.
       Mat4 viewInverse;
@@ -761,17 +914,93 @@ struct FixedFunctionPipeline::Impl {
           for (int c = 0; c < 4; ++c) sum += viewInverse[r][c] * state.clipPlanes[i][c];
           planes[i][r] = sum;
         }
-      glUniform4fv(p.clipPlane, kFfpMaxClipPlanes, &planes[0][0]);
+      staged.stage(kClipPlane, &planes[0][0], 4 * kFfpMaxClipPlanes);
     }
     for (int st = 0; st < key.stageCount; ++st) {
-      if (!key.stages[st].colorKey || p.keyLow[st] < 0) continue;
+      if (!key.stages[st].colorKey || !p.has(kKeyLow0 + st)) continue;
       float low[4], high[4];
       colourToFloats(textures[st].colorKeyLow, low);
       colourToFloats(textures[st].colorKeyHigh, high);
       const float slack = 1.0f / 255.0f;  // texture channels narrower than 8 bits round differently
-      glUniform3f(p.keyLow[st], low[0] - slack, low[1] - slack, low[2] - slack);
-      glUniform3f(p.keyHigh[st], high[0] + slack, high[1] + slack, high[2] + slack);
+      const float lowKey[3] = {low[0] - slack, low[1] - slack, low[2] - slack};
+      const float highKey[3] = {high[0] + slack, high[1] + slack, high[2] + slack};
+      staged.stage(kKeyLow0 + st, lowKey, 3);
+      if (p.has(kKeyHigh0 + st)) staged.stage(kKeyHigh0 + st, highKey, 3);
     }
+  }
+
+  // The viewport and depth range a draw asks for.
+  struct ViewState {
+    GLint viewport[4];
+    double depthRange[2];
+  };
+
+  // Whether GL already holds everything this draw needs besides its vertices.
+  bool stateMatches(const ProgramEntry& program, const FfpShaderKey& key, const RasterState& raster,
+                    const ViewState& view, const GLuint stageTextures[kDeviceTextureStages],
+                    const GLuint stageSamplers[kDeviceTextureStages]) const {
+    if (!shadow.valid || shadow.program != program.program || !(shadow.raster == raster)) return false;
+    if (std::memcmp(shadow.viewport, view.viewport, sizeof view.viewport) != 0 ||
+        shadow.depthRange[0] != view.depthRange[0] || shadow.depthRange[1] != view.depthRange[1])
+      return false;
+    for (int s = 0; s < key.stageCount; ++s)
+      if (key.stages[s].samplesTexture && (shadow.texture[s] != stageTextures[s] || shadow.sampler[s] != stageSamplers[s]))
+        return false;
+    return shadow.depthClamp == (key.pretransformed != 0) && shadow.clipDistances == key.clipPlanes &&
+           shadow.zeroToOneDepth == clipControl && !program.differs(staged);
+  }
+
+  // Sets everything but the vertices for a draw.
+  void applyState(ProgramEntry& program, const FfpShaderKey& key, const RasterState& raster, const ViewState& view,
+                  const GLuint stageTextures[kDeviceTextureStages], const GLuint stageSamplers[kDeviceTextureStages]) {
+    const bool all = !shadow.valid;
+    if (all) {
+      glActiveTexture(GL_TEXTURE0);
+      shadow.activeUnit = 0;
+    }
+    if (all || std::memcmp(shadow.viewport, view.viewport, sizeof view.viewport) != 0) {
+      glViewport(view.viewport[0], view.viewport[1], view.viewport[2], view.viewport[3]);
+      std::memcpy(shadow.viewport, view.viewport, sizeof view.viewport);
+    }
+    if (all || shadow.depthRange[0] != view.depthRange[0] || shadow.depthRange[1] != view.depthRange[1]) {
+      glDepthRange(view.depthRange[0], view.depthRange[1]);
+      shadow.depthRange[0] = view.depthRange[0];
+      shadow.depthRange[1] = view.depthRange[1];
+    }
+    if (all || shadow.program != program.program) {
+      glUseProgram(program.program);
+      shadow.program = program.program;
+    }
+    applyRasterState(raster);
+    program.send(staged);
+    for (int s = 0; s < key.stageCount; ++s) {
+      if (!key.stages[s].samplesTexture) continue;
+      if (all || shadow.texture[s] != stageTextures[s]) {
+        if (all || shadow.activeUnit != static_cast<GLuint>(s)) {
+          glActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(s));
+          shadow.activeUnit = static_cast<GLuint>(s);
+        }
+        glBindTexture(GL_TEXTURE_2D, stageTextures[s]);
+        shadow.texture[s] = stageTextures[s];
+      }
+      if (all || shadow.sampler[s] != stageSamplers[s]) {
+        glBindSampler(static_cast<GLuint>(s), stageSamplers[s]);
+        shadow.sampler[s] = stageSamplers[s];
+      }
+    }
+    if (clipControl && (all || !shadow.zeroToOneDepth)) glClipControl(GL_LOWER_LEFT, GL_ZERO_TO_ONE);
+    shadow.zeroToOneDepth = clipControl;
+    // Pre-transformed vertices are not clipped in z: their depth is clamped instead.
+    const bool clamp = key.pretransformed != 0;
+    if (all || shadow.depthClamp != clamp) setEnabled(GL_DEPTH_CLAMP, clamp);
+    shadow.depthClamp = clamp;
+    for (int i = 0; i < kFfpMaxClipPlanes; ++i) {
+      const unsigned bit = 1u << i;
+      if (all || (shadow.clipDistances & bit) != (key.clipPlanes & bit))
+        setEnabled(GL_CLIP_DISTANCE0 + static_cast<GLenum>(i), (key.clipPlanes & bit) != 0);
+    }
+    shadow.clipDistances = key.clipPlanes;
+    shadow.valid = true;
   }
 };
 
@@ -783,6 +1012,18 @@ FixedFunctionPipeline::~FixedFunctionPipeline() { impl_->release(); }
 
 void FixedFunctionPipeline::releaseGlResources() { impl_->release(); }
 
+void FixedFunctionPipeline::setKeepGlState(bool keep) {
+  if (!keep) impl_->restore();
+  impl_->keepState = keep;
+}
+
+void FixedFunctionPipeline::restoreGlState() { impl_->restore(); }
+
+void FixedFunctionPipeline::bindFramebuffer(unsigned int framebuffer) {
+  impl_->initialise();
+  impl_->bindFramebuffer(framebuffer);
+}
+
 void FixedFunctionPipeline::setMaxActiveLights(int count) {
   impl_->maxLights = count < 0 ? 0 : (count > kFfpMaxLights ? kFfpMaxLights : count);
 }
@@ -792,9 +1033,13 @@ int FixedFunctionPipeline::programsCompiled() const { return impl_->compiled; }
 const char* FixedFunctionPipeline::lastError() const { return impl_->error.c_str(); }
 
 void FixedFunctionPipeline::releaseSource(const void* sourceId) {
+  impl_->flushBatch();
   for (auto it = impl_->sources.begin(); it != impl_->sources.end();) {
     if (it->first.id == sourceId) {
-      if (it->second.buffer) glDeleteBuffers(1, &it->second.buffer);
+      if (it->second.buffer) {
+        if (impl_->shadow.attributeBuffer == it->second.buffer) impl_->shadow.attributeBuffer = 0;
+        glDeleteBuffers(1, &it->second.buffer);
+      }
       it = impl_->sources.erase(it);
     } else {
       ++it;
@@ -831,7 +1076,7 @@ bool FixedFunctionPipeline::draw(const DeviceState& state, const FfpTexture text
   Impl& d = *impl_;
   d.error.clear();
   bool modeOk = false;
-  const GLenum mode = primitiveMode(type, modeOk);
+  const GLenum mode = ffpPrimitiveMode(type, modeOk);
   if (!modeOk) {
     d.error = "unknown primitive type";
     return false;
@@ -866,72 +1111,107 @@ bool FixedFunctionPipeline::draw(const DeviceState& state, const FfpTexture text
   const GLenum drawMode = unwrapped.empty() ? mode : GL_TRIANGLES;
 
   d.initialise();
-  const FfpShaderKey key = ffpBuildShaderKey(state, textures, fvf, d.clipControl, d.maxLights);
-  ProgramEntry& program = d.program(key);
+  // The key is worked out again only when a state that shapes it changed.
+  if (!d.shape.matches(state.shapeVersion, fvf, d.maxLights, textures)) {
+    const FfpShaderKey built = ffpBuildShaderKey(state, textures, fvf, d.clipControl, d.maxLights);
+    if (d.programs.count(built) == 0) d.flushBatch();  // building a program changes the program in use
+    d.shape.remember(state.shapeVersion, fvf, d.maxLights, textures, built, &d.program(built));
+  }
+  const FfpShaderKey& key = d.shape.key;
+  ProgramEntry& program = *d.shape.program;
   if (program.failed) {
     if (d.error.empty()) d.error = "shader build failed earlier for this state";
     return false;
   }
 
   const D3DVIEWPORT7& vp = state.viewport;
+  Impl::ViewState view{};
   float vx = static_cast<float>(vp.dwX), vy = static_cast<float>(vp.dwY);
   float vw = static_cast<float>(vp.dwWidth), vh = static_cast<float>(vp.dwHeight);
   if (vp.dwWidth > 0 && vp.dwHeight > 0) {
-    glViewport(static_cast<GLint>(vp.dwX), static_cast<GLint>(vp.dwY), static_cast<GLsizei>(vp.dwWidth),
-               static_cast<GLsizei>(vp.dwHeight));
+    view.viewport[0] = static_cast<GLint>(vp.dwX);
+    view.viewport[1] = static_cast<GLint>(vp.dwY);
+    view.viewport[2] = static_cast<GLsizei>(vp.dwWidth);
+    view.viewport[3] = static_cast<GLsizei>(vp.dwHeight);
     // MinZ..MaxZ scales the depth of transformed vertices; a pre-transformed z is the depth itself.
     // An empty or inverted range behaves as MinZ..MinZ + 0.001.
-    if (key.pretransformed)
-      glDepthRange(0.0, 1.0);
-    else if (!(vp.dvMaxZ > vp.dvMinZ))
-      glDepthRange(vp.dvMinZ, std::min(1.0, static_cast<double>(vp.dvMinZ) + 0.001));
-    else
-      glDepthRange(vp.dvMinZ, vp.dvMaxZ);
+    if (key.pretransformed) {
+      view.depthRange[0] = 0.0;
+      view.depthRange[1] = 1.0;
+    } else if (!(vp.dvMaxZ > vp.dvMinZ)) {
+      view.depthRange[0] = vp.dvMinZ;
+      view.depthRange[1] = std::min(1.0, static_cast<double>(vp.dvMinZ) + 0.001);
+    } else {
+      view.depthRange[0] = vp.dvMinZ;
+      view.depthRange[1] = vp.dvMaxZ;
+    }
   } else {
-    GLint current[4] = {0, 0, 0, 0};
-    glGetIntegerv(GL_VIEWPORT, current);
-    vx = static_cast<float>(current[0]);
-    vy = static_cast<float>(current[1]);
-    vw = static_cast<float>(current[2]);
-    vh = static_cast<float>(current[3]);
+    // No viewport size: draw into GL's viewport and depth range as they are.
+    if (d.shadow.valid) {
+      std::memcpy(view.viewport, d.shadow.viewport, sizeof view.viewport);
+    } else {
+      glGetIntegerv(GL_VIEWPORT, view.viewport);
+    }
+    GLfloat range[2] = {0.0f, 1.0f};
+    glGetFloatv(GL_DEPTH_RANGE, range);
+    view.depthRange[0] = range[0];
+    view.depthRange[1] = range[1];
+    vx = static_cast<float>(view.viewport[0]);
+    vy = static_cast<float>(view.viewport[1]);
+    vw = static_cast<float>(view.viewport[2]);
+    vh = static_cast<float>(view.viewport[3]);
   }
 
-  glUseProgram(program.program);
-  glBindVertexArray(d.vao);
-  const std::size_t base =
-      d.bindVertices(vertices, static_cast<std::size_t>(vertexCount) * stride, sourceId, sourceVersion);
-  d.setAttributes(fvf, stride, base);
-  d.applyRasterState(state);
-  d.setUniforms(program, key, state, textures, vx, vy, vw, vh);
-
+  const RasterState raster = rasterStateOf(state);
+  GLuint stageTextures[kDeviceTextureStages] = {};
+  GLuint stageSamplers[kDeviceTextureStages] = {};
   for (int s = 0; s < key.stageCount; ++s) {
     if (!key.stages[s].samplesTexture) continue;
-    glActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(s));
-    glBindTexture(GL_TEXTURE_2D, textures[s].name);
-    glBindSampler(static_cast<GLuint>(s), d.sampler(state.textureStageStates[s]));
+    stageTextures[s] = textures[s].name;
+    stageSamplers[s] = d.sampler(state.textureStageStates[s]);
   }
-  glActiveTexture(GL_TEXTURE0);
+  d.stageUniforms(program, key, state, textures, vx, vy, vw, vh);
 
-  if (d.clipControl) glClipControl(GL_LOWER_LEFT, GL_ZERO_TO_ONE);
-  // Pre-transformed vertices are not clipped in z: their depth is clamped instead.
-  if (key.pretransformed) glEnable(GL_DEPTH_CLAMP);
-  for (int i = 0; i < kFfpMaxClipPlanes; ++i)
-    if (key.clipPlanes & (1u << i)) glEnable(GL_CLIP_DISTANCE0 + static_cast<GLenum>(i));
-  if (indices) {
-    const std::size_t at = d.indexStream.append(GL_ELEMENT_ARRAY_BUFFER, indices, std::size_t{indexCount} * 2, 4);
-    glDrawElements(drawMode, static_cast<GLsizei>(indexCount), GL_UNSIGNED_SHORT, reinterpret_cast<const void*>(at));
-  } else {
-    glDrawArrays(drawMode, 0, static_cast<GLsizei>(vertexCount));
+  // Single triangles (a list of whole triangles, or a fan of one) from engine memory join the
+  // waiting ones when nothing else changes. A fan's triangle goes in GL's order for it (second,
+  // third, first vertex: the provoking vertex first), so GL sees the very same triangle.
+  const bool joinable = d.keepState && !sourceId && !indices && unwrapped.empty() &&
+                        ((type == D3DPT_TRIANGLEFAN && vertexCount == 3) ||
+                         (type == D3DPT_TRIANGLELIST && vertexCount % 3 == 0));
+  const bool same = d.stateMatches(program, key, raster, view, stageTextures, stageSamplers);
+  if (!(joinable && same && d.batch.program == &program && d.batch.stride == stride &&
+        d.batch.vertices.size() + std::size_t{vertexCount} * stride <= Impl::kBatchBytes)) {
+    d.flushBatch();
+    if (!same) d.applyState(program, key, raster, view, stageTextures, stageSamplers);
+    if (!joinable) {
+      glBindVertexArray(d.vao);
+      GLuint buffer = 0;
+      const std::size_t first = d.bindVertices(vertices, static_cast<std::size_t>(vertexCount) * stride, stride,
+                                               sourceId, sourceVersion, buffer);
+      d.setAttributes(buffer, fvf, stride);
+      if (indices) {
+        const std::size_t at = d.indexStream.append(GL_ELEMENT_ARRAY_BUFFER, indices, std::size_t{indexCount} * 2, 4);
+        glDrawElementsBaseVertex(drawMode, static_cast<GLsizei>(indexCount), GL_UNSIGNED_SHORT,
+                                 reinterpret_cast<const void*>(at), static_cast<GLint>(first));
+      } else {
+        glDrawArrays(drawMode, static_cast<GLint>(first), static_cast<GLsizei>(vertexCount));
+      }
+      if (!d.keepState) d.restore();
+      return true;
+    }
+    // A new batch: the attributes read the stream buffer from its start.
+    glBindVertexArray(d.vao);
+    glBindBuffer(GL_ARRAY_BUFFER, d.vertexStream.name);
+    d.setAttributes(d.vertexStream.name, fvf, stride);
+    d.batch.program = &program;
+    d.batch.stride = stride;
   }
-  if (d.clipControl) glClipControl(GL_LOWER_LEFT, GL_NEGATIVE_ONE_TO_ONE);
-  if (key.pretransformed) glDisable(GL_DEPTH_CLAMP);
-  for (int i = 0; i < kFfpMaxClipPlanes; ++i)
-    if (key.clipPlanes & (1u << i)) glDisable(GL_CLIP_DISTANCE0 + static_cast<GLenum>(i));
-  // Leave nothing behind that would silently change other drawing: sampler objects override
-  // texture parameters, a polygon mode or depth mask would spoil blits and clears.
-  for (int s = 0; s < key.stageCount; ++s)
-    if (key.stages[s].samplesTexture) glBindSampler(static_cast<GLuint>(s), 0);
-  glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
-  glDepthMask(GL_TRUE);
+  const auto* bytes = static_cast<const std::uint8_t*>(vertices);
+  if (type == D3DPT_TRIANGLEFAN) {
+    d.batch.vertices.insert(d.batch.vertices.end(), bytes + stride, bytes + 3 * std::size_t{stride});
+    d.batch.vertices.insert(d.batch.vertices.end(), bytes, bytes + stride);
+  } else {
+    d.batch.vertices.insert(d.batch.vertices.end(), bytes, bytes + std::size_t{vertexCount} * stride);
+  }
   return true;
 }

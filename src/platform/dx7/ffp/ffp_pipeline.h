@@ -9,6 +9,12 @@
 // the polygon mode is back to fill, the depth write mask to GL_TRUE and clip control to GL's
 // default, so clears and other drawing behave as usual. Needs a current GL context for every
 // call, including releaseGlResources().
+//
+// With setKeepGlState(true) the pipeline instead keeps its GL state from draw to draw and sends
+// only what changed (each program also keeps the uniform values it was sent), and single
+// triangles drawn one after another with nothing changing in between wait to go to GL as one
+// draw. Then the state above (and every waiting triangle drawn) holds only after
+// restoreGlState(), which must run before anything else uses GL or reads what was drawn.
 #pragma once
 
 #include <cstdint>
@@ -35,6 +41,16 @@ class FixedFunctionPipeline {
   bool draw(const DeviceState& state, const FfpTexture textures[kDeviceTextureStages], D3DPRIMITIVETYPE type,
             DWORD fvf, const void* vertices, DWORD vertexCount, const WORD* indices, DWORD indexCount,
             const void* sourceId, std::uint64_t sourceVersion);
+
+  // Keeps GL state between draws (see above); false restores it and goes back to leaving GL as
+  // described after every draw.
+  void setKeepGlState(bool keep);
+  // Draws what waits and puts GL's state back as described above; afterwards the pipeline
+  // assumes nothing about GL's state, so any GL use may come between this and the next draw.
+  void restoreGlState();
+  // Binds the framebuffer the next draws go to (GL_FRAMEBUFFER, scissor test off), drawing
+  // what waits for another one first; unbound again by restoreGlState().
+  void bindFramebuffer(unsigned int framebuffer);
 
   // Forgets the GL copies of a source (call when the vertex buffer it names is released, since
   // its address may be reused).

@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+#include "platform/dx7/ffp/ffp_enum_translation.h"
+
 FfpShaderKey::FfpShaderKey() { std::memset(static_cast<void*>(this), 0, sizeof(*this)); }
 
 bool FfpShaderKey::operator==(const FfpShaderKey& other) const {
@@ -49,18 +51,6 @@ bool ffpOpReadsArg2(DWORD op) {
 }
 
 namespace {
-
-bool knownOp(DWORD op) { return op >= D3DTOP_DISABLE && op <= D3DTOP_DOTPRODUCT3; }
-
-// Operations the stages emulate; the bump-mapping and premodulation ones select their first argument.
-DWORD emulatedOp(DWORD op) {
-  switch (op) {
-    case D3DTOP_PREMODULATE:
-    case D3DTOP_BUMPENVMAP:
-    case D3DTOP_BUMPENVMAPLUMINANCE: return D3DTOP_SELECTARG1;
-    default: return op;
-  }
-}
 
 // Whether the operation reads the stage texture, through an argument or implicitly.
 bool opReadsTexture(DWORD op, DWORD arg1, DWORD arg2) {
@@ -124,10 +114,10 @@ FfpShaderKey ffpBuildShaderKey(const DeviceState& state, const FfpTexture textur
   if (rs[D3DRENDERSTATE_FOGENABLE]) {
     const DWORD table = rs[D3DRENDERSTATE_FOGTABLEMODE];
     const DWORD vertex = rs[D3DRENDERSTATE_FOGVERTEXMODE];
-    if (table >= D3DFOG_EXP && table <= D3DFOG_LINEAR) {
+    if (ffpFogFormula(table)) {
       key.fogMode = FfpFogMode::kTable;
       key.fogFormula = static_cast<std::uint8_t>(table);
-    } else if (vertex >= D3DFOG_EXP && vertex <= D3DFOG_LINEAR && !key.pretransformed) {
+    } else if (ffpFogFormula(vertex) && !key.pretransformed) {
       key.fogMode = FfpFogMode::kVertex;
       key.fogFormula = static_cast<std::uint8_t>(vertex);
       key.rangeFog = rs[D3DRENDERSTATE_RANGEFOGENABLE] != 0;
@@ -144,10 +134,10 @@ FfpShaderKey ffpBuildShaderKey(const DeviceState& state, const FfpTexture textur
   for (DWORD s = 0; s < kDeviceTextureStages; ++s) {
     const DWORD* ts = state.textureStageStates[s];
     DWORD colorOp = ts[D3DTSS_COLOROP];
-    if (colorOp == D3DTOP_DISABLE || !knownOp(colorOp)) break;
-    colorOp = emulatedOp(colorOp);
+    if (colorOp == D3DTOP_DISABLE || !ffpKnownTextureOp(colorOp)) break;
+    colorOp = ffpEmulatedTextureOp(colorOp);
     DWORD alphaOp = ts[D3DTSS_ALPHAOP];
-    alphaOp = knownOp(alphaOp) ? emulatedOp(alphaOp) : static_cast<DWORD>(D3DTOP_DISABLE);
+    alphaOp = ffpKnownTextureOp(alphaOp) ? ffpEmulatedTextureOp(alphaOp) : static_cast<DWORD>(D3DTOP_DISABLE);
     DWORD colorArg1 = ts[D3DTSS_COLORARG1] & 0x3F, colorArg2 = ts[D3DTSS_COLORARG2] & 0x3F;
     DWORD alphaArg1 = ts[D3DTSS_ALPHAARG1] & 0x3F, alphaArg2 = ts[D3DTSS_ALPHAARG2] & 0x3F;
     const bool bound = textures && textures[s].name != 0;

@@ -21,15 +21,17 @@ bool GlContext::makeCurrent() {
     valid_ = create();
   }
   if (!valid_) return false;
-  if (holds_ > 0) return true;
-  if (headless_) {
+  bool current = true;
+  if (holds_ > 0) {
+    current = true;
+  } else if (headless_) {
     if (eglGetCurrentContext() != static_cast<EGLContext>(eglContext_))
-      return eglMakeCurrent(eglDisplay_, EGL_NO_SURFACE, EGL_NO_SURFACE, eglContext_) == EGL_TRUE;
-    return true;
+      current = eglMakeCurrent(eglDisplay_, EGL_NO_SURFACE, EGL_NO_SURFACE, eglContext_) == EGL_TRUE;
+  } else if (SDL_GL_GetCurrentContext() != sdlContext_) {
+    current = SDL_GL_MakeCurrent(static_cast<SDL_Window*>(sdlHomeWindow_), sdlContext_) == 0;
   }
-  if (SDL_GL_GetCurrentContext() != sdlContext_)
-    return SDL_GL_MakeCurrent(static_cast<SDL_Window*>(sdlHomeWindow_), sdlContext_) == 0;
-  return true;
+  if (current) restoreKeptState();
+  return current;
 }
 
 bool GlContext::create() {

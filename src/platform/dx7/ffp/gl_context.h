@@ -35,6 +35,34 @@ class GlContext {
    private:
     bool ok_;
   };
+  // Makes the context current for its lifetime like a Hold, for the one who keeps GL state
+  // between its calls (see setStateKeeper): it does not restore that state.
+  class KeeperHold {
+   public:
+    KeeperHold() {
+      ++instance().keeping_;
+      ok_ = instance().makeCurrent();
+      if (ok_) ++instance().holds_;
+    }
+    ~KeeperHold() {
+      if (ok_) --instance().holds_;
+      --instance().keeping_;
+    }
+    KeeperHold(const KeeperHold&) = delete;
+    KeeperHold& operator=(const KeeperHold&) = delete;
+    bool ok() const { return ok_; }
+
+   private:
+    bool ok_;
+  };
+  // Names a user that leaves GL state behind between its calls (the fixed-function pipeline
+  // keeps its state from draw to draw): the next makeCurrent or Hold of anyone else first calls
+  // restore(owner), once, to put GL back as everyone else expects it. Null forgets it.
+  void setStateKeeper(void (*restore)(void*), void* owner) {
+    keeperRestore_ = restore;
+    keeperOwner_ = owner;
+  }
+
   bool headless() const { return headless_; }
   bool valid() const { return valid_; }
   // Whether glClipControl is available (GL 4.5 or ARB_clip_control).
@@ -67,7 +95,18 @@ class GlContext {
   bool createEgl();
   bool createSdl();
 
+  // Runs the state keeper's restore unless the keeper itself is in a KeeperHold.
+  void restoreKeptState() {
+    if (keeperRestore_ == nullptr || keeping_ > 0) return;
+    void (*restore)(void*) = keeperRestore_;
+    keeperRestore_ = nullptr;
+    restore(keeperOwner_);
+  }
+
   int holds_ = 0;
+  int keeping_ = 0;
+  void (*keeperRestore_)(void*) = nullptr;
+  void* keeperOwner_ = nullptr;
   bool tried_ = false;
   bool valid_ = false;
   bool headless_ = true;
