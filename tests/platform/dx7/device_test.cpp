@@ -429,11 +429,11 @@ TEST(DeviceDrawOrderTest, TextureChangesAndClearsBetweenTrianglesKeepTheirPlace)
   ASSERT_EQ(device->SetTexture(0, texture), D3D_OK);
   device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
   device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
-  const DWORD fvf = D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1;
+  const DWORD fvf = kOneSetFvf;
   // Left half (x < 0) and right half as single-triangle fans, the way the engine draws.
-  TexturedVertex left[3] = {{-1, -1, 0.5f, 0xFFFFFFFFu, 0, 0}, {-1, 1, 0.5f, 0xFFFFFFFFu, 0, 0},
+  OneSetVertex left[3] = {{-1, -1, 0.5f, 0xFFFFFFFFu, 0, 0}, {-1, 1, 0.5f, 0xFFFFFFFFu, 0, 0},
                             {0, 1, 0.5f, 0xFFFFFFFFu, 0, 0}};
-  TexturedVertex right[3] = {{0.1f, 1, 0.5f, 0xFFFFFFFFu, 0, 0}, {1, 1, 0.5f, 0xFFFFFFFFu, 0, 0},
+  OneSetVertex right[3] = {{0.1f, 1, 0.5f, 0xFFFFFFFFu, 0, 0}, {1, 1, 0.5f, 0xFFFFFFFFu, 0, 0},
                              {1, -1, 0.5f, 0xFFFFFFFFu, 0, 0}};
   ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000u, 1.0f, 0), D3D_OK);
   device->BeginScene();
@@ -465,9 +465,9 @@ TEST_F(DeviceTest, ShaderShapingChangesBetweenDrawsShow) {
   device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
   device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
   device->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
-  TexturedVertex tri[3] = {{-1, -1, 0.5f, 0xFF00FF00u, 0, 0}, {-1, 3, 0.5f, 0xFF00FF00u, 0, 0},
+  OneSetVertex tri[3] = {{-1, -1, 0.5f, 0xFF00FF00u, 0, 0}, {-1, 3, 0.5f, 0xFF00FF00u, 0, 0},
                            {3, -1, 0.5f, 0xFF00FF00u, 0, 0}};
-  const DWORD fvf = D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1;
+  const DWORD fvf = kOneSetFvf;
   auto drawn = [&]() {
     device->BeginScene();
     EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLEFAN, fvf, tri, 3, 0), D3D_OK);
