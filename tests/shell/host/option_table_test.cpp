@@ -9,18 +9,9 @@
 
 #include "shell/host/command_line.h"
 #include "shell/host/option_table.h"
+#include "support/stream_text.h"
 
 namespace {
-
-std::string readAll(std::FILE* f) {
-  std::rewind(f);
-  std::string text;
-  char buffer[256];
-  std::size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
-  std::fclose(f);
-  return text;
-}
 
 // A small table: a program section (usage after a bad value) and a quiet one, whose
 // handlers log what they took.

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "shell/host/command_line.h"
+#include "support/stream_text.h"
 
 namespace {
 
@@ -16,16 +17,6 @@ struct Parsed {
   std::string out;
   std::string err;
 };
-
-std::string readAll(std::FILE* f) {
-  std::rewind(f);
-  std::string text;
-  char buffer[256];
-  std::size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
-  std::fclose(f);
-  return text;
-}
 
 Parsed parse(std::vector<const char*> args) {
   args.insert(args.begin(), "vellumite");
