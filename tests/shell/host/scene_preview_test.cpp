@@ -98,6 +98,20 @@ TEST(ScenePreviewFiles, TheSceneObjectsAndPicturesAreWatched) {
 }
 
 // The preview's frames as the hook sees them.
+// Plays a scene in the preview, watching its files on every frame, with `afterFrame` called
+// after each; what the preview says goes nowhere. Gives the exit code.
+int playPreview(const std::string& file,
+                bool (*afterFrame)(void*, GraphicsDriver*, const PreviewScene&, const AuthorClock&), void* context) {
+  PreviewHooks hooks;
+  hooks.afterFrame = afterFrame;
+  hooks.context = context;
+  hooks.watchInterval = 0;
+  std::FILE* err = std::tmpfile();
+  const int code = runScenePreview(file, ProgramOptions{}, err, &hooks);
+  std::fclose(err);
+  return code;
+}
+
 struct PreviewRun {
   std::string folder;
   int frame = 0;
@@ -167,13 +181,7 @@ TEST(ScenePreviewRun, KeysSteerTheClockAndAChangedObjectIsReloadedAtTheSameTime)
   ASSERT_TRUE(writeShowTestScene(dir, "one.lws"));
   PreviewRun run;
   run.folder = dir.path();
-  PreviewHooks hooks;
-  hooks.afterFrame = afterFrame;
-  hooks.context = &run;
-  hooks.watchInterval = 0;
-  std::FILE* err = std::tmpfile();
-  ASSERT_EQ(runScenePreview(dir.file("one.lws"), ProgramOptions{}, err, &hooks), 0);
-  std::fclose(err);
+  ASSERT_EQ(playPreview(dir.file("one.lws"), afterFrame, &run), 0);
 
   EXPECT_TRUE(run.sawRed) << "the red quad is drawn";
   ASSERT_GE(run.pausedAt, 0.0) << "Space paused the clock";
@@ -234,13 +242,7 @@ TEST(ScenePreviewRun, AChangedPictureIsReadAgain) {
   writePicture(dir.file("paint.jpg"), 0, 0, 255);
   PictureRun run;
   run.folder = dir.path();
-  PreviewHooks hooks;
-  hooks.afterFrame = afterPictureFrame;
-  hooks.context = &run;
-  hooks.watchInterval = 0;
-  std::FILE* err = std::tmpfile();
-  ASSERT_EQ(runScenePreview(dir.file("one.lws"), ProgramOptions{}, err, &hooks), 0);
-  std::fclose(err);
+  ASSERT_EQ(playPreview(dir.file("one.lws"), afterPictureFrame, &run), 0);
   EXPECT_TRUE(run.sawRed) << "the red picture is drawn";
   EXPECT_TRUE(run.reloaded);
   EXPECT_TRUE(run.sawGreenAfterReload) << "the driver let go of the old picture";
