@@ -328,6 +328,8 @@ HRESULT Dx7Device::draw(D3DPRIMITIVETYPE type, DWORD fvf, const void* vertices, 
     if (!t || !t->owner()) continue;
     stages[s].name = t->samplingTexture();
     stages[s].hasAlpha = t->layout().hasAlpha;
+    stages[s].width = static_cast<int>(t->width());
+    stages[s].height = static_cast<int>(t->height());
     if (t->hasSourceKey()) {
       stages[s].hasColorKey = true;
       stages[s].colorKeyLow = t->layout().toArgb(t->sourceKey().dwColorSpaceLowValue);

@@ -217,6 +217,49 @@ TEST_F(FfpStageTest, LinearFilteringWithLinearMipmaps) {
   EXPECT_ARGB_NEAR(gl.readPixel(3, 3), 0xFF808080u, 6);
 }
 
+TEST_F(FfpStageTest, MagnifiedDrawsSampleAsMipmappedOnesAndMinifiedOnesKeepTheirMipmaps) {
+  // A checkerboard of 2 x 2 texel squares, 16 x 16 texels: about 4 pixels per texel over the whole
+  // target (magnified), while its levels from the third on are plain grey.
+  std::vector<std::uint32_t> checker(16 * 16);
+  for (int y = 0; y < 16; ++y)
+    for (int x = 0; x < 16; ++x) checker[y * 16 + x] = ((x / 2 + y / 2) & 1) ? 0xFFFFFFFFu : 0xFF000000u;
+  textures[0] = FfpTexture{texture(16, 16, checker, true), false};
+  textures[0].width = textures[0].height = 16;
+  setStage(0, D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_CURRENT, D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_CURRENT);
+  DWORD* ts = state.textureStageStates[0];
+  ts[D3DTSS_MAGFILTER] = D3DTFG_LINEAR;
+  ts[D3DTSS_MINFILTER] = D3DTFN_LINEAR;
+  ts[D3DTSS_MIPFILTER] = D3DTFP_LINEAR;
+  auto whole = quad<TexturedVertex>(-1, -1, 1, 1, [](float x, float y) {
+    return TexturedVertex{x, y, 0.5f, 0xFFFFFFFFu, (x + 1) / 2, (1 - y) / 2, 0, 0};
+  });
+  // The whole texture again on a 4-pixel triangle in a corner, minified four times, moved by a
+  // texel so that the top level alone would give pixel (0, 0) a square's black or white.
+  const float t = 1.0f / 16;
+  const std::vector<TexturedVertex> tiny = {{-1, 1, 0.4f, 0xFFFFFFFFu, t, t, 0, 0},
+                                            {-0.875f, 1, 0.4f, 0xFFFFFFFFu, 1 + t, t, 0, 0},
+                                            {-1, 0.875f, 0.4f, 0xFFFFFFFFu, t, 1 + t, 0, 0}};
+
+  ASSERT_TRUE(draw(whole, kTexturedFvf));  // magnified everywhere
+  const std::vector<std::uint32_t> magnified = gl.readImage();
+  gl.clear(0xFF000000);
+  std::vector<TexturedVertex> both = whole;
+  both.insert(both.end(), tiny.begin(), tiny.end());
+  ASSERT_TRUE(draw(both, kTexturedFvf));  // minified in one corner
+  const std::vector<std::uint32_t> mixed = gl.readImage();
+  int differing = 0;
+  for (int y = 0; y < kSize; ++y)
+    for (int x = 4; x < kSize; ++x) differing += magnified[y * kSize + x] != mixed[y * kSize + x];
+  EXPECT_EQ(differing, 0);
+  // The corner reads the grey levels, not the checkerboard's black or white.
+  EXPECT_ARGB_NEAR(gl.readPixel(0, 0), 0xFF808080u, 24);
+
+  // Alone, the tiny triangle is not magnified either.
+  gl.clear(0xFF000000);
+  ASSERT_TRUE(draw(tiny, kTexturedFvf));
+  EXPECT_ARGB_NEAR(gl.readPixel(0, 0), 0xFF808080u, 24);
+}
+
 TEST_F(FfpStageTest, OneToOneQuadsSampleTexelCentresWithoutBlur) {
   // D3D's pixel centres are at integers, so a quad moved up and left by half a pixel, with u, v running
   // 0..1 over it, maps each texel onto one pixel: linear filtering must return the texels unmixed.

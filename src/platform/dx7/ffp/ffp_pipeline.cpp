@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "platform/dx7/ffp/ffp_enum_translation.h"
+#include "platform/dx7/ffp/ffp_magnification.h"
 #include "platform/dx7/ffp/ffp_shader_gen.h"
 
 namespace {
@@ -346,20 +347,8 @@ struct StreamBuffer {
   }
 };
 
-using SamplerKey = std::tuple<DWORD, DWORD, DWORD, DWORD, DWORD, DWORD, DWORD, DWORD>;
-
-// Offset in bytes of texture coordinate set `set` in a vertex of format fvf.
-std::size_t texCoordOffset(DWORD fvf, int set) {
-  std::size_t offset = (fvf & D3DFVF_POSITION_MASK) == D3DFVF_XYZRHW ? 16 : 12;
-  const DWORD position = fvf & D3DFVF_POSITION_MASK;
-  if (position >= D3DFVF_XYZB1 && position != D3DFVF_XYZRHW) offset += 4 * ((position - D3DFVF_XYZB1) / 2 + 1);
-  if (fvf & D3DFVF_NORMAL) offset += 12;
-  if (fvf & D3DFVF_RESERVED1) offset += 4;
-  if (fvf & D3DFVF_DIFFUSE) offset += 4;
-  if (fvf & D3DFVF_SPECULAR) offset += 4;
-  for (int i = 0; i < set; ++i) offset += 4 * static_cast<std::size_t>(ffpTexCoordSize(fvf, i));
-  return offset;
-}
+// The stage states a sampler is made from, and whether it serves a draw that only magnifies.
+using SamplerKey = std::tuple<DWORD, DWORD, DWORD, DWORD, DWORD, DWORD, DWORD, DWORD, bool>;
 
 // Texture wrapping (WRAP0..7 for coordinate sets 0..7): within each triangle a wrapped
 // coordinate takes the shorter way round, so 0.9 to 0.1 crosses 1.0 instead of going back
@@ -377,7 +366,7 @@ bool unwrapTriangles(const DeviceState& state, D3DPRIMITIVETYPE type, DWORD fvf,
   for (int set = 0; set < sets; ++set) {
     const DWORD bits = state.renderStates[D3DRENDERSTATE_WRAP0 + set];
     for (int c = 0; c < ffpTexCoordSize(fvf, set); ++c)
-      if (bits & (1u << c)) wrapped.push_back({texCoordOffset(fvf, set) + 4 * static_cast<std::size_t>(c), c});
+      if (bits & (1u << c)) wrapped.push_back({ffpTexCoordOffset(fvf, set) + 4 * static_cast<std::size_t>(c), c});
   }
   if (wrapped.empty()) return false;
   const DWORD count = indices ? indexCount : vertexCount;
@@ -639,10 +628,13 @@ struct FixedFunctionPipeline::Impl {
     return entry;
   }
 
-  GLuint sampler(const DWORD* ts) {
-    const SamplerKey key{ts[D3DTSS_ADDRESSU], ts[D3DTSS_ADDRESSV], ts[D3DTSS_MAGFILTER], ts[D3DTSS_MINFILTER],
-                         ts[D3DTSS_MIPFILTER], ts[D3DTSS_MIPMAPLODBIAS], ts[D3DTSS_BORDERCOLOR],
-                         ts[D3DTSS_MAXMIPLEVEL]};
+  // The sampler for a stage's states. One for a draw that only magnifies its texture filters
+  // with the magnification filter alone: GL would never minify there, and no level of detail
+  // need be worked out.
+  GLuint sampler(const DWORD* ts, bool magnifiedOnly) {
+    const SamplerKey key{ts[D3DTSS_ADDRESSU],      ts[D3DTSS_ADDRESSV],    ts[D3DTSS_MAGFILTER],
+                         ts[D3DTSS_MINFILTER],     ts[D3DTSS_MIPFILTER],   ts[D3DTSS_MIPMAPLODBIAS],
+                         ts[D3DTSS_BORDERCOLOR],   ts[D3DTSS_MAXMIPLEVEL], magnifiedOnly};
     auto found = samplers.find(key);
     if (found != samplers.end()) return found->second;
     GLuint s = 0;
@@ -650,7 +642,8 @@ struct FixedFunctionPipeline::Impl {
     glSamplerParameteri(s, GL_TEXTURE_WRAP_S, ffpAddressMode(ts[D3DTSS_ADDRESSU]));
     glSamplerParameteri(s, GL_TEXTURE_WRAP_T, ffpAddressMode(ts[D3DTSS_ADDRESSV]));
     glSamplerParameteri(s, GL_TEXTURE_MAG_FILTER, ffpMagFilter(ts[D3DTSS_MAGFILTER]));
-    glSamplerParameteri(s, GL_TEXTURE_MIN_FILTER, ffpMinFilter(ts[D3DTSS_MINFILTER], ts[D3DTSS_MIPFILTER]));
+    glSamplerParameteri(s, GL_TEXTURE_MIN_FILTER, magnifiedOnly ? ffpMagFilter(ts[D3DTSS_MAGFILTER])
+                                                                : ffpMinFilter(ts[D3DTSS_MINFILTER], ts[D3DTSS_MIPFILTER]));
     float bias = 0.0f;
     std::memcpy(&bias, &ts[D3DTSS_MIPMAPLODBIAS], sizeof(bias));
     if (std::isfinite(bias)) glSamplerParameterf(s, GL_TEXTURE_LOD_BIAS, bias);
@@ -1168,7 +1161,16 @@ bool FixedFunctionPipeline::draw(const DeviceState& state, const FfpTexture text
   for (int s = 0; s < key.stageCount; ++s) {
     if (!key.stages[s].samplesTexture) continue;
     stageTextures[s] = textures[s].name;
-    stageSamplers[s] = d.sampler(state.textureStageStates[s]);
+    const DWORD* ts = state.textureStageStates[s];
+    // Only a mipmapped lookup at the top level, without bias, gains from knowing the texture
+    // is magnified everywhere.
+    const bool mipmapped = ts[D3DTSS_MIPFILTER] == D3DTFP_POINT || ts[D3DTSS_MIPFILTER] == D3DTFP_LINEAR;
+    const bool magnifiedOnly =
+        mipmapped && ts[D3DTSS_MAXMIPLEVEL] == 0 && (ts[D3DTSS_MIPMAPLODBIAS] & 0x7FFFFFFFu) == 0 &&
+        ffpDrawOnlyMagnifies(state, key, s, textures[s].width, textures[s].height,
+                             unwrapped.empty() ? type : D3DPT_TRIANGLELIST, fvf, stride, vertices, vertexCount,
+                             indices, indexCount);
+    stageSamplers[s] = d.sampler(ts, magnifiedOnly);
   }
   d.stageUniforms(program, key, state, textures, vx, vy, vw, vh);
 

@@ -31,6 +31,18 @@ int ffpTexCoordSize(DWORD fvf, int set) {
   }
 }
 
+std::size_t ffpTexCoordOffset(DWORD fvf, int set) {
+  std::size_t offset = (fvf & D3DFVF_POSITION_MASK) == D3DFVF_XYZRHW ? 16 : 12;
+  const DWORD position = fvf & D3DFVF_POSITION_MASK;
+  if (position >= D3DFVF_XYZB1 && position != D3DFVF_XYZRHW) offset += 4 * ((position - D3DFVF_XYZB1) / 2 + 1);
+  if (fvf & D3DFVF_NORMAL) offset += 12;
+  if (fvf & D3DFVF_RESERVED1) offset += 4;
+  if (fvf & D3DFVF_DIFFUSE) offset += 4;
+  if (fvf & D3DFVF_SPECULAR) offset += 4;
+  for (int i = 0; i < set; ++i) offset += 4 * static_cast<std::size_t>(ffpTexCoordSize(fvf, i));
+  return offset;
+}
+
 bool ffpOpReadsArg1(DWORD op) {
   switch (op) {
     case D3DTOP_DISABLE:

@@ -17,6 +17,9 @@ struct FfpTexture {
   bool hasColorKey = false;
   std::uint32_t colorKeyLow = 0;
   std::uint32_t colorKeyHigh = 0;
+  // Size of the top level in texels (0 when not known).
+  int width = 0;
+  int height = 0;
 };
 
 constexpr int kFfpMaxClipPlanes = 6;
@@ -103,6 +106,8 @@ struct FfpShaderKeyHash {
 
 // Floats per vertex texture coordinate set, from the D3DFVF_TEXCOORDSIZE bits.
 int ffpTexCoordSize(DWORD fvf, int set);
+// Offset in bytes of texture coordinate set `set` in a vertex of format fvf.
+std::size_t ffpTexCoordOffset(DWORD fvf, int set);
 
 // Builds the key for a draw with this state, these stage textures and vertex format. The first
 // maxLights enabled lights (in index order, at most kFfpMaxLights) take part in lighting.
