@@ -115,6 +115,57 @@ TEST_F(FfpStateKeepingTest, KeptStateDrawsWhatSettingEverythingDraws) {
   EXPECT_NE(immediate[static_cast<std::size_t>(kSize / 2) * kSize + kSize / 2], 0xFF000000u);
 }
 
+TEST_F(FfpStateKeepingTest, TrianglesRepeatedUnderAdditiveBlendingAddTwice) {
+  // Two triangles of a square, then the same two again, each square under its own world matrix,
+  // as the fire's billboards come: drawn once with the colour doubled where that is exact, they
+  // must leave the very bytes two draws leave, whatever the rounding of each fragment and
+  // wherever the sums saturate.
+  std::vector<std::uint32_t> texels(8 * 8);
+  for (int i = 0; i < 64; ++i) texels[static_cast<std::size_t>(i)] = 0xFF000000u | (static_cast<std::uint32_t>(i * 97 % 256) << 16) |
+                                                                      (static_cast<std::uint32_t>(i * 53 % 256) << 8) |
+                                                                      static_cast<std::uint32_t>(i * 29 % 256);
+  const unsigned int noise = texture(8, 8, texels);
+  auto billboardTwice = [&](float x0, float y0, float x1, float y1, float z) {
+    const float h = 0.5f * (x1 - x0), v = 0.5f * (y1 - y0);
+    state.transforms[D3DTRANSFORMSTATE_WORLD]._41 = x0 + h;
+    state.transforms[D3DTRANSFORMSTATE_WORLD]._42 = y0 + v;
+    const TexturedVertex a{-h, -v, z, 0xFF3A7FC1u, 0, 0, 0, 0}, b{h, -v, z, 0x80F01D66u, 1, 0, 0, 0},
+        c{h, v, z, 0xFF12C3E7u, 1, 1, 0, 0}, d{-h, v, z, 0x40FFFFFFu, 0, 1, 0, 0};
+    for (int copy = 0; copy < 2; ++copy) {
+      EXPECT_TRUE(draw(std::vector<TexturedVertex>{a, b, c}, kTexturedFvf, D3DPT_TRIANGLEFAN));
+      EXPECT_TRUE(draw(std::vector<TexturedVertex>{c, d, a}, kTexturedFvf, D3DPT_TRIANGLEFAN));
+    }
+  };
+  auto scene = [&]() {
+    // A background of every level, from black to white.
+    const std::vector<ColourVertex> ground{{-1, -1, 0.9f, 0xFF000000u}, {-1, 1, 0.9f, 0xFF0080FFu},
+                                           {1, 1, 0.9f, 0xFFFFFFFFu},   {-1, -1, 0.9f, 0xFF000000u},
+                                           {1, 1, 0.9f, 0xFFFFFFFFu},   {1, -1, 0.9f, 0xFFFF8000u}};
+    EXPECT_TRUE(draw(ground, kColourFvf));
+    textures[0] = FfpTexture{noise, false};
+    state.textureStageStates[0][D3DTSS_COLOROP] = D3DTOP_MODULATE;
+    state.textureStageStates[0][D3DTSS_COLORARG1] = D3DTA_TEXTURE;
+    state.textureStageStates[0][D3DTSS_COLORARG2] = D3DTA_DIFFUSE;
+    state.textureStageStates[0][D3DTSS_MAGFILTER] = D3DTFG_LINEAR;
+    state.renderStates[D3DRENDERSTATE_ALPHABLENDENABLE] = TRUE;
+    state.renderStates[D3DRENDERSTATE_SRCBLEND] = D3DBLEND_ONE;
+    state.renderStates[D3DRENDERSTATE_DESTBLEND] = D3DBLEND_ONE;
+    state.renderStates[D3DRENDERSTATE_ZWRITEENABLE] = FALSE;
+    billboardTwice(-0.9f, -0.9f, 0.5f, 0.6f, 0.5f);
+    billboardTwice(-0.2f, -0.5f, 0.95f, 0.95f, 0.4f);
+    // With depth writes on, the second copy fails a less-than test: it adds nothing.
+    state.renderStates[D3DRENDERSTATE_ZWRITEENABLE] = TRUE;
+    state.renderStates[D3DRENDERSTATE_ZFUNC] = D3DCMP_LESS;
+    billboardTwice(-0.6f, 0.1f, 0.2f, 0.9f, 0.3f);
+  };
+  std::vector<std::uint32_t> immediate, kept;
+  drawBothWays(scene, immediate, kept);
+  ASSERT_EQ(immediate.size(), kept.size());
+  int differing = 0;
+  for (std::size_t i = 0; i < immediate.size(); ++i) differing += immediate[i] != kept[i];
+  EXPECT_EQ(differing, 0);
+}
+
 TEST_F(FfpStateKeepingTest, RestoreDrawsWhatWaitsAndPutsGlBack) {
   const unsigned int tex = texture(1, 1, {0xFFFFFFFFu});
   pipeline.setKeepGlState(true);

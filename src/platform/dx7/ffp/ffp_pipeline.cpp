@@ -206,6 +206,14 @@ struct ProgramEntry {
     return false;
   }
 
+  // Sends another program's uniform values to this one (in use), for the same draw.
+  void sendAs(const ProgramEntry& other) {
+    StagedUniforms same;
+    for (int i = 0; i < kUniformSlotCount; ++i)
+      if (other.sentFloats[i] > 0) same.stage(i, other.sent.data() + kUniformLayout.offset[i], other.sentFloats[i]);
+    send(same);
+  }
+
   // Sends the staged values that differ from what the program holds (the program is in use).
   void send(const StagedUniforms& staged) {
     for (int i = 0; i < kUniformSlotCount; ++i) {
@@ -478,9 +486,13 @@ struct FixedFunctionPipeline::Impl {
   // draw: they wait here (already in GL's triangle order) until something else comes.
   struct Batch {
     const ProgramEntry* program = nullptr;
+    FfpShaderKey key;
     DWORD stride = 0;
     std::vector<std::uint8_t> vertices;
   } batch;
+  // Whether the renderer stores a fragment's colour as the nearest byte (ties to even), so a
+  // program can work out what the frame buffer will hold (llvmpipe's blending does).
+  bool nearestBytes = false;
   static constexpr std::size_t kBatchBytes = std::size_t{256} << 10;
 
   void initialise() {
@@ -492,6 +504,8 @@ struct FixedFunctionPipeline::Impl {
     glGetIntegerv(GL_MAJOR_VERSION, &major);
     glGetIntegerv(GL_MINOR_VERSION, &minor);
     clipControl = allowClipControl && (major > 4 || (major == 4 && minor >= 5));
+    const char* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+    nearestBytes = renderer && std::strstr(renderer, "llvmpipe") != nullptr;
     if (allowClipControl && !clipControl) {
       GLint count = 0;
       glGetIntegerv(GL_NUM_EXTENSIONS, &count);
@@ -529,12 +543,42 @@ struct FixedFunctionPipeline::Impl {
   // Draws the waiting triangles with the GL state they were queued under (still current).
   void flushBatch() {
     if (batch.vertices.empty()) return;
-    const std::size_t at = vertexStream.append(GL_ARRAY_BUFFER, batch.vertices.data(), batch.vertices.size(),
-                                               batch.stride);
-    glDrawArrays(GL_TRIANGLES, static_cast<GLint>(at / batch.stride),
-                 static_cast<GLsizei>(batch.vertices.size() / batch.stride));
+    const GLuint inUse = shadow.program;  // the batch's: the next draw's state is not sent yet
+    ProgramEntry* twice = addedTwiceProgram();
+    const std::size_t bytes = twice ? batch.vertices.size() / 2 : batch.vertices.size();
+    const std::size_t at = vertexStream.append(GL_ARRAY_BUFFER, batch.vertices.data(), bytes, batch.stride);
+    if (twice) {
+      glUseProgram(twice->program);
+      twice->sendAs(*batch.program);
+    }
+    glDrawArrays(GL_TRIANGLES, static_cast<GLint>(at / batch.stride), static_cast<GLsizei>(bytes / batch.stride));
+    if (twice) {
+      glUseProgram(inUse);
+      shadow.program = inUse;
+    }
     batch.vertices.clear();
     batch.program = nullptr;
+  }
+
+  // Triangles that come twice in a row under additive blending (a billboard drawn twice at one
+  // place, say) cost the rasteriser twice. When the waiting triangles are such a repeat, and
+  // the second copy meets the frame buffer exactly as the first did (no depth or stencil
+  // writes), their first half drawn once by a program that writes the stored colour doubled
+  // gives the same bytes: saturating sums of whole bytes do not depend on how they are grouped.
+  // Returns that program, or null to draw the triangles as they came.
+  ProgramEntry* addedTwiceProgram() {
+    const RasterState& r = shadow.raster;
+    if (!nearestBytes || !r.blend || r.blendSource != GL_ONE || r.blendDestination != GL_ONE || r.depthMask ||
+        r.stencilFunc != 0)
+      return nullptr;
+    const std::size_t half = batch.vertices.size() / 2;
+    if (half == 0 || half % (3 * std::size_t{batch.stride}) != 0 ||
+        std::memcmp(batch.vertices.data(), batch.vertices.data() + half, half) != 0)
+      return nullptr;
+    FfpShaderKey doubled = batch.key;
+    doubled.addedTwice = 1;
+    ProgramEntry& entry = program(doubled);
+    return entry.failed ? nullptr : &entry;
   }
 
   // Sends what is waiting and puts GL back as the header promises after a draw: no sampler
@@ -1206,6 +1250,7 @@ bool FixedFunctionPipeline::draw(const DeviceState& state, const FfpTexture text
     glBindBuffer(GL_ARRAY_BUFFER, d.vertexStream.name);
     d.setAttributes(d.vertexStream.name, fvf, stride);
     d.batch.program = &program;
+    d.batch.key = key;
     d.batch.stride = stride;
   }
   const auto* bytes = static_cast<const std::uint8_t*>(vertices);

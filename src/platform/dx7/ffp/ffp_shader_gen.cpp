@@ -355,7 +355,13 @@ std::string ffpFragmentShaderSource(const FfpShaderKey& key) {
       s += std::string("  if (!(alphaByte ") + kCompare[key.alphaTest] + " uAlphaRef)) discard;\n";
     }
   }
-  s += "  fragColor = current;\n";
+  if (key.addedTwice) {
+    // The byte the frame buffer would store (nearest, ties to even), doubled: added once, it
+    // gives what adding the fragment twice would.
+    s += "  fragColor = min(2.0 * roundEven(clamp(current, 0.0, 1.0) * 255.0), 255.0) / 255.0;\n";
+  } else {
+    s += "  fragColor = current;\n";
+  }
   s += "}\n";
   return s;
 }

@@ -88,7 +88,10 @@ struct FfpShaderKey {
   std::uint8_t clipControl;  // clip z is already 0..1 (no remap in the shader)
   std::uint8_t stageCount;   // stages before the first disabled one
   std::uint8_t clipPlanes;   // CLIPPLANEENABLE bits of the planes in use
-  std::uint8_t pad[2];
+  // The fragment's colour, as the frame buffer would store it, is written doubled: one draw
+  // of triangles that came twice in a row under additive blending (see the pipeline).
+  std::uint8_t addedTwice;
+  std::uint8_t pad[1];
   FfpStageKey stages[kDeviceTextureStages];
 
   FfpShaderKey();
