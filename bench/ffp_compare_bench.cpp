@@ -243,6 +243,7 @@ void BM_FireFrameGenerated(benchmark::State& state) {
   stage[D3DTSS_MIPFILTER] = D3DTFP_LINEAR;
   FfpTexture textures[kDeviceTextureStages];
   textures[0] = FfpTexture{texture, false};
+  textures[0].width = textures[0].height = kTextureSide;  // as the device passes its textures
   bool ok = true;
   for (auto _ : state) {
     pipeline->restoreGlState();
