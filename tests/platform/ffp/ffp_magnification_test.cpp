@@ -158,8 +158,8 @@ TEST_F(FfpDrawMagnification, BillboardsNearAndFar) {
   EXPECT_FALSE(only(billboard(1, 40), D3DPT_TRIANGLESTRIP));  // about 12 pixels
   // The same corners as an indexed list and a fan.
   EXPECT_TRUE(only(billboard(1, 4), D3DPT_TRIANGLELIST, {0, 1, 2, 2, 1, 3}));
-  EXPECT_TRUE(only({billboard(1, 4)[0], billboard(1, 4)[1], billboard(1, 4)[3], billboard(1, 4)[2]},
-                   D3DPT_TRIANGLEFAN));
+  EXPECT_TRUE(
+      only({billboard(1, 4)[0], billboard(1, 4)[1], billboard(1, 4)[3], billboard(1, 4)[2]}, D3DPT_TRIANGLEFAN));
   // One far billboard among near ones spoils the draw.
   std::vector<Vertex> list;
   for (const auto& b : {billboard(1, 4), billboard(1, 40, 2), billboard(1, 5, -1)})

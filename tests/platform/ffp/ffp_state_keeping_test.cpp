@@ -121,9 +121,10 @@ TEST_F(FfpStateKeepingTest, TrianglesRepeatedUnderAdditiveBlendingAddTwice) {
   // must leave the very bytes two draws leave, whatever the rounding of each fragment and
   // wherever the sums saturate.
   std::vector<std::uint32_t> texels(8 * 8);
-  for (int i = 0; i < 64; ++i) texels[static_cast<std::size_t>(i)] = 0xFF000000u | (static_cast<std::uint32_t>(i * 97 % 256) << 16) |
-                                                                      (static_cast<std::uint32_t>(i * 53 % 256) << 8) |
-                                                                      static_cast<std::uint32_t>(i * 29 % 256);
+  for (int i = 0; i < 64; ++i)
+    texels[static_cast<std::size_t>(i)] = 0xFF000000u | (static_cast<std::uint32_t>(i * 97 % 256) << 16) |
+                                          (static_cast<std::uint32_t>(i * 53 % 256) << 8) |
+                                          static_cast<std::uint32_t>(i * 29 % 256);
   const unsigned int noise = texture(8, 8, texels);
   auto billboardTwice = [&](float x0, float y0, float x1, float y1, float z) {
     const float h = 0.5f * (x1 - x0), v = 0.5f * (y1 - y0);

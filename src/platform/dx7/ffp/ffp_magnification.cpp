@@ -109,10 +109,15 @@ bool ffpDrawOnlyMagnifies(const DeviceState& state, const FfpShaderKey& key, int
   const DWORD count = indices ? indexCount : vertexCount;
   DWORD triangles = 0;
   switch (type) {
-    case D3DPT_TRIANGLELIST: triangles = count / 3; break;
+    case D3DPT_TRIANGLELIST:
+      triangles = count / 3;
+      break;
     case D3DPT_TRIANGLESTRIP:
-    case D3DPT_TRIANGLEFAN: triangles = count >= 3 ? count - 2 : 0; break;
-    default: return false;
+    case D3DPT_TRIANGLEFAN:
+      triangles = count >= 3 ? count - 2 : 0;
+      break;
+    default:
+      return false;
   }
   if (triangles > static_cast<DWORD>(kFfpMagnificationTriangles)) return false;
 
@@ -142,8 +147,9 @@ bool ffpDrawOnlyMagnifies(const DeviceState& state, const FfpShaderKey& key, int
     const double in[4] = {floatAt(vertex), floatAt(vertex + 4), floatAt(vertex + 8), 1.0};
     double out[4];
     for (int k = 0; k < 4; ++k) out[k] = in[0] * m[0][k] + in[1] * m[1][k] + in[2] * m[2][k] + in[3] * m[3][k];
-    return FfpClipCorner{out[0], out[1], out[2], out[3], floatAt(vertex + texOffset) * double(textureWidth),
-                         floatAt(vertex + texOffset + 4) * double(textureHeight)};
+    const double u = floatAt(vertex + texOffset) * double(textureWidth);
+    const double v = floatAt(vertex + texOffset + 4) * double(textureHeight);
+    return FfpClipCorner{out[0], out[1], out[2], out[3], u, v};
   };
   // At most 0.9 texels per pixel leaves room for the rasteriser's own rounding.
   constexpr double kLimit = 0.9;

@@ -24,11 +24,11 @@ bool ffpTriangleOnlyMagnifies(const FfpClipCorner corners[3], double viewportWid
                               double limit);
 
 // Whether a draw's stage `stage` texture, textureWidth x textureHeight texels on its top level,
-// is only magnified on every triangle of the draw (type, vertices of `stride` bytes and indices as
-// for a draw; lines and
-// points, pre-transformed or blended vertices, generated or transformed coordinates and draws
-// of more than kFfpMagnificationTriangles triangles are not examined and answer false).
+// is only magnified on every triangle of the draw (type, vertices of `stride` bytes and indices
+// as for a draw). Lines and points, pre-transformed or blended vertices, generated or
+// transformed coordinates and draws of more than kFfpMagnificationTriangles triangles are not
+// examined and answer false.
 constexpr int kFfpMagnificationTriangles = 256;
 bool ffpDrawOnlyMagnifies(const DeviceState& state, const FfpShaderKey& key, int stage, int textureWidth,
-                          int textureHeight, D3DPRIMITIVETYPE type, DWORD fvf, DWORD stride,
-                          const void* vertices, DWORD vertexCount, const WORD* indices, DWORD indexCount);
+                          int textureHeight, D3DPRIMITIVETYPE type, DWORD fvf, DWORD stride, const void* vertices,
+                          DWORD vertexCount, const WORD* indices, DWORD indexCount);

@@ -676,9 +676,9 @@ struct FixedFunctionPipeline::Impl {
   // with the magnification filter alone: GL would never minify there, and no level of detail
   // need be worked out.
   GLuint sampler(const DWORD* ts, bool magnifiedOnly) {
-    const SamplerKey key{ts[D3DTSS_ADDRESSU],      ts[D3DTSS_ADDRESSV],    ts[D3DTSS_MAGFILTER],
-                         ts[D3DTSS_MINFILTER],     ts[D3DTSS_MIPFILTER],   ts[D3DTSS_MIPMAPLODBIAS],
-                         ts[D3DTSS_BORDERCOLOR],   ts[D3DTSS_MAXMIPLEVEL], magnifiedOnly};
+    const SamplerKey key{ts[D3DTSS_ADDRESSU],    ts[D3DTSS_ADDRESSV],    ts[D3DTSS_MAGFILTER],
+                         ts[D3DTSS_MINFILTER],   ts[D3DTSS_MIPFILTER],   ts[D3DTSS_MIPMAPLODBIAS],
+                         ts[D3DTSS_BORDERCOLOR], ts[D3DTSS_MAXMIPLEVEL], magnifiedOnly};
     auto found = samplers.find(key);
     if (found != samplers.end()) return found->second;
     GLuint s = 0;
@@ -686,8 +686,9 @@ struct FixedFunctionPipeline::Impl {
     glSamplerParameteri(s, GL_TEXTURE_WRAP_S, ffpAddressMode(ts[D3DTSS_ADDRESSU]));
     glSamplerParameteri(s, GL_TEXTURE_WRAP_T, ffpAddressMode(ts[D3DTSS_ADDRESSV]));
     glSamplerParameteri(s, GL_TEXTURE_MAG_FILTER, ffpMagFilter(ts[D3DTSS_MAGFILTER]));
-    glSamplerParameteri(s, GL_TEXTURE_MIN_FILTER, magnifiedOnly ? ffpMagFilter(ts[D3DTSS_MAGFILTER])
-                                                                : ffpMinFilter(ts[D3DTSS_MINFILTER], ts[D3DTSS_MIPFILTER]));
+    glSamplerParameteri(
+        s, GL_TEXTURE_MIN_FILTER,
+        magnifiedOnly ? ffpMagFilter(ts[D3DTSS_MAGFILTER]) : ffpMinFilter(ts[D3DTSS_MINFILTER], ts[D3DTSS_MIPFILTER]));
     float bias = 0.0f;
     std::memcpy(&bias, &ts[D3DTSS_MIPMAPLODBIAS], sizeof(bias));
     if (std::isfinite(bias)) glSamplerParameterf(s, GL_TEXTURE_LOD_BIAS, bias);
@@ -1209,11 +1210,11 @@ bool FixedFunctionPipeline::draw(const DeviceState& state, const FfpTexture text
     // Only a mipmapped lookup at the top level, without bias, gains from knowing the texture
     // is magnified everywhere.
     const bool mipmapped = ts[D3DTSS_MIPFILTER] == D3DTFP_POINT || ts[D3DTSS_MIPFILTER] == D3DTFP_LINEAR;
-    const bool magnifiedOnly =
-        mipmapped && ts[D3DTSS_MAXMIPLEVEL] == 0 && (ts[D3DTSS_MIPMAPLODBIAS] & 0x7FFFFFFFu) == 0 &&
-        ffpDrawOnlyMagnifies(state, key, s, textures[s].width, textures[s].height,
-                             unwrapped.empty() ? type : D3DPT_TRIANGLELIST, fvf, stride, vertices, vertexCount,
-                             indices, indexCount);
+    const bool magnifiedOnly = mipmapped && ts[D3DTSS_MAXMIPLEVEL] == 0 &&
+                               (ts[D3DTSS_MIPMAPLODBIAS] & 0x7FFFFFFFu) == 0 &&
+                               ffpDrawOnlyMagnifies(state, key, s, textures[s].width, textures[s].height,
+                                                    unwrapped.empty() ? type : D3DPT_TRIANGLELIST, fvf, stride,
+                                                    vertices, vertexCount, indices, indexCount);
     stageSamplers[s] = d.sampler(ts, magnifiedOnly);
   }
   d.stageUniforms(program, key, state, textures, vx, vy, vw, vh);
