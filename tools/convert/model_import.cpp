@@ -79,6 +79,14 @@ class ObjectBuilder {
     gltfSource = extension == ".gltf" || extension == ".glb";
   }
 
+  // One node's own meshes, in its own coordinates, into the layer.
+  void addNodeMeshes(const aiScene* scene, const aiNode* node, Layer& layer) {
+    openGroups.clear();
+    pointsByPosition.clear();
+    for (unsigned m = 0; m < node->mNumMeshes; ++m)
+      if (node->mMeshes[m] < scene->mNumMeshes) addMesh(scene, scene->mMeshes[node->mMeshes[m]], aiMatrix4x4(), layer, nullptr);
+  }
+
   // One imported file (or LightWave layer) into the layer.
   void addScene(const aiScene* scene, Layer& layer, const LwoLayer* lwo) {
     materials.clear();
@@ -467,6 +475,29 @@ const aiScene* readScene(Assimp::Importer& importer, const std::string& path, Im
   return scene;
 }
 
+// Drops empty groups and layers, counts what is left and reports fanned polygons.
+void finish(int fannedPolygons, ConvertedObject& out, ImportStats& stats, ConvertReport& report) {
+  if (fannedPolygons > 0)
+    report.note(std::to_string(fannedPolygons) +
+                " polygons are not flat or cross themselves: each was cut into a fan of triangles from its first "
+                "corner, keeping all its corners (the source's program may have drawn them otherwise)");
+  for (Layer& layer : out.layers) {
+    layer.groups.erase(std::remove_if(layer.groups.begin(), layer.groups.end(), [](const Group& g) { return g.indices.empty(); }),
+                       layer.groups.end());
+  }
+  out.layers.erase(std::remove_if(out.layers.begin(), out.layers.end(), [](const Layer& l) { return l.groups.empty(); }),
+                   out.layers.end());
+  stats.layers = static_cast<int>(out.layers.size());
+  for (const Layer& layer : out.layers) {
+    for (const Group& g : layer.groups) {
+      ++stats.groups;
+      stats.vertices += g.vertexCount();
+      stats.triangles += g.triangleCount();
+      stats.weightMaps = std::max(stats.weightMaps, static_cast<int>(g.weightMaps.size()));
+    }
+  }
+}
+
 }  // namespace
 
 bool importModel(const std::string& path, const ImportOptions& given, ConvertedObject& out, ImportStats& stats,
@@ -560,30 +591,46 @@ bool importModel(const std::string& path, const ImportOptions& given, ConvertedO
     builder.addScene(scene, out.layers.back(), nullptr);
   }
 
-  if (builder.fannedPolygons > 0)
-    report.note(std::to_string(builder.fannedPolygons) +
-                " polygons are not flat or cross themselves: each was cut into a fan of triangles from its first "
-                "corner, keeping all its corners (the source's program may have drawn them otherwise)");
-  for (Layer& layer : out.layers) {
-    layer.groups.erase(std::remove_if(layer.groups.begin(), layer.groups.end(), [](const Group& g) { return g.indices.empty(); }),
-                       layer.groups.end());
-  }
-  out.layers.erase(std::remove_if(out.layers.begin(), out.layers.end(), [](const Layer& l) { return l.groups.empty(); }),
-                   out.layers.end());
-  stats.layers = static_cast<int>(out.layers.size());
-  for (const Layer& layer : out.layers) {
-    for (const Group& g : layer.groups) {
-      ++stats.groups;
-      stats.vertices += g.vertexCount();
-      stats.triangles += g.triangleCount();
-      stats.weightMaps = std::max(stats.weightMaps, static_cast<int>(g.weightMaps.size()));
-    }
-  }
+  finish(builder.fannedPolygons, out, stats, report);
   if (stats.triangles == 0) {
     error = "holds no polygons an object file can carry";
     return false;
   }
   return true;
+}
+
+struct NodeMeshes::State {
+  State(const std::string& p, const ImportOptions& o, ConvertReport& r) : path(p), options(o), builder(path, options, r), report(r) {}
+  std::string path;
+  ImportOptions options;
+  ObjectBuilder builder;
+  ConvertReport& report;
+  Assimp::Importer importer;
+  const aiScene* scene = nullptr;
+  ImportStats readStats;
+};
+
+NodeMeshes::NodeMeshes(const std::string& path, const ImportOptions& options, ConvertReport& report)
+    : state(std::make_unique<State>(path, options, report)) {}
+
+NodeMeshes::~NodeMeshes() = default;
+
+bool NodeMeshes::read(std::string& error) {
+  state->scene = readScene(state->importer, state->path, state->readStats, error);
+  return state->scene != nullptr;
+}
+
+const aiScene* NodeMeshes::scene() const { return state->scene; }
+
+bool NodeMeshes::nodeObject(const aiNode* node, ConvertedObject& out, ImportStats& stats) {
+  out = ConvertedObject();
+  stats = ImportStats();
+  if (state->scene == nullptr || node == nullptr) return false;
+  out.layers.emplace_back();
+  const int fannedBefore = state->builder.fannedPolygons;
+  state->builder.addNodeMeshes(state->scene, node, out.layers.back());
+  finish(state->builder.fannedPolygons - fannedBefore, out, stats, state->report);
+  return stats.triangles > 0;
 }
 
 }  // namespace convert
