@@ -83,7 +83,7 @@ def chain_scene():
     empty_scene()
     base = mesh_object('Base', lambda: bpy.ops.mesh.primitive_cube_add(size=1.0))
     arm = mesh_object('Arm', lambda: bpy.ops.mesh.primitive_cylinder_add(radius=0.2, depth=1.5, vertices=24))
-    tip = mesh_object('Tip', lambda: bpy.ops.mesh.primitive_uv_sphere_add(radius=0.35, segments=24, ring_count=12))
+    tip = mesh_object('Tip', lambda: bpy.ops.mesh.primitive_uv_sphere_add(radius=0.35, segments=16, ring_count=8))
     arm.parent = base
     arm.location = (1.5, 0, 0)
     arm.rotation_euler = (0, math.radians(90), 0)
@@ -113,7 +113,7 @@ def flight_scene():
     mesh_object('Block', lambda: bpy.ops.mesh.primitive_cube_add(size=1.5))
     cone = mesh_object('Cone', lambda: bpy.ops.mesh.primitive_cone_add(radius1=0.8, depth=1.6, vertices=24))
     cone.location = (3, 2, 0)
-    ring = mesh_object('Ring', lambda: bpy.ops.mesh.primitive_torus_add(major_radius=1.0, minor_radius=0.3))
+    ring = mesh_object('Ring', lambda: bpy.ops.mesh.primitive_torus_add(major_radius=1.0, minor_radius=0.3, major_segments=24, minor_segments=8))
     ring.location = (-3, 1, 0.5)
     ring.rotation_euler = (math.radians(60), 0, 0)
     camera = add_camera((0, -11, 2), (0, 0, 0))
@@ -199,8 +199,10 @@ SCENES = {'chain': chain_scene, 'flight': flight_scene, 'arm': arm_scene}
 def export_and_render(name, frames, out):
     scene = bpy.context.scene
     path = os.path.join(out, name + '.gltf')
+    # Positions only: the program computes its own normals.
     bpy.ops.export_scene.gltf(filepath=path, export_format='GLTF_EMBEDDED', export_cameras=True, export_lights=True,
-                              export_animations=True, export_skins=True, export_apply=False)
+                              export_animations=True, export_skins=True, export_apply=False, export_normals=False,
+                              export_texcoords=False, export_materials='NONE')
     shots = []
     for frame in frames:
         scene.frame_set(frame)
@@ -208,7 +210,26 @@ def export_and_render(name, frames, out):
         scene.render.filepath = picture
         bpy.ops.render.render(write_still=True)
         shots.append((frame, picture))
+        write_mask(picture, os.path.join(out, '%s_mask_%03d.png' % (name, frame)))
     return path, shots
+
+
+def write_mask(picture, path):
+    """The render's silhouette, white on black, as a small grey PNG."""
+    w, h, inside = silhouette(picture, True)
+    mask = bpy.data.images.new('mask', w, h, alpha=False)
+    pixels = []
+    for on in inside:
+        v = 1.0 if on else 0.0
+        pixels.extend((v, v, v, 1.0))
+    mask.pixels = pixels
+    mask.filepath_raw = path
+    mask.file_format = 'PNG'
+    settings = bpy.context.scene.render.image_settings
+    settings.color_mode, settings.color_depth, settings.compression = 'BW', '8', 100
+    mask.save_render(path)
+    settings.color_mode = 'RGBA'
+    bpy.data.images.remove(mask)
 
 
 def silhouette(path, from_alpha):
