@@ -136,6 +136,20 @@ int convertGltfScene(const std::string& input, const std::string& scenePath, con
   for (int a : animations)
     if (doc.animations[static_cast<std::size_t>(a)].morphChannels > 0)
       report.note("animation " + doc.animations[static_cast<std::size_t>(a)].name + ": morph target weights are not carried");
+  for (int a : animations) {
+    const GltfAnimation& animation = doc.animations[static_cast<std::size_t>(a)];
+    for (const GltfChannel& channel : animation.channels) {
+      if (channel.path != AnimatedPath::scale) continue;
+      const GltfSampler& sampler = animation.samplers[static_cast<std::size_t>(channel.sampler)];
+      for (std::size_t k = 0; k + 2 < sampler.values.size(); k += 3)
+        if (nonUniform({sampler.values[k], sampler.values[k + 1], sampler.values[k + 2]})) {
+          report.note("node " + token(doc.nodes[static_cast<std::size_t>(channel.node)].name, "node_" + std::to_string(channel.node)) +
+                      ": its animated scale is not the same along every axis; the program scales after turning, so that "
+                      "is exact only where it is not turned");
+          break;
+        }
+    }
+  }
   const double scale = options.import.scale;
   const NodeAnimator animator(doc, animations, scale);
   const double end = animator.endTime();
@@ -215,6 +229,7 @@ int convertGltfScene(const std::string& input, const std::string& scenePath, con
       const GltfSkin& skin = doc.skins[static_cast<std::size_t>(n.skin)];
       s << "BoneFalloffType 1\n";
       const Mat4 turn = rotationX(-kPi / 2);
+      unsigned boneNumber = 0;
       for (std::size_t b = 0; b < skin.joints.size(); ++b) {
         const int joint = skin.joints[b];
         if (itemOf[static_cast<std::size_t>(joint)] < 0) {
@@ -238,7 +253,7 @@ int convertGltfScene(const std::string& input, const std::string& scenePath, con
         }
         const aiNode* ai = aiNodes[static_cast<std::size_t>(joint)];
         const std::string mapName = token(ai != nullptr ? ai->mName.C_Str() : doc.nodes[static_cast<std::size_t>(joint)].name, "weight");
-        s << "AddBone " << sceneItemId(4, (static_cast<unsigned>(b) << 16) | static_cast<unsigned>(i)) << "\n";
+        s << "AddBone " << sceneItemId(4, (boneNumber++ << 16) | static_cast<unsigned>(i)) << "\n";
         s << "BoneName " << token(doc.nodes[static_cast<std::size_t>(joint)].name, "joint_" + std::to_string(joint)) << "\n";
         s << "BoneRestPosition " << fixed(restChannels[0]) << " " << fixed(restChannels[1]) << " " << fixed(restChannels[2]) << "\n";
         s << "BoneRestDirection " << fixed(restChannels[3] * kDegrees) << " " << fixed(restChannels[4] * kDegrees) << " "

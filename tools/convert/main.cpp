@@ -169,6 +169,9 @@ int main(int argc, char** argv) {
     }
   }
 
+  const bool sceneOptionsGiven = !gltfOptions.camera.empty() || !gltfOptions.animation.empty() || gltfOptions.ambient != 0.25;
+  if (sceneOptionsGiven && (files.size() != 2 || !endsWith(files[1], ".lws")))
+    return bad("--camera, --animation and --ambient are for glTF scenes (IN.gltf OUT.lws)");
   if (!scene.empty()) {
     if (!files.empty()) return bad("--scene converts the scene's objects; give no other files");
     if (import.layer != 0) return bad("--layer is for one object; --scene converts every layer");

@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,7 @@ struct BlenderScene {
   const char* name;
   std::vector<int> frames;  // at 24 frames a second
 };
+void PrintTo(const BlenderScene& scene, std::ostream* out) { *out << scene.name; }
 
 class ConvertBlenderTest : public ::testing::TestWithParam<BlenderScene> {
  protected:
