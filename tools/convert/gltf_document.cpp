@@ -122,8 +122,9 @@ class Reader {
                               static_cast<std::size_t>(std::max(0, integer(a, "byteOffset", 0)));
     const std::size_t viewEnd = static_cast<std::size_t>(std::max(0, integer(view, "byteOffset", 0))) +
                                 static_cast<std::size_t>(std::max(0, integer(view, "byteLength", 0)));
-    if (count > 0 && (start + stride * static_cast<std::size_t>(count - 1) + static_cast<std::size_t>(size * components) >
-                          std::min(viewEnd, data->size()))) {
+    const std::uint64_t last = static_cast<std::uint64_t>(start) + static_cast<std::uint64_t>(stride) * static_cast<std::uint64_t>(count > 0 ? count - 1 : 0) +
+                               static_cast<std::uint64_t>(size * components);
+    if (count > 0 && last > std::min<std::uint64_t>(viewEnd, data->size())) {
       error = "an accessor runs past its buffer";
       return false;
     }
@@ -299,13 +300,25 @@ bool readGltfDocument(const std::string& path, GltfDocument& out, std::string& e
       }
       out.nodes[static_cast<std::size_t>(c)].parent = static_cast<int>(i);
     }
+  // A node that is its own ancestor would never end.
+  for (std::size_t i = 0; i < out.nodes.size(); ++i) {
+    std::size_t steps = 0;
+    for (int p = out.nodes[i].parent; p >= 0; p = out.nodes[static_cast<std::size_t>(p)].parent)
+      if (++steps > out.nodes.size()) {
+        error = "nodes that are their own ancestors";
+        return false;
+      }
+  }
   const Json& scenes = member(json, "scenes");
   const int sceneIndex = std::max(0, integer(json, "scene", 0));
   if (scenes.is_array() && static_cast<std::size_t>(sceneIndex) < scenes.size()) {
     const Json& roots = member(scenes[static_cast<std::size_t>(sceneIndex)], "nodes");
     if (roots.is_array())
       for (const Json& r : roots)
-        if (r.is_number_integer() && r.get<int>() >= 0 && static_cast<std::size_t>(r.get<int>()) < out.nodes.size()) out.roots.push_back(r.get<int>());
+        if (r.is_number_integer() && r.get<int>() >= 0 && static_cast<std::size_t>(r.get<int>()) < out.nodes.size() &&
+            out.nodes[static_cast<std::size_t>(r.get<int>())].parent < 0 &&
+            std::find(out.roots.begin(), out.roots.end(), r.get<int>()) == out.roots.end())
+          out.roots.push_back(r.get<int>());
   } else {
     for (std::size_t i = 0; i < out.nodes.size(); ++i)
       if (out.nodes[i].parent < 0) out.roots.push_back(static_cast<int>(i));

@@ -230,6 +230,27 @@ int convertGltfScene(const std::string& input, const std::string& scenePath, con
       s << "BoneFalloffType 1\n";
       const Mat4 turn = rotationX(-kPi / 2);
       unsigned boneNumber = 0;
+      // Lengths: to the first child joint of the skin; a last joint in a chain takes its
+      // parent's (glTF keeps no bone ends), a lone one a tenth of a unit.
+      std::vector<double> lengths(skin.joints.size(), 0.0);
+      for (std::size_t b = 0; b < skin.joints.size(); ++b) {
+        const Mat4 rest = animator.restWorld(skin.joints[b]);
+        for (int c : doc.nodes[static_cast<std::size_t>(skin.joints[b])].children) {
+          if (std::find(skin.joints.begin(), skin.joints.end(), c) == skin.joints.end()) continue;
+          const Mat4 child = animator.restWorld(c);
+          double sum = 0;
+          for (int k = 0; k < 3; ++k) sum += (child(3, k) - rest(3, k)) * (child(3, k) - rest(3, k));
+          lengths[b] = std::sqrt(sum);
+          break;
+        }
+      }
+      for (std::size_t b = 0; b < skin.joints.size(); ++b) {
+        if (lengths[b] > 0) continue;
+        const int parent = doc.nodes[static_cast<std::size_t>(skin.joints[b])].parent;
+        const auto found = std::find(skin.joints.begin(), skin.joints.end(), parent);
+        const double inherited = found == skin.joints.end() ? 0.0 : lengths[static_cast<std::size_t>(found - skin.joints.begin())];
+        lengths[b] = inherited > 0 ? inherited : 0.1 * scale;
+      }
       for (std::size_t b = 0; b < skin.joints.size(); ++b) {
         const int joint = skin.joints[b];
         if (itemOf[static_cast<std::size_t>(joint)] < 0) {
@@ -242,15 +263,7 @@ int convertGltfScene(const std::string& input, const std::string& scenePath, con
                            rest(0, 2) * (rest(1, 0) * rest(2, 1) - rest(1, 1) * rest(2, 0));
         const double size = std::cbrt(std::fabs(det));
         const Channels restChannels = matrixChannels(turn * rest, Channels{0, 0, 0, 0, 0, 0, 1, 1, 1});
-        // Length: to the first child joint of the skin, else a tenth of the scene's scale.
-        double length = 0.1 * scale;
-        for (int c : doc.nodes[static_cast<std::size_t>(joint)].children) {
-          if (std::find(skin.joints.begin(), skin.joints.end(), c) == skin.joints.end()) continue;
-          const Mat4 child = animator.restWorld(c);
-          length = std::sqrt((child(3, 0) - rest(3, 0)) * (child(3, 0) - rest(3, 0)) + (child(3, 1) - rest(3, 1)) * (child(3, 1) - rest(3, 1)) +
-                             (child(3, 2) - rest(3, 2)) * (child(3, 2) - rest(3, 2)));
-          break;
-        }
+        const double length = lengths[b];
         const aiNode* ai = aiNodes[static_cast<std::size_t>(joint)];
         const std::string mapName = token(ai != nullptr ? ai->mName.C_Str() : doc.nodes[static_cast<std::size_t>(joint)].name, "weight");
         s << "AddBone " << sceneItemId(4, (boneNumber++ << 16) | static_cast<unsigned>(i)) << "\n";

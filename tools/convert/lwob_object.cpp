@@ -5,6 +5,7 @@
 #include <assimp/material.h>
 #include <assimp/scene.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
@@ -110,8 +111,7 @@ bool readSurface(Reader r, Surface& s, std::vector<std::string>& notes) {
     const std::uint32_t length = r.u2();
     if (!r.has(length)) return false;
     Reader d(r.p, length);
-    r.p += length + (length % 2);
-    if (r.p > r.end) r.p = r.end;
+    r.p += std::min<std::size_t>(length + (length % 2), static_cast<std::size_t>(r.end - r.p));
     aiTextureType type = aiTextureType_NONE;
     std::string what;
     if (chunk == id("COLR") && d.has(3)) {

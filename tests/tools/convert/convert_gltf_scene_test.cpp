@@ -298,3 +298,31 @@ TEST_F(ConvertGltfSceneTest, SkinsBecomeBonesThatBendTheMeshAsTheJointsDo) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ConvertGltfSceneTest, DamagedScenesEndWithExitCode2) {
+  GltfBuffer b;
+  b.floats({0, 0, 0, 1, 0, 0, 0, 1, 0}, "VEC3", true);
+  const int times = b.floats({0, 1}, "SCALAR");
+  const std::string tail = std::string(",") + kTriangleMesh + "," + b.json() + "}";
+  // Two nodes each the other's child.
+  dir.writeText("loop.gltf", R"({"asset":{"version":"2.0"},"scene":0,"scenes":[{"nodes":[0]}],
+"nodes":[{"name":"A","mesh":0,"children":[1]},{"name":"B","children":[0]}])" + tail);
+  ToolRun run = convert(dir.file("loop.gltf") + " " + dir.file("loop.lws"));
+  EXPECT_EQ(run.status, 2) << run.messages;
+  EXPECT_TRUE(contains(run, "their own ancestors") || contains(run, "two parents")) << run.messages;
+  EXPECT_FALSE(fs::exists(dir.file("loop.lws")));
+  // A sampler whose values are fewer than its key times.
+  dir.writeText("short.gltf", R"({"asset":{"version":"2.0"},"scene":0,"scenes":[{"nodes":[0]}],"nodes":[{"mesh":0}],
+"animations":[{"channels":[{"sampler":0,"target":{"node":0,"path":"translation"}}],
+  "samplers":[{"input":)" + std::to_string(times) + R"(,"output":)" + std::to_string(times) + R"(}]}])" + tail);
+  run = convert(dir.file("short.gltf") + " " + dir.file("short.lws"));
+  EXPECT_EQ(run.status, 2) << run.messages;
+  EXPECT_TRUE(contains(run, "do not fit its key times")) << run.messages;
+  // Not glTF at all.
+  dir.writeText("text.gltf", "{ not json");
+  EXPECT_EQ(convert(dir.file("text.gltf") + " " + dir.file("text.lws")).status, 2);
+}
+
+}  // namespace
