@@ -301,6 +301,29 @@ TEST_F(ConvertGltfSceneTest, SkinsBecomeBonesThatBendTheMeshAsTheJointsDo) {
 
 namespace {
 
+// A binary glTF, its buffer in the file's binary chunk: a null turning a child object.
+TEST_F(ConvertGltfSceneTest, BinaryGltfScenesReadTheirBinaryChunk) {
+  GltfBuffer b;
+  b.floats({0, 0, 0, 1, 0, 0, 0, 1, 0}, "VEC3", true);
+  const int times = b.floats({0, 2}, "SCALAR");
+  const int turn = b.floats(quats({{0, 0, 0, 1}, axisAngle({0, 1, 0}, kPi / 2)}), "VEC4");
+  const std::string head = R"({"asset":{"version":"2.0"},"scene":0,"scenes":[{"nodes":[0]}],
+"nodes":[{"name":"Pivot","children":[1]},{"name":"Box","mesh":0,"translation":[0,0,2]}],
+"animations":[{"channels":[{"sampler":0,"target":{"node":0,"path":"rotation"}}],
+  "samplers":[{"input":)" + std::to_string(times) + R"(,"output":)" + std::to_string(turn) + R"(}]}],)" + kTriangleMesh;
+  ASSERT_TRUE(saveFile(dir.file("spin.glb"), b.glb(head)));
+  const ToolRun run = convert(dir.file("spin.glb") + " " + dir.file("spin.lws"));
+  ASSERT_EQ(run.status, 0) << run.messages;
+  fs::current_path(dir.path());
+  ASSERT_TRUE(scene.loadScene("spin.lws"));
+  ASSERT_EQ(scene.objectCount, 2);
+  ASSERT_EQ(scene.objects[1]->groupCount, 1);
+  // Halfway, a quarter turn about y has carried (0, 0, 2) to (sqrt 2, 0, sqrt 2); z mirrored.
+  const Matrix4 m = at(scene.objects[1]->motions[0].motion, 1.0f);
+  EXPECT_NEAR(m[12], std::sqrt(2.0), 1e-3);
+  EXPECT_NEAR(m[14], -std::sqrt(2.0), 1e-3);
+}
+
 TEST_F(ConvertGltfSceneTest, DamagedScenesEndWithExitCode2) {
   GltfBuffer b;
   b.floats({0, 0, 0, 1, 0, 0, 0, 1, 0}, "VEC3", true);

@@ -189,4 +189,29 @@ std::string GltfBuffer::json() const {
   return out + "]";
 }
 
+Bytes GltfBuffer::glb(const std::string& head) const {
+  std::string json = head + R"(,"buffers":[{"byteLength":)" + std::to_string(data.size()) + R"(}],"bufferViews":[)";
+  for (std::size_t i = 0; i < views.size(); ++i) json += (i ? "," : "") + views[i];
+  json += R"(],"accessors":[)";
+  for (std::size_t i = 0; i < accessors.size(); ++i) json += (i ? "," : "") + accessors[i];
+  json += "]}";
+  while (json.size() % 4 != 0) json += ' ';
+  Bytes bin = data;
+  while (bin.size() % 4 != 0) bin.push_back(0);
+  Bytes out;
+  auto le32 = [&out](std::uint32_t v) {
+    for (int k = 0; k < 4; ++k) out.push_back(static_cast<std::uint8_t>(v >> (8 * k)));
+  };
+  le32(0x46546C67);  // "glTF"
+  le32(2);
+  le32(static_cast<std::uint32_t>(12 + 8 + json.size() + 8 + bin.size()));
+  le32(static_cast<std::uint32_t>(json.size()));
+  le32(0x4E4F534A);  // "JSON"
+  out.insert(out.end(), json.begin(), json.end());
+  le32(static_cast<std::uint32_t>(bin.size()));
+  le32(0x004E4942);  // "BIN"
+  out.insert(out.end(), bin.begin(), bin.end());
+  return out;
+}
+
 }  // namespace convert_test

@@ -50,6 +50,9 @@ class GltfBuffer {
   int floats(const std::vector<float>& values, const char* type, bool withBounds = false);
   int shorts(const std::vector<unsigned>& values, const char* type);  // unsigned 16-bit
   std::string json() const;
+  // A binary glTF of the JSON text `head` (a glTF object without its closing brace, to which
+  // this buffer's members are added) with the buffer as its binary chunk.
+  Bytes glb(const std::string& head) const;
 
  private:
   int add(const Bytes& data, int componentType, std::size_t count, const char* type, const std::string& extra);
