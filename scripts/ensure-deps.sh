@@ -12,8 +12,8 @@ packages=(
   libgl-dev libopengl-dev libegl-dev libgl1-mesa-dri libegl-mesa0 libglx-mesa0
   libopenmpt-dev libjpeg62-turbo-dev libpng-dev zlib1g-dev libimgui-dev fonts-dejavu-core
   libgtest-dev libgmock-dev libbenchmark-dev
-  # vellumite-convert reads 3D formats through the asset import library
-  libassimp-dev
+  # vellumite-convert reads 3D formats through the asset import library, glTF scenes' JSON itself
+  libassimp-dev nlohmann-json3-dev
   # cpack -G DEB computes the package's dependencies with dpkg-shlibdeps and file
   dpkg-dev file
   libxmp-dev  # a second module reader: the tests check the XM writer and the show's music with it

@@ -277,8 +277,9 @@ std::string skinnedTriangleGltf(bool inverseBindMatrices = true) {
   for (float f : {1.f, 0.f, 0.f, 0.f, .25f, .75f, 0.f, 0.f, 1.f, 0.f, 0.f, 0.f}) leFloat(buffer, f);  // 84: weights
   for (unsigned i : {0u, 1u, 2u}) le16(buffer, i);                                           // 132: indices
   le16(buffer, 0);
+  // 140: the inverse bind matrices: identity for the upper arm, back by (0, -1, 0) for the elbow.
   for (int joint = 0; joint < 2; ++joint)
-    for (int k = 0; k < 16; ++k) leFloat(buffer, k % 5 == 0 ? 1.0f : 0.0f);  // 140: identities
+    for (int k = 0; k < 16; ++k) leFloat(buffer, k % 5 == 0 ? 1.0f : (joint == 1 && k == 13 ? -1.0f : 0.0f));
   const std::string skin = inverseBindMatrices ? R"({"joints":[1,2],"inverseBindMatrices":5})" : R"({"joints":[1,2]})";
   return R"({"asset":{"version":"2.0"},"scene":0,"scenes":[{"nodes":[0,1]}],
 "nodes":[{"mesh":0,"skin":0},{"name":"Upper Arm","children":[2]},{"name":"Elbow","translation":[0,1,0]}],

@@ -1,5 +1,6 @@
 // vellumite-convert: turns objects of common 3D formats into the program's .3dx objects,
-// one file or every object a LightWave scene loads.
+// one file or every object a LightWave scene loads, and whole glTF scenes into LightWave scenes.
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -9,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "gltf_scene.h"
 #include "isolated_run.h"
 #include "model_import.h"
 #include "object_writer.h"
@@ -22,11 +24,13 @@ void usage(std::FILE* out) {
   std::fputs(
       "Usage: vellumite-convert [options] IN OUT.3dx\n"
       "       vellumite-convert [options] --scene SCENE.lws [--search DIR]... [--out DIR]\n"
+      "       vellumite-convert [options] SCENE.gltf|SCENE.glb OUT.lws\n"
       "Converts a 3D object into the program's .3dx format: one group per material with its\n"
       "colours, transparency, double-sidedness, texture names and texture coordinates, and a\n"
       "weight map per bone where the source is skinned. Reads LightWave objects (.lwo, with\n"
       "their layers, UV and weight maps), Wavefront OBJ + MTL, glTF 2.0 (.gltf/.glb), FBX,\n"
-      "3DS, PLY, Collada (.dae) and the other formats of the asset import library.\n"
+      "3DS, PLY, Collada (.dae) and the other formats of the asset import library; LightWave 5\n"
+      "objects (LWOB) are read by the converter itself.\n"
       "Pictures embedded in the source, and PNG pictures, are written next to OUT as JPEG.\n"
       "\n"
       "Options:\n"
@@ -48,6 +52,9 @@ void usage(std::FILE* out) {
       "  --layer N          only layer N of a LightWave object (layers count from 1, as\n"
       "                     scene files count them); other formats have layer 1 only\n"
       "  --merge            put every layer into layer 1\n"
+      "  --camera NAME      (glTF scenes) the camera to carry; default the scene's first\n"
+      "  --animation NAME   (glTF scenes) play only this animation; default all at once\n"
+      "  --ambient A        (glTF scenes) the scene's ambient intensity (default 0.25)\n"
       "  --quiet            print only errors\n"
       "  --help             print this text and exit\n"
       "  --version          print the version and exit\n"
@@ -56,9 +63,19 @@ void usage(std::FILE* out) {
       "vertices whose normals differ in the source stay separate, so hard edges stay hard.\n"
       "Polygons of more than three corners are triangulated; points, lines and maps the\n"
       "program does not draw (normal, bump, specular, ...) are reported and left out.\n"
+      "A glTF scene becomes a LightWave scene the program plays (OUT.lws) with an object\n"
+      "NAME.3dx beside it for each mesh node: nodes become objects and nulls with their\n"
+      "parents, node animation becomes motions (baked into linear keys where the program\n"
+      "interpolates otherwise), the camera and the punctual lights are carried and skins become\n"
+      "bones with weight maps. What cannot be carried is listed.\n"
       "Exit status: 0 done, 1 an output file could not be written, 2 bad options or an\n"
       "input that cannot be read.\n",
       out);
+}
+
+bool endsWith(std::string text, const std::string& ending) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text.size() >= ending.size() && text.compare(text.size() - ending.size(), ending.size(), ending) == 0;
 }
 
 int bad(const char* message, const char* detail = "") {
@@ -90,6 +107,7 @@ bool parseLayer(const char* text, int& out) {
 int main(int argc, char** argv) {
   ImportOptions import;
   SceneConvertOptions sceneOptions;
+  GltfSceneOptions gltfOptions;
   std::string scene;
   std::vector<std::string> files;
   for (int i = 1; i < argc; ++i) {
@@ -119,6 +137,19 @@ int main(int argc, char** argv) {
       import.merge = true;
     } else if (a == "--quiet") {
       sceneOptions.quiet = true;
+    } else if (a == "--camera") {
+      const char* v = value();
+      if (v == nullptr) return bad("--camera needs a name");
+      gltfOptions.camera = v;
+    } else if (a == "--animation") {
+      const char* v = value();
+      if (v == nullptr) return bad("--animation needs a name");
+      gltfOptions.animation = v;
+    } else if (a == "--ambient") {
+      const char* v = value();
+      float ambient = 0.0f;
+      if (v == nullptr || (std::strcmp(v, "0") != 0 && !parseScale(v, ambient))) return bad("--ambient takes a number of 0 or more");
+      gltfOptions.ambient = ambient;
     } else if (a == "--scene") {
       const char* v = value();
       if (v == nullptr) return bad("--scene needs a scene file");
@@ -138,6 +169,9 @@ int main(int argc, char** argv) {
     }
   }
 
+  const bool sceneOptionsGiven = !gltfOptions.camera.empty() || !gltfOptions.animation.empty() || gltfOptions.ambient != 0.25;
+  if (sceneOptionsGiven && (files.size() != 2 || !endsWith(files[1], ".lws")))
+    return bad("--camera, --animation and --ambient are for glTF scenes (IN.gltf OUT.lws)");
   if (!scene.empty()) {
     if (!files.empty()) return bad("--scene converts the scene's objects; give no other files");
     if (import.layer != 0) return bad("--layer is for one object; --scene converts every layer");
@@ -149,6 +183,13 @@ int main(int argc, char** argv) {
 
   const std::string& in = files[0];
   const std::string& out = files[1];
+  if (endsWith(out, ".lws")) {
+    if (!endsWith(in, ".gltf") && !endsWith(in, ".glb")) return bad("a scene file (.lws) is made from a glTF scene (.gltf or .glb)");
+    if (import.layer != 0 || import.merge || !import.flipZ || import.up == 'z') return bad("--layer, --merge, --no-flip-z and --up are for objects");
+    gltfOptions.import = import;
+    gltfOptions.quiet = sceneOptions.quiet;
+    return runIsolated(in, "", [&]() -> int { return convertGltfScene(in, out, gltfOptions, stderr); });
+  }
   if (out.size() < 4 || out.compare(out.size() - 4, 4, ".3dx") != 0)
     std::fprintf(stderr, "vellumite-convert: note: the program loads objects named NAME.3dx (for NAME.lwo in a scene)\n");
   namespace fs = std::filesystem;

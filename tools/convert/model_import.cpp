@@ -9,6 +9,7 @@
 #include <assimp/scene.h>
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cmath>
 #include <cstring>
@@ -18,6 +19,8 @@
 #include <unordered_map>
 
 #include "lwo_layers.h"
+#include "lwob_object.h"
+#include "polygon_split.h"
 #include "texture_files.h"
 
 namespace convert {
@@ -71,6 +74,17 @@ class ObjectBuilder {
     textures.outDir = options.outDir.empty() ? "." : options.outDir;
     textures.outBase = options.outBase;
     textures.report = &report;
+    std::string extension = fs::path(sourcePath).extension().string();
+    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    gltfSource = extension == ".gltf" || extension == ".glb";
+  }
+
+  // One node's own meshes, in its own coordinates, into the layer.
+  void addNodeMeshes(const aiScene* scene, const aiNode* node, Layer& layer) {
+    openGroups.clear();
+    pointsByPosition.clear();
+    for (unsigned m = 0; m < node->mNumMeshes; ++m)
+      if (node->mMeshes[m] < scene->mNumMeshes) addMesh(scene, scene->mMeshes[node->mMeshes[m]], aiMatrix4x4(), layer, nullptr);
   }
 
   // One imported file (or LightWave layer) into the layer.
@@ -123,10 +137,19 @@ class ObjectBuilder {
     aiString name;
     if (source->Get(AI_MATKEY_NAME, name) == AI_SUCCESS) m.name = name.C_Str();
     const std::string label = m.name.empty() ? "a material" : "material " + m.name;
+    aiString alphaMode;
+    const bool gltf = source->Get("$mat.gltf.alphaMode", 0, 0, alphaMode) == AI_SUCCESS;
+    const bool opaqueMode = gltf && std::strcmp(alphaMode.C_Str(), "OPAQUE") == 0;
     aiColor4D colour;
     if (source->Get(AI_MATKEY_COLOR_DIFFUSE, colour) == AI_SUCCESS || source->Get(AI_MATKEY_BASE_COLOR, colour) == AI_SUCCESS)
       m.diffuse = packColour(colour);
-    if (source->Get(AI_MATKEY_COLOR_SPECULAR, colour) == AI_SUCCESS) {
+    float glossiness = 0.0f;
+    if (gltf) {
+      // A glTF specular colour is a reflectance at normal incidence, not a highlight: the
+      // program adds its specular colour wherever light falls, so it is left black.
+      if (source->Get(AI_MATKEY_GLOSSINESS_FACTOR, glossiness) == AI_SUCCESS)
+        report.note(label + ": its specular-glossiness values are not carried (the program has no highlights)");
+    } else if (source->Get(AI_MATKEY_COLOR_SPECULAR, colour) == AI_SUCCESS) {
       float strength = 1.0f;
       if (source->Get(AI_MATKEY_SHININESS_STRENGTH, strength) == AI_SUCCESS) colour = colour * strength;
       m.specular = packColour(colour);
@@ -137,13 +160,12 @@ class ObjectBuilder {
     } else if (source->Get(AI_MATKEY_TRANSPARENCYFACTOR, opacity) == AI_SUCCESS) {
       m.transparency = std::clamp(opacity, 0.0f, 1.0f);
     }
+    if (opaqueMode) m.transparency = 0.0f;
     int twoSided = 0;
     if (source->Get(AI_MATKEY_TWOSIDED, twoSided) == AI_SUCCESS) m.doubleSided = twoSided != 0;
-    aiString alphaMode;
-    const bool opaqueMode = source->Get("$mat.gltf.alphaMode", 0, 0, alphaMode) == AI_SUCCESS &&
-                            std::strcmp(alphaMode.C_Str(), "OPAQUE") == 0;
 
     unsigned channels[kSlotCount] = {};
+    PlacedTexture colourPicture;
     for (int slot = 0; slot < kSlotCount; ++slot) {
       for (aiTextureType type : kSlotTypes[slot]) {
         const unsigned count = source->GetTextureCount(type);
@@ -154,27 +176,69 @@ class ObjectBuilder {
         if (source->GetTexture(type, 0, &texturePath, &mapping, &uvIndex) != AI_SUCCESS) continue;
         if (count > 1) report.note(label + ": only the first " + kSlotNames[slot] + " is carried");
         if (mapping != aiTextureMapping_UV) report.note(label + ": the " + std::string(kSlotNames[slot]) + " has no texture coordinates");
-        PlacedTexture placed = place(scene, texturePath.C_Str());
+        noteAddressing(source, type, label, kSlotNames[slot]);
+        // glTF keeps occlusion in the red channel of a picture whose other channels may
+        // hold roughness and metalness: only the red channel becomes the base map.
+        const bool occlusion = gltf && (type == aiTextureType_LIGHTMAP || type == aiTextureType_AMBIENT_OCCLUSION);
+        PlacedTexture placed = occlusion ? placeRedChannel(scene, texturePath.C_Str(), textures) : place(scene, texturePath.C_Str());
         if (placed.name.empty()) break;
         if (slot == kAlphaMap) report.note(label + ": its opacity map is used as it is; the program reads alpha pictures as black opaque, white clear");
         m.textures[slot] = placed.name;
         channels[slot] = uvIndex;
-        if (slot == kColourMap && !placed.alphaName.empty() && !opaqueMode && m.textures[kAlphaMap].empty() &&
-            source->GetTextureCount(aiTextureType_OPACITY) == 0) {
-          m.textures[kAlphaMap] = placed.alphaName;
-          channels[kAlphaMap] = uvIndex;
-        }
+        if (slot == kColourMap) colourPicture = placed;
         break;
       }
     }
+    // The colour picture's own alpha channel becomes the alpha map, unless the material is
+    // opaque or has an opacity map of its own.
+    if (colourPicture.alpha && !opaqueMode && m.textures[kAlphaMap].empty() &&
+        source->GetTextureCount(aiTextureType_OPACITY) == 0) {
+      const std::string alphaName = useAlpha(colourPicture, textures);
+      if (!alphaName.empty()) {
+        m.textures[kAlphaMap] = alphaName;
+        channels[kAlphaMap] = channels[kColourMap];
+      }
+    }
+    // The program draws a colour map through its alpha map only without a base map; beside a
+    // base map the alpha map would be bound and unused, and the material drawn opaque.
+    if (!m.textures[kAlphaMap].empty() && !m.textures[kColourMap].empty() && !m.textures[kBaseMap].empty()) {
+      report.note(label + ": its base (" + baseKind(gltf) + ") map is not carried, so that its alpha map is");
+      m.textures[kBaseMap].clear();
+    }
     for (const UncarriedKind& kind : kUncarried) {
-      if (source->GetTextureCount(kind.type) > 0) report.note(label + ": its " + kind.name + " map is not carried");
+      const unsigned count = source->GetTextureCount(kind.type);
+      if (count == 0) continue;
+      std::string what = kind.name;
+      if (kind.type == aiTextureType_UNKNOWN && gltf) what = "metallic-roughness";
+      aiString texturePath;
+      std::string file;
+      if (source->GetTexture(kind.type, 0, &texturePath) == AI_SUCCESS) file = texturePath.C_Str();
+      if (!file.empty() && file[0] == '*') file = "embedded picture " + file.substr(1);
+      report.note(label + ": its " + what + " map is not carried" + (file.empty() ? "" : " (" + file + ")"));
     }
     // The engine gives the maps texture sets in slot order; the reflection map's set is unused.
     for (int slot = 0; slot < kSlotCount; ++slot) {
       if (!m.textures[slot].empty()) info.setChannels.push_back(channels[slot]);
     }
     return info;
+  }
+
+  static std::string baseKind(bool gltf) { return gltf ? "occlusion" : "light"; }
+
+  // The object file has no addressing: every map repeats. Clamped and mirrored maps are said.
+  void noteAddressing(const aiMaterial* source, aiTextureType type, const std::string& label, const char* slotName) {
+    int modes[2] = {aiTextureMapMode_Wrap, aiTextureMapMode_Wrap};
+    source->Get(AI_MATKEY_MAPPINGMODE_U(type, 0), modes[0]);
+    source->Get(AI_MATKEY_MAPPINGMODE_V(type, 0), modes[1]);
+    for (int axis = 0; axis < 2; ++axis) {
+      const char* mode = modes[axis] == aiTextureMapMode_Clamp   ? "clamped"
+                         : modes[axis] == aiTextureMapMode_Mirror ? "mirrored"
+                         : modes[axis] == aiTextureMapMode_Decal  ? "decal (clamped to nothing)"
+                                                                  : nullptr;
+      if (mode != nullptr)
+        report.note(label + ": its " + slotName + " is " + mode + " in " + (axis == 0 ? "u" : "v") +
+                    "; the program repeats every map, so that is not carried");
+    }
   }
 
   PlacedTexture place(const aiScene* scene, const std::string& source) {
@@ -251,42 +315,96 @@ class ObjectBuilder {
     if (mesh->HasVertexColors(0)) report.note("vertex colours are not carried");
     const MaterialInfo& info = material(scene, mesh->mMaterialIndex);
     const MeshWeights weights = meshWeights(mesh, lwo);
-    const bool mirrored = aiMatrix3x3(transform).Determinant() < 0.0f;
+    // A glTF skin places its mesh by its joints and inverse bind matrices, not by the
+    // mesh's node: the object holds the mesh as the skin binds it.
+    std::vector<aiVector3D> bound;
+    aiMatrix4x4 placement = transform;
+    if (gltfSource && mesh->mNumBones > 0) placement = bindPositions(scene, mesh, bound);
+    const bool mirrored = aiMatrix3x3(placement).Determinant() < 0.0f;
     const bool reverse = options.flipZ != mirrored;
 
     auto open = openGroups.find(mesh->mMaterialIndex);
     Group* g = open != openGroups.end() ? &layer.groups[open->second] : &newGroup(layer, mesh->mMaterialIndex, info, mesh);
     std::vector<int> remap(mesh->mNumVertices, -1);
+    std::vector<std::array<unsigned, 3>> faceTriangles;
+    std::vector<std::array<float, 3>> corners;
+    std::vector<std::array<int, 3>> split;
     for (unsigned f = 0; f < mesh->mNumFaces; ++f) {
       const aiFace& face = mesh->mFaces[f];
-      if (face.mNumIndices != 3) continue;
-      int fresh = 0;
-      for (unsigned k = 0; k < 3; ++k) {
-        const unsigned i = face.mIndices[k];
-        if (i >= mesh->mNumVertices) return;
-        if (remap[i] < 0 && (k == 0 || face.mIndices[k] != face.mIndices[k - 1])) ++fresh;
+      if (face.mNumIndices < 3) continue;
+      bool valid = true;
+      for (unsigned k = 0; k < face.mNumIndices; ++k) valid = valid && face.mIndices[k] < mesh->mNumVertices;
+      if (!valid) return;
+      faceTriangles.clear();
+      if (face.mNumIndices == 3) {
+        faceTriangles.push_back({face.mIndices[0], face.mIndices[1], face.mIndices[2]});
+      } else {
+        corners.clear();
+        split.clear();
+        for (unsigned k = 0; k < face.mNumIndices; ++k) {
+          const aiVector3D& p = mesh->mVertices[face.mIndices[k]];
+          corners.push_back({p.x, p.y, p.z});
+        }
+        if (!splitPolygon(corners, split)) ++fannedPolygons;
+        for (const auto& t : split)
+          faceTriangles.push_back({face.mIndices[t[0]], face.mIndices[t[1]], face.mIndices[t[2]]});
       }
-      if (g->vertexCount() + fresh > kMaxGroupVertices || g->triangleCount() + 1 > kMaxGroupTriangles) {
-        g = &newGroup(layer, mesh->mMaterialIndex, info, mesh);
-        std::fill(remap.begin(), remap.end(), -1);
-        report.note("a mesh larger than 32767 vertices or triangles is split into several groups");
+      for (const auto& triangle : faceTriangles) {
+        int fresh = 0;
+        for (unsigned k = 0; k < 3; ++k) {
+          const unsigned i = triangle[k];
+          if (remap[i] < 0 && (k == 0 || triangle[k] != triangle[k - 1])) ++fresh;
+        }
+        if (g->vertexCount() + fresh > kMaxGroupVertices || g->triangleCount() + 1 > kMaxGroupTriangles) {
+          g = &newGroup(layer, mesh->mMaterialIndex, info, mesh);
+          std::fill(remap.begin(), remap.end(), -1);
+          report.note("a mesh larger than 32767 vertices or triangles is split into several groups");
+        }
+        std::uint16_t corner[3];
+        for (unsigned k = 0; k < 3; ++k) {
+          const unsigned i = triangle[k];
+          if (remap[i] < 0) remap[i] = addVertex(*g, mesh, i, bound.empty() ? transform * mesh->mVertices[i] : bound[i], info, weights);
+          corner[k] = static_cast<std::uint16_t>(remap[i]);
+        }
+        g->indices.push_back(corner[0]);
+        g->indices.push_back(reverse ? corner[2] : corner[1]);
+        g->indices.push_back(reverse ? corner[1] : corner[2]);
       }
-      std::uint16_t corner[3];
-      for (unsigned k = 0; k < 3; ++k) {
-        const unsigned i = face.mIndices[k];
-        if (remap[i] < 0) remap[i] = addVertex(*g, mesh, i, transform, info, weights);
-        corner[k] = static_cast<std::uint16_t>(remap[i]);
-      }
-      g->indices.push_back(corner[0]);
-      g->indices.push_back(reverse ? corner[2] : corner[1]);
-      g->indices.push_back(reverse ? corner[1] : corner[2]);
     }
   }
 
-  int addVertex(Group& g, const aiMesh* mesh, unsigned i, const aiMatrix4x4& transform, const MaterialInfo& info,
+  // Each vertex's position in the skin's bind pose: the sum over its joints of weight ×
+  // (joint's world matrix × inverse bind matrix) × position. Returns the placement of the
+  // first joint, whose handedness decides the winding.
+  aiMatrix4x4 bindPositions(const aiScene* scene, const aiMesh* mesh, std::vector<aiVector3D>& out) {
+    std::vector<aiMatrix4x4> skin(mesh->mNumBones);
+    for (unsigned b = 0; b < mesh->mNumBones; ++b) {
+      const aiBone* bone = mesh->mBones[b];
+      aiMatrix4x4 world;
+      for (const aiNode* n = scene->mRootNode->FindNode(bone->mName); n != nullptr; n = n->mParent)
+        world = n->mTransformation * world;
+      skin[b] = world * bone->mOffsetMatrix;
+    }
+    std::vector<aiVector3D> sum(mesh->mNumVertices, aiVector3D(0, 0, 0));
+    std::vector<float> total(mesh->mNumVertices, 0.0f);
+    for (unsigned b = 0; b < mesh->mNumBones; ++b) {
+      const aiBone* bone = mesh->mBones[b];
+      for (unsigned k = 0; k < bone->mNumWeights; ++k) {
+        const aiVertexWeight& vw = bone->mWeights[k];
+        if (vw.mVertexId >= mesh->mNumVertices || vw.mWeight <= 0.0f) continue;
+        sum[vw.mVertexId] += (skin[b] * mesh->mVertices[vw.mVertexId]) * vw.mWeight;
+        total[vw.mVertexId] += vw.mWeight;
+      }
+    }
+    out.resize(mesh->mNumVertices);
+    for (unsigned v = 0; v < mesh->mNumVertices; ++v)
+      out[v] = total[v] > 0.0f ? sum[v] / total[v] : mesh->mVertices[v];
+    return skin.empty() ? aiMatrix4x4() : skin[0];
+  }
+
+  int addVertex(Group& g, const aiMesh* mesh, unsigned i, aiVector3D p, const MaterialInfo& info,
                 const MeshWeights& weights) {
     const int index = g.vertexCount();
-    aiVector3D p = transform * mesh->mVertices[i];
     if (options.up == 'z') p = aiVector3D(p.x, p.z, -p.y);
     if (options.flipZ) p.z = -p.z;
     p *= options.scale;
@@ -324,6 +442,10 @@ class ObjectBuilder {
   std::map<unsigned, std::size_t> openGroups;
   std::map<std::string, PlacedTexture> placedTextures;
   std::unordered_map<Key, int, KeyHash> pointsByPosition;
+  bool gltfSource = false;
+
+ public:
+  int fannedPolygons = 0;  // polygons too bent or tangled to clip, cut into fans
 };
 
 // Reads, counts what triangulation and the primitive filter will change, then post-processes.
@@ -342,13 +464,38 @@ const aiScene* readScene(Assimp::Importer& importer, const std::string& path, Im
       if (mesh->mFaces[f].mNumIndices < 3) ++stats.droppedFaces;
     }
   }
-  scene = importer.ApplyPostProcessing(aiProcess_Triangulate | aiProcess_SortByPType | aiProcess_JoinIdenticalVertices |
+  // Polygons are cut into triangles by the builder, which keeps every corner of bent and
+  // tangled polygons.
+  scene = importer.ApplyPostProcessing(aiProcess_SortByPType | aiProcess_JoinIdenticalVertices |
                                        aiProcess_GenUVCoords | aiProcess_TransformUVCoords | aiProcess_ValidateDataStructure);
   if (scene == nullptr) {
     error = importer.GetErrorString();
     if (error.empty()) error = "the file's data is inconsistent";
   }
   return scene;
+}
+
+// Drops empty groups and layers, counts what is left and reports fanned polygons.
+void finish(int fannedPolygons, ConvertedObject& out, ImportStats& stats, ConvertReport& report) {
+  if (fannedPolygons > 0)
+    report.note(std::to_string(fannedPolygons) +
+                " polygons are not flat or cross themselves: each was cut into a fan of triangles from its first "
+                "corner, keeping all its corners (the source's program may have drawn them otherwise)");
+  for (Layer& layer : out.layers) {
+    layer.groups.erase(std::remove_if(layer.groups.begin(), layer.groups.end(), [](const Group& g) { return g.indices.empty(); }),
+                       layer.groups.end());
+  }
+  out.layers.erase(std::remove_if(out.layers.begin(), out.layers.end(), [](const Layer& l) { return l.groups.empty(); }),
+                   out.layers.end());
+  stats.layers = static_cast<int>(out.layers.size());
+  for (const Layer& layer : out.layers) {
+    for (const Group& g : layer.groups) {
+      ++stats.groups;
+      stats.vertices += g.vertexCount();
+      stats.triangles += g.triangleCount();
+      stats.weightMaps = std::max(stats.weightMaps, static_cast<int>(g.weightMaps.size()));
+    }
+  }
 }
 
 }  // namespace
@@ -412,6 +559,26 @@ bool importModel(const std::string& path, const ImportOptions& given, ConvertedO
       error = firstError;
       return false;
     }
+  } else if (!lwo.isLwo2 && looksLikeLwo(head)) {
+    // LightWave 5 objects are read here: the import library cannot build them.
+    if (options.layer > 1) {
+      error = "has no layer " + std::to_string(options.layer) + " (LightWave 5 objects have one)";
+      return false;
+    }
+    LwobResult lwob = readLwobObject(path);
+    if (!lwob.scene) {
+      error = lwob.error;
+      return false;
+    }
+    for (const std::string& note : lwob.notes) report.note(note);
+    stats.droppedFaces += lwob.dropped;
+    for (unsigned m = 0; m < lwob.scene->mNumMeshes; ++m) {
+      const aiMesh* mesh = lwob.scene->mMeshes[m];
+      for (unsigned f = 0; f < mesh->mNumFaces; ++f)
+        if (mesh->mFaces[f].mNumIndices > 3) ++stats.ngons;
+    }
+    out.layers.emplace_back();
+    builder.addScene(lwob.scene.get(), out.layers.back(), nullptr);
   } else {
     if (options.layer > 1) {
       error = "has no layer " + std::to_string(options.layer) + " (only LightWave objects have layers)";
@@ -424,26 +591,46 @@ bool importModel(const std::string& path, const ImportOptions& given, ConvertedO
     builder.addScene(scene, out.layers.back(), nullptr);
   }
 
-  for (Layer& layer : out.layers) {
-    layer.groups.erase(std::remove_if(layer.groups.begin(), layer.groups.end(), [](const Group& g) { return g.indices.empty(); }),
-                       layer.groups.end());
-  }
-  out.layers.erase(std::remove_if(out.layers.begin(), out.layers.end(), [](const Layer& l) { return l.groups.empty(); }),
-                   out.layers.end());
-  stats.layers = static_cast<int>(out.layers.size());
-  for (const Layer& layer : out.layers) {
-    for (const Group& g : layer.groups) {
-      ++stats.groups;
-      stats.vertices += g.vertexCount();
-      stats.triangles += g.triangleCount();
-      stats.weightMaps = std::max(stats.weightMaps, static_cast<int>(g.weightMaps.size()));
-    }
-  }
+  finish(builder.fannedPolygons, out, stats, report);
   if (stats.triangles == 0) {
     error = "holds no polygons an object file can carry";
     return false;
   }
   return true;
+}
+
+struct NodeMeshes::State {
+  State(const std::string& p, const ImportOptions& o, ConvertReport& r) : path(p), options(o), builder(path, options, r), report(r) {}
+  std::string path;
+  ImportOptions options;
+  ObjectBuilder builder;
+  ConvertReport& report;
+  Assimp::Importer importer;
+  const aiScene* scene = nullptr;
+  ImportStats readStats;
+};
+
+NodeMeshes::NodeMeshes(const std::string& path, const ImportOptions& options, ConvertReport& report)
+    : state(std::make_unique<State>(path, options, report)) {}
+
+NodeMeshes::~NodeMeshes() = default;
+
+bool NodeMeshes::read(std::string& error) {
+  state->scene = readScene(state->importer, state->path, state->readStats, error);
+  return state->scene != nullptr;
+}
+
+const aiScene* NodeMeshes::scene() const { return state->scene; }
+
+bool NodeMeshes::nodeObject(const aiNode* node, ConvertedObject& out, ImportStats& stats) {
+  out = ConvertedObject();
+  stats = ImportStats();
+  if (state->scene == nullptr || node == nullptr) return false;
+  out.layers.emplace_back();
+  const int fannedBefore = state->builder.fannedPolygons;
+  state->builder.addNodeMeshes(state->scene, node, out.layers.back());
+  finish(state->builder.fannedPolygons - fannedBefore, out, stats, state->report);
+  return stats.triangles > 0;
 }
 
 }  // namespace convert

@@ -2,10 +2,14 @@
 // engine's axes: left-handed, y up, front faces clockwise, texture v growing downwards.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "convert_report.h"
 #include "converted_object.h"
+
+struct aiNode;
+struct aiScene;
 
 namespace convert {
 
@@ -36,5 +40,22 @@ struct ImportStats {
 // False with a message in error when the file cannot be read or holds no triangles.
 bool importModel(const std::string& path, const ImportOptions& options, ConvertedObject& out, ImportStats& stats,
                  ConvertReport& report, std::string& error);
+
+// A file's meshes node by node, for turning a whole scene into objects: each node's own
+// meshes in the node's own coordinates (a skinned mesh where its skin binds it).
+// Pictures are written into options.outDir, embedded ones named after options.outBase.
+class NodeMeshes {
+ public:
+  NodeMeshes(const std::string& path, const ImportOptions& options, ConvertReport& report);
+  ~NodeMeshes();
+  bool read(std::string& error);
+  const aiScene* scene() const;
+  // False when the node has no triangles.
+  bool nodeObject(const aiNode* node, ConvertedObject& out, ImportStats& stats);
+
+ private:
+  struct State;
+  std::unique_ptr<State> state;
+};
 
 }  // namespace convert

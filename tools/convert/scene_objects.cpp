@@ -3,6 +3,7 @@
 
 #include <cctype>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -52,11 +53,22 @@ bool sceneObjectNames(const std::string& scenePath, std::vector<std::string>& na
     error = "not a LightWave scene file";
     return false;
   }
+  // From version 4 on an item id (hexadecimal) follows the layer number.
+  int version = 3;
+  std::streampos afterHeader = in.tellg();
+  if (in >> token) {
+    char* end = nullptr;
+    const long number = std::strtol(token.c_str(), &end, 10);
+    if (end != token.c_str() && *end == '\0') version = static_cast<int>(number);
+    else in.seekg(afterHeader);
+  }
   while (in >> token) {
     if (token != "LoadObjectLayer") continue;
     std::string layer;
     std::string name;
-    if (!(in >> layer >> name)) break;
+    if (!(in >> layer)) break;
+    if (version >= 4 && !(in >> name)) break;  // the item id
+    if (!(in >> name)) break;
     bool known = false;
     for (const std::string& n : names) known = known || n == name;
     if (!known) names.push_back(name);
@@ -110,6 +122,7 @@ int convertSceneObjects(const std::string& scenePath, const SceneConvertOptions&
     const std::string target = objectFileFor(name);
     if (target.empty()) {
       std::fprintf(log, "vellumite-convert: %s: the program loads only .lwo names; skipped\n", name.c_str());
+      result = 2;  // the scene would play without it
       continue;
     }
     // The program loads objects by file name alone: two folders' ship.lwo are one ship.3dx.

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <vector>
 
+#include "image/decoded_picture.h"
 #include "writers/byte_writer.h"
 #include "writers/jpeg_writer.h"
 
@@ -44,18 +45,19 @@ bool writeBytes(const std::string& path, const void* data, std::size_t size) {
   return static_cast<bool>(out);
 }
 
-// RGBA pixels to "<name>.jpg" and, when any pixel is not opaque, "<name>_alpha.jpg", grey
-// as the program reads alpha pictures: black opaque, white clear.
+// RGBA pixels to "<name>.jpg"; when any pixel is not opaque the alpha channel is kept
+// for "<name>_alpha.jpg", grey as the program reads alpha pictures: black opaque, white clear.
 PlacedTexture writeRgba(const std::vector<unsigned char>& rgba, int width, int height, const std::string& name,
                         TextureContext& context) {
   PlacedTexture placed;
   std::vector<unsigned char> rgb(static_cast<std::size_t>(width) * height * 3);
-  std::vector<unsigned char> alpha(static_cast<std::size_t>(width) * height);
+  auto alpha = std::make_shared<AlphaPicture>();
+  alpha->grey.resize(static_cast<std::size_t>(width) * height);
   bool translucent = false;
-  for (std::size_t i = 0; i < alpha.size(); ++i) {
+  for (std::size_t i = 0; i < alpha->grey.size(); ++i) {
     for (int c = 0; c < 3; ++c) rgb[3 * i + c] = rgba[4 * i + c];
-    alpha[i] = static_cast<unsigned char>(255 - rgba[4 * i + 3]);
-    translucent = translucent || alpha[i] != 0;
+    alpha->grey[i] = static_cast<unsigned char>(255 - rgba[4 * i + 3]);
+    translucent = translucent || alpha->grey[i] != 0;
   }
   const std::string colourName = name + ".jpg";
   if (!writeJpegFile((fs::path(context.outDir) / colourName).string(), rgb.data(), width, height, 3)) {
@@ -64,9 +66,10 @@ PlacedTexture writeRgba(const std::vector<unsigned char>& rgba, int width, int h
   }
   placed.name = colourName;
   if (translucent) {
-    const std::string alphaName = name + "_alpha.jpg";
-    if (writeJpegFile((fs::path(context.outDir) / alphaName).string(), alpha.data(), width, height, 1))
-      placed.alphaName = alphaName;
+    alpha->name = name + "_alpha.jpg";
+    alpha->width = width;
+    alpha->height = height;
+    placed.alpha = std::move(alpha);
   }
   return placed;
 }
@@ -83,6 +86,23 @@ bool decodePng(const void* data, std::size_t size, std::vector<unsigned char>& r
   }
   width = static_cast<int>(image.width);
   height = static_cast<int>(image.height);
+  return true;
+}
+
+// A picture the program reads (JPEG, BMP, TGA, PCX), decoded by the program's own loader.
+bool decodeFile(const fs::path& path, std::vector<unsigned char>& rgba, int& width, int& height) {
+  const DecodedPicture picture(path.string().c_str());
+  if (!picture) return false;
+  width = picture.width();
+  height = picture.height();
+  rgba.resize(static_cast<std::size_t>(width) * height * 4);
+  const unsigned char* bgr = picture.bgr();
+  for (std::size_t i = 0; i < rgba.size() / 4; ++i) {
+    rgba[4 * i] = bgr[3 * i + 2];
+    rgba[4 * i + 1] = bgr[3 * i + 1];
+    rgba[4 * i + 2] = bgr[3 * i];
+    rgba[4 * i + 3] = 255;
+  }
   return true;
 }
 
@@ -130,7 +150,87 @@ fs::path findSourceFile(const std::string& path, const std::string& sourceDir) {
   return {};
 }
 
+
+// The source picture's pixels as RGBA, wherever it is: embedded, a PNG or a picture the
+// program reads. False when it cannot be found or decoded.
+bool sourcePixels(const aiScene* scene, const std::string& sourcePath, const TextureContext& context,
+                  std::vector<unsigned char>& rgba, int& width, int& height) {
+  if (const aiTexture* embedded = scene->GetEmbeddedTexture(sourcePath.c_str())) {
+    if (embedded->mHeight != 0) {
+      width = static_cast<int>(embedded->mWidth);
+      height = static_cast<int>(embedded->mHeight);
+      rgba.resize(static_cast<std::size_t>(width) * height * 4);
+      for (std::size_t i = 0; i < rgba.size() / 4; ++i) {
+        const aiTexel& t = embedded->pcData[i];
+        rgba[4 * i] = t.r;
+        rgba[4 * i + 1] = t.g;
+        rgba[4 * i + 2] = t.b;
+        rgba[4 * i + 3] = t.a;
+      }
+      return true;
+    }
+    std::string hint = lower(embedded->achFormatHint);
+    if (hint == "png") return decodePng(embedded->pcData, embedded->mWidth, rgba, width, height);
+    if (hint != "jpg" && hint != "jpeg") return false;
+    // The picture decoder reads files: the embedded JPEG goes through a scratch file.
+    const fs::path scratch = fs::path(context.outDir) / (context.outBase + "_scratch.jpg");
+    if (!writeBytes(scratch.string(), embedded->pcData, embedded->mWidth)) return false;
+    const bool decoded = decodeFile(scratch, rgba, width, height);
+    std::error_code ec;
+    fs::remove(scratch, ec);
+    return decoded;
+  }
+  const fs::path source = findSourceFile(sourcePath, context.sourceDir);
+  if (source.empty()) return false;
+  if (extensionOf(source.filename().string()) == "png") {
+    std::ifstream in(source, std::ios::binary);
+    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return decodePng(bytes.data(), bytes.size(), rgba, width, height);
+  }
+  return decodeFile(source, rgba, width, height);
+}
+
 }  // namespace
+
+std::string useAlpha(const PlacedTexture& placed, TextureContext& context) {
+  if (!placed.alpha) return "";
+  const AlphaPicture& a = *placed.alpha;
+  if (context.written.count(a.name) != 0) return a.name;
+  if (!writeJpegFile((fs::path(context.outDir) / a.name).string(), a.grey.data(), a.width, a.height, 1)) {
+    context.report->note("cannot write the picture " + a.name);
+    return "";
+  }
+  context.written.insert(a.name);
+  return a.name;
+}
+
+PlacedTexture placeRedChannel(const aiScene* scene, const std::string& sourcePath, TextureContext& context) {
+  PlacedTexture placed;
+  std::string base = context.outBase + "_";
+  if (!sourcePath.empty() && sourcePath[0] == '*') base += sourcePath.substr(1);
+  else base = stem(textureToken(sourcePath));
+  const std::string name = textureToken(base + "_occlusion.jpg");
+  if (context.written.count(name) != 0) {
+    placed.name = name;
+    return placed;
+  }
+  std::vector<unsigned char> rgba;
+  int width = 0;
+  int height = 0;
+  if (!sourcePixels(scene, sourcePath, context, rgba, width, height)) {
+    context.report->note("the picture " + sourcePath + " cannot be read; its occlusion is not carried");
+    return placed;
+  }
+  std::vector<unsigned char> rgb(static_cast<std::size_t>(width) * height * 3);
+  for (std::size_t i = 0; i < rgb.size() / 3; ++i) rgb[3 * i] = rgb[3 * i + 1] = rgb[3 * i + 2] = rgba[4 * i];
+  if (!writeJpegFile((fs::path(context.outDir) / name).string(), rgb.data(), width, height, 3)) {
+    context.report->note("cannot write the picture " + name);
+    return placed;
+  }
+  context.written.insert(name);
+  placed.name = name;
+  return placed;
+}
 
 std::string textureToken(const std::string& path) {
   std::string clean = path;
