@@ -724,8 +724,8 @@ HRESULT Dx7Surface::Blt(LPRECT destRect, LPDIRECTDRAWSURFACE7 source, LPRECT sou
   if (flags & DDBLT_COLORFILL) return colourFill(dst, fx->dwFillColor);
   if (flags & DDBLT_DEPTHFILL) return depthFill(dst, fx->dwFillDepth);
   // The raster operations that need no source: every bit cleared or set.
-  if (rop && fx->dwROP == kBlackness) return colourFill(dst, 0u);
-  if (rop && fx->dwROP == kWhiteness) return colourFill(dst, 0xFFFFFFFFu);
+  if (rop && fx->dwROP == kBlackness) return bitsFill(dst, false);
+  if (rop && fx->dwROP == kWhiteness) return bitsFill(dst, true);
 
   auto* src = static_cast<Dx7Surface*>(source);
   if (!src) return DDERR_INVALIDPARAMS;
@@ -916,6 +916,27 @@ HRESULT Dx7Surface::depthFill(const RECT& dst, DWORD depth) {
   glDepthMask(GL_TRUE);
   glClearDepth(std::min(1.0, static_cast<double>(z) / max));
   glClear(GL_DEPTH_BUFFER_BIT);
+  glDisable(GL_SCISSOR_TEST);
+  glBindFramebuffer(GL_FRAMEBUFFER, 0);
+  markGlWritten();
+  return DD_OK;
+}
+
+HRESULT Dx7Surface::bitsFill(const RECT& dst, bool ones) {
+  if (kind_ != Kind::ZBuffer) return colourFill(dst, ones ? 0xFFFFFFFFu : 0u);
+  if (!fbo_ || !GlContext::instance().makeCurrent()) return DDERR_GENERIC;
+  glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
+  glEnable(GL_SCISSOR_TEST);
+  glScissor(dst.left, dst.top, dst.right - dst.left, dst.bottom - dst.top);
+  glDepthMask(GL_TRUE);
+  glClearDepth(ones ? 1.0 : 0.0);
+  GLbitfield buffers = GL_DEPTH_BUFFER_BIT;
+  if (layout_.stencilBits) {
+    glStencilMask(0xFFFFFFFFu);
+    glClearStencil(ones ? 0xFF : 0);
+    buffers |= GL_STENCIL_BUFFER_BIT;
+  }
+  glClear(buffers);
   glDisable(GL_SCISSOR_TEST);
   glBindFramebuffer(GL_FRAMEBUFFER, 0);
   markGlWritten();
