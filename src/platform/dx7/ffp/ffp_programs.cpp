@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "platform/dx7/ffp/ffp_shader_gen.h"
+#include "platform/win32/win32_system.h"
 
 namespace {
 
@@ -28,6 +29,15 @@ void dumpShaders(const FfpShaderKey& key, const std::string& vertex, const std::
       std::fclose(f);
     }
   }
+}
+
+// A build failure would otherwise only reach the draw's result: the log says which key and why.
+void reportFailure(const FfpShaderKey& key, const std::string& error) {
+  char head[64];
+  std::snprintf(head, sizeof head, "fixed-function program %016zx failed to build: ", key.hash());
+  std::string line = head + error;
+  if (line.empty() || line.back() != '\n') line += '\n';
+  OutputDebugStringA(line.c_str());
 }
 
 // A compiled shader, or 0 with error set.
@@ -70,23 +80,22 @@ GLuint linkProgram(GLuint vs, GLuint fs, std::string& error) {
 
 }  // namespace
 
+FfpProgramCache::FfpProgramCache() : sources_{ffpVertexShaderSource, ffpFragmentShaderSource} {}
+
 FfpProgram& FfpProgramCache::get(const FfpShaderKey& key, std::string& error) {
   auto found = programs_.find(key);
   if (found != programs_.end()) return found->second;
   FfpProgram& entry = programs_[key];
   ++compiled_;
-  const std::string vertexSource = ffpVertexShaderSource(key);
-  const std::string fragmentSource = ffpFragmentShaderSource(key);
+  const std::string vertexSource = sources_.vertex(key);
+  const std::string fragmentSource = sources_.fragment(key);
   dumpShaders(key, vertexSource, fragmentSource);
   const GLuint vs = compileShader(GL_VERTEX_SHADER, vertexSource, error);
   const GLuint fs = vs ? compileShader(GL_FRAGMENT_SHADER, fragmentSource, error) : 0;
-  if (!vs || !fs) {
-    if (vs) glDeleteShader(vs);
-    entry.failed = true;
-    return entry;
-  }
-  const GLuint prog = linkProgram(vs, fs, error);
+  const GLuint prog = vs && fs ? linkProgram(vs, fs, error) : 0;
+  if (vs && !fs) glDeleteShader(vs);
   if (!prog) {
+    reportFailure(key, error);
     entry.failed = true;
     return entry;
   }
