@@ -8,6 +8,7 @@
 #include "platform/dx7/dx7_objects.h"
 #include "platform/dx7/dx7_pipeline.h"
 #include "platform/dx7/ffp/ffp_pipeline.h"
+#include "platform/dx7/ffp/ffp_shader_key.h"
 #include "platform/dx7/ffp/gl_context.h"
 
 Dx7Device::Dx7Device(Dx7Direct3D* direct3D, const GUID& type, Dx7Surface* renderTarget)
@@ -198,7 +199,8 @@ HRESULT Dx7Device::SetLight(DWORD index, LPD3DLIGHT7 light) {
     return DDERR_INVALIDPARAMS;
   if (light->dltType != D3DLIGHT_DIRECTIONAL && !(light->dvRange >= 0.0f && light->dvRange <= D3DLIGHT_RANGE_MAX))
     return DDERR_INVALIDPARAMS;
-  if (std::memcmp(&state_.lights[index], light, sizeof *light) != 0) state_.shapeVersion = dx7NextVersion();
+  // Only a light's type shapes the generated shaders; the rest of it are uniforms.
+  if (state_.lights[index].dltType != light->dltType) state_.shapeVersion = dx7NextVersion();
   state_.lights[index] = *light;
   state_.lightSet[index] = true;
   return D3D_OK;
@@ -231,7 +233,7 @@ HRESULT Dx7Device::GetLightEnable(DWORD index, BOOL* enable) {
 
 HRESULT Dx7Device::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
   if (static_cast<DWORD>(state) >= D3DRENDERSTATE_SLOTCOUNT) return DDERR_INVALIDPARAMS;
-  if (state_.renderStates[state] != value) state_.shapeVersion = dx7NextVersion();
+  if (state_.renderStates[state] != value && ffpRenderStateShapesKey(state)) state_.shapeVersion = dx7NextVersion();
   state_.renderStates[state] = value;
   return D3D_OK;
 }
@@ -244,7 +246,8 @@ HRESULT Dx7Device::GetRenderState(D3DRENDERSTATETYPE state, LPDWORD value) {
 
 HRESULT Dx7Device::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD value) {
   if (stage >= kDeviceTextureStages || static_cast<DWORD>(type) >= D3DTSS_SLOTCOUNT) return DDERR_INVALIDPARAMS;
-  if (state_.textureStageStates[stage][type] != value || type == D3DTSS_ADDRESS) state_.shapeVersion = dx7NextVersion();
+  if (state_.textureStageStates[stage][type] != value && ffpStageStateShapesKey(type))
+    state_.shapeVersion = dx7NextVersion();
   state_.textureStageStates[stage][type] = value;
   if (type == D3DTSS_ADDRESS) {
     // ADDRESS sets both directions.

@@ -22,6 +22,49 @@ std::size_t FfpShaderKey::hash() const {
   return static_cast<std::size_t>(h);
 }
 
+bool ffpRenderStateShapesKey(DWORD renderState) {
+  switch (renderState) {
+    case D3DRENDERSTATE_LIGHTING:
+    case D3DRENDERSTATE_SPECULARENABLE:
+    case D3DRENDERSTATE_LOCALVIEWER:
+    case D3DRENDERSTATE_NORMALIZENORMALS:
+    case D3DRENDERSTATE_COLORVERTEX:
+    case D3DRENDERSTATE_DIFFUSEMATERIALSOURCE:
+    case D3DRENDERSTATE_AMBIENTMATERIALSOURCE:
+    case D3DRENDERSTATE_SPECULARMATERIALSOURCE:
+    case D3DRENDERSTATE_EMISSIVEMATERIALSOURCE:
+    case D3DRENDERSTATE_SHADEMODE:
+    case D3DRENDERSTATE_CLIPPLANEENABLE:
+    case D3DRENDERSTATE_FOGENABLE:
+    case D3DRENDERSTATE_FOGTABLEMODE:
+    case D3DRENDERSTATE_FOGVERTEXMODE:
+    case D3DRENDERSTATE_RANGEFOGENABLE:
+    case D3DRENDERSTATE_ALPHATESTENABLE:
+    case D3DRENDERSTATE_ALPHAFUNC:
+    case D3DRENDERSTATE_COLORKEYENABLE:
+    case D3DRENDERSTATE_COLORKEYBLENDENABLE:
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool ffpStageStateShapesKey(DWORD stageState) {
+  switch (stageState) {
+    case D3DTSS_COLOROP:
+    case D3DTSS_COLORARG1:
+    case D3DTSS_COLORARG2:
+    case D3DTSS_ALPHAOP:
+    case D3DTSS_ALPHAARG1:
+    case D3DTSS_ALPHAARG2:
+    case D3DTSS_TEXCOORDINDEX:
+    case D3DTSS_TEXTURETRANSFORMFLAGS:
+      return true;
+    default:
+      return false;
+  }
+}
+
 bool ffpOpReadsArg1(DWORD op) {
   switch (op) {
     case D3DTOP_DISABLE:

@@ -116,6 +116,11 @@ FfpShaderKey ffpBuildShaderKey(const DeviceState& state, const FfpTexture textur
 FfpShaderKey ffpBuildShaderKey(const DeviceState& state, const FfpTexture textures[kDeviceTextureStages], DWORD fvf,
                                bool clipControl, int maxLights = kFfpMaxLights);
 
+// Whether a render state / texture stage state can change the key: the device gives its state a
+// new shape version only when one of these changes (or a light's type or enable).
+bool ffpRenderStateShapesKey(DWORD renderState);
+bool ffpStageStateShapesKey(DWORD stageState);
+
 // Whether a stage operation reads its first / second argument.
 bool ffpOpReadsArg1(DWORD op);
 bool ffpOpReadsArg2(DWORD op);
