@@ -39,6 +39,7 @@ class FfpProgramsTest : public FfpTest {
   }
 
   std::vector<std::string> debug;
+  GlState glState;
 };
 
 TEST_F(FfpProgramsTest, CompileFailuresAreReportedOncePerKeyWithTheLog) {
@@ -46,26 +47,26 @@ TEST_F(FfpProgramsTest, CompileFailuresAreReportedOncePerKeyWithTheLog) {
   FfpShaderKey a, b;
   b.lighting = 1;
   std::string error;
-  EXPECT_TRUE(cache.get(a, error).failed);
+  EXPECT_TRUE(cache.get(a, error, glState).failed);
   EXPECT_NE(error.find("vertex shader: "), std::string::npos);
   EXPECT_NE(error.find("undeclaredName"), std::string::npos) << error;  // GL's log, not only our prefix
   error.clear();
-  EXPECT_TRUE(cache.get(a, error).failed);
+  EXPECT_TRUE(cache.get(a, error, glState).failed);
   EXPECT_TRUE(error.empty());  // not built again
-  EXPECT_TRUE(cache.get(b, error).failed);
+  EXPECT_TRUE(cache.get(b, error, glState).failed);
   EXPECT_EQ(cache.compiled(), 2);
   ASSERT_EQ(debug.size(), 2u);
   EXPECT_NE(debug[0].find(hashOf(a)), std::string::npos) << debug[0];
   EXPECT_NE(debug[0].find("undeclaredName"), std::string::npos) << debug[0];
   EXPECT_NE(debug[1].find(hashOf(b)), std::string::npos) << debug[1];
   EXPECT_EQ(debug[1].back(), '\n');
-  cache.release();
+  cache.release(glState);
 }
 
 TEST_F(FfpProgramsTest, LinkFailuresAreReportedAndGoodProgramsAreNot) {
   FfpProgramCache broken(FfpShaderSources{ffpVertexShaderSource, withoutMain});
   std::string error;
-  EXPECT_TRUE(broken.get(FfpShaderKey(), error).failed);
+  EXPECT_TRUE(broken.get(FfpShaderKey(), error, glState).failed);
   EXPECT_EQ(error.rfind("link: ", 0), 0u) << error;
   ASSERT_EQ(debug.size(), 1u);
   EXPECT_NE(debug[0].find(error), std::string::npos) << debug[0];
@@ -73,12 +74,12 @@ TEST_F(FfpProgramsTest, LinkFailuresAreReportedAndGoodProgramsAreNot) {
   FfpProgramCache generated;
   error.clear();
   const FfpProgram& program =
-      generated.get(ffpBuildShaderKey(state, textures, D3DFVF_XYZ | D3DFVF_DIFFUSE, true), error);
+      generated.get(ffpBuildShaderKey(state, textures, D3DFVF_XYZ | D3DFVF_DIFFUSE, true), error, glState);
   EXPECT_FALSE(program.failed) << error;
   EXPECT_NE(program.program, 0u);
   EXPECT_EQ(debug.size(), 1u);
-  broken.release();
-  generated.release();
+  broken.release(glState);
+  generated.release(glState);
 }
 
 }  // namespace

@@ -19,23 +19,16 @@
 #include "platform/dx7/ffp/ffp_vertex_streams.h"
 #include "platform/dx7/ffp/ffp_wrap.h"
 #include "platform/dx7/ffp/gl_api.h"
-
-namespace {
-
-void setEnabled(GLenum capability, bool on) {
-  if (on)
-    glEnable(capability);
-  else
-    glDisable(capability);
-}
-
-}  // namespace
+#include "platform/dx7/ffp/gl_state.h"
 
 struct FixedFunctionPipeline::Impl {
   bool initialised = false;
   bool allowClipControl = true;
   bool clipControl = false;
   bool keepState = false;
+  // The context's state shadow: the shared one, or one of the pipeline's own.
+  std::unique_ptr<GlState> ownState;
+  GlState* gl = nullptr;
   FfpVertexStreams streams;
   FfpProgramCache programs;
   FfpSamplerCache samplers;
@@ -78,22 +71,12 @@ struct FixedFunctionPipeline::Impl {
     }
   } shape;
 
-  // What this pipeline last set in GL. Only meaningful while valid: restore() and anything
-  // else that may have touched GL make it unknown, and the next draw sets everything again.
-  struct Shadow {
-    bool valid = false;
-    GLuint framebuffer = 0;
-    GLuint program = 0;
-    GLint viewport[4] = {};
-    double depthRange[2] = {};
-    FfpRasterState raster{};
-    GLuint texture[kDeviceTextureStages] = {};
-    GLuint sampler[kDeviceTextureStages] = {};
-    GLuint activeUnit = 0;
-    bool depthClamp = false;
-    unsigned clipDistances = 0;
-    bool zeroToOneDepth = false;  // glClipControl's 0..1 depth
-  } shadow;
+  // The raster state this pipeline last set (its functions are set by no one else; its enables
+  // and masks live in the shared state), known until restore().
+  bool rasterKnown = false;
+  FfpRasterState keptRaster{};
+  // Whether bindFramebuffer bound one since restore() (which unbinds it).
+  bool framebufferBound = false;
 
   // Single triangles drawn one after another with nothing changing in between go to GL as one
   // draw: they wait here (already in GL's triangle order) until something else comes.
@@ -167,9 +150,8 @@ struct FixedFunctionPipeline::Impl {
                     const ViewState& view, const StageBindings& stages) const;
   void applyState(FfpProgram& program, const FfpShaderKey& key, const FfpRasterState& raster, const ViewState& view,
                   const StageBindings& stages);
-  void applyView(const ViewState& view, bool all);
-  void applyStageBindings(const FfpShaderKey& key, const StageBindings& stages, bool all);
-  void applyClipping(const FfpShaderKey& key, bool all);
+  void applyStageBindings(const FfpShaderKey& key, const StageBindings& stages);
+  void applyClipping(const FfpShaderKey& key);
   void drawNow(const DrawCall& call);
   void startBatch(const FfpProgram& program, const FfpShaderKey& key, const FfpVertexLayout& layout);
   void appendToBatch(const DrawCall& call);
@@ -200,9 +182,9 @@ void FixedFunctionPipeline::Impl::release() {
   restore();
   batch.vertices.clear();
   batch.program = nullptr;
-  programs.release();
-  samplers.release();
-  streams.release();
+  programs.release(*gl);
+  samplers.release(*gl);
+  streams.release(*gl);
   shape = ShapeCache{};
   initialised = false;
 }
@@ -210,19 +192,16 @@ void FixedFunctionPipeline::Impl::release() {
 // Draws the waiting triangles with the GL state they were queued under (still current).
 void FixedFunctionPipeline::Impl::flushBatch() {
   if (batch.vertices.empty()) return;
-  const GLuint inUse = shadow.program;  // the batch's: the next draw's state is not sent yet
+  const GLuint inUse = gl->program();  // the batch's: the next draw's state is not sent yet
   FfpProgram* twice = addedTwiceProgram();
   const std::size_t bytes = twice ? batch.vertices.size() / 2 : batch.vertices.size();
   const std::size_t at = streams.appendVertices(batch.vertices.data(), bytes, batch.stride);
   if (twice) {
-    glUseProgram(twice->program);
+    gl->useProgram(twice->program);
     twice->sendAs(*batch.program);
   }
   glDrawArrays(GL_TRIANGLES, static_cast<GLint>(at / batch.stride), static_cast<GLsizei>(bytes / batch.stride));
-  if (twice) {
-    glUseProgram(inUse);
-    shadow.program = inUse;
-  }
+  if (twice) gl->useProgram(inUse);
   batch.vertices.clear();
   batch.program = nullptr;
 }
@@ -234,7 +213,7 @@ void FixedFunctionPipeline::Impl::flushBatch() {
 // gives the same bytes: saturating sums of whole bytes do not depend on how they are grouped.
 // Returns that program, or null to draw the triangles as they came.
 FfpProgram* FixedFunctionPipeline::Impl::addedTwiceProgram() {
-  const FfpRasterState& r = shadow.raster;
+  const FfpRasterState& r = keptRaster;
   if (!nearestBytes || !r.blend || r.blendSource != GL_ONE || r.blendDestination != GL_ONE || r.depthMask ||
       r.stencilFunc != 0)
     return nullptr;
@@ -255,37 +234,32 @@ FfpProgram* FixedFunctionPipeline::Impl::addedTwiceProgram() {
 void FixedFunctionPipeline::Impl::restore() {
   if (!initialised) return;
   flushBatch();
-  if (shadow.valid) {
+  if (rasterKnown) {
     for (GLuint s = 0; s < kDeviceTextureStages; ++s)
-      if (shadow.sampler[s]) glBindSampler(s, 0);
-    if (shadow.zeroToOneDepth) glClipControl(GL_LOWER_LEFT, GL_NEGATIVE_ONE_TO_ONE);
-    if (shadow.depthClamp) glDisable(GL_DEPTH_CLAMP);
-    for (int i = 0; i < kFfpMaxClipPlanes; ++i)
-      if (shadow.clipDistances & (1u << i)) glDisable(GL_CLIP_DISTANCE0 + static_cast<GLenum>(i));
-    if (shadow.activeUnit != 0) glActiveTexture(GL_TEXTURE0);
-    if (shadow.raster.polygonMode != GL_FILL) glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
-    if (!shadow.raster.depthMask) glDepthMask(GL_TRUE);
+      if (gl->sampler(s) != 0) gl->bindSampler(s, 0);
+    if (clipControl) gl->clipControl(false);
+    gl->enable(GL_DEPTH_CLAMP, false);
+    for (int i = 0; i < kFfpMaxClipPlanes; ++i) gl->enable(GL_CLIP_DISTANCE0 + static_cast<GLenum>(i), false);
+    gl->activeTexture(0);
+    gl->polygonMode(GL_FILL);
+    gl->depthMask(true);
   }
-  if (shadow.framebuffer != 0) glBindFramebuffer(GL_FRAMEBUFFER, 0);
-  shadow = Shadow{};
+  if (framebufferBound) gl->bindFramebuffer(GL_FRAMEBUFFER, 0);
+  framebufferBound = false;
+  gl->forget();
+  rasterKnown = false;
   streams.forgetAttributes();
 }
 
 void FixedFunctionPipeline::Impl::bindFramebuffer(GLuint framebuffer) {
-  if (shadow.valid && shadow.framebuffer == framebuffer) return;
-  flushBatch();
-  glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
-  if (!shadow.valid) glDisable(GL_SCISSOR_TEST);
-  shadow.framebuffer = framebuffer;
+  if (gl->drawFramebuffer() != framebuffer) flushBatch();
+  gl->bindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+  gl->enable(GL_SCISSOR_TEST, false);
+  framebufferBound = true;
 }
 
 // The program for a key; building one leaves it in use.
-FfpProgram& FixedFunctionPipeline::Impl::program(const FfpShaderKey& key) {
-  const bool isNew = !programs.contains(key);
-  FfpProgram& entry = programs.get(key, error);
-  if (isNew && entry.program) shadow.program = entry.program;
-  return entry;
-}
+FfpProgram& FixedFunctionPipeline::Impl::program(const FfpShaderKey& key) { return programs.get(key, error, *gl); }
 
 // Checks the primitive type, vertex format, counts and indices; false with error set.
 bool FixedFunctionPipeline::Impl::validate(DrawCall& call) {
@@ -352,8 +326,8 @@ FixedFunctionPipeline::Impl::ViewState FixedFunctionPipeline::Impl::viewFor(cons
   ViewState view{};
   if (vp.dwWidth == 0 || vp.dwHeight == 0) {
     // No viewport size: draw into GL's viewport and depth range as they are.
-    if (shadow.valid) {
-      std::memcpy(view.viewport, shadow.viewport, sizeof view.viewport);
+    if (gl->viewportKnown()) {
+      std::memcpy(view.viewport, gl->knownViewport(), sizeof view.viewport);
     } else {
       glGetIntegerv(GL_VIEWPORT, view.viewport);
     }
@@ -431,90 +405,55 @@ void FixedFunctionPipeline::Impl::submit(FfpProgram& program, const FfpShaderKey
 
 // Whether GL already holds everything this draw needs besides its vertices.
 bool FixedFunctionPipeline::Impl::stateMatches(const FfpProgram& program, const FfpShaderKey& key,
-                                               const FfpRasterState& raster, const ViewState& view,
+                                               const FfpRasterState& wanted, const ViewState& view,
                                                const StageBindings& stages) const {
-  if (!shadow.valid || shadow.program != program.program || !(shadow.raster == raster)) return false;
-  if (std::memcmp(shadow.viewport, view.viewport, sizeof view.viewport) != 0 ||
-      shadow.depthRange[0] != view.depthRange[0] || shadow.depthRange[1] != view.depthRange[1])
+  if (!rasterKnown || gl->program() != program.program || !(keptRaster == wanted) || !ffpRasterStateHeld(wanted, *gl))
     return false;
-  for (int s = 0; s < key.stageCount; ++s)
-    if (key.stages[s].samplesTexture &&
-        (shadow.texture[s] != stages.texture[s] || shadow.sampler[s] != stages.sampler[s]))
-      return false;
-  return shadow.depthClamp == (key.pretransformed != 0) && shadow.clipDistances == key.clipPlanes &&
-         shadow.zeroToOneDepth == clipControl && !program.differs(staged);
+  if (!gl->viewportIs(view.viewport) || !gl->depthRangeIs(view.depthRange[0], view.depthRange[1])) return false;
+  for (GLuint s = 0; s < kDeviceTextureStages && static_cast<int>(s) < key.stageCount; ++s) {
+    if (!key.stages[s].samplesTexture) continue;
+    if (gl->texture(s) != stages.texture[s] || gl->sampler(s) != stages.sampler[s]) return false;
+  }
+  for (int i = 0; i < kFfpMaxClipPlanes; ++i)
+    if (gl->enabled(GL_CLIP_DISTANCE0 + static_cast<GLenum>(i)) != ((key.clipPlanes >> i) & 1)) return false;
+  return gl->enabled(GL_DEPTH_CLAMP) == (key.pretransformed != 0) &&
+         (!clipControl || gl->clipControlZeroToOne() == 1) && !program.differs(staged);
 }
 
 // Sets everything but the vertices for a draw.
-void FixedFunctionPipeline::Impl::applyState(FfpProgram& program, const FfpShaderKey& key, const FfpRasterState& raster,
+void FixedFunctionPipeline::Impl::applyState(FfpProgram& program, const FfpShaderKey& key, const FfpRasterState& wanted,
                                              const ViewState& view, const StageBindings& stages) {
-  const bool all = !shadow.valid;
-  if (all) {
-    glActiveTexture(GL_TEXTURE0);
-    shadow.activeUnit = 0;
-  }
-  applyView(view, all);
-  if (all || shadow.program != program.program) {
-    glUseProgram(program.program);
-    shadow.program = program.program;
-  }
-  ffpApplyRasterState(raster, all ? nullptr : &shadow.raster);
-  shadow.raster = raster;
+  gl->viewport(view.viewport[0], view.viewport[1], view.viewport[2], view.viewport[3]);
+  gl->depthRange(view.depthRange[0], view.depthRange[1]);
+  gl->useProgram(program.program);
+  ffpApplyRasterState(wanted, rasterKnown ? &keptRaster : nullptr, *gl);
+  keptRaster = wanted;
+  rasterKnown = true;
   program.send(staged);
-  applyStageBindings(key, stages, all);
-  applyClipping(key, all);
-  shadow.valid = true;
+  applyStageBindings(key, stages);
+  applyClipping(key);
 }
 
-void FixedFunctionPipeline::Impl::applyView(const ViewState& view, bool all) {
-  if (all || std::memcmp(shadow.viewport, view.viewport, sizeof view.viewport) != 0) {
-    glViewport(view.viewport[0], view.viewport[1], view.viewport[2], view.viewport[3]);
-    std::memcpy(shadow.viewport, view.viewport, sizeof view.viewport);
-  }
-  if (all || shadow.depthRange[0] != view.depthRange[0] || shadow.depthRange[1] != view.depthRange[1]) {
-    glDepthRange(view.depthRange[0], view.depthRange[1]);
-    shadow.depthRange[0] = view.depthRange[0];
-    shadow.depthRange[1] = view.depthRange[1];
-  }
-}
-
-void FixedFunctionPipeline::Impl::applyStageBindings(const FfpShaderKey& key, const StageBindings& stages, bool all) {
+void FixedFunctionPipeline::Impl::applyStageBindings(const FfpShaderKey& key, const StageBindings& stages) {
   for (int s = 0; s < key.stageCount; ++s) {
     if (!key.stages[s].samplesTexture) continue;
-    if (all || shadow.texture[s] != stages.texture[s]) {
-      if (all || shadow.activeUnit != static_cast<GLuint>(s)) {
-        glActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(s));
-        shadow.activeUnit = static_cast<GLuint>(s);
-      }
-      glBindTexture(GL_TEXTURE_2D, stages.texture[s]);
-      shadow.texture[s] = stages.texture[s];
-    }
-    if (all || shadow.sampler[s] != stages.sampler[s]) {
-      glBindSampler(static_cast<GLuint>(s), stages.sampler[s]);
-      shadow.sampler[s] = stages.sampler[s];
-    }
+    gl->bindTextureUnit(static_cast<GLuint>(s), stages.texture[s]);
+    gl->bindSampler(static_cast<GLuint>(s), stages.sampler[s]);
   }
 }
 
 // Clip control, depth clamping and the user clip planes.
-void FixedFunctionPipeline::Impl::applyClipping(const FfpShaderKey& key, bool all) {
-  if (clipControl && (all || !shadow.zeroToOneDepth)) glClipControl(GL_LOWER_LEFT, GL_ZERO_TO_ONE);
-  shadow.zeroToOneDepth = clipControl;
+void FixedFunctionPipeline::Impl::applyClipping(const FfpShaderKey& key) {
+  if (clipControl) gl->clipControl(true);
   // Pre-transformed vertices are not clipped in z: their depth is clamped instead.
-  const bool clamp = key.pretransformed != 0;
-  if (all || shadow.depthClamp != clamp) setEnabled(GL_DEPTH_CLAMP, clamp);
-  shadow.depthClamp = clamp;
-  for (int i = 0; i < kFfpMaxClipPlanes; ++i) {
-    const unsigned bit = 1u << i;
-    if (all || (shadow.clipDistances & bit) != (key.clipPlanes & bit))
-      setEnabled(GL_CLIP_DISTANCE0 + static_cast<GLenum>(i), (key.clipPlanes & bit) != 0);
-  }
-  shadow.clipDistances = key.clipPlanes;
+  gl->enable(GL_DEPTH_CLAMP, key.pretransformed != 0);
+  for (int i = 0; i < kFfpMaxClipPlanes; ++i)
+    gl->enable(GL_CLIP_DISTANCE0 + static_cast<GLenum>(i), ((key.clipPlanes >> i) & 1) != 0);
 }
 
 void FixedFunctionPipeline::Impl::drawNow(const DrawCall& call) {
   const DWORD stride = call.layout.stride;
-  glBindVertexArray(streams.vertexArray());
+  gl->bindVertexArray(streams.vertexArray());
   GLuint buffer = 0;
   const std::size_t first = streams.bindVertices(call.vertices, static_cast<std::size_t>(call.vertexCount) * stride,
                                                  stride, call.sourceId, call.sourceVersion, buffer);
@@ -531,7 +470,7 @@ void FixedFunctionPipeline::Impl::drawNow(const DrawCall& call) {
 // A new batch: the attributes read the stream buffer from its start.
 void FixedFunctionPipeline::Impl::startBatch(const FfpProgram& program, const FfpShaderKey& key,
                                              const FfpVertexLayout& layout) {
-  glBindVertexArray(streams.vertexArray());
+  gl->bindVertexArray(streams.vertexArray());
   glBindBuffer(GL_ARRAY_BUFFER, streams.streamBuffer());
   streams.setAttributes(streams.streamBuffer(), layout);
   batch.program = &program;
@@ -552,8 +491,11 @@ void FixedFunctionPipeline::Impl::appendToBatch(const DrawCall& call) {
   }
 }
 
-FixedFunctionPipeline::FixedFunctionPipeline(bool useClipControl) : impl_(std::make_unique<Impl>()) {
+FixedFunctionPipeline::FixedFunctionPipeline(bool useClipControl, GlState* sharedState)
+    : impl_(std::make_unique<Impl>()) {
   impl_->allowClipControl = useClipControl;
+  if (sharedState == nullptr) impl_->ownState = std::make_unique<GlState>();
+  impl_->gl = sharedState != nullptr ? sharedState : impl_->ownState.get();
 }
 
 FixedFunctionPipeline::~FixedFunctionPipeline() { impl_->release(); }
@@ -566,6 +508,8 @@ void FixedFunctionPipeline::setKeepGlState(bool keep) {
 }
 
 void FixedFunctionPipeline::restoreGlState() { impl_->restore(); }
+
+void FixedFunctionPipeline::drawWaiting() { impl_->flushBatch(); }
 
 void FixedFunctionPipeline::bindFramebuffer(unsigned int framebuffer) {
   impl_->initialise();

@@ -82,7 +82,7 @@ GLuint linkProgram(GLuint vs, GLuint fs, std::string& error) {
 
 FfpProgramCache::FfpProgramCache() : sources_{ffpVertexShaderSource, ffpFragmentShaderSource} {}
 
-FfpProgram& FfpProgramCache::get(const FfpShaderKey& key, std::string& error) {
+FfpProgram& FfpProgramCache::get(const FfpShaderKey& key, std::string& error, GlState& gl) {
   auto found = programs_.find(key);
   if (found != programs_.end()) return found->second;
   FfpProgram& entry = programs_[key];
@@ -99,13 +99,13 @@ FfpProgram& FfpProgramCache::get(const FfpShaderKey& key, std::string& error) {
     entry.failed = true;
     return entry;
   }
-  glUseProgram(prog);
+  gl.useProgram(prog);
   entry.bindUniforms(prog);
   return entry;
 }
 
-void FfpProgramCache::release() {
+void FfpProgramCache::release(GlState& gl) {
   for (auto& p : programs_)
-    if (p.second.program) glDeleteProgram(p.second.program);
+    if (p.second.program) gl.deleteProgram(p.second.program);
   programs_.clear();
 }

@@ -14,6 +14,7 @@
 
 #include "platform/dx7/ffp/ffp_shader_key.h"
 #include "platform/dx7/ffp/ffp_uniforms.h"
+#include "platform/dx7/ffp/gl_state.h"
 
 // Where a program's GLSL comes from: the generators, or others in tests.
 struct FfpShaderSources {
@@ -26,15 +27,15 @@ class FfpProgramCache {
   FfpProgramCache();
   explicit FfpProgramCache(FfpShaderSources sources) : sources_(sources) {}
 
-  // The program for key, built when it is new (and then left in use by glUseProgram). A
+  // The program for key, built when it is new (and then left in use). A
   // program that fails to build comes back with `failed` set and error saying why, and stays
   // failed for its key.
-  FfpProgram& get(const FfpShaderKey& key, std::string& error);
+  FfpProgram& get(const FfpShaderKey& key, std::string& error, GlState& gl);
   bool contains(const FfpShaderKey& key) const { return programs_.count(key) != 0; }
   // Programs built so far (failed ones included).
   int compiled() const { return compiled_; }
   // Deletes every program (the context must be current).
-  void release();
+  void release(GlState& gl);
 
  private:
   FfpShaderSources sources_;

@@ -10,52 +10,39 @@ namespace {
 // Polygon offset units per ZBIAS step (GL scales units by the depth buffer's resolution).
 constexpr float kZBiasUnits = 2.0f;
 
-void setEnabled(GLenum capability, bool on) {
-  if (on)
-    glEnable(capability);
-  else
-    glDisable(capability);
-}
-
-void applyDepthAndBlend(const FfpRasterState& r, const FfpRasterState& o, bool all) {
-  if (all || (r.depthFunc != 0) != (o.depthFunc != 0)) setEnabled(GL_DEPTH_TEST, r.depthFunc != 0);
+void applyDepthAndBlend(const FfpRasterState& r, const FfpRasterState& o, bool all, GlState& gl) {
+  gl.enable(GL_DEPTH_TEST, r.depthFunc != 0);
   if (r.depthFunc != 0 && (all || r.depthFunc != o.depthFunc)) glDepthFunc(r.depthFunc);
-  if (all || r.depthMask != o.depthMask) glDepthMask(static_cast<GLboolean>(r.depthMask));
-  if (all || r.blend != o.blend) {
-    setEnabled(GL_BLEND, r.blend != 0);
-    if (all) glBlendEquation(GL_FUNC_ADD);
-  }
+  gl.depthMask(r.depthMask != 0);
+  gl.enable(GL_BLEND, r.blend != 0);
+  if (all) glBlendEquation(GL_FUNC_ADD);
   if (r.blend != 0 && (all || r.blendSource != o.blendSource || r.blendDestination != o.blendDestination))
     glBlendFunc(r.blendSource, r.blendDestination);
 }
 
-void applyFaces(const FfpRasterState& r, const FfpRasterState& o, bool all) {
-  if (all || (r.cullFace != 0) != (o.cullFace != 0)) setEnabled(GL_CULL_FACE, r.cullFace != 0);
+void applyFaces(const FfpRasterState& r, const FfpRasterState& o, bool all, GlState& gl) {
+  gl.enable(GL_CULL_FACE, r.cullFace != 0);
   if (r.cullFace != 0 && (all || r.cullFace != o.cullFace || r.frontFace != o.frontFace)) {
     glFrontFace(r.frontFace);
     glCullFace(r.cullFace);
   }
-  if (all || r.zbias != o.zbias) {
-    const bool offset = r.zbias != 0;
-    if (all || offset != (o.zbias != 0)) {
-      setEnabled(GL_POLYGON_OFFSET_FILL, offset);
-      setEnabled(GL_POLYGON_OFFSET_LINE, offset);
-      setEnabled(GL_POLYGON_OFFSET_POINT, offset);
-    }
-    if (offset) glPolygonOffset(0.0f, -kZBiasUnits * static_cast<float>(r.zbias));
-  }
-  if (all || r.polygonMode != o.polygonMode) glPolygonMode(GL_FRONT_AND_BACK, r.polygonMode);
+  const bool offset = r.zbias != 0;
+  gl.enable(GL_POLYGON_OFFSET_FILL, offset);
+  gl.enable(GL_POLYGON_OFFSET_LINE, offset);
+  gl.enable(GL_POLYGON_OFFSET_POINT, offset);
+  if (offset && (all || r.zbias != o.zbias)) glPolygonOffset(0.0f, -kZBiasUnits * static_cast<float>(r.zbias));
+  gl.polygonMode(r.polygonMode);
 }
 
-void applyStencil(const FfpRasterState& r, const FfpRasterState& o, bool all) {
-  if (all || (r.stencilFunc != 0) != (o.stencilFunc != 0)) setEnabled(GL_STENCIL_TEST, r.stencilFunc != 0);
+void applyStencil(const FfpRasterState& r, const FfpRasterState& o, bool all, GlState& gl) {
+  gl.enable(GL_STENCIL_TEST, r.stencilFunc != 0);
   if (r.stencilFunc == 0) return;
   if (all || r.stencilFunc != o.stencilFunc || r.stencilRef != o.stencilRef || r.stencilMask != o.stencilMask)
     glStencilFunc(r.stencilFunc, r.stencilRef, r.stencilMask);
   if (all || r.stencilFail != o.stencilFail || r.stencilDepthFail != o.stencilDepthFail ||
       r.stencilPass != o.stencilPass)
     glStencilOp(r.stencilFail, r.stencilDepthFail, r.stencilPass);
-  if (all || r.stencilWriteMask != o.stencilWriteMask) glStencilMask(r.stencilWriteMask);
+  gl.stencilMask(r.stencilWriteMask);
 }
 
 }  // namespace
@@ -92,15 +79,24 @@ FfpRasterState ffpRasterStateOf(const DeviceState& state) {
   return r;
 }
 
-void ffpApplyRasterState(const FfpRasterState& r, const FfpRasterState* held) {
+void ffpApplyRasterState(const FfpRasterState& r, const FfpRasterState* held, GlState& gl) {
   const bool all = held == nullptr;
   const FfpRasterState& o = all ? r : *held;
-  applyDepthAndBlend(r, o, all);
-  applyFaces(r, o, all);
-  applyStencil(r, o, all);
-  if (all || r.dither != o.dither) setEnabled(GL_DITHER, r.dither != 0);
-  if (all) {
-    glProvokingVertex(GL_FIRST_VERTEX_CONVENTION);
-    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-  }
+  applyDepthAndBlend(r, o, all, gl);
+  applyFaces(r, o, all, gl);
+  applyStencil(r, o, all, gl);
+  gl.enable(GL_DITHER, r.dither != 0);
+  gl.colorMask(true, true, true, true);
+  if (all) glProvokingVertex(GL_FIRST_VERTEX_CONVENTION);
+}
+
+bool ffpRasterStateHeld(const FfpRasterState& r, const GlState& gl) {
+  const bool offset = r.zbias != 0;
+  return gl.enabled(GL_DEPTH_TEST) == (r.depthFunc != 0) && gl.depthMaskOn() == (r.depthMask != 0) &&
+         gl.enabled(GL_BLEND) == (r.blend != 0) && gl.enabled(GL_CULL_FACE) == (r.cullFace != 0) &&
+         gl.enabled(GL_POLYGON_OFFSET_FILL) == offset && gl.enabled(GL_POLYGON_OFFSET_LINE) == offset &&
+         gl.enabled(GL_POLYGON_OFFSET_POINT) == offset && gl.polygonModeHeld() == r.polygonMode &&
+         gl.enabled(GL_STENCIL_TEST) == (r.stencilFunc != 0) &&
+         (r.stencilFunc == 0 || gl.stencilWriteMask() == static_cast<std::int64_t>(r.stencilWriteMask)) &&
+         gl.enabled(GL_DITHER) == (r.dither != 0) && gl.colorMaskBits() == 15;
 }

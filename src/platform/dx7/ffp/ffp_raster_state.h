@@ -8,6 +8,7 @@
 
 #include "platform/dx7/device_state.h"
 #include "platform/dx7/ffp/gl_api.h"
+#include "platform/dx7/ffp/gl_state.h"
 
 // Fields that do not apply (the depth function with the depth test off...) stay zero, so
 // equal states compare equal.
@@ -33,6 +34,10 @@ static_assert(std::has_unique_object_representations_v<FfpRasterState>);
 
 FfpRasterState ffpRasterStateOf(const DeviceState& state);
 
-// Sets r in GL; only what differs from `held` (what GL holds) unless held is null, when it
-// sets everything, the fixed parts (blend equation, provoking vertex, colour mask) included.
-void ffpApplyRasterState(const FfpRasterState& r, const FfpRasterState* held);
+// Sets r in GL. The enables, write masks and fill mode go through the context's shared state
+// (others change those too); the functions only where they differ from `held`, what the
+// pipeline last set, or all of them, the fixed parts (blend equation, provoking vertex)
+// included, when held is null.
+void ffpApplyRasterState(const FfpRasterState& r, const FfpRasterState* held, GlState& gl);
+// Whether the shared state holds r's enables, write masks and fill mode.
+bool ffpRasterStateHeld(const FfpRasterState& r, const GlState& gl);

@@ -33,7 +33,7 @@ GLuint FfpSamplerCache::get(const DWORD* ts, bool magnifiedOnly) {
   return s;
 }
 
-void FfpSamplerCache::release() {
-  for (auto& s : samplers_) glDeleteSamplers(1, &s.second);
+void FfpSamplerCache::release(GlState& gl) {
+  for (auto& s : samplers_) gl.deleteSamplers(1, &s.second);
   samplers_.clear();
 }

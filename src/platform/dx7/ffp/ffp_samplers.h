@@ -6,6 +6,7 @@
 
 #include "platform/dx7/d3d_types.h"
 #include "platform/dx7/ffp/gl_api.h"
+#include "platform/dx7/ffp/gl_state.h"
 
 class FfpSamplerCache {
  public:
@@ -14,7 +15,7 @@ class FfpSamplerCache {
   // there, and no level of detail need be worked out.
   GLuint get(const DWORD* ts, bool magnifiedOnly);
   // Deletes every sampler (the context must be current).
-  void release();
+  void release(GlState& gl);
 
  private:
   // The stage states a sampler is made from, and whether it serves a draw that only magnifies.

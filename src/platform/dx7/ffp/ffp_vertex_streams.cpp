@@ -33,12 +33,12 @@ void FfpVertexStreams::create() {
   glGenBuffers(1, &indexStream_.name);
 }
 
-void FfpVertexStreams::release() {
+void FfpVertexStreams::release(GlState& gl) {
   for (auto& s : sources_)
-    if (s.second.buffer) glDeleteBuffers(1, &s.second.buffer);
-  glDeleteBuffers(1, &vertexStream_.name);
-  glDeleteBuffers(1, &indexStream_.name);
-  glDeleteVertexArrays(1, &vao_);
+    if (s.second.buffer) gl.deleteBuffers(1, &s.second.buffer);
+  gl.deleteBuffers(1, &vertexStream_.name);
+  gl.deleteBuffers(1, &indexStream_.name);
+  gl.deleteVertexArrays(1, &vao_);
   sources_.clear();
   vao_ = 0;
   vertexStream_ = FfpStreamBuffer{};

@@ -10,6 +10,7 @@
 
 #include "platform/dx7/ffp/ffp_vertex_layout.h"
 #include "platform/dx7/ffp/gl_api.h"
+#include "platform/dx7/ffp/gl_state.h"
 
 // One append-only GL buffer: data goes in at increasing offsets without waiting for earlier
 // draws that still read it; a full buffer is orphaned (the driver gives it a new store).
@@ -30,7 +31,7 @@ class FfpVertexStreams {
  public:
   // Makes the GL objects (the context must be current); release() deletes them.
   void create();
-  void release();
+  void release(GlState& gl);
 
   GLuint vertexArray() const { return vao_; }
   GLuint streamBuffer() const { return vertexStream_.name; }
