@@ -37,8 +37,8 @@ class GlContext {
    private:
     bool ok_;
   };
-  // Makes the context current for its lifetime like a Hold, for the one who keeps GL state
-  // between its calls (see setStateKeeper): it does not restore that state.
+  // Makes the context current for its lifetime like a Hold, for the one who keeps work waiting
+  // between its calls (see setStateKeeper): it does not have that work sent.
   class KeeperHold {
    public:
     KeeperHold() {
@@ -100,7 +100,7 @@ class GlContext {
   bool createEgl();
   bool createSdl();
 
-  // Runs the state keeper's restore unless the keeper itself is in a KeeperHold.
+  // Runs the keeper's callback unless the keeper itself is in a KeeperHold.
   void restoreKeptState() {
     if (keeperRestore_ == nullptr || keeping_ > 0) return;
     void (*restore)(void*) = keeperRestore_;
