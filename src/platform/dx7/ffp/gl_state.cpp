@@ -7,10 +7,6 @@
 
 namespace {
 
-constexpr GLenum kShadowed[] = {
-    GL_SCISSOR_TEST, GL_BLEND,       GL_DEPTH_TEST,          GL_STENCIL_TEST,        GL_CULL_FACE,
-    GL_DITHER,       GL_DEPTH_CLAMP, GL_POLYGON_OFFSET_FILL, GL_POLYGON_OFFSET_LINE, GL_POLYGON_OFFSET_POINT};
-
 int pixelStoreSlot(GLenum name) {
   switch (name) {
     case GL_PACK_ALIGNMENT:
@@ -48,11 +44,32 @@ void GlState::forget() {
 }
 
 int GlState::slotOf(GLenum capability) {
-  if (capability >= GL_CLIP_DISTANCE0 && capability < GL_CLIP_DISTANCE0 + kClipDistances)
-    return 10 + static_cast<int>(capability - GL_CLIP_DISTANCE0);
-  for (int i = 0; i < 10; ++i)
-    if (kShadowed[i] == capability) return i;
-  return -1;
+  switch (capability) {
+    case GL_SCISSOR_TEST:
+      return 0;
+    case GL_BLEND:
+      return 1;
+    case GL_DEPTH_TEST:
+      return 2;
+    case GL_STENCIL_TEST:
+      return 3;
+    case GL_CULL_FACE:
+      return 4;
+    case GL_DITHER:
+      return 5;
+    case GL_DEPTH_CLAMP:
+      return 6;
+    case GL_POLYGON_OFFSET_FILL:
+      return 7;
+    case GL_POLYGON_OFFSET_LINE:
+      return 8;
+    case GL_POLYGON_OFFSET_POINT:
+      return 9;
+    default:
+      if (capability >= GL_CLIP_DISTANCE0 && capability < GL_CLIP_DISTANCE0 + kClipDistances)
+        return 10 + static_cast<int>(capability - GL_CLIP_DISTANCE0);
+      return -1;
+  }
 }
 
 void GlState::bindFramebuffer(GLenum target, GLuint framebuffer) {
