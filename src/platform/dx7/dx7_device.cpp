@@ -8,6 +8,7 @@
 #include "platform/dx7/dx7_objects.h"
 #include "platform/dx7/dx7_pipeline.h"
 #include "platform/dx7/ffp/ffp_pipeline.h"
+#include "platform/dx7/ffp/ffp_shader_key.h"
 #include "platform/dx7/ffp/gl_context.h"
 
 Dx7Device::Dx7Device(Dx7Direct3D* direct3D, const GUID& type, Dx7Surface* renderTarget)
@@ -79,8 +80,9 @@ HRESULT Dx7Device::GetRenderTarget(LPDIRECTDRAWSURFACE7* surface) {
 
 bool Dx7Device::bindRenderTarget() {
   if (!renderTarget_->owner() || !renderTarget_->framebuffer() || !GlContext::instance().makeCurrent()) return false;
-  glBindFramebuffer(GL_FRAMEBUFFER, renderTarget_->framebuffer());
-  glDisable(GL_SCISSOR_TEST);
+  GlState& gl = GlContext::instance().state();
+  gl.bindFramebuffer(GL_FRAMEBUFFER, renderTarget_->framebuffer());
+  gl.enable(GL_SCISSOR_TEST, false);
   return true;
 }
 
@@ -97,18 +99,18 @@ HRESULT Dx7Device::Clear(DWORD count, LPD3DRECT rects, DWORD flags, D3DCOLOR col
   GLbitfield mask = 0;
   if (flags & D3DCLEAR_TARGET) {
     mask |= GL_COLOR_BUFFER_BIT;
-    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    GlContext::instance().state().colorMask(true, true, true, true);
     glClearColor(static_cast<float>((colour >> 16) & 0xFF) / 255.0f, static_cast<float>((colour >> 8) & 0xFF) / 255.0f,
                  static_cast<float>(colour & 0xFF) / 255.0f, static_cast<float>(colour >> 24) / 255.0f);
   }
   if (flags & D3DCLEAR_ZBUFFER) {
     mask |= GL_DEPTH_BUFFER_BIT;
-    glDepthMask(GL_TRUE);
+    GlContext::instance().state().depthMask(true);
     glClearDepth(std::clamp(static_cast<double>(z), 0.0, 1.0));
   }
   if (flags & D3DCLEAR_STENCIL) {
     mask |= GL_STENCIL_BUFFER_BIT;
-    glStencilMask(0xFFFFFFFFu);
+    GlContext::instance().state().stencilMask(0xFFFFFFFFu);
     glClearStencil(static_cast<GLint>(stencil));
   }
   if (mask == 0) return D3D_OK;
@@ -119,7 +121,7 @@ HRESULT Dx7Device::Clear(DWORD count, LPD3DRECT rects, DWORD flags, D3DCOLOR col
   LONG vx0 = static_cast<LONG>(vp.dwX), vy0 = static_cast<LONG>(vp.dwY);
   LONG vx1 = vx0 + static_cast<LONG>(vp.dwWidth), vy1 = vy0 + static_cast<LONG>(vp.dwHeight);
   D3DRECT whole{vx0, vy0, vx1, vy1};
-  glEnable(GL_SCISSOR_TEST);
+  GlContext::instance().state().enable(GL_SCISSOR_TEST, true);
   DWORD n = count > 0 ? count : 1;
   for (DWORD i = 0; i < n; ++i) {
     const D3DRECT& r = count > 0 ? rects[i] : whole;
@@ -129,7 +131,7 @@ HRESULT Dx7Device::Clear(DWORD count, LPD3DRECT rects, DWORD flags, D3DCOLOR col
     glScissor(x0, y0, x1 - x0, y1 - y0);  // row 0 is the top row: no flip
     glClear(mask);
   }
-  glDisable(GL_SCISSOR_TEST);
+  GlContext::instance().state().enable(GL_SCISSOR_TEST, false);
   renderTarget_->markGlWritten();
   return D3D_OK;
 }
@@ -198,7 +200,8 @@ HRESULT Dx7Device::SetLight(DWORD index, LPD3DLIGHT7 light) {
     return DDERR_INVALIDPARAMS;
   if (light->dltType != D3DLIGHT_DIRECTIONAL && !(light->dvRange >= 0.0f && light->dvRange <= D3DLIGHT_RANGE_MAX))
     return DDERR_INVALIDPARAMS;
-  if (std::memcmp(&state_.lights[index], light, sizeof *light) != 0) state_.shapeVersion = dx7NextVersion();
+  // Only a light's type shapes the generated shaders; the rest of it are uniforms.
+  if (state_.lights[index].dltType != light->dltType) state_.shapeVersion = dx7NextVersion();
   state_.lights[index] = *light;
   state_.lightSet[index] = true;
   return D3D_OK;
@@ -231,7 +234,7 @@ HRESULT Dx7Device::GetLightEnable(DWORD index, BOOL* enable) {
 
 HRESULT Dx7Device::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
   if (static_cast<DWORD>(state) >= D3DRENDERSTATE_SLOTCOUNT) return DDERR_INVALIDPARAMS;
-  if (state_.renderStates[state] != value) state_.shapeVersion = dx7NextVersion();
+  if (state_.renderStates[state] != value && ffpRenderStateShapesKey(state)) state_.shapeVersion = dx7NextVersion();
   state_.renderStates[state] = value;
   return D3D_OK;
 }
@@ -244,7 +247,8 @@ HRESULT Dx7Device::GetRenderState(D3DRENDERSTATETYPE state, LPDWORD value) {
 
 HRESULT Dx7Device::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD value) {
   if (stage >= kDeviceTextureStages || static_cast<DWORD>(type) >= D3DTSS_SLOTCOUNT) return DDERR_INVALIDPARAMS;
-  if (state_.textureStageStates[stage][type] != value || type == D3DTSS_ADDRESS) state_.shapeVersion = dx7NextVersion();
+  if (state_.textureStageStates[stage][type] != value && ffpStageStateShapesKey(type))
+    state_.shapeVersion = dx7NextVersion();
   state_.textureStageStates[stage][type] = value;
   if (type == D3DTSS_ADDRESS) {
     // ADDRESS sets both directions.
@@ -321,7 +325,8 @@ HRESULT Dx7Device::draw(D3DPRIMITIVETYPE type, DWORD fvf, const void* vertices, 
   if (renderTarget_->lost()) return DDERR_SURFACELOST;
   if (vertexCount == 0 || (indices && indexCount == 0)) return D3D_OK;
   if (!renderTarget_->owner() || !renderTarget_->framebuffer()) return DDERR_GENERIC;
-  // Textures first: an upload is GL work of its own, which puts the pipeline's kept state back.
+  // Textures first: an upload is GL work of its own, which sends the triangles the pipeline keeps
+  // waiting.
   FfpTexture stages[kDeviceTextureStages];
   for (DWORD s = 0; s < kDeviceTextureStages; ++s) {
     Dx7Surface* t = textures_[s];
@@ -336,7 +341,7 @@ HRESULT Dx7Device::draw(D3DPRIMITIVETYPE type, DWORD fvf, const void* vertices, 
       stages[s].colorKeyHigh = t->layout().toArgb(t->sourceKey().dwColorSpaceHighValue);
     }
   }
-  // The pipeline keeps its GL state from draw to draw; whoever uses GL next puts it back.
+  // The pipeline keeps its GL state from draw to draw; whoever uses GL next sends what waits.
   const GlContext::KeeperHold hold;
   if (!hold.ok()) return DDERR_GENERIC;
   FixedFunctionPipeline* pipeline = dx7Pipeline();
@@ -344,7 +349,7 @@ HRESULT Dx7Device::draw(D3DPRIMITIVETYPE type, DWORD fvf, const void* vertices, 
   pipeline->bindFramebuffer(renderTarget_->framebuffer());
   bool drawn = pipeline->draw(state_, stages, type, fvf, vertices, vertexCount, indices, indexCount, sourceId,
                               sourceVersion);
-  GlContext::instance().setStateKeeper(dx7PipelineRestore, pipeline);
+  GlContext::instance().setStateKeeper(dx7PipelineDrawWaiting, pipeline);
   renderTarget_->markGlWritten();
   return drawn ? D3D_OK : DDERR_INVALIDPARAMS;
 }

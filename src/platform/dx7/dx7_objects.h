@@ -127,6 +127,9 @@ class Dx7Surface final : public Dx7ComObject<IDirectDrawSurface7> {
   void rotateFlipChain(Dx7Surface* overrideSurface);
   HRESULT colourFill(const RECT& dst, DWORD colour);
   HRESULT depthFill(const RECT& dst, DWORD depth);
+  // BLACKNESS and WHITENESS: every bit of the rectangle cleared or set (depth and stencil alike
+  // on a z-buffer).
+  HRESULT bitsFill(const RECT& dst, bool ones);
   HRESULT present(Dx7Surface* source, const RECT& srcRect, int swapInterval);
   void attachDepthToFramebuffer(Dx7Surface* zbuffer);
 

@@ -11,13 +11,13 @@ FixedFunctionPipeline* pipeline = nullptr;
 FixedFunctionPipeline* dx7Pipeline() {
   if (!GlContext::instance().makeCurrent()) return nullptr;
   if (!pipeline) {
-    pipeline = new FixedFunctionPipeline();
+    pipeline = new FixedFunctionPipeline(true, &GlContext::instance().state());
     pipeline->setKeepGlState(true);
   }
   return pipeline;
 }
 
-void dx7PipelineRestore(void* owner) { static_cast<FixedFunctionPipeline*>(owner)->restoreGlState(); }
+void dx7PipelineDrawWaiting(void* owner) { static_cast<FixedFunctionPipeline*>(owner)->drawWaiting(); }
 
 void dx7PipelineForget(const void* sourceId) {
   if (pipeline && GlContext::instance().makeCurrent()) pipeline->releaseSource(sourceId);

@@ -4,9 +4,11 @@
 
 class FixedFunctionPipeline;
 
-// Null when no GL context can be made current. The pipeline keeps its GL state between draws:
-// a device names dx7PipelineRestore to the GL context as the state keeper after drawing.
+// Null when no GL context can be made current. The pipeline keeps its GL state between draws,
+// known to the context's state shadow, and joins triangles into one draw: a device names
+// dx7PipelineDrawWaiting to the GL context as the keeper after drawing, so that whoever uses GL
+// next has them sent first.
 FixedFunctionPipeline* dx7Pipeline();
-void dx7PipelineRestore(void* pipeline);
+void dx7PipelineDrawWaiting(void* pipeline);
 // Drops the GL copies the pipeline keeps of a vertex buffer that is going away.
 void dx7PipelineForget(const void* sourceId);

@@ -12,6 +12,9 @@
 
 namespace {
 
+// Every GL state change goes through the context's shadow, shared with the pipeline.
+GlState& glState() { return GlContext::instance().state(); }
+
 // Surfaces whose DirectDraw object is gone but which are still referenced.
 std::vector<Dx7Surface*>& orphans() {
   static auto* list = new std::vector<Dx7Surface*>();
@@ -54,25 +57,25 @@ void uploadRows(const Dx7PixelLayout& layout, const std::uint8_t* memory, long p
   } else {
     direct = false;
   }
-  glBindBuffer(GL_PIXEL_UNPACK_BUFFER, 0);
-  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+  glState().bindBuffer(GL_PIXEL_UNPACK_BUFFER, 0);
+  glState().pixelStore(GL_UNPACK_ALIGNMENT, 1);
   std::vector<std::uint32_t> converted;
   const void* data = memory + pitch * y + static_cast<long>(x) * layout.bytesPerPixel;
   if (direct) {
-    glPixelStorei(GL_UNPACK_ROW_LENGTH, static_cast<GLint>(pitch / static_cast<long>(layout.bytesPerPixel)));
+    glState().pixelStore(GL_UNPACK_ROW_LENGTH, static_cast<GLint>(pitch / static_cast<long>(layout.bytesPerPixel)));
   } else {
     converted.resize(static_cast<size_t>(width) * static_cast<size_t>(height));
     layout.rowsToArgb(static_cast<const std::uint8_t*>(data), pitch, width, height, converted.data(), width);
     data = converted.data();
     format = GL_BGRA;
     type = GL_UNSIGNED_BYTE;
-    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+    glState().pixelStore(GL_UNPACK_ROW_LENGTH, 0);
   }
   if (subImage)
     glTexSubImage2D(GL_TEXTURE_2D, level, x, y, width, height, format, type, data);
   else
     glTexImage2D(GL_TEXTURE_2D, level, GL_RGBA8, width, height, 0, format, type, data);
-  glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+  glState().pixelStore(GL_UNPACK_ROW_LENGTH, 0);
 }
 
 }  // namespace
@@ -181,12 +184,12 @@ bool Dx7Surface::createGlObjects() {
   if (!GlContext::instance().makeCurrent()) return false;
   GLsizei w = static_cast<GLsizei>(desc_.dwWidth), h = static_cast<GLsizei>(desc_.dwHeight);
   glGenTextures(1, &texture_);
-  glBindTexture(GL_TEXTURE_2D, texture_);
+  glState().bindTexture(texture_);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
   glGenFramebuffers(1, &fbo_);
-  glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
+  glState().bindFramebuffer(GL_FRAMEBUFFER, fbo_);
   bool complete = false;
   if (kind_ != Kind::ZBuffer) {
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, w, h, 0, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
@@ -210,8 +213,8 @@ bool Dx7Surface::createGlObjects() {
     glReadBuffer(GL_NONE);
     complete = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
   }
-  glBindTexture(GL_TEXTURE_2D, 0);
-  glBindFramebuffer(GL_FRAMEBUFFER, 0);
+  glState().bindTexture(0);
+  glState().bindFramebuffer(GL_FRAMEBUFFER, 0);
   if (!complete) {
     destroyGl();
     return false;
@@ -226,9 +229,9 @@ void Dx7Surface::destroyGl() {
     texture_ = fbo_ = keyedTexture_ = 0;
     return;
   }
-  if (fbo_) glDeleteFramebuffers(1, &fbo_);
-  if (texture_) glDeleteTextures(1, &texture_);
-  if (keyedTexture_) glDeleteTextures(1, &keyedTexture_);
+  if (fbo_) glState().deleteFramebuffers(1, &fbo_);
+  if (texture_) glState().deleteTextures(1, &texture_);
+  if (keyedTexture_) glState().deleteTextures(1, &keyedTexture_);
   texture_ = fbo_ = keyedTexture_ = 0;
   textureLevels_ = 0;
   levelUploaded_.clear();
@@ -238,21 +241,21 @@ void Dx7Surface::clearContents() {
   if (!memory_.empty()) std::fill(memory_.begin(), memory_.end(), 0);
   memoryVersion_ = dx7NextVersion();
   if (fbo_ && GlContext::instance().makeCurrent()) {
-    glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
-    glDisable(GL_SCISSOR_TEST);
+    glState().bindFramebuffer(GL_FRAMEBUFFER, fbo_);
+    glState().enable(GL_SCISSOR_TEST, false);
     if (kind_ != Kind::ZBuffer) {
-      glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+      glState().colorMask(true, true, true, true);
       glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
       glClear(GL_COLOR_BUFFER_BIT);
     } else {
       // A z-buffer nobody cleared holds zeros: every LESSEQUAL test against it fails.
-      glDepthMask(GL_TRUE);
-      glStencilMask(0xFFFFFFFFu);
+      glState().depthMask(true);
+      glState().stencilMask(0xFFFFFFFFu);
       glClearDepth(0.0);
       glClearStencil(0);
       glClear(GL_DEPTH_BUFFER_BIT | (layout_.stencilBits ? GL_STENCIL_BUFFER_BIT : 0));
     }
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glState().bindFramebuffer(GL_FRAMEBUFFER, 0);
     memoryFresh_ = false;
   }
 }
@@ -272,10 +275,10 @@ bool Dx7Surface::syncMemoryFromGl() {
   if (memoryFresh_) return true;
   if (!fbo_ || !GlContext::instance().makeCurrent()) return false;
   GLsizei w = static_cast<GLsizei>(desc_.dwWidth), h = static_cast<GLsizei>(desc_.dwHeight);
-  glBindFramebuffer(GL_READ_FRAMEBUFFER, fbo_);
-  glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
-  glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  glPixelStorei(GL_PACK_ROW_LENGTH, 0);
+  glState().bindFramebuffer(GL_READ_FRAMEBUFFER, fbo_);
+  glState().bindBuffer(GL_PIXEL_PACK_BUFFER, 0);
+  glState().pixelStore(GL_PACK_ALIGNMENT, 1);
+  glState().pixelStore(GL_PACK_ROW_LENGTH, 0);
   if (kind_ != Kind::ZBuffer) {
     glReadBuffer(GL_COLOR_ATTACHMENT0);
     if (layout_.isArgb8888() && pitch_ == static_cast<long>(w) * 4) {
@@ -299,7 +302,7 @@ bool Dx7Surface::syncMemoryFromGl() {
     glReadPixels(0, 0, w, h, GL_DEPTH_COMPONENT, GL_UNSIGNED_INT, memory_.data());
     if (layout_.zBits == 24) depthFromGlPacking();
   }
-  glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+  glState().bindFramebuffer(GL_READ_FRAMEBUFFER, 0);
   memoryFresh_ = true;
   memoryVersion_ = dx7NextVersion();
   return true;
@@ -307,10 +310,10 @@ bool Dx7Surface::syncMemoryFromGl() {
 
 void Dx7Surface::uploadRenderTargetRows(int firstRow, int lastRow) {
   if (!texture_ || firstRow > lastRow || !GlContext::instance().makeCurrent()) return;
-  glBindTexture(GL_TEXTURE_2D, texture_);
+  glState().bindTexture(texture_);
   uploadRows(layout_, memory_.data(), pitch_, 0, 0, firstRow, static_cast<int>(desc_.dwWidth), lastRow - firstRow + 1,
              true);
-  glBindTexture(GL_TEXTURE_2D, 0);
+  glState().bindTexture(0);
 }
 
 namespace {
@@ -352,10 +355,10 @@ std::vector<std::uint32_t> Dx7Surface::depthToGlPacking() const {
 void Dx7Surface::uploadZBuffer() {
   if (!texture_ || !GlContext::instance().makeCurrent()) return;
   GLsizei w = static_cast<GLsizei>(desc_.dwWidth), h = static_cast<GLsizei>(desc_.dwHeight);
-  glBindTexture(GL_TEXTURE_2D, texture_);
-  glBindBuffer(GL_PIXEL_UNPACK_BUFFER, 0);
-  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-  glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+  glState().bindTexture(texture_);
+  glState().bindBuffer(GL_PIXEL_UNPACK_BUFFER, 0);
+  glState().pixelStore(GL_UNPACK_ALIGNMENT, 1);
+  glState().pixelStore(GL_UNPACK_ROW_LENGTH, 0);
   if (layout_.stencilBits) {
     const std::vector<std::uint32_t> values = depthToGlPacking();
     glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, w, h, GL_DEPTH_STENCIL, GL_UNSIGNED_INT_24_8, values.data());
@@ -367,7 +370,7 @@ void Dx7Surface::uploadZBuffer() {
   } else {
     glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, w, h, GL_DEPTH_COMPONENT, GL_UNSIGNED_INT, memory_.data());
   }
-  glBindTexture(GL_TEXTURE_2D, 0);
+  glState().bindTexture(0);
 }
 
 bool Dx7Surface::uploadTextureLevels() {
@@ -384,7 +387,7 @@ bool Dx7Surface::uploadTextureLevels() {
     if (texture_ == 0) glGenTextures(1, &texture_);
     textureLevels_ = static_cast<int>(levels.size());
     levelUploaded_.assign(levels.size(), 0);
-    glBindTexture(GL_TEXTURE_2D, texture_);
+    glState().bindTexture(texture_);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, 0);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, textureLevels_ - 1);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, textureLevels_ > 1 ? GL_LINEAR_MIPMAP_LINEAR : GL_LINEAR);
@@ -397,7 +400,7 @@ bool Dx7Surface::uploadTextureLevels() {
                    static_cast<GLsizei>(s->desc_.dwHeight), 0, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
     }
   } else {
-    glBindTexture(GL_TEXTURE_2D, texture_);
+    glState().bindTexture(texture_);
   }
   for (int l = 0; l < textureLevels_; ++l) {
     Dx7Surface* s = levels[static_cast<size_t>(l)];
@@ -407,7 +410,7 @@ bool Dx7Surface::uploadTextureLevels() {
                static_cast<int>(s->desc_.dwHeight), true);
     levelUploaded_[static_cast<size_t>(l)] = s->memoryVersion_;
   }
-  glBindTexture(GL_TEXTURE_2D, 0);
+  glState().bindTexture(0);
   return true;
 }
 
@@ -446,15 +449,15 @@ GLuint Dx7Surface::keyedTexture(const DDCOLORKEY& key) {
     }
   }
   if (!keyedTexture_) glGenTextures(1, &keyedTexture_);
-  glBindTexture(GL_TEXTURE_2D, keyedTexture_);
-  glBindBuffer(GL_PIXEL_UNPACK_BUFFER, 0);
+  glState().bindTexture(keyedTexture_);
+  glState().bindBuffer(GL_PIXEL_UNPACK_BUFFER, 0);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-  glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+  glState().pixelStore(GL_UNPACK_ALIGNMENT, 1);
+  glState().pixelStore(GL_UNPACK_ROW_LENGTH, 0);
   glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, w, h, 0, GL_BGRA, GL_UNSIGNED_BYTE, argb.data());
-  glBindTexture(GL_TEXTURE_2D, 0);
+  glState().bindTexture(0);
   keyedVersion_ = memoryVersion_;
   keyedKey_ = key;
   return keyedTexture_;
@@ -462,14 +465,14 @@ GLuint Dx7Surface::keyedTexture(const DDCOLORKEY& key) {
 
 void Dx7Surface::attachDepthToFramebuffer(Dx7Surface* zbuffer) {
   if (!fbo_ || !GlContext::instance().makeCurrent()) return;
-  glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
+  glState().bindFramebuffer(GL_FRAMEBUFFER, fbo_);
   glFramebufferTexture2D(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_TEXTURE_2D, 0, 0);
   glFramebufferTexture2D(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_TEXTURE_2D, 0, 0);
   if (zbuffer && zbuffer->texture_) {
     GLenum attachment = zbuffer->layout_.stencilBits ? GL_DEPTH_STENCIL_ATTACHMENT : GL_DEPTH_ATTACHMENT;
     glFramebufferTexture2D(GL_FRAMEBUFFER, attachment, GL_TEXTURE_2D, zbuffer->texture_, 0);
   }
-  glBindFramebuffer(GL_FRAMEBUFFER, 0);
+  glState().bindFramebuffer(GL_FRAMEBUFFER, 0);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -724,8 +727,8 @@ HRESULT Dx7Surface::Blt(LPRECT destRect, LPDIRECTDRAWSURFACE7 source, LPRECT sou
   if (flags & DDBLT_COLORFILL) return colourFill(dst, fx->dwFillColor);
   if (flags & DDBLT_DEPTHFILL) return depthFill(dst, fx->dwFillDepth);
   // The raster operations that need no source: every bit cleared or set.
-  if (rop && fx->dwROP == kBlackness) return colourFill(dst, 0u);
-  if (rop && fx->dwROP == kWhiteness) return colourFill(dst, 0xFFFFFFFFu);
+  if (rop && fx->dwROP == kBlackness) return bitsFill(dst, false);
+  if (rop && fx->dwROP == kWhiteness) return bitsFill(dst, true);
 
   auto* src = static_cast<Dx7Surface*>(source);
   if (!src) return DDERR_INVALIDPARAMS;
@@ -844,15 +847,15 @@ HRESULT Dx7Surface::bltFromSurface(RECT dst, Dx7Surface* src, RECT srcRect, cons
     if (!fbo_ || !GlContext::instance().makeCurrent()) return DDERR_GENERIC;
     const bool srcInGl = src->colourInGl();
     if (srcInGl && !key && src != this && dw == sw && dh == sh) {
-      glBindFramebuffer(GL_READ_FRAMEBUFFER, src->fbo_);
+      glState().bindFramebuffer(GL_READ_FRAMEBUFFER, src->fbo_);
       glReadBuffer(GL_COLOR_ATTACHMENT0);
-      glBindFramebuffer(GL_DRAW_FRAMEBUFFER, fbo_);
+      glState().bindFramebuffer(GL_DRAW_FRAMEBUFFER, fbo_);
       glDrawBuffer(GL_COLOR_ATTACHMENT0);
-      glDisable(GL_SCISSOR_TEST);
-      glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+      glState().enable(GL_SCISSOR_TEST, false);
+      glState().colorMask(true, true, true, true);
       glBlitFramebuffer(srcRect.left, srcRect.top, srcRect.right, srcRect.bottom, dst.left, dst.top, dst.right,
                         dst.bottom, GL_COLOR_BUFFER_BIT, GL_NEAREST);
-      glBindFramebuffer(GL_FRAMEBUFFER, 0);
+      glState().bindFramebuffer(GL_FRAMEBUFFER, 0);
     } else {
       GLuint texture = 0;
       bool wholeTexture = src->kind_ == Kind::Plain || (src->kind_ == Kind::Texture && src->mipLevel_ == 0);
@@ -868,7 +871,7 @@ HRESULT Dx7Surface::bltFromSurface(RECT dst, Dx7Surface* src, RECT srcRect, cons
       Dx7Blitter::instance().draw(fbo_, static_cast<int>(desc_.dwWidth), static_cast<int>(desc_.dwHeight), dst,
                                   texture, static_cast<int>(src->desc_.dwWidth), static_cast<int>(src->desc_.dwHeight),
                                   srcRect, key != nullptr, !src->layout_.hasAlpha);
-      glBindFramebuffer(GL_FRAMEBUFFER, 0);
+      glState().bindFramebuffer(GL_FRAMEBUFFER, 0);
     }
     markGlWritten();
     return DD_OK;
@@ -885,15 +888,15 @@ HRESULT Dx7Surface::colourFill(const RECT& dst, DWORD colour) {
   if (kind_ == Kind::RenderTarget) {
     if (!fbo_ || !GlContext::instance().makeCurrent()) return DDERR_GENERIC;
     std::uint32_t argb = layout_.toArgb(colour);
-    glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
-    glEnable(GL_SCISSOR_TEST);
+    glState().bindFramebuffer(GL_FRAMEBUFFER, fbo_);
+    glState().enable(GL_SCISSOR_TEST, true);
     glScissor(dst.left, dst.top, dst.right - dst.left, dst.bottom - dst.top);
-    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glState().colorMask(true, true, true, true);
     glClearColor(static_cast<float>((argb >> 16) & 0xFF) / 255.0f, static_cast<float>((argb >> 8) & 0xFF) / 255.0f,
                  static_cast<float>(argb & 0xFF) / 255.0f, static_cast<float>(argb >> 24) / 255.0f);
     glClear(GL_COLOR_BUFFER_BIT);
-    glDisable(GL_SCISSOR_TEST);
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glState().enable(GL_SCISSOR_TEST, false);
+    glState().bindFramebuffer(GL_FRAMEBUFFER, 0);
     markGlWritten();
     return DD_OK;
   }
@@ -910,14 +913,35 @@ HRESULT Dx7Surface::depthFill(const RECT& dst, DWORD depth) {
   if (!fbo_ || !GlContext::instance().makeCurrent()) return DDERR_GENERIC;
   double max = layout_.zBits >= 32 ? 4294967295.0 : static_cast<double>((1ull << layout_.zBits) - 1);
   DWORD z = (depth & layout_.zMask) >> lowestBit(layout_.zMask);
-  glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
-  glEnable(GL_SCISSOR_TEST);
+  glState().bindFramebuffer(GL_FRAMEBUFFER, fbo_);
+  glState().enable(GL_SCISSOR_TEST, true);
   glScissor(dst.left, dst.top, dst.right - dst.left, dst.bottom - dst.top);
-  glDepthMask(GL_TRUE);
+  glState().depthMask(true);
   glClearDepth(std::min(1.0, static_cast<double>(z) / max));
   glClear(GL_DEPTH_BUFFER_BIT);
-  glDisable(GL_SCISSOR_TEST);
-  glBindFramebuffer(GL_FRAMEBUFFER, 0);
+  glState().enable(GL_SCISSOR_TEST, false);
+  glState().bindFramebuffer(GL_FRAMEBUFFER, 0);
+  markGlWritten();
+  return DD_OK;
+}
+
+HRESULT Dx7Surface::bitsFill(const RECT& dst, bool ones) {
+  if (kind_ != Kind::ZBuffer) return colourFill(dst, ones ? 0xFFFFFFFFu : 0u);
+  if (!fbo_ || !GlContext::instance().makeCurrent()) return DDERR_GENERIC;
+  glState().bindFramebuffer(GL_FRAMEBUFFER, fbo_);
+  glState().enable(GL_SCISSOR_TEST, true);
+  glScissor(dst.left, dst.top, dst.right - dst.left, dst.bottom - dst.top);
+  glState().depthMask(true);
+  glClearDepth(ones ? 1.0 : 0.0);
+  GLbitfield buffers = GL_DEPTH_BUFFER_BIT;
+  if (layout_.stencilBits) {
+    glState().stencilMask(0xFFFFFFFFu);
+    glClearStencil(ones ? 0xFF : 0);
+    buffers |= GL_STENCIL_BUFFER_BIT;
+  }
+  glClear(buffers);
+  glState().enable(GL_SCISSOR_TEST, false);
+  glState().bindFramebuffer(GL_FRAMEBUFFER, 0);
   markGlWritten();
   return DD_OK;
 }

@@ -1,6 +1,6 @@
-// Blt and BltFast as the platform performs them: raster operations, ignored blending flags,
-// source and destination colour keys, which source pixel a stretch takes, raw copies between
-// formats of one layout, and stretched depth copies.
+// Blt and BltFast as the platform performs them: raster operations (on z-buffers too), ignored
+// blending flags, source and destination colour keys, which source pixel a stretch takes, raw
+// copies between formats of one layout, and stretched depth copies.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -69,6 +69,34 @@ TEST_F(BlitTest, RasterOperationsBlacknessWhitenessAndSourceCopy) {
     EXPECT_EQ(rgb(target, 2, 2), 0x123456u);
   }
   picture->Release();
+}
+
+// On a z-buffer the two raster operations that need no source clear or set every bit, the
+// stencil bits with the depth bits, as they do on colour surfaces.
+TEST_F(BlitTest, BlacknessAndWhitenessFillZBuffersWithZeroAndOneBits) {
+  IDirectDrawSurface7* depth = dx7TestSurface(display.directDraw, 4, 4, dx7ZBufferFormat(16, 0xFFFFu), DDSCAPS_ZBUFFER);
+  IDirectDrawSurface7* stencil =
+      dx7TestSurface(display.directDraw, 4, 4, dx7ZBufferFormat(32, 0x00FFFFFFu, 8, 0xFF000000u), DDSCAPS_ZBUFFER);
+  ASSERT_NE(depth, nullptr);
+  ASSERT_NE(stencil, nullptr);
+  struct Case {
+    IDirectDrawSurface7* surface;
+    std::uint32_t allOnes;
+  };
+  for (const Case& c : {Case{depth, 0xFFFFu}, Case{stencil, 0xFFFFFFFFu}}) {
+    ASSERT_TRUE(dx7TestFill(c.surface, 0x12345678u & c.allOnes));
+    DDBLTFX fx = effects();
+    fx.dwROP = 0x00FF0062;  // WHITENESS
+    ASSERT_EQ(c.surface->Blt(nullptr, nullptr, nullptr, DDBLT_ROP | DDBLT_WAIT, &fx), DD_OK);
+    EXPECT_EQ(dx7TestReadPixel(c.surface, 3, 3), c.allOnes);
+    RECT left{0, 0, 2, 4};
+    fx.dwROP = 0x00000042;  // BLACKNESS
+    ASSERT_EQ(c.surface->Blt(&left, nullptr, nullptr, DDBLT_ROP | DDBLT_WAIT, &fx), DD_OK);
+    EXPECT_EQ(dx7TestReadPixel(c.surface, 1, 3), 0u);
+    EXPECT_EQ(dx7TestReadPixel(c.surface, 2, 0), c.allOnes);
+  }
+  stencil->Release();
+  depth->Release();
 }
 
 TEST_F(BlitTest, AlphaAndZBufferFlagsAreIgnoredAndTheBlitCopies) {

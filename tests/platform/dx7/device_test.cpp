@@ -506,3 +506,47 @@ TEST_F(DeviceTest, ShaderShapingChangesBetweenDrawsShow) {
 }
 
 }  // namespace
+
+// The pipeline keeps its GL state from draw to draw while blits, uploads and deleted textures
+// change GL in between: whatever they change must be set again for the next draw, and nothing
+// else may be taken for granted.
+TEST_F(DeviceTest, OtherGlWorkBetweenDrawsLeavesEachDrawItsOwnState) {
+  IDirectDrawSurface7* red = dx7TestSurface(display.directDraw, 1, 1, dx7TestFormat565(), DDSCAPS_TEXTURE);
+  ASSERT_TRUE(dx7TestFill(red, 0x8000u));  // red 0x84
+  ASSERT_EQ(device->SetTexture(0, red), D3D_OK);
+  device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+  device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+  device->SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, TRUE);
+  device->SetRenderState(D3DRENDERSTATE_SRCBLEND, D3DBLEND_ONE);
+  device->SetRenderState(D3DRENDERSTATE_DESTBLEND, D3DBLEND_ONE);
+  OneSetVertex tri[3] = {
+      {-1, -1, 0.5f, 0xFFFFFFFFu, 0, 0}, {-1, 3, 0.5f, 0xFFFFFFFFu, 0, 0}, {3, -1, 0.5f, 0xFFFFFFFFu, 0, 0}};
+  auto draw = [&]() {
+    device->BeginScene();
+    EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLEFAN, kOneSetFvf, tri, 3, 0), D3D_OK);
+    device->EndScene();
+  };
+  draw();
+  EXPECT_EQ(pixel(3, 3), 0x840000u);
+  // A blit draws with blending off; the next draw blends again.
+  IDirectDrawSurface7* green = dx7TestSurface(display.directDraw, 1, 1, dx7TestFormatX888(), DDSCAPS_OFFSCREENPLAIN);
+  ASSERT_TRUE(dx7TestFill(green, 0x00001100u));
+  RECT corner{0, 0, 1, 1};
+  ASSERT_EQ(display.back->Blt(&corner, green, nullptr, DDBLT_WAIT, nullptr), D3D_OK);
+  draw();
+  EXPECT_EQ(pixel(3, 3), 0xFF0000u);  // 0x84 twice, saturated
+  EXPECT_EQ(pixel(0, 0), 0x841100u);
+
+  // A texture deleted while bound, and a new one that may come back under its GL name.
+  ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000u, 1.0f, 0), D3D_OK);
+  ASSERT_EQ(device->SetTexture(0, nullptr), D3D_OK);
+  red->Release();
+  IDirectDrawSurface7* blue = dx7TestSurface(display.directDraw, 1, 1, dx7TestFormat565(), DDSCAPS_TEXTURE);
+  ASSERT_TRUE(dx7TestFill(blue, 0x0010u));  // blue 0x84
+  ASSERT_EQ(device->SetTexture(0, blue), D3D_OK);
+  draw();
+  EXPECT_EQ(pixel(3, 3), 0x000084u);
+  device->SetTexture(0, nullptr);
+  blue->Release();
+  green->Release();
+}

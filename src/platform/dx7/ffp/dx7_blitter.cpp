@@ -1,6 +1,8 @@
 // GL program and state for Blt between surfaces held in GL.
 #include "platform/dx7/ffp/dx7_blitter.h"
 
+#include "platform/dx7/ffp/gl_context.h"
+
 namespace {
 
 const char* kVertexSource = R"(#version 330 core
@@ -69,9 +71,10 @@ bool Dx7Blitter::build() {
   srcPixelsLocation_ = glGetUniformLocation(program_, "srcPixels");
   keyedLocation_ = glGetUniformLocation(program_, "keyed");
   opaqueLocation_ = glGetUniformLocation(program_, "opaque");
-  glUseProgram(program_);
+  GlState& gl = GlContext::instance().state();
+  gl.useProgram(program_);
   glUniform1i(glGetUniformLocation(program_, "source"), 0);
-  glUseProgram(0);
+  gl.useProgram(0);
   glGenVertexArrays(1, &vao_);
   return true;
 }
@@ -80,16 +83,20 @@ bool Dx7Blitter::draw(GLuint framebuffer, int targetWidth, int targetHeight, con
                       int texWidth, int texHeight, const RECT& src, bool keyed, bool opaque) {
   if (!built_) ok_ = build();
   if (!ok_ || texWidth <= 0 || texHeight <= 0 || targetWidth <= 0 || targetHeight <= 0) return false;
-  glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
-  glViewport(0, 0, targetWidth, targetHeight);
-  glDisable(GL_SCISSOR_TEST);
-  glDisable(GL_BLEND);
-  glDisable(GL_DEPTH_TEST);
-  glDisable(GL_CULL_FACE);
-  glDisable(GL_STENCIL_TEST);
-  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-  glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
-  glUseProgram(program_);
+  // The state the quad needs, whatever the pipeline left: no tests, blending, culling or clip
+  // distances (the vertex program writes none), filled, no sampler object on unit 0.
+  GlState& gl = GlContext::instance().state();
+  gl.bindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+  gl.viewport(0, 0, targetWidth, targetHeight);
+  gl.enable(GL_SCISSOR_TEST, false);
+  gl.enable(GL_BLEND, false);
+  gl.enable(GL_DEPTH_TEST, false);
+  gl.enable(GL_CULL_FACE, false);
+  gl.enable(GL_STENCIL_TEST, false);
+  for (GLenum i = 0; i < GlState::kClipDistances; ++i) gl.enable(GL_CLIP_DISTANCE0 + i, false);
+  gl.colorMask(true, true, true, true);
+  gl.polygonMode(GL_FILL);
+  gl.useProgram(program_);
   // Row 0 of the framebuffer is the top row: y maps to GL y directly.
   glUniform4f(dstRectLocation_, 2.0f * static_cast<float>(dst.left) / static_cast<float>(targetWidth) - 1.0f,
               2.0f * static_cast<float>(dst.top) / static_cast<float>(targetHeight) - 1.0f,
@@ -99,12 +106,9 @@ bool Dx7Blitter::draw(GLuint framebuffer, int targetWidth, int targetHeight, con
   glUniform4i(srcPixelsLocation_, src.left, src.top, src.right - src.left, src.bottom - src.top);
   glUniform1i(keyedLocation_, keyed ? 1 : 0);
   glUniform1i(opaqueLocation_, opaque ? 1 : 0);
-  glActiveTexture(GL_TEXTURE0);
-  glBindTexture(GL_TEXTURE_2D, texture);
-  glBindVertexArray(vao_);
+  gl.bindTextureUnit(0, texture);
+  gl.bindSampler(0, 0);
+  gl.bindVertexArray(vao_);
   glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
-  glBindVertexArray(0);
-  glBindTexture(GL_TEXTURE_2D, 0);
-  glUseProgram(0);
   return true;
 }

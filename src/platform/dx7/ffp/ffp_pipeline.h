@@ -13,8 +13,9 @@
 // With setKeepGlState(true) the pipeline instead keeps its GL state from draw to draw and sends
 // only what changed (each program also keeps the uniform values it was sent), and single
 // triangles drawn one after another with nothing changing in between wait to go to GL as one
-// draw. Then the state above (and every waiting triangle drawn) holds only after
-// restoreGlState(), which must run before anything else uses GL or reads what was drawn.
+// draw. Then, before anything else uses GL or reads what was drawn: drawWaiting(), when that
+// user sets GL state through the same GlState as the pipeline (the context's shared shadow,
+// given to the constructor), or restoreGlState() otherwise, after which the state above holds.
 #pragma once
 
 #include <cstdint>
@@ -23,11 +24,15 @@
 #include "platform/dx7/device_state.h"
 #include "platform/dx7/ffp/ffp_shader_key.h"
 
+class GlState;
+
 class FixedFunctionPipeline {
  public:
   // useClipControl: map clip z 0..1 with glClipControl where the context has it; false always
-  // remaps z in the shader instead (what contexts without clip control get).
-  explicit FixedFunctionPipeline(bool useClipControl = true);
+  // remaps z in the shader instead (what contexts without clip control get). sharedState: the
+  // context's state shadow that every GL user of the context sets state through; null gives the
+  // pipeline one of its own (then every other GL use must come after restoreGlState()).
+  explicit FixedFunctionPipeline(bool useClipControl = true, GlState* sharedState = nullptr);
   ~FixedFunctionPipeline();
   FixedFunctionPipeline(const FixedFunctionPipeline&) = delete;
   FixedFunctionPipeline& operator=(const FixedFunctionPipeline&) = delete;
@@ -48,6 +53,8 @@ class FixedFunctionPipeline {
   // Draws what waits and puts GL's state back as described above; afterwards the pipeline
   // assumes nothing about GL's state, so any GL use may come between this and the next draw.
   void restoreGlState();
+  // Draws what waits and leaves GL's state as it is, known to the shared state shadow.
+  void drawWaiting();
   // Binds the framebuffer the next draws go to (GL_FRAMEBUFFER, scissor test off), drawing
   // what waits for another one first; unbound again by restoreGlState().
   void bindFramebuffer(unsigned int framebuffer);

@@ -55,8 +55,9 @@ bool GlContext::create() {
       if (name && std::strcmp(name, "GL_ARB_clip_control") == 0) hasClipControl_ = true;
     }
   }
-  glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+  state_.forget();
+  state_.pixelStore(GL_PACK_ALIGNMENT, 1);
+  state_.pixelStore(GL_UNPACK_ALIGNMENT, 1);
   return true;
 }
 
@@ -119,21 +120,21 @@ void GlContext::present(GLuint source, int width, int height, HWND window, int s
   if (presentedWidth_ != width || presentedHeight_ != height || presentedFbo_ == 0) {
     if (presentedFbo_ == 0) glGenFramebuffers(1, &presentedFbo_);
     if (presentedTexture_ == 0) glGenTextures(1, &presentedTexture_);
-    glBindTexture(GL_TEXTURE_2D, presentedTexture_);
+    state_.bindTexture(presentedTexture_);
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    glBindTexture(GL_TEXTURE_2D, 0);
-    glBindFramebuffer(GL_FRAMEBUFFER, presentedFbo_);
+    state_.bindTexture(0);
+    state_.bindFramebuffer(GL_FRAMEBUFFER, presentedFbo_);
     glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, presentedTexture_, 0);
     presentedWidth_ = width;
     presentedHeight_ = height;
   }
-  glDisable(GL_SCISSOR_TEST);
-  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-  glBindFramebuffer(GL_READ_FRAMEBUFFER, source);
+  state_.enable(GL_SCISSOR_TEST, false);
+  state_.colorMask(true, true, true, true);
+  state_.bindFramebuffer(GL_READ_FRAMEBUFFER, source);
   glReadBuffer(GL_COLOR_ATTACHMENT0);
-  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, presentedFbo_);
+  state_.bindFramebuffer(GL_DRAW_FRAMEBUFFER, presentedFbo_);
   glDrawBuffer(GL_COLOR_ATTACHMENT0);
   glBlitFramebuffer(0, 0, width, height, 0, 0, width, height, GL_COLOR_BUFFER_BIT, GL_NEAREST);
   ++presentedCount_;
@@ -150,12 +151,12 @@ void GlContext::present(GLuint source, int width, int height, HWND window, int s
       outHeight = static_cast<int>(static_cast<long long>(drawableWidth) * height / width);
     int x0 = (drawableWidth - outWidth) / 2;
     int y0 = (drawableHeight - outHeight) / 2;
-    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+    state_.bindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
     glDrawBuffer(GL_BACK);
-    glViewport(0, 0, drawableWidth, drawableHeight);
+    state_.viewport(0, 0, drawableWidth, drawableHeight);
     glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT);
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, presentedFbo_);
+    state_.bindFramebuffer(GL_READ_FRAMEBUFFER, presentedFbo_);
     // Stored top row first; the window's GL origin is bottom-left: flip vertically.
     bool exact = outWidth == width && outHeight == height;
     glBlitFramebuffer(0, 0, width, height, x0, y0 + outHeight, x0 + outWidth, y0, GL_COLOR_BUFFER_BIT,
@@ -163,19 +164,19 @@ void GlContext::present(GLuint source, int width, int height, HWND window, int s
     SDL_GL_SetSwapInterval(swapInterval);
     SDL_GL_SwapWindow(target);
   }
-  glBindFramebuffer(GL_FRAMEBUFFER, 0);
+  state_.bindFramebuffer(GL_FRAMEBUFFER, 0);
 }
 
 bool GlContext::readPresentedFrame(std::vector<std::uint32_t>& pixels, int* width, int* height) {
   if (presentedCount_ == 0 || !makeCurrent()) return false;
   pixels.assign(static_cast<size_t>(presentedWidth_) * static_cast<size_t>(presentedHeight_), 0);
-  glBindFramebuffer(GL_READ_FRAMEBUFFER, presentedFbo_);
+  state_.bindFramebuffer(GL_READ_FRAMEBUFFER, presentedFbo_);
   glReadBuffer(GL_COLOR_ATTACHMENT0);
-  glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
-  glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  glPixelStorei(GL_PACK_ROW_LENGTH, 0);
+  state_.bindBuffer(GL_PIXEL_PACK_BUFFER, 0);
+  state_.pixelStore(GL_PACK_ALIGNMENT, 1);
+  state_.pixelStore(GL_PACK_ROW_LENGTH, 0);
   glReadPixels(0, 0, presentedWidth_, presentedHeight_, GL_BGRA, GL_UNSIGNED_BYTE, pixels.data());
-  glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+  state_.bindFramebuffer(GL_READ_FRAMEBUFFER, 0);
   for (std::uint32_t& p : pixels) p |= 0xFF000000u;
   if (width) *width = presentedWidth_;
   if (height) *height = presentedHeight_;
@@ -187,18 +188,18 @@ bool GlContext::beginFrameRead() {
   FrameRead& read = reads_[nextRead_];
   std::size_t bytes = static_cast<std::size_t>(presentedWidth_) * static_cast<std::size_t>(presentedHeight_) * 4u;
   if (read.buffer == 0) glGenBuffers(1, &read.buffer);
-  glBindBuffer(GL_PIXEL_PACK_BUFFER, read.buffer);
+  state_.bindBuffer(GL_PIXEL_PACK_BUFFER, read.buffer);
   if (read.capacity != bytes) {
     glBufferData(GL_PIXEL_PACK_BUFFER, static_cast<GLsizeiptr>(bytes), nullptr, GL_STREAM_READ);
     read.capacity = bytes;
   }
-  glBindFramebuffer(GL_READ_FRAMEBUFFER, presentedFbo_);
+  state_.bindFramebuffer(GL_READ_FRAMEBUFFER, presentedFbo_);
   glReadBuffer(GL_COLOR_ATTACHMENT0);
-  glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  glPixelStorei(GL_PACK_ROW_LENGTH, 0);
+  state_.pixelStore(GL_PACK_ALIGNMENT, 1);
+  state_.pixelStore(GL_PACK_ROW_LENGTH, 0);
   glReadPixels(0, 0, presentedWidth_, presentedHeight_, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
-  glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
-  glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
+  state_.bindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+  state_.bindBuffer(GL_PIXEL_PACK_BUFFER, 0);
   read.width = presentedWidth_;
   read.height = presentedHeight_;
   nextRead_ = (nextRead_ + 1) % kFrameReadRing;
@@ -211,7 +212,7 @@ bool GlContext::takeFrameRead(std::vector<std::uint32_t>& pixels, int* width, in
   FrameRead& read = reads_[(nextRead_ + kFrameReadRing - pendingReads_) % kFrameReadRing];
   --pendingReads_;
   std::size_t count = static_cast<std::size_t>(read.width) * static_cast<std::size_t>(read.height);
-  glBindBuffer(GL_PIXEL_PACK_BUFFER, read.buffer);
+  state_.bindBuffer(GL_PIXEL_PACK_BUFFER, read.buffer);
   const void* mapped = glMapBufferRange(GL_PIXEL_PACK_BUFFER, 0, static_cast<GLsizeiptr>(read.capacity), GL_MAP_READ_BIT);
   bool ok = mapped != nullptr;
   if (ok) {
@@ -220,7 +221,7 @@ bool GlContext::takeFrameRead(std::vector<std::uint32_t>& pixels, int* width, in
     for (std::size_t i = 0; i < count; ++i) pixels[i] = source[i] | 0xFF000000u;
     ok = glUnmapBuffer(GL_PIXEL_PACK_BUFFER) == GL_TRUE;
   }
-  glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
+  state_.bindBuffer(GL_PIXEL_PACK_BUFFER, 0);
   if (!ok) return false;
   if (width) *width = read.width;
   if (height) *height = read.height;
@@ -230,7 +231,7 @@ bool GlContext::takeFrameRead(std::vector<std::uint32_t>& pixels, int* width, in
 void GlContext::resetFrameReads() {
   if (valid_ && makeCurrent()) {
     for (FrameRead& read : reads_) {
-      if (read.buffer != 0) glDeleteBuffers(1, &read.buffer);
+      if (read.buffer != 0) state_.deleteBuffers(1, &read.buffer);
     }
   }
   for (FrameRead& read : reads_) read = FrameRead{};

@@ -1,6 +1,7 @@
 // The one OpenGL context of the process: on an SDL window when there is a display, on EGL
 // surfaceless (Mesa) when headless. Every surface renders into framebuffer objects; presenting
 // copies a frame into the kept "presented frame" and, with a display, shows it in a window.
+// Every user of the context sets GL state through its one state shadow, state().
 #pragma once
 
 #include <cstddef>
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "platform/dx7/ffp/gl_api.h"
+#include "platform/dx7/ffp/gl_state.h"
 #include "platform/win32/win32_types.h"
 
 class GlContext {
@@ -35,8 +37,8 @@ class GlContext {
    private:
     bool ok_;
   };
-  // Makes the context current for its lifetime like a Hold, for the one who keeps GL state
-  // between its calls (see setStateKeeper): it does not restore that state.
+  // Makes the context current for its lifetime like a Hold, for the one who keeps work waiting
+  // between its calls (see setStateKeeper): it does not have that work sent.
   class KeeperHold {
    public:
     KeeperHold() {
@@ -55,13 +57,16 @@ class GlContext {
    private:
     bool ok_;
   };
-  // Names a user that leaves GL state behind between its calls (the fixed-function pipeline
-  // keeps its state from draw to draw): the next makeCurrent or Hold of anyone else first calls
-  // restore(owner), once, to put GL back as everyone else expects it. Null forgets it.
+  // Names a user that keeps work waiting between its calls (the fixed-function pipeline joins
+  // triangles into one draw): the next makeCurrent or Hold of anyone else first calls
+  // restore(owner), once, to send it. Null forgets it.
   void setStateKeeper(void (*restore)(void*), void* owner) {
     keeperRestore_ = restore;
     keeperOwner_ = owner;
   }
+
+  // What the context holds, as far as its users told it; every GL state change goes through it.
+  GlState& state() { return state_; }
 
   bool headless() const { return headless_; }
   bool valid() const { return valid_; }
@@ -95,7 +100,7 @@ class GlContext {
   bool createEgl();
   bool createSdl();
 
-  // Runs the state keeper's restore unless the keeper itself is in a KeeperHold.
+  // Runs the keeper's callback unless the keeper itself is in a KeeperHold.
   void restoreKeptState() {
     if (keeperRestore_ == nullptr || keeping_ > 0) return;
     void (*restore)(void*) = keeperRestore_;
@@ -103,6 +108,7 @@ class GlContext {
     restore(keeperOwner_);
   }
 
+  GlState state_;
   int holds_ = 0;
   int keeping_ = 0;
   void (*keeperRestore_)(void*) = nullptr;
