@@ -8,7 +8,7 @@
 #include <strings.h>
 
 #include "gfx/material.h"
-#include "image/decoded_picture.h"
+#include "port/decoded_picture.h"
 #include "loading/data_file.h"
 #include "loading/regular_file.h"
 #include "loading/scene_parser.h"

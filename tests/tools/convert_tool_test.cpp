@@ -17,8 +17,8 @@
 
 #include <cstdlib>
 
-#include "image/decoded_picture.h"
-#include "image/png_writer.h"
+#include "port/decoded_picture.h"
+#include "port/png_writer.h"
 #include "scene/object_file.h"
 #include "scene/scene.h"
 #include "scene/scene_object.h"

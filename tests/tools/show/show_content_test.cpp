@@ -11,7 +11,7 @@
 #include <string>
 
 #include "gfx/material.h"
-#include "image/decoded_picture.h"
+#include "port/decoded_picture.h"
 #include "scene/scene.h"
 #include "scene/scene_camera.h"
 #include "scene/scene_light.h"
