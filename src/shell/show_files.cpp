@@ -8,11 +8,11 @@
 #include <strings.h>
 
 #include "gfx/material.h"
-#include "image/decoded_picture.h"
+#include "port/decoded_picture.h"
 #include "loading/data_file.h"
 #include "loading/regular_file.h"
 #include "loading/scene_parser.h"
-#include "platform/bass/module_mixer.h"
+#include "platform/bass/bass.h"
 #include "scene/object_file.h"
 #include "scene/particle_system.h"
 #include "scene/scene.h"
@@ -46,9 +46,7 @@ std::string whyUnreadable(const std::string& name, int objectLayer) {
     return {};
   }
   if (endsWith(name, ".xm")) {
-    openmpt_module* module = bass_mixer::loadModuleFile(name.c_str(), 0, 0);
-    if (module == nullptr) return "not a music module";
-    bass_mixer::destroyModule(module);
+    if (!bassMusicFileOpens(name.c_str())) return "not a music module";
     return {};
   }
   if (endsWith(name, ".3dx")) {

@@ -7,7 +7,7 @@
 #include "gfx/d3d7/direct3d_driver.h"
 #include "platform/win32/win32.h"
 #include "platform/win32/win32_host.h"
-#include "shell/video_choice_file.h"
+#include "port/video_choice_file.h"
 
 namespace {
 

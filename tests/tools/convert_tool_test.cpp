@@ -1,5 +1,6 @@
-// The converter run on files the tests write themselves (OBJ + MTL, glTF, LightWave
-// objects built chunk by chunk, scenes), read back with the engine's own object reader.
+// The converter run on the model files of tests/tools/models (OBJ + MTL, PLY, Collada, FBX)
+// and on files the tests build (glTF with its buffers, LightWave objects chunk by chunk through
+// the shared byte writers, scenes), read back with the engine's own object reader.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -9,7 +10,6 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -17,13 +17,14 @@
 
 #include <cstdlib>
 
-#include "image/decoded_picture.h"
-#include "image/png_writer.h"
+#include "port/decoded_picture.h"
+#include "port/png_writer.h"
 #include "scene/object_file.h"
 #include "scene/scene.h"
 #include "scene/scene_object.h"
 #include "support/gfx_recording_driver.h"
 #include "support/scene_files.h"
+#include "writers/byte_writer.h"
 
 namespace {
 
@@ -71,31 +72,17 @@ const ObjectFileWeightMap* weightMap(const ObjectFileGroup& g, const std::string
 }
 
 // ---- LightWave objects, big-endian IFF chunks ----
-using Bytes = std::vector<std::uint8_t>;
-void be16(Bytes& b, unsigned v) {
-  b.push_back(static_cast<std::uint8_t>(v >> 8));
-  b.push_back(static_cast<std::uint8_t>(v));
-}
-void be32(Bytes& b, std::uint32_t v) {
-  be16(b, v >> 16);
-  be16(b, v & 0xFFFF);
-}
-void beFloat(Bytes& b, float f) {
-  std::uint32_t v;
-  std::memcpy(&v, &f, 4);
-  be32(b, v);
-}
-void id4(Bytes& b, const char* id) {
-  for (int k = 0; k < 4; ++k) b.push_back(static_cast<std::uint8_t>(id[k]));
-}
+using Bytes = ByteBuffer;
+void be16(Bytes& b, unsigned v) { appendU16BigEndian(b, static_cast<std::uint16_t>(v)); }
+void id4(Bytes& b, const char* id) { appendFixedString(b, id, 4); }
+// A LightWave string: NUL-terminated, padded to an even length.
 void s0(Bytes& b, const std::string& s) {
-  b.insert(b.end(), s.begin(), s.end());
-  b.push_back(0);
+  appendString(b, s);
   if ((s.size() + 1) % 2 != 0) b.push_back(0);
 }
 void chunk(Bytes& file, const char* id, const Bytes& data) {
   id4(file, id);
-  be32(file, static_cast<std::uint32_t>(data.size()));
+  appendU32BigEndian(file, static_cast<std::uint32_t>(data.size()));
   file.insert(file.end(), data.begin(), data.end());
   if (data.size() % 2 != 0) file.push_back(0);
 }
@@ -107,7 +94,7 @@ void subchunk(Bytes& out, const char* id, const Bytes& data) {
 Bytes form(const Bytes& chunks) {
   Bytes file;
   id4(file, "FORM");
-  be32(file, static_cast<std::uint32_t>(chunks.size() + 4));
+  appendU32BigEndian(file, static_cast<std::uint32_t>(chunks.size() + 4));
   id4(file, "LWO2");
   file.insert(file.end(), chunks.begin(), chunks.end());
   return file;
@@ -117,14 +104,14 @@ Bytes layerChunk(int number, const std::string& name) {
   Bytes d;
   be16(d, static_cast<unsigned>(number));
   be16(d, 0);
-  for (int k = 0; k < 3; ++k) beFloat(d, 0.0f);
+  for (int k = 0; k < 3; ++k) appendFloatBigEndian(d, 0.0f);
   s0(d, name);
   return d;
 }
 Bytes pointsChunk(const std::vector<std::array<float, 3>>& points) {
   Bytes d;
   for (const auto& p : points)
-    for (float c : p) beFloat(d, c);
+    for (float c : p) appendFloatBigEndian(d, c);
   return d;
 }
 Bytes facesChunk(const std::vector<std::vector<unsigned>>& faces) {
@@ -153,7 +140,7 @@ Bytes vertexMap(const char* type, unsigned dimension, const std::string& name,
   s0(d, name);
   for (const auto& [point, v] : values) {
     be16(d, point);
-    for (float f : v) beFloat(d, f);
+    for (float f : v) appendFloatBigEndian(d, f);
   }
   return d;
 }
@@ -163,17 +150,17 @@ Bytes surface(const std::string& name, float r, float g, float b, float transpar
   s0(d, name);
   s0(d, "");
   Bytes sub;
-  beFloat(sub, r);
-  beFloat(sub, g);
-  beFloat(sub, b);
+  appendFloatBigEndian(sub, r);
+  appendFloatBigEndian(sub, g);
+  appendFloatBigEndian(sub, b);
   be16(sub, 0);
   subchunk(d, "COLR", sub);
   sub.clear();
-  beFloat(sub, 1.0f);
+  appendFloatBigEndian(sub, 1.0f);
   be16(sub, 0);
   subchunk(d, "DIFF", sub);
   sub.clear();
-  beFloat(sub, transparency);
+  appendFloatBigEndian(sub, transparency);
   be16(sub, 0);
   subchunk(d, "TRAN", sub);
   sub.clear();
@@ -205,7 +192,7 @@ Bytes surface(const std::string& name, float r, float g, float b, float transpar
 }
 Bytes clipChunk(unsigned index, const std::string& path) {
   Bytes d;
-  be32(d, index);
+  appendU32BigEndian(d, index);
   Bytes still;
   s0(still, path);
   subchunk(d, "STIL", still);
@@ -237,11 +224,6 @@ Bytes twoLayerObject() {
   return form(c);
 }
 
-bool save(const std::string& path, const Bytes& bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  return static_cast<bool>(out);
-}
 
 // ---- glTF: a skinned triangle with its buffer inline ----
 std::string base64(const Bytes& data) {
@@ -258,28 +240,18 @@ std::string base64(const Bytes& data) {
   }
   return out;
 }
-void leFloat(Bytes& b, float f) {
-  std::uint32_t v;
-  std::memcpy(&v, &f, 4);
-  for (int k = 0; k < 4; ++k) b.push_back(static_cast<std::uint8_t>(v >> (8 * k)));
-}
-void le16(Bytes& b, unsigned v) {
-  b.push_back(static_cast<std::uint8_t>(v));
-  b.push_back(static_cast<std::uint8_t>(v >> 8));
-}
-
 // Without inverse bind matrices (optional in glTF) the import library of Debian 12 crashes.
 std::string skinnedTriangleGltf(bool inverseBindMatrices = true) {
   Bytes buffer;
-  for (float f : {0.f, 0.f, 0.f, 1.f, 0.f, 0.f, 0.f, 1.f, 0.f}) leFloat(buffer, f);        // 0: positions
-  for (float f : {0.f, 0.f, 1.f, 0.f, 0.f, 1.f}) leFloat(buffer, f);                       // 36: uv
-  for (unsigned j : {0u, 0u, 0u, 0u, 0u, 1u, 0u, 0u, 1u, 0u, 0u, 0u}) le16(buffer, j);     // 60: joints
-  for (float f : {1.f, 0.f, 0.f, 0.f, .25f, .75f, 0.f, 0.f, 1.f, 0.f, 0.f, 0.f}) leFloat(buffer, f);  // 84: weights
-  for (unsigned i : {0u, 1u, 2u}) le16(buffer, i);                                           // 132: indices
-  le16(buffer, 0);
+  for (float f : {0.f, 0.f, 0.f, 1.f, 0.f, 0.f, 0.f, 1.f, 0.f}) appendFloat(buffer, f);        // 0: positions
+  for (float f : {0.f, 0.f, 1.f, 0.f, 0.f, 1.f}) appendFloat(buffer, f);                       // 36: uv
+  for (unsigned j : {0u, 0u, 0u, 0u, 0u, 1u, 0u, 0u, 1u, 0u, 0u, 0u}) appendU16(buffer, static_cast<std::uint16_t>(j));     // 60: joints
+  for (float f : {1.f, 0.f, 0.f, 0.f, .25f, .75f, 0.f, 0.f, 1.f, 0.f, 0.f, 0.f}) appendFloat(buffer, f);  // 84: weights
+  for (unsigned i : {0u, 1u, 2u}) appendU16(buffer, static_cast<std::uint16_t>(i));                                           // 132: indices
+  appendU16(buffer, 0);
   // 140: the inverse bind matrices: identity for the upper arm, back by (0, -1, 0) for the elbow.
   for (int joint = 0; joint < 2; ++joint)
-    for (int k = 0; k < 16; ++k) leFloat(buffer, k % 5 == 0 ? 1.0f : (joint == 1 && k == 13 ? -1.0f : 0.0f));
+    for (int k = 0; k < 16; ++k) appendFloat(buffer, k % 5 == 0 ? 1.0f : (joint == 1 && k == 13 ? -1.0f : 0.0f));
   const std::string skin = inverseBindMatrices ? R"({"joints":[1,2],"inverseBindMatrices":5})" : R"({"joints":[1,2]})";
   return R"({"asset":{"version":"2.0"},"scene":0,"scenes":[{"nodes":[0,1]}],
 "nodes":[{"mesh":0,"skin":0},{"name":"Upper Arm","children":[2]},{"name":"Elbow","translation":[0,1,0]}],
@@ -325,9 +297,9 @@ Bytes embeddedPictureGlb() {
   png.resize(size);
 
   Bytes bin;
-  for (float f : {0.f, 0.f, 0.f, 1.f, 0.f, 0.f, 0.f, 1.f, 0.f}) leFloat(bin, f);
-  for (float f : {0.f, 0.f, 1.f, 0.f, 0.f, 1.f}) leFloat(bin, f);
-  for (unsigned i : {0u, 1u, 2u, 0u}) le16(bin, i);
+  for (float f : {0.f, 0.f, 0.f, 1.f, 0.f, 0.f, 0.f, 1.f, 0.f}) appendFloat(bin, f);
+  for (float f : {0.f, 0.f, 1.f, 0.f, 0.f, 1.f}) appendFloat(bin, f);
+  for (unsigned i : {0u, 1u, 2u, 0u}) appendU16(bin, static_cast<std::uint16_t>(i));
   const std::size_t pictureAt = bin.size();
   bin.insert(bin.end(), png.begin(), png.end());
   while (bin.size() % 4 != 0) bin.push_back(0);
@@ -345,9 +317,7 @@ Bytes embeddedPictureGlb() {
   {"bufferView":2,"componentType":5123,"count":3,"type":"SCALAR"}]})";
   while (json.size() % 4 != 0) json += ' ';
   Bytes glb;
-  auto le32 = [&glb](std::uint32_t v) {
-    for (int k = 0; k < 4; ++k) glb.push_back(static_cast<std::uint8_t>(v >> (8 * k)));
-  };
+  auto le32 = [&glb](std::uint32_t v) { appendU32(glb, v); };
   le32(0x46546C67);
   le32(2);
   le32(static_cast<std::uint32_t>(12 + 8 + json.size() + 8 + bin.size()));
@@ -362,37 +332,26 @@ Bytes embeddedPictureGlb() {
 
 class ConvertToolTest : public ::testing::Test {
  protected:
+  // A model file of tests/tools/models, copied into the test's folder.
+  void copyModel(const std::string& name) {
+    fs::copy_file(std::string(VELLUMITE_CONVERT_MODELS) + "/" + name, dir.file(name),
+                  fs::copy_options::overwrite_existing);
+  }
+  // The cube of cube.obj and cube.mtl (hard edges, red and textured front and back, the rest
+  // blue) with a stand-in for its picture.
+  void writeCube() {
+    copyModel("cube.obj");
+    copyModel("cube.mtl");
+    dir.writeText("wood grain.jpg", "not really a picture");
+  }
+
   SceneTempDir dir;
 };
 
 // ---- Wavefront OBJ + MTL ----
 
-// A cube with hard edges: four corners per face, each face its own normal; front and back
-// faces red and textured, the rest blue. The MTL names a picture with a blank in its name.
-void writeCube(const SceneTempDir& dir) {
-  std::string obj = "mtllib cube.mtl\n";
-  const float p[8][3] = {{-1, -1, -1}, {1, -1, -1}, {1, 1, -1}, {-1, 1, -1}, {-1, -1, 1}, {1, -1, 1}, {1, 1, 1}, {-1, 1, 1}};
-  for (const auto& v : p) obj += "v " + std::to_string(v[0]) + " " + std::to_string(v[1]) + " " + std::to_string(v[2]) + "\n";
-  obj += "vt 0 0\nvt 1 0\nvt 1 1\nvt 0 1\n";
-  obj += "vn 0 0 1\nvn 0 0 -1\nvn 1 0 0\nvn -1 0 0\nvn 0 1 0\nvn 0 -1 0\n";
-  // Counter-clockwise seen from outside, as right-handed formats store front faces.
-  obj += "usemtl red\n";
-  obj += "f 5/1/1 6/2/1 7/3/1 8/4/1\n";   // +z
-  obj += "f 2/1/2 1/2/2 4/3/2 3/4/2\n";   // -z
-  obj += "usemtl blue\n";
-  obj += "f 6/1/3 2/2/3 3/3/3 7/4/3\n";   // +x
-  obj += "f 1/1/4 5/2/4 8/3/4 4/4/4\n";   // -x
-  obj += "f 8/1/5 7/2/5 3/3/5 4/4/5\n";   // +y
-  obj += "f 1/1/6 2/2/6 6/3/6 5/4/6\n";   // -y
-  dir.writeText("cube.obj", obj);
-  dir.writeText("cube.mtl",
-                "newmtl red\nKd 1 0 0\nKs 0.5 0.5 0.5\nd 0.75\nmap_Kd wood grain.jpg\n"
-                "newmtl blue\nKd 0 0 1\nmap_bump bumps.jpg\n");
-  dir.writeText("wood grain.jpg", "not really a picture");
-}
-
 TEST_F(ConvertToolTest, ObjCubeKeepsMaterialsUvsAndOutwardNormals) {
-  writeCube(dir);
+  writeCube();
   ToolRun run = convert(dir.file("cube.obj") + " " + dir.file("cube.3dx"));
   ASSERT_EQ(run.status, 0) << run.messages;
   EXPECT_NE(run.messages.find("6 polygons of more than three corners were triangulated"), std::string::npos) << run.messages;
@@ -545,7 +504,7 @@ TEST_F(ConvertToolTest, GltfSkinBecomesWeightMapsPerBone) {
 }
 
 TEST_F(ConvertToolTest, EmbeddedPicturesAreWrittenAsJpegWithTheirAlphaAsAlphaMap) {
-  ASSERT_TRUE(save(dir.file("sign.glb"), embeddedPictureGlb()));
+  ASSERT_TRUE(saveBytes(dir.file("sign.glb"), embeddedPictureGlb()));
   ToolRun run = convert(dir.file("sign.glb") + " " + dir.file("sign.3dx"));
   ASSERT_EQ(run.status, 0) << run.messages;
   EXPECT_NE(run.messages.find("normal map is not carried"), std::string::npos) << run.messages;
@@ -572,27 +531,7 @@ TEST_F(ConvertToolTest, EmbeddedPicturesAreWrittenAsJpegWithTheirAlphaAsAlphaMap
 
 TEST_F(ConvertToolTest, PlyColladaAndFbxCarryGeometryColoursAndTextures) {
   // PLY: a quad with normals and vertex colours (not carried, and said so).
-  dir.writeText("quad.ply", R"(ply
-format ascii 1.0
-element vertex 4
-property float x
-property float y
-property float z
-property float nx
-property float ny
-property float nz
-property uchar red
-property uchar green
-property uchar blue
-element face 1
-property list uchar int vertex_indices
-end_header
-0 0 0 0 0 1 255 0 0
-1 0 0 0 0 1 0 255 0
-1 1 0 0 0 1 0 0 255
-0 1 0 0 0 1 255 255 255
-4 0 1 2 3
-)");
+  copyModel("quad.ply");
   ToolRun run = convert(dir.file("quad.ply") + " " + dir.file("quad.3dx"));
   ASSERT_EQ(run.status, 0) << run.messages;
   EXPECT_NE(run.messages.find("vertex colours are not carried"), std::string::npos) << run.messages;
@@ -603,23 +542,7 @@ end_header
 
   // Collada: z up by the file's word, so its z becomes the engine's y; its colour and
   // transparency come along.
-  dir.writeText("tri.dae", R"(<?xml version="1.0" encoding="utf-8"?>
-<COLLADA xmlns="http://www.collada.org/2005/11/COLLADASchema" version="1.4.1">
-  <asset><unit name="meter" meter="1"/><up_axis>Z_UP</up_axis></asset>
-  <library_effects><effect id="fx"><profile_COMMON><technique sid="c"><phong>
-    <diffuse><color>0 0.5 1 1</color></diffuse><transparency><float>0.8</float></transparency>
-  </phong></technique></profile_COMMON></effect></library_effects>
-  <library_materials><material id="mat" name="Sky"><instance_effect url="#fx"/></material></library_materials>
-  <library_geometries><geometry id="g"><mesh>
-    <source id="p"><float_array id="pa" count="9">0 0 0 1 0 0 0 0 1</float_array>
-      <technique_common><accessor source="#pa" count="3" stride="3"><param name="X" type="float"/><param name="Y" type="float"/><param name="Z" type="float"/></accessor></technique_common></source>
-    <vertices id="v"><input semantic="POSITION" source="#p"/></vertices>
-    <triangles material="m" count="1"><input semantic="VERTEX" source="#v" offset="0"/><p>0 1 2</p></triangles>
-  </mesh></geometry></library_geometries>
-  <library_visual_scenes><visual_scene id="s"><node id="n"><instance_geometry url="#g"><bind_material><technique_common><instance_material symbol="m" target="#mat"/></technique_common></bind_material></instance_geometry></node></visual_scene></library_visual_scenes>
-  <scene><instance_visual_scene url="#s"/></scene>
-</COLLADA>
-)");
+  copyModel("tri.dae");
   run = convert(dir.file("tri.dae") + " " + dir.file("tri.3dx"));
   ASSERT_EQ(run.status, 0) << run.messages;
   ObjectFileLayer dae = readLayer(dir.file("tri.3dx"));
@@ -629,93 +552,7 @@ end_header
   EXPECT_GT(dae.groups[0].material.transparency, 0.0f);
 
   // FBX (text form): a textured quad with a transparent material.
-  dir.writeText("quad.fbx", R"(; FBX 7.4.0 project file
-FBXHeaderExtension:  {
-	FBXHeaderVersion: 1003
-	FBXVersion: 7400
-}
-GlobalSettings:  {
-	Version: 1000
-	Properties70:  {
-		P: "UpAxis", "int", "Integer", "",1
-		P: "UpAxisSign", "int", "Integer", "",1
-		P: "FrontAxis", "int", "Integer", "",2
-		P: "FrontAxisSign", "int", "Integer", "",1
-		P: "CoordAxis", "int", "Integer", "",0
-		P: "CoordAxisSign", "int", "Integer", "",1
-		P: "UnitScaleFactor", "double", "Number", "",1
-	}
-}
-Objects:  {
-	Geometry: 100, "Geometry::quad", "Mesh" {
-		Vertices: *12 {
-			a: 0,0,0,1,0,0,1,1,0,0,1,0
-		}
-		PolygonVertexIndex: *4 {
-			a: 0,1,2,-4
-		}
-		GeometryVersion: 124
-		LayerElementUV: 0 {
-			Version: 101
-			Name: "UVMap"
-			MappingInformationType: "ByPolygonVertex"
-			ReferenceInformationType: "IndexToDirect"
-			UV: *8 {
-				a: 0,0,1,0,1,1,0,1
-			}
-			UVIndex: *4 {
-				a: 0,1,2,3
-			}
-		}
-		LayerElementMaterial: 0 {
-			Version: 101
-			Name: ""
-			MappingInformationType: "AllSame"
-			ReferenceInformationType: "IndexToDirect"
-			Materials: *1 {
-				a: 0
-			}
-		}
-		Layer: 0 {
-			Version: 100
-			LayerElement:  {
-				Type: "LayerElementUV"
-				TypedIndex: 0
-			}
-			LayerElement:  {
-				Type: "LayerElementMaterial"
-				TypedIndex: 0
-			}
-		}
-	}
-	Model: 200, "Model::quad", "Mesh" {
-		Version: 232
-		Properties70:  {
-		}
-	}
-	Material: 300, "Material::Paint", "" {
-		Version: 102
-		ShadingModel: "phong"
-		Properties70:  {
-			P: "DiffuseColor", "Color", "", "A",0.2,0.4,0.6
-			P: "TransparencyFactor", "Number", "", "A",0.5
-		}
-	}
-	Texture: 400, "Texture::wood", "" {
-		Type: "TextureVideoClip"
-		Version: 202
-		TextureName: "Texture::wood"
-		FileName: "C:\maps\oak.jpg"
-		RelativeFilename: "maps\oak.jpg"
-	}
-}
-Connections:  {
-	C: "OO",200,0
-	C: "OO",100,200
-	C: "OO",300,200
-	C: "OP",400,300, "DiffuseColor"
-}
-)");
+  copyModel("quad.fbx");
   run = convert(dir.file("quad.fbx") + " " + dir.file("fbx.3dx"));
   ASSERT_EQ(run.status, 0) << run.messages;
   ObjectFileLayer fbx = readLayer(dir.file("fbx.3dx"));
@@ -729,7 +566,7 @@ Connections:  {
 // ---- LightWave objects ----
 
 TEST_F(ConvertToolTest, LightWaveLayersSurfacesUvsAndWeightMaps) {
-  ASSERT_TRUE(save(dir.file("thing.lwo"), twoLayerObject()));
+  ASSERT_TRUE(saveBytes(dir.file("thing.lwo"), twoLayerObject()));
   ToolRun run = convert(dir.file("thing.lwo") + " " + dir.file("thing.3dx"));
   ASSERT_EQ(run.status, 0) << run.messages;
 
@@ -775,7 +612,7 @@ TEST_F(ConvertToolTest, LightWaveLayersSurfacesUvsAndWeightMaps) {
 }
 
 TEST_F(ConvertToolTest, LightWaveLayerChoiceAndMerge) {
-  ASSERT_TRUE(save(dir.file("thing.lwo"), twoLayerObject()));
+  ASSERT_TRUE(saveBytes(dir.file("thing.lwo"), twoLayerObject()));
   ToolRun run = convert("--layer 2 " + dir.file("thing.lwo") + " " + dir.file("lid.3dx"));
   ASSERT_EQ(run.status, 0) << run.messages;
   EXPECT_FALSE(readLayer(dir.file("lid.3dx"), 1).found);
@@ -799,7 +636,7 @@ TEST_F(ConvertToolTest, UnreadableInputsAreRefusedWithExitCode2) {
   dir.writeText("noise.glb", "glTF this is not a binary glTF at all");
   Bytes truncated = twoLayerObject();
   truncated.resize(truncated.size() / 2);
-  ASSERT_TRUE(save(dir.file("cut.lwo"), truncated));
+  ASSERT_TRUE(saveBytes(dir.file("cut.lwo"), truncated));
   dir.writeText("empty.obj", "# nothing here\n");
   for (const char* name : {"noise.glb", "cut.lwo", "empty.obj", "missing.obj"}) {
     ToolRun run = convert(dir.file(name) + " " + dir.file("out.3dx"));
@@ -810,7 +647,7 @@ TEST_F(ConvertToolTest, UnreadableInputsAreRefusedWithExitCode2) {
   EXPECT_EQ(convert("--scale -1 a.obj b.3dx").status, 2);
   EXPECT_EQ(convert("--frobnicate a.obj b.3dx").status, 2);
   EXPECT_EQ(convert("only-one-file.obj").status, 2);
-  writeCube(dir);
+  writeCube();
   ToolRun unwritable = convert(dir.file("cube.obj") + " " + dir.file("no/such/folder/cube.3dx"));
   EXPECT_EQ(unwritable.status, 1) << unwritable.messages;
 }
@@ -821,9 +658,9 @@ TEST_F(ConvertToolTest, SceneObjectsAreFoundAndWrittenUnderTheNamesTheProgramLoa
   fs::create_directories(dir.file("content/Scenes"));
   fs::create_directories(dir.file("content/Objects"));
   fs::create_directories(dir.file("library"));
-  ASSERT_TRUE(save(dir.file("content/Objects/Thing.LWO"), twoLayerObject()));
+  ASSERT_TRUE(saveBytes(dir.file("content/Objects/Thing.LWO"), twoLayerObject()));
   dir.writeText("library/prop.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n");
-  ASSERT_TRUE(save(dir.file("library/prop.lwo"), twoLayerObject()));
+  ASSERT_TRUE(saveBytes(dir.file("library/prop.lwo"), twoLayerObject()));
   const std::string scene = "LWSC\n3\n\nLoadObjectLayer 1 Objects\\thing.lwo\n" + sceneItemMotionText("ObjectMotion", 0, 0, 0) +
                             "LoadObjectLayer 2 Objects\\thing.lwo\n" + sceneItemMotionText("ObjectMotion", 0, 0, 0) +
                             "LoadObjectLayer 1 C:\\Work\\prop.lwo\n" + sceneItemMotionText("ObjectMotion", 0, 0, 0);

@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "image/decoded_picture.h"
-#include "image/png_writer.h"
+#include "port/decoded_picture.h"
+#include "port/png_writer.h"
 #include "inspect_driver.h"
 #include "json_writer.h"
 #include "scene/scene.h"

@@ -1,4 +1,4 @@
-// Little-endian byte building and file saving shared by the writers.
+// Byte building (little- and big-endian) and file saving shared by the writers.
 #include "writers/byte_writer.h"
 
 #include <cstdio>
@@ -19,6 +19,21 @@ void appendFloat(ByteBuffer& out, float v) {
   std::uint32_t bits;
   std::memcpy(&bits, &v, 4);
   appendU32(out, bits);
+}
+
+void appendU16BigEndian(ByteBuffer& out, std::uint16_t v) {
+  out.push_back(static_cast<std::uint8_t>(v >> 8));
+  out.push_back(static_cast<std::uint8_t>(v & 0xFF));
+}
+
+void appendU32BigEndian(ByteBuffer& out, std::uint32_t v) {
+  for (int i = 3; i >= 0; --i) out.push_back(static_cast<std::uint8_t>((v >> (8 * i)) & 0xFF));
+}
+
+void appendFloatBigEndian(ByteBuffer& out, float v) {
+  std::uint32_t bits;
+  std::memcpy(&bits, &v, 4);
+  appendU32BigEndian(out, bits);
 }
 
 void appendString(ByteBuffer& out, const std::string& s) {

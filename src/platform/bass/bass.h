@@ -48,6 +48,10 @@ BOOL BASS_GetGlobalVolumes(DWORD* musvol, DWORD* samvol, DWORD* strvol);
 
 // ---- Our own additions (not part of the library's interface) ----
 
+// TRUE when the file (a path) opens as a module that BASS_MusicLoad would load; needs no
+// device and loads nothing.
+BOOL bassMusicFileOpens(const char* path);
+
 // Makes BASS_GetVersion report another value (0 restores the real one); for tests of the
 // version check.
 void bassSetReportedVersion(DWORD version);

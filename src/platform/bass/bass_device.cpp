@@ -286,6 +286,14 @@ BOOL BASS_GetGlobalVolumes(DWORD* musvol, DWORD* samvol, DWORD* strvol) {
 
 void bassSetReportedVersion(DWORD version) { reportedVersion = version; }
 
+BOOL bassMusicFileOpens(const char* path) {
+  if (path == nullptr) return FALSE;
+  openmpt_module* module = bass_mixer::loadModuleFile(path, 0, 0);
+  if (module == nullptr) return FALSE;
+  bass_mixer::destroyModule(module);
+  return TRUE;
+}
+
 BOOL bassMixInto(int16_t* out, size_t frames) {
     if (!library().initialised || out == nullptr) return FALSE;
     DeviceLock lock;

@@ -10,7 +10,7 @@
 #include <mutex>
 #include <thread>
 
-#include "image/png_writer.h"
+#include "port/png_writer.h"
 #include "shell/host/wav_writer.h"
 
 namespace {

@@ -87,6 +87,11 @@ TEST_F(BassTest, NoDeviceMeansNoLibraryAndHarmlessCalls) {
 }
 
 TEST_F(BassTest, LoadsModulesFromFilesAndMemoryOnly) {
+    // Whether a file opens is known without a device, and what opens is what loads.
+    EXPECT_TRUE(bassMusicFileOpens(module.c_str()));
+    EXPECT_FALSE(bassMusicFileOpens((dir / "missing.xm").c_str()));
+    EXPECT_FALSE(bassMusicFileOpens(nullptr));
+
     ASSERT_TRUE(BASS_Init(-1, 44100, 16, nullptr));
     const HMUSIC fromFile = BASS_MusicLoad(FALSE, module.c_str(), 0, 0, kShowFlags);
     EXPECT_NE(fromFile, 0u);
@@ -99,6 +104,7 @@ TEST_F(BassTest, LoadsModulesFromFilesAndMemoryOnly) {
     // A named pipe in place of the module is refused without waiting for a writer.
     ASSERT_EQ(mkfifo((dir / "pipe.xm").c_str(), 0600), 0);
     EXPECT_EQ(BASS_MusicLoad(FALSE, (dir / "pipe.xm").c_str(), 0, 0, kShowFlags), 0u);
+    EXPECT_FALSE(bassMusicFileOpens((dir / "pipe.xm").c_str()));
     const std::vector<uint8_t> garbage(600, 0x42);
     EXPECT_EQ(BASS_MusicLoad(TRUE, garbage.data(), 0, DWORD(garbage.size()), kShowFlags), 0u);
     EXPECT_EQ(BASS_MusicLoad(TRUE, bytes.data(), 0, 0, kShowFlags), 0u);

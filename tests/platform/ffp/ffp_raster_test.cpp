@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "ffp_test_util.h"
+#include "platform/dx7/ffp/ffp_enum_translation.h"
 
 namespace {
 
@@ -107,10 +108,12 @@ TEST_F(FfpRasterTest, FlatShadingTakesTheFirstVertexGouraudInterpolates) {
 }
 
 TEST_F(FfpRasterTest, BlendFactors) {
-  // Destination (0, 128, 255); source (255, 64, 0) with alpha 0x40.
-  const std::uint32_t dst = 0xFF0080FFu;
+  // Destination (0, 128, 255) with alpha 0xC0; source (255, 64, 0) with alpha 0x40. Every
+  // named factor, the BOTH* pairs, and factors the tables lack (taken as ONE).
+  const std::uint32_t dst = 0xC00080FFu;
   const int sa = 0x40;
   const int source[3] = {255, 64, 0}, target[3] = {0, 128, 255};
+  constexpr double da = 0xC0 / 255.0;
   struct Case {
     DWORD src, dst;
     double (*f)(double source, double destination, double alpha);
@@ -122,6 +125,16 @@ TEST_F(FfpRasterTest, BlendFactors) {
       {D3DBLEND_DESTCOLOR, D3DBLEND_SRCCOLOR, [](double s, double d, double) { return s * d + d * s; }},
       {D3DBLEND_INVDESTCOLOR, D3DBLEND_INVDESTCOLOR, [](double s, double d, double) { return s * (1 - d) + d * (1 - d); }},
       {D3DBLEND_ZERO, D3DBLEND_ONE, [](double, double d, double) { return d; }},
+      {D3DBLEND_INVSRCCOLOR, D3DBLEND_ZERO, [](double s, double, double) { return s * (1 - s); }},
+      {D3DBLEND_DESTALPHA, D3DBLEND_INVDESTALPHA, [](double s, double d, double) { return s * da + d * (1 - da); }},
+      {D3DBLEND_SRCALPHASAT, D3DBLEND_ZERO,
+       [](double s, double, double a) { return s * (a < 1 - da ? a : 1 - da); }},
+      // BOTHSRCALPHA and BOTHINVSRCALPHA set both factors whatever the destination says.
+      {D3DBLEND_BOTHSRCALPHA, D3DBLEND_DESTCOLOR, [](double s, double d, double a) { return s * a + d * (1 - a); }},
+      {D3DBLEND_BOTHINVSRCALPHA, D3DBLEND_ONE, [](double s, double d, double a) { return s * (1 - a) + d * a; }},
+      // As a destination BOTH* is no factor of its own, nor is an unknown value: ONE.
+      {D3DBLEND_ZERO, D3DBLEND_BOTHSRCALPHA, [](double, double d, double) { return d; }},
+      {99, D3DBLEND_ZERO, [](double s, double, double) { return s; }},
   };
   for (const Case& c : cases) {
     state.renderStates[D3DRENDERSTATE_ALPHABLENDENABLE] = FALSE;
@@ -136,6 +149,57 @@ TEST_F(FfpRasterTest, BlendFactors) {
     EXPECT_ARGB_NEAR(got & 0x00FFFFFFu, argb(0, expected[0], expected[1], expected[2]), 2)
         << "blend " << c.src << "/" << c.dst;
   }
+}
+
+TEST_F(FfpRasterTest, EveryDepthCompareFunction) {
+  // A drawing at depth 0.5, then one nearer, at the same depth and farther under each function.
+  struct Case {
+    DWORD func;
+    bool nearer, same, farther;
+  };
+  const Case cases[] = {
+      {D3DCMP_NEVER, false, false, false},       {D3DCMP_LESS, true, false, false},
+      {D3DCMP_EQUAL, false, true, false},        {D3DCMP_LESSEQUAL, true, true, false},
+      {D3DCMP_GREATER, false, false, true},      {D3DCMP_NOTEQUAL, true, false, true},
+      {D3DCMP_GREATEREQUAL, false, true, true},  {D3DCMP_ALWAYS, true, true, true},
+      {0, true, true, true},  // no function of the platform: always
+  };
+  for (const Case& c : cases) {
+    const float depths[3] = {0.3f, 0.5f, 0.7f};
+    const bool drawn[3] = {c.nearer, c.same, c.farther};
+    for (int i = 0; i < 3; ++i) {
+      gl.clear(0xFF000000);
+      state.renderStates[D3DRENDERSTATE_ZFUNC] = D3DCMP_LESSEQUAL;
+      ASSERT_TRUE(draw(colourQuad(0xFFFF0000u, 0.5f), kColourFvf));
+      state.renderStates[D3DRENDERSTATE_ZFUNC] = c.func;
+      ASSERT_TRUE(draw(colourQuad(0xFF00FF00u, depths[i]), kColourFvf));
+      EXPECT_EQ(centre(), drawn[i] ? 0xFF00FF00u : 0xFFFF0000u) << "function " << c.func << " at " << depths[i];
+    }
+  }
+}
+
+TEST_F(FfpRasterTest, FillModes) {
+  // A quad over the middle: solid fills it, wireframe draws its edges only, points its corners.
+  auto middle = quad<ColourVertex>(-0.5f, -0.5f, 0.5f, 0.5f,
+                                   [](float x, float y) { return ColourVertex{x, y, 0.5f, 0xFFFFFFFFu}; });
+  for (DWORD mode : {static_cast<DWORD>(D3DFILL_SOLID), DWORD{0}, DWORD{4}}) {
+    gl.clear(0xFF000000);
+    state.renderStates[D3DRENDERSTATE_FILLMODE] = mode;
+    ASSERT_TRUE(draw(middle, kColourFvf));
+    EXPECT_EQ(centre(), 0xFFFFFFFFu) << "fill mode " << mode << " fills";
+  }
+  gl.clear(0xFF000000);
+  state.renderStates[D3DRENDERSTATE_FILLMODE] = D3DFILL_WIREFRAME;
+  ASSERT_TRUE(draw(middle, kColourFvf));
+  EXPECT_EQ(gl.readPixel(40, 20), 0xFF000000u) << "inside a wireframe quad";
+  bool edge = false;
+  for (int x = 15; x <= 17; ++x) edge = edge || gl.readPixel(x, 32) == 0xFFFFFFFFu;
+  EXPECT_TRUE(edge) << "on its left edge";
+  gl.clear(0xFF000000);
+  state.renderStates[D3DRENDERSTATE_FILLMODE] = D3DFILL_POINT;
+  ASSERT_TRUE(draw(middle, kColourFvf));
+  EXPECT_EQ(gl.readPixel(16, 32), 0xFF000000u) << "points draw no edges";
+  state.renderStates[D3DRENDERSTATE_FILLMODE] = D3DFILL_SOLID;
 }
 
 TEST_F(FfpRasterTest, DepthFunctionAndWriteMask) {
@@ -305,6 +369,21 @@ TEST_F(FfpRasterTest, UserClipPlanesCutInWorldSpace) {
   std::vector<ScreenVertex> v = {make(0, 64), make(64, 64), make(64, 0), make(0, 64), make(64, 0), make(0, 0)};
   ASSERT_TRUE(draw(v, kScreenFvf));
   EXPECT_ARGB_NEAR(gl.readPixel(48, 32), 0xFFFFFFFFu, 0);
+}
+
+// What no test context can draw: the stencil operations (no context has a stencil buffer), where
+// the saturating D3D operations are GL's plain INCR/DECR and the wrapping ones GL's _WRAP, and
+// the platform's filters GL lacks (anisotropic and cubic), which fall to linear.
+TEST(FfpTranslationFallbacks, StencilOperationsAndFiltersWithoutAGlCounterpart) {
+  EXPECT_EQ(ffpStencilOp(D3DSTENCILOP_INCRSAT), static_cast<GLenum>(GL_INCR));
+  EXPECT_EQ(ffpStencilOp(D3DSTENCILOP_DECRSAT), static_cast<GLenum>(GL_DECR));
+  EXPECT_EQ(ffpStencilOp(D3DSTENCILOP_INCR), static_cast<GLenum>(GL_INCR_WRAP));
+  EXPECT_EQ(ffpStencilOp(D3DSTENCILOP_DECR), static_cast<GLenum>(GL_DECR_WRAP));
+  EXPECT_EQ(ffpStencilOp(D3DSTENCILOP_INVERT), static_cast<GLenum>(GL_INVERT));
+  EXPECT_EQ(ffpStencilOp(42), static_cast<GLenum>(GL_KEEP));
+  EXPECT_EQ(ffpMinFilter(D3DTFN_ANISOTROPIC, D3DTFP_NONE), GL_LINEAR);
+  EXPECT_EQ(ffpMinFilter(D3DTFN_POINT, 9), GL_NEAREST) << "an unknown mip filter leaves the mipmaps out";
+  for (DWORD linear : {D3DTFG_FLATCUBIC, D3DTFG_GAUSSIANCUBIC, D3DTFG_ANISOTROPIC}) EXPECT_EQ(ffpMagFilter(linear), GL_LINEAR);
 }
 
 }  // namespace

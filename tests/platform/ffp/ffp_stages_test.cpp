@@ -51,6 +51,10 @@ TEST_F(FfpStageTest, OperationsOnTextureAndDiffuse) {
       {D3DTOP_MODULATE4X, [](int t, int d) { return clampByte(4.0 * t * d / 255.0); }},
       {D3DTOP_ADD, [](int t, int d) { return clampByte(t + d); }},
       {D3DTOP_SUBTRACT, [](int t, int d) { return clampByte(t - d); }},
+      // Premodulation and bump mapping are not drawn: they pass their first argument on.
+      {D3DTOP_PREMODULATE, [](int t, int) { return t; }},
+      {D3DTOP_BUMPENVMAP, [](int t, int) { return t; }},
+      {D3DTOP_BUMPENVMAPLUMINANCE, [](int t, int) { return t; }},
   };
   textures[0] = FfpTexture{solid, true};
   for (const Case& c : cases) {
@@ -136,6 +140,10 @@ TEST_F(FfpStageTest, CoordinateSetAddressingAndTransform) {
       {D3DTADDRESS_MIRROR, 1.1f, 0xFFFFFFFFu}, {D3DTADDRESS_MIRROR, -0.1f, 0xFFFF0000u},
       {D3DTADDRESS_MIRROR, 1.4f, 0xFF0000FFu}, {D3DTADDRESS_CLAMP, 1.4f, 0xFFFFFFFFu},
       {D3DTADDRESS_CLAMP, -0.4f, 0xFFFF0000u}, {D3DTADDRESS_WRAP, 1.4f, 0xFF00FF00u},
+      // Outside the texture the border colour (black unless set; opaque, as the texture has no
+      // alpha); an unknown mode wraps.
+      {D3DTADDRESS_BORDER, 1.4f, 0xFF000000u}, {D3DTADDRESS_BORDER, 0.1f, 0xFFFF0000u},
+      {17, 1.4f, 0xFF00FF00u},
   };
   for (const Case& c : cases) {
     state.textureStageStates[0][D3DTSS_ADDRESSU] = c.address;

@@ -5,7 +5,7 @@
 #include <random>
 #include <vector>
 
-#include "image/png_writer.h"
+#include "port/png_writer.h"
 #include "shell/host/wav_writer.h"
 #include "support/scene_files.h"
 #include "support/show_png_reader.h"

@@ -9,7 +9,7 @@
 #include <fstream>
 #include <string>
 
-#include "shell/video_choice_file.h"
+#include "port/video_choice_file.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // Reading and writing the remembered video choice.
-#include "shell/video_choice_file.h"
+#include "port/video_choice_file.h"
 
 #include <sys/stat.h>
 

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <string>
 
-#include "image/decoded_picture.h"
+#include "port/decoded_picture.h"
 #include "support/image_writers.h"
 
 namespace {

@@ -1,5 +1,5 @@
 // PNG output through libpng: one row at a time from the caller's layout into RGB bytes.
-#include "image/png_writer.h"
+#include "port/png_writer.h"
 
 #include <png.h>
 
