@@ -11,7 +11,7 @@
 #include <fstream>
 #include <vector>
 
-#include "image/decoded_picture.h"
+#include "port/decoded_picture.h"
 #include "writers/byte_writer.h"
 #include "writers/jpeg_writer.h"
 

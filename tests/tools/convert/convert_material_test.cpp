@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "convert_test_files.h"
-#include "image/decoded_picture.h"
+#include "port/decoded_picture.h"
 #include "support/scene_files.h"
 
 namespace {
