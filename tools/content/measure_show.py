@@ -10,9 +10,11 @@
 cropped to its middle 4:3) it works out the mean luminance (0..255, Rec. 601 weights), the lit
 share (pixels of luminance 40 or more), the flame share (bright warm pixels: luminance 110 or
 more with red well above blue) and the change from the frame before (mean absolute luminance
-difference); from 320 pixels wide on, every other pixel of every other row is measured. A hard cut is a change of 4 or more that is at least four times the median change
-of the eleven frames around it (cuts a frame or two apart count once); measure at 15 fps or
-more, since at a low rate the motion itself looks like cuts. It prints one line a second of show time, the cuts, and totals.
+difference); from 320 pixels wide on, every other pixel of every other row is measured. A hard
+cut is a change of the picture's layout (the mean luminance of 16 x 12 blocks, so that fine
+texture sliding by does not count) of 4 or more that is at least three times the median of the
+eleven frames around it (cuts a frame or two apart count once); measure at 15 fps or more,
+since at a low rate the motion itself looks like cuts. It prints one line a second of show time, the cuts, and totals.
 --sheet writes a contact sheet of one frame every 2 s (needs ImageMagick's montage).
 
 Only the standard library; the PNG reader takes the 8-bit RGB and RGBA pictures the program
@@ -31,7 +33,7 @@ import zlib
 LIT = 40
 FLAME = 110
 CUT_CHANGE = 4.0
-CUT_RATIO = 4.0
+CUT_RATIO = 3.0
 
 
 def read_png(path):
@@ -99,7 +101,19 @@ def measure(path):
         flame += sum(1 for v, rr, bb in zip(lum, r, b) if v >= FLAME and rr >= bb + 60)
         grid.append(lum)
     count = len(grid) * len(grid[0])
-    return grid, total / count, lit / count, flame / count
+    return grid, blocks(grid), total / count, lit / count, flame / count
+
+
+def blocks(grid, across=16, down=12):
+    """Mean luminance of 16 x 12 blocks: the picture's layout without its fine texture."""
+    h, w = len(grid), len(grid[0])
+    out = []
+    for j in range(down):
+        rows = grid[j * h // down:(j + 1) * h // down]
+        for i in range(across):
+            a, b = i * w // across, (i + 1) * w // across
+            out.append(sum(sum(r[a:b]) for r in rows) / (len(rows) * (b - a)))
+    return out
 
 
 def change(a, b):
@@ -111,19 +125,20 @@ def analyse(folder, start, fps, sheet, per_frame):
     names = sorted(n for n in os.listdir(folder) if n.startswith("frame_") and n.endswith(".png"))
     if not names:
         sys.exit("measure_show: no frame_*.png in " + folder)
-    figures, previous = [], None
+    figures, previous, layout = [], None, []
     for i, name in enumerate(names):
-        grid, mean, lit, flame = measure(os.path.join(folder, name))
-        delta = change(previous, grid) if previous is not None else 0.0
+        grid, coarse, mean, lit, flame = measure(os.path.join(folder, name))
+        delta = change(previous[0], grid) if previous is not None else 0.0
+        layout.append(sum(abs(x - y) for x, y in zip(previous[1], coarse)) / len(coarse) if previous else 0.0)
         figures.append((start + i / fps, mean, lit, flame, delta))
-        previous = grid
+        previous = (grid, coarse)
         if per_frame:
             print("frame %7.3f s  luminance %6.1f  lit %5.1f %%  flame %5.1f %%  change %5.1f" %
                   (start + i / fps, mean, 100 * lit, 100 * flame, delta))
     cuts = []
     for i in range(1, len(figures)):
-        delta = figures[i][4]
-        around = sorted(f[4] for f in figures[max(1, i - 5):i + 6])
+        delta = layout[i]
+        around = sorted(layout[max(1, i - 5):i + 6])
         if delta >= CUT_CHANGE and delta >= CUT_RATIO * around[len(around) // 2]:
             if cuts and figures[i][0] - cuts[-1][0] < 2.5 / fps:
                 continue
@@ -142,7 +157,7 @@ def analyse(folder, start, fps, sheet, per_frame):
     for t, delta in cuts:
         offset = (t % beat)
         offset = min(offset, beat - offset)
-        print("cut at %7.3f s (change %5.1f, %s the beat by %.3f s)" % (t, delta, "on" if offset <= 1.5 / fps else "off",
+        print("cut at %7.3f s (layout change %5.1f, %s the beat by %.3f s)" % (t, delta, "on" if offset <= 1.5 / fps else "off",
                                                                        offset))
     n = len(figures)
     print("frames %d  luminance %.1f  lit %.1f %%  flame %.1f %%  change %.2f  cuts %d" % (

@@ -1,17 +1,22 @@
 // The show as the build makes it: every scene file loads whole in the engine (every object
 // and picture it names is there and readable), nothing is reported missing when the show
-// starts, every scene stays within its triangle budget, and a frame of every scene window
-// is lit, and different from the frames of the other windows.
+// starts, every scene stays within its triangle budget, a frame of every scene window is lit
+// and different from the frames of the other windows, the cameras cut on the beat, and a
+// dozen frames match the golden frames kept with the tests.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <set>
 #include <string>
 
 #include "gfx/material.h"
 #include "image/decoded_picture.h"
+#include "loading/envelope.h"
+#include "loading/motion.h"
+#include "scene/particle_system.h"
 #include "scene/scene.h"
 #include "scene/scene_camera.h"
 #include "scene/scene_light.h"
@@ -136,6 +141,76 @@ TEST_F(ShowContent, AFrameOfEverySceneWindowIsLitAndItsOwn) {
     for (std::size_t j = i + 1; j < frames.size(); ++j)
       EXPECT_GT(meanDifference(frames[i].picture, frames[j].picture), 2.0)
           << "the frames at " << frames[i].time << " and " << frames[j].time << " s look alike";
+}
+
+TEST_F(ShowContent, TheCamerasCutOnTheBeatAtLeastFortyTimes) {
+  // A cut is a stepped key of a camera's motion or of what it aims at; the music is 120 beats
+  // a minute from the start, so every cut must fall on a whole half second of show time.
+  const double offsets[] = {0, 33, 40, 94, 68, 134, 134};
+  std::set<long> cuts;  // in milliseconds of show time
+  RecordingGraphicsDriver driver;
+  for (int i = 0; i < 7; ++i) {
+    Scene scene(&driver);
+    ASSERT_TRUE(scene.loadScene(kScenes[i])) << kScenes[i];
+    const Motion* camera = scene.cameras[0]->motions[0].motion;
+    for (const Motion* m : {camera, static_cast<const Motion*>(camera->target)}) {
+      for (int c = 0; m != nullptr && c < m->channelCount; ++c) {
+        const Envelope* e = m->channels[c];
+        for (int k = 0; e != nullptr && k < e->keyCount; ++k) {
+          if (e->keys[k].shape != 4) continue;
+          const double t = offsets[i] + e->keys[k].time;
+          EXPECT_NEAR(t * 2, std::round(t * 2), 1e-4) << kScenes[i] << ": a cut at " << t << " s is off the beat";
+          cuts.insert(std::lround(t * 1000));
+        }
+      }
+    }
+  }
+  EXPECT_GE(cuts.size(), 40u);
+}
+
+// A dozen frames of the real show at 160 x 120 across the scene windows, against the golden
+// frames in tests/tools/show/golden (VELLUMITE_GOLDEN_UPDATE=1 writes them anew). The fires
+// draw from one process-wide random sequence, so it starts again before every frame. The
+// tolerance lets the rasteriser differ by a step of rounding on some pixels and edges (a
+// different processor's vector width): a mean difference of at most 1.5 of 255 per channel
+// and at most 1 % of the pixels off by more than 24. A changed light, texture, camera key,
+// blend or material moves whole areas of the picture by far more.
+TEST_F(ShowContent, GoldenFramesOfTheShow) {
+  const double times[] = {2, 11, 22.5, 30, 36.5, 45, 61, 74, 87, 101, 117, 129, 137, 140.5};
+  const std::string golden = std::string(VELLUMITE_TEST_SOURCE_DIR) + "/golden";
+  const bool update = std::getenv("VELLUMITE_GOLDEN_UPDATE") != nullptr;
+  CaptureOptions options;
+  options.width = 160;
+  options.height = 120;
+  options.progress = nullptr;
+  for (double t : times) {
+    char name[32];
+    std::snprintf(name, sizeof name, "show_%05.1f.png", t);
+    const std::string path = std::string("/tmp/vellumite_golden_") + std::to_string(getpid()) + "_" + name;
+    seedParticleRandom(1);
+    ASSERT_EQ(runScreenshot(t, path, options), kRunOk) << t;
+    if (update) {
+      std::filesystem::copy_file(path, golden + "/" + name, std::filesystem::copy_options::overwrite_existing);
+      unlink(path.c_str());
+      continue;
+    }
+    ShowPicture made, expected;
+    ASSERT_TRUE(showReadPng(path, made)) << path;
+    unlink(path.c_str());
+    ASSERT_TRUE(showReadPng(golden + "/" + name, expected)) << name << ": no golden frame";
+    ASSERT_EQ(made.pixels.size(), expected.pixels.size()) << name;
+    int far = 0;
+    for (std::size_t i = 0; i < made.pixels.size(); ++i) {
+      for (int shift : {16, 8, 0}) {
+        if (std::abs(int((made.pixels[i] >> shift) & 255) - int((expected.pixels[i] >> shift) & 255)) > 24) {
+          ++far;
+          break;
+        }
+      }
+    }
+    EXPECT_LE(meanDifference(made, expected), 1.5) << name;
+    EXPECT_LE(far, int(made.pixels.size() / 100)) << name << ": pixels far off";
+  }
 }
 
 }  // namespace
