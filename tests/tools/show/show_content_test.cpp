@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -85,6 +86,56 @@ TEST_F(ShowContent, EverySceneLoadsWholeWithNothingMissing) {
   for (const char* picture : {"laddar.jpg", "slut.jpg", "light.jpg", "lensflare.jpg", "lensflarea.jpg", "fire0.jpg", "fire5.jpg"}) {
     EXPECT_TRUE(DecodedPicture(picture)) << picture;
   }
+}
+
+TEST_F(ShowContent, PicturesHaveDetailAndTheFireSixFlamesOnBlack) {
+  // Every picture a scene's mesh wears is at least 256 texels across (the effects' own small
+  // pictures aside), so that it keeps its detail on a large screen.
+  RecordingGraphicsDriver driver;
+  for (const char* file : kScenes) {
+    Scene scene(&driver);
+    ASSERT_TRUE(scene.loadScene(file));
+    for (int m = 0; m < scene.materialCount; ++m) {
+      const Material* material = scene.material(m);
+      for (int l = 0; material != nullptr && l < material->layerCount; ++l) {
+        char base[kTextureNameCapacity], alpha[kTextureNameCapacity];
+        splitTextureName(material->layers[l].textureName, base, alpha);
+        const std::string name = base;
+        if (name.rfind("fire", 0) == 0 || name.rfind("lens", 0) == 0 || name == "glow.jpg" || name == "light.jpg" ||
+            name == "credits.jpg" || name == "presents.jpg")
+          continue;
+        const DecodedPicture picture(base);
+        EXPECT_GE(std::min(picture.width(), picture.height()), 256) << file << ": " << name;
+      }
+    }
+  }
+  // The flames are added to the picture: black at their borders (or the billboards' squares
+  // show), hot inside, and no two alike.
+  std::vector<std::vector<int>> flames;
+  for (int k = 0; k < 6; ++k) {
+    const std::string name = "fire" + std::to_string(k) + ".jpg";
+    const DecodedPicture picture(name.c_str());
+    ASSERT_TRUE(picture) << name;
+    EXPECT_EQ(picture.width(), 128);
+    std::vector<int> grey;
+    int border = 0, hot = 0;
+    for (int y = 0; y < picture.height(); ++y)
+      for (int x = 0; x < picture.width(); ++x) {
+        const unsigned char* p = picture.bgr() + (std::size_t(y) * picture.width() + x) * 3;
+        grey.push_back(p[0] + p[1] + p[2]);
+        if (x == 0 || y == 0 || x == picture.width() - 1 || y == picture.height() - 1) border = std::max(border, grey.back());
+        if (p[2] > 200 && p[1] > 120) ++hot;
+      }
+    EXPECT_LE(border, 3 * 12) << name << ": the border is not black";
+    EXPECT_GT(hot, 150) << name << ": no hot core";
+    flames.push_back(grey);
+  }
+  for (int a = 0; a < 6; ++a)
+    for (int b = a + 1; b < 6; ++b) {
+      long sum = 0;
+      for (std::size_t i = 0; i < flames[a].size(); ++i) sum += std::abs(flames[a][i] - flames[b][i]);
+      EXPECT_GT(double(sum) / (3.0 * double(flames[a].size())), 8.0) << "fire" << a << " and fire" << b << " look alike";
+    }
 }
 
 TEST_F(ShowContent, MakingTheShowAgainGivesTheSameBytes) {

@@ -198,8 +198,9 @@ Shader shaderFor(const RecipeLine& line, const std::string& kind, int width, int
       }
       const float torn = fractal(u, v * 0.6f + float(k) * 0.13f, 4, 40 + k, 4);
       f *= 0.62f + 0.7f * torn;
-      const float edge = std::min(std::min(u, 1 - u), std::min(v, 1 - v)) * 12;
-      return scaled(heatColour(f * 1.35f), heat * std::min(1.0f, edge));
+      // Black at the borders, or the square of the billboard shows.
+      const float edge = std::clamp(std::min(std::min(u, 1 - u), std::min(v, 1 - v)) * 10 - 0.15f, 0.0f, 1.0f);
+      return scaled(heatColour(f * 1.35f), heat * edge);
     };
   }
   if (kind == "text") {
