@@ -222,10 +222,12 @@ TEST_F(ShowContent, TheCamerasCutOnTheBeatAtLeastFortyTimes) {
 // A dozen frames of the real show at 160 x 120 across the scene windows, against the golden
 // frames in tests/tools/show/golden (VELLUMITE_GOLDEN_UPDATE=1 writes them anew). The fires
 // draw from one process-wide random sequence, so it starts again before every frame. The
-// tolerance lets the rasteriser differ by a step of rounding on some pixels and edges (a
-// different processor's vector width): a mean difference of at most 1.5 of 255 per channel
-// and at most 1 % of the pixels off by more than 24. A changed light, texture, camera key,
-// blend or material moves whole areas of the picture by far more.
+// tolerance is for the software rasteriser on another processor (other vector instructions
+// may round shading by a step, and now and then move an edge pixel): a mean difference of at
+// most 1 of 255 per channel and at most 0.25 % of the pixels (48) off by more than 24. On one
+// machine the frames come out identical. Moving the opening's spot light from above the
+// monolith to before it changes 0.5 % of the 30 s frame by more than 24, and the fire's
+// camera and flame changes move the mean by 5 to 27: changes of that kind are caught.
 TEST_F(ShowContent, GoldenFramesOfTheShow) {
   const double times[] = {2, 11, 22.5, 30, 36.5, 45, 61, 74, 87, 101, 117, 129, 137, 140.5};
   const std::string golden = std::string(VELLUMITE_TEST_SOURCE_DIR) + "/golden";
@@ -259,8 +261,8 @@ TEST_F(ShowContent, GoldenFramesOfTheShow) {
         }
       }
     }
-    EXPECT_LE(meanDifference(made, expected), 1.5) << name;
-    EXPECT_LE(far, int(made.pixels.size() / 100)) << name << ": pixels far off";
+    EXPECT_LE(meanDifference(made, expected), 1.0) << name;
+    EXPECT_LE(far, int(made.pixels.size() / 400)) << name << ": pixels far off";
   }
 }
 
