@@ -72,6 +72,25 @@ TEST_F(SceneRecipeTest, ItemsParentsAndTargetsReachTheParser) {
   EXPECT_FLOAT_EQ(scene.lights[1]->intensities[0].motion->channels[0]->keys[0].value, 1.0f);
 }
 
+TEST_F(SceneRecipeTest, ManyFiresEachNamedFireInTheSceneAndRenamedInTheRecipe) {
+  const int errors = RecipeErrors::count();
+  ASSERT_TRUE(compileAndLoad(
+      "null Ring\n"
+      "null fire as Torch0\n  parent Ring\n  x 2\n"
+      "null fire as Torch1\n  parent Torch0\n  scale 0:0.001 2:0.4/s\n"
+      "camera Eye\n  target Torch1\n"
+      "light Key\n"));
+  EXPECT_EQ(RecipeErrors::count(), errors);
+  ASSERT_EQ(scene.objectCount, 3);
+  EXPECT_NE(scene.objects[1]->effect, nullptr);
+  EXPECT_NE(scene.objects[2]->effect, nullptr);
+  EXPECT_EQ(scene.objects[2]->motions[0].motion->parent, scene.objects[1]->motions[0].motion);
+  EXPECT_EQ(scene.cameras[0]->motions[0].motion->target, scene.objects[2]->motions[0].motion);
+  // The recipe's names must still be unique.
+  compileSceneRecipe(recipeFrom(dir, "null fire as A\nnull fire as A\n"));
+  EXPECT_EQ(RecipeErrors::count(), errors + 1);
+}
+
 TEST_F(SceneRecipeTest, BonesBelongToTheirObjectAndChainByName) {
   ObjectWriter w;
   w.object(1, 1);

@@ -3,6 +3,7 @@
 //
 //   object pillar.lwo as PillarL      a mesh (the 3dx file of that base name), optionally renamed
 //   null Aim                          an item without geometry ("fire" carries the fire)
+//   null fire as Torch0               the same, renamed in the recipe (a scene may hold many fires)
 //   bone Shin                         a bone of the last object
 //   light Key                         a light;  camera Eye: the camera
 //   ambient color KEYS / ambient intensity KEYS
@@ -195,9 +196,11 @@ std::string compileSceneRecipe(const RecipeFile& recipe) {
           if (line.words.size() >= 4 && line.words[2] == "as") item.name = line.words[3];
           item.header = "LoadObjectLayer 1 Objects/" + file + "\n";
         } else if (word == "null") {
+          // "null fire as Torch0": the scene names it fire (and gives it a fire), the recipe Torch0.
           item.kind = Kind::kObject;
           item.name = line.words[1];
           item.header = "AddNullObject " + item.name + "\n";
+          if (line.words.size() >= 4 && line.words[2] == "as") item.name = line.words[3];
         } else if (word == "camera") {
           item.kind = Kind::kCamera;
           item.name = line.words[1];

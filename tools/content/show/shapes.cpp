@@ -178,6 +178,10 @@ bool shapeFor(const RecipeLine& line, Mesh* out, std::vector<ObjectWriter::Weigh
     return false;
   }
   out->scale(vec3Option(line, "stretch", {1, 1, 1}));
+  if (const float turn = line.number("turn", 0); turn != 0) {  // degrees about the upright axis
+    const float c = std::cos(turn * kPi / 180), s = std::sin(turn * kPi / 180);
+    for (MeshVec3& p : out->pos) p = MeshVec3{p[0] * c + p[2] * s, p[1], p[2] * c - p[0] * s};
+  }
   out->translate(vec3Option(line, "at", {0, 0, 0}));
   return true;
 }
