@@ -235,7 +235,9 @@ TEST_F(ShowContent, GoldenFramesOfTheShow) {
   const double times[] = {2, 11, 22.5, 30, 36.5, 45, 61, 74, 87, 101, 117, 129, 137, 140.5};
   const std::string golden = std::string(VELLUMITE_TEST_SOURCE_DIR) + "/golden";
   const bool update = std::getenv("VELLUMITE_GOLDEN_UPDATE") != nullptr;
+  ProgramShowServices services;
   CaptureOptions options;
+  options.services = &services;
   options.width = 160;
   options.height = 120;
   options.progress = nullptr;
