@@ -8,6 +8,7 @@ set -euo pipefail
 # files (libpng needs zlib's) and the setup dialog's font; the test and benchmark frameworks.
 packages=(
   build-essential cmake ninja-build pkg-config ccache
+  clang-format  # the source layout check
   libsdl2-dev
   libgl-dev libopengl-dev libegl-dev libgl1-mesa-dri libegl-mesa0 libglx-mesa0
   libopenmpt-dev libjpeg62-turbo-dev libpng-dev zlib1g-dev libimgui-dev fonts-dejavu-core
