@@ -4,11 +4,20 @@
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
 #include <SDL.h>
+#if defined(__EMSCRIPTEN__)
+#include <emscripten.h>
+#endif
 
 #include <algorithm>
 #include <cstring>
 
 #include "platform/win32/win32_sdl.h"
+
+#if defined(__EMSCRIPTEN__)
+// The page shows what was drawn once the program hands control back to the browser: each
+// presented frame waits for the browser's next frame.
+EM_ASYNC_JS(void, waitForBrowserFrame, (), { await new Promise(resolve => requestAnimationFrame(resolve)); });
+#endif
 
 GlContext& GlContext::instance() {
   static GlContext* context = new GlContext();  // lives for the whole process
@@ -43,11 +52,12 @@ bool GlContext::create() {
     ok = createEgl();
   }
   if (!ok) return false;
+  glDialectSetEs(glDialectEsRequested());
   GLint major = 0, minor = 0;
   glGetIntegerv(GL_MAJOR_VERSION, &major);
   glGetIntegerv(GL_MINOR_VERSION, &minor);
-  hasClipControl_ = major > 4 || (major == 4 && minor >= 5);
-  if (!hasClipControl_) {
+  hasClipControl_ = !glDialectEs() && (major > 4 || (major == 4 && minor >= 5));
+  if (!hasClipControl_ && !glDialectEs()) {
     GLint count = 0;
     glGetIntegerv(GL_NUM_EXTENSIONS, &count);
     for (GLint i = 0; i < count && !hasClipControl_; ++i) {
@@ -61,6 +71,10 @@ bool GlContext::create() {
 }
 
 bool GlContext::createEgl() {
+#if defined(__EMSCRIPTEN__)
+  return false;  // the page always has its canvas
+#else
+  const bool es = glDialectEsRequested();
   EGLDisplay display = EGL_NO_DISPLAY;
   auto getPlatformDisplay =
       reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(eglGetProcAddress("eglGetPlatformDisplayEXT"));
@@ -69,9 +83,10 @@ bool GlContext::createEgl() {
   if (display == EGL_NO_DISPLAY) return false;
   EGLint major = 0, minor = 0;
   if (eglInitialize(display, &major, &minor) != EGL_TRUE) return false;
-  if (eglBindAPI(EGL_OPENGL_API) != EGL_TRUE) return false;
+  if (eglBindAPI(es ? EGL_OPENGL_ES_API : EGL_OPENGL_API) != EGL_TRUE) return false;
 
-  const EGLint configAttributes[] = {EGL_SURFACE_TYPE, 0, EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT, EGL_NONE};
+  const EGLint configAttributes[] = {EGL_SURFACE_TYPE, 0, EGL_RENDERABLE_TYPE,
+                                     es ? EGL_OPENGL_ES3_BIT : EGL_OPENGL_BIT, EGL_NONE};
   EGLConfig config = nullptr;
   EGLint configCount = 0;
   if (eglChooseConfig(display, configAttributes, &config, 1, &configCount) != EGL_TRUE || configCount < 1)
@@ -79,7 +94,9 @@ bool GlContext::createEgl() {
   const EGLint contextAttributes[] = {EGL_CONTEXT_MAJOR_VERSION, 3, EGL_CONTEXT_MINOR_VERSION, 3,
                                       EGL_CONTEXT_OPENGL_PROFILE_MASK, EGL_CONTEXT_OPENGL_CORE_PROFILE_BIT,
                                       EGL_NONE};
-  EGLContext context = eglCreateContext(display, config, EGL_NO_CONTEXT, contextAttributes);
+  const EGLint esContextAttributes[] = {EGL_CONTEXT_MAJOR_VERSION, 3, EGL_CONTEXT_MINOR_VERSION, 0, EGL_NONE};
+  EGLContext context =
+      eglCreateContext(display, config, EGL_NO_CONTEXT, es ? esContextAttributes : contextAttributes);
   if (context == EGL_NO_CONTEXT) return false;
   if (eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, context) != EGL_TRUE) {
     eglDestroyContext(display, context);
@@ -88,13 +105,15 @@ bool GlContext::createEgl() {
   eglDisplay_ = display;
   eglContext_ = context;
   return true;
+#endif
 }
 
 bool GlContext::createSdl() {
   if (!win32EnsureVideo()) return false;
+  const bool es = glDialectEsRequested();
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
-  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
-  SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, es ? 0 : 3);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, es ? SDL_GL_CONTEXT_PROFILE_ES : SDL_GL_CONTEXT_PROFILE_CORE);
   SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
   // A hidden window of our own keeps the context current while no render window exists.
   SDL_Window* home = SDL_CreateWindow("", 0, 0, 1, 1, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
@@ -164,6 +183,9 @@ void GlContext::present(GLuint source, int width, int height, HWND window, int s
     SDL_GL_SwapWindow(target);
   }
   glBindFramebuffer(GL_FRAMEBUFFER, 0);
+#if defined(__EMSCRIPTEN__)
+  waitForBrowserFrame();
+#endif
 }
 
 bool GlContext::readPresentedFrame(std::vector<std::uint32_t>& pixels, int* width, int* height) {
@@ -217,7 +239,13 @@ bool GlContext::takeFrameRead(std::vector<std::uint32_t>& pixels, int* width, in
   if (ok) {
     pixels.resize(count);
     const std::uint32_t* source = static_cast<const std::uint32_t*>(mapped);
-    for (std::size_t i = 0; i < count; ++i) pixels[i] = source[i] | 0xFF000000u;
+    // The ES dialect read the frame as RGBA bytes.
+    const bool rgba = glDialectEs();
+    for (std::size_t i = 0; i < count; ++i) {
+      std::uint32_t v = source[i];
+      if (rgba) v = (v & 0xFF00FF00u) | ((v & 0xFFu) << 16) | ((v >> 16) & 0xFFu);
+      pixels[i] = v | 0xFF000000u;
+    }
     ok = glUnmapBuffer(GL_PIXEL_PACK_BUFFER) == GL_TRUE;
   }
   glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
