@@ -57,6 +57,16 @@ bool GlContext::create() {
   glGetIntegerv(GL_MAJOR_VERSION, &major);
   glGetIntegerv(GL_MINOR_VERSION, &minor);
   hasClipControl_ = !glDialectEs() && (major > 4 || (major == 4 && minor >= 5));
+  if (glDialectEs()) {
+    GLint count = 0;
+    glGetIntegerv(GL_NUM_EXTENSIONS, &count);
+    bool clipDistances = false;
+    for (GLint i = 0; i < count && !clipDistances; ++i) {
+      const char* name = reinterpret_cast<const char*>(glGetStringi(GL_EXTENSIONS, static_cast<GLuint>(i)));
+      clipDistances = name != nullptr && std::strcmp(name, "GL_EXT_clip_cull_distance") == 0;
+    }
+    glDialectSetEsClipDistances(clipDistances);
+  }
   if (!hasClipControl_ && !glDialectEs()) {
     GLint count = 0;
     glGetIntegerv(GL_NUM_EXTENSIONS, &count);

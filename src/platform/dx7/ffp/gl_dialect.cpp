@@ -20,6 +20,7 @@ bool esDialect = true;
 #else
 bool esDialect = false;
 #endif
+bool esClipDistances = false;
 GLint unpackRowLength = 0;
 // Textures whose alpha reads as one (TEXTURE_SWIZZLE_A = ONE), for ES implementations
 // without swizzles (WebGL 2): their uploads get opaque alpha instead.
@@ -92,14 +93,16 @@ std::vector<std::uint32_t> converted(GLsizei width, GLsizei height, GLenum forma
 }
 
 bool desktopOnlyCapability(GLenum capability) {
-  return capability == GL_DEPTH_CLAMP || capability == GL_POLYGON_OFFSET_POINT ||
-         capability == GL_POLYGON_OFFSET_LINE || (capability >= GL_CLIP_DISTANCE0 && capability < GL_CLIP_DISTANCE0 + 8);
+  if (capability >= GL_CLIP_DISTANCE0 && capability < GL_CLIP_DISTANCE0 + 8) return !esClipDistances;
+  return capability == GL_DEPTH_CLAMP || capability == GL_POLYGON_OFFSET_POINT || capability == GL_POLYGON_OFFSET_LINE;
 }
 
 }  // namespace
 
 bool glDialectEs() { return esDialect; }
 void glDialectSetEs(bool es) { esDialect = es; }
+bool glDialectEsClipDistances() { return esClipDistances; }
+void glDialectSetEsClipDistances(bool available) { esClipDistances = available; }
 
 bool glDialectEsRequested() {
 #if defined(__EMSCRIPTEN__)
@@ -121,12 +124,15 @@ std::string glDialectShaderSource(const char* source) {
     std::string line = text.substr(at, end - at);
     at = end + 1;
     if (line.rfind("#version", 0) == 0) {
+      out += "#version 300 es\n";
+      // Extensions come before anything that is not a directive.
+      if (esClipDistances) out += "#extension GL_EXT_clip_cull_distance : enable\n";
       out +=
-          "#version 300 es\nprecision highp float;\nprecision highp int;\nprecision highp sampler2D;\n"
+          "precision highp float;\nprecision highp int;\nprecision highp sampler2D;\n"
           "precision highp sampler3D;\nprecision highp samplerCube;\nprecision highp sampler2DShadow;\n";
       continue;
     }
-    if (line.find("gl_ClipDistance") != std::string::npos) continue;
+    if (!esClipDistances && line.find("gl_ClipDistance") != std::string::npos) continue;
     // Vertex colours come as BGRA bytes, which ES reads as RGBA: swizzled back.
     for (int location : {kFfpAttribDiffuse, kFfpAttribSpecular}) {
       std::string prefix = "layout(location = " + std::to_string(location) + ") in vec4 ";

@@ -38,11 +38,14 @@ using GLdouble = double;
 // Whether the current context speaks ES 3.0 (set once, when the context is made).
 bool glDialectEs();
 void glDialectSetEs(bool es);
+// Whether the ES context clips with user clip distances (EXT_clip_cull_distance).
+bool glDialectEsClipDistances();
+void glDialectSetEsClipDistances(bool available);
 // Whether the native program is asked for the ES dialect (VELLUMITE_GL=gles).
 bool glDialectEsRequested();
 // A shader's source as the dialect wants it: for ES the version line "#version 300 es" with
 // high precision, the vertex colours read from BGRA bytes swizzled back, and the clip
-// distances (which ES lacks) left out.
+// distances through their extension (left out where the context lacks it).
 std::string glDialectShaderSource(const char* source);
 
 void dialectDrawBuffer(GLenum buffer);
