@@ -105,22 +105,42 @@ build_openmpt() {
   step_done
 }
 
-# libjpeg-turbo: the portable C code (no SIMD on wasm32), static only.
+# libjpeg-turbo: the portable C code of the library (no SIMD on wasm32, 8-bit samples,
+# arithmetic coding as Debian builds it), its configuration headers written from their
+# templates as its CMake configuration would write them for this target.
 build_jpeg() {
-  local src out
+  local src out version
   src="$(source_dir libjpeg-turbo)"
   out="$deps/jpeg"
   [ -f "$out/.built" ] && [ "$(cat "$out/.built")" = "$(basename "$src")" ] && return 0
   step "building $(basename "$src") for wasm32"
-  rm -rf "$out" "$deps/build-jpeg"
-  emcmake cmake -S "$src" -B "$deps/build-jpeg" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_INSTALL_PREFIX="$out" -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_SIMD=0 \
-    -DWITH_TURBOJPEG=OFF -DWITH_JAVA=OFF -DSIZE_T=4 >/dev/null
-  cmake --build "$deps/build-jpeg" -j"$jobs" --target jpeg-static >/dev/null
-  mkdir -p "$out/lib" "$out/include"
-  cp "$deps/build-jpeg/libjpeg.a" "$out/lib/"
-  cp "$src/jpeglib.h" "$src/jmorecfg.h" "$src/jerror.h" "$deps/build-jpeg/jconfig.h" "$out/include/"
-  rm -rf "$deps/build-jpeg"
+  rm -rf "$out/lib" "$out/include" && mkdir -p "$out/obj" "$out/lib" "$out/include" "$out/config"
+  version="$(sed -n 's/^set(VERSION \([0-9.]*\)).*/\1/p' "$src/CMakeLists.txt")"
+  local number
+  number="$(echo "$version" | awk -F. '{ printf "%d%03d%03d", $1, $2, $3 }')"
+  sed -e "s/@JPEG_LIB_VERSION@/62/; s/@VERSION@/$version/; s/@LIBJPEG_TURBO_VERSION_NUMBER@/$number/" \
+    -e 's/@BITS_IN_JSAMPLE@/8/' \
+    -e 's/#cmakedefine C_ARITH_CODING_SUPPORTED 1/#define C_ARITH_CODING_SUPPORTED 1/' \
+    -e 's/#cmakedefine D_ARITH_CODING_SUPPORTED 1/#define D_ARITH_CODING_SUPPORTED 1/' \
+    -e 's/#cmakedefine MEM_SRCDST_SUPPORTED 1/#define MEM_SRCDST_SUPPORTED 1/' \
+    -e 's|#cmakedefine \(.*\)|/* #undef \1 */|' "$src/jconfig.h.in" >"$out/config/jconfig.h"
+  sed -e "s/@BUILD@/wasm32/; s/@INLINE@/__inline__ __attribute__((always_inline))/; s/@THREAD_LOCAL@//" \
+    -e "s/@CMAKE_PROJECT_NAME@/libjpeg-turbo/; s/@VERSION@/$version/; s/@SIZE_T@/4/" \
+    -e 's/#cmakedefine HAVE_BUILTIN_CTZL/#define HAVE_BUILTIN_CTZL/' \
+    -e 's|#cmakedefine \(.*\)|/* #undef \1 */|' "$src/jconfigint.h.in" >"$out/config/jconfigint.h"
+  sed -e "s/@COPYRIGHT_YEAR@/$(date -u +%Y)/" "$src/jversion.h.in" >"$out/config/jversion.h"
+  echo jcapimin.c jcapistd.c jccoefct.c jccolor.c jcdctmgr.c jchuff.c jcicc.c jcinit.c jcmainct.c \
+    jcmarker.c jcmaster.c jcomapi.c jcparam.c jcphuff.c jcprepct.c jcsample.c jctrans.c jdapimin.c \
+    jdapistd.c jdatadst.c jdatasrc.c jdcoefct.c jdcolor.c jddctmgr.c jdhuff.c jdicc.c jdinput.c \
+    jdmainct.c jdmarker.c jdmaster.c jdmerge.c jdphuff.c jdpostct.c jdsample.c jdtrans.c jerror.c \
+    jfdctflt.c jfdctfst.c jfdctint.c jidctflt.c jidctfst.c jidctint.c jidctred.c jquant1.c jquant2.c \
+    jutils.c jmemmgr.c jmemnobs.c jaricom.c jcarith.c jdarith.c jsimd_none.c | tr ' ' '\n' | grep . |
+    (cd "$src" && xargs -P "$jobs" -I{} sh -c \
+      'o="$2/$1.o"; [ -f "$o" ] || { emcc '"$cflags"' -w -I"$3" -I. -c "$1" -o "$o.part" && mv "$o.part" "$o"; }' \
+      _ {} "$out/obj" "$out/config")
+  emar rcs "$out/lib/libjpeg.a" "$out"/obj/*.o
+  cp "$src/jpeglib.h" "$src/jmorecfg.h" "$src/jerror.h" "$out/config/jconfig.h" "$out/include/"
+  rm -rf "$out/obj"
   basename "$src" >"$out/.built"
   step_done
 }
