@@ -23,6 +23,7 @@
 
 #include "platform/dx7/dx7_frame_timing.h"
 #include "shell/host/capture.h"
+#include "shell/host/show_services.h"
 #include "shell/show_timeline.h"
 
 namespace {
@@ -154,7 +155,9 @@ void BM_ShowPlayback(benchmark::State& state) {
     return;
   }
   const int fps = static_cast<int>(envNumber("VELLUMITE_SHOW_FPS", 10));
+  ProgramShowServices services;
   CaptureOptions options;
+  options.services = &services;
   options.outDirectory = dir + "/bench-out";
   options.fps = fps;
   options.from = std::getenv("VELLUMITE_SHOW_FROM") ? envNumber("VELLUMITE_SHOW_FROM", 0.0) : 0.0;

@@ -36,7 +36,7 @@ endforeach()
 list(REMOVE_ITEM engine_sources "${src}/platform/win32/win32_controls_ui.cpp" "${src}/platform/win32/win32_x11.cpp"
      "${src}/image/png_writer.cpp")
 # The port's host: the program's options and show mode only.
-foreach(file program options option_table author_controls show_services web_main)
+foreach(file program options option_table author_controls show_services web/web_main)
   list(APPEND engine_sources "${src}/shell/host/${file}.cpp")
 endforeach()
 list(APPEND engine_sources "${src}/platform/win32/web/win32_controls_web.cpp")

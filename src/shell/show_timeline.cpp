@@ -43,7 +43,7 @@ RECT showPictureRect(std::uint16_t width, std::uint16_t height) {
 }
 
 ShowTimeline::ShowTimeline(ShowServices* showServices)
-    : services(showServices != nullptr ? showServices : &defaultShowServices()),
+    : services(showServices),
       scenes{},
       closingPicture(nullptr),
       loadingPicture(nullptr),
@@ -130,4 +130,11 @@ void ShowTimeline::shutdown() {
 
 // The show object itself lives until the process ends (its scenes and music are released
 // by shutdown), so it comes from the plain heap and is not in the memory report.
-ShowHooks* createShow() { return new ShowTimeline(); }
+ShowHooks* createShow(ShowServices* services) { return new ShowTimeline(services); }
+
+Scene* createShowScene(GraphicsDriver* driver, const char* file) {
+  Scene* scene = TRACKED_NEW Scene(driver);
+  scene->loadScene(file);
+  scene->setActiveCamera(0);
+  return scene;
+}

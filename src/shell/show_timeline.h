@@ -38,37 +38,37 @@ int showFadeVolume(float showTime);
 RECT showPictureRect(std::uint16_t width, std::uint16_t height);
 
 // What the show reaches beyond the driver: scenes, the back buffer that pictures are blitted
-// through, and the music. The defaults are the program's (real scenes from the current
-// folder, the Direct3D driver's back buffer, the sound library); tests and the offline
-// modes replace parts of it.
+// through, and the music. Whoever runs the show implements it (the program: real scenes
+// from the current folder, the Direct3D driver's back buffer, the sound library; tests and
+// the offline modes: parts of their own) and hands it to the show.
 class ShowServices {
  public:
   virtual ~ShowServices() = default;
-  // A scene on the heap, filled from the file, with camera 0 active.
-  virtual Scene* createScene(GraphicsDriver* driver, const char* file);
+  // A scene on the heap, filled from the file, with camera 0 active (createShowScene).
+  virtual Scene* createScene(GraphicsDriver* driver, const char* file) = 0;
   // The driver's back-buffer texture (null when it has none).
-  virtual Texture* backBuffer(GraphicsDriver* driver);
+  virtual Texture* backBuffer(GraphicsDriver* driver) = 0;
   // The sound system on the driver's window; false: the show runs silently.
-  virtual bool initMusic(GraphicsDriver* driver);
-  virtual std::uint32_t loadMusic(const char* file);
-  virtual bool startMusic(std::uint32_t music);
-  virtual bool stopMusic(std::uint32_t music);
+  virtual bool initMusic(GraphicsDriver* driver) = 0;
+  virtual std::uint32_t loadMusic(const char* file) = 0;
+  virtual bool startMusic(std::uint32_t music) = 0;
+  virtual bool stopMusic(std::uint32_t music) = 0;
   // Music volume 0..100; -1 leaves a volume as it is. Harmless without a sound system.
-  virtual void setGlobalVolumes(int music, int sample, int stream);
+  virtual void setGlobalVolumes(int music, int sample, int stream) = 0;
   // Called once after loading with every show file that could not be found.
-  virtual void reportMissingFiles(const char* const* names, int count);
+  virtual void reportMissingFiles(const char* const* names, int count) = 0;
   // Called once after loading with every show file that is present but cannot be read, and
   // why ("not a scene file").
-  virtual void reportUnreadableFiles(const char* const* names, const char* const* reasons, int count);
+  virtual void reportUnreadableFiles(const char* const* names, const char* const* reasons, int count) = 0;
 };
 
-// The program's services (one shared instance).
-ShowServices& defaultShowServices();
+// A show scene as the program makes it: on the heap, filled from the file, camera 0 active.
+Scene* createShowScene(GraphicsDriver* driver, const char* file);
 
 class ShowTimeline : public ShowHooks {
  public:
-  // services: not owned; null takes defaultShowServices().
-  explicit ShowTimeline(ShowServices* services = nullptr);
+  // services: not owned, outlives the timeline.
+  explicit ShowTimeline(ShowServices* services);
   // Scenes still alive (shutdown not called) are destroyed.
   ~ShowTimeline() override;
 
@@ -91,5 +91,6 @@ class ShowTimeline : public ShowHooks {
   void drawPicture(GraphicsDriver* driver, Texture* picture);
 };
 
-// The show the program runs; it lives until the process ends.
-ShowHooks* createShow();
+// The show the program runs on the given services (not owned, living as long as the show);
+// it lives until the process ends.
+ShowHooks* createShow(ShowServices* services);

@@ -12,6 +12,7 @@
 #include "math/camera.h"
 #include "platform/bass/bass.h"
 #include "shell/show_files.h"
+#include "shell/music.h"
 #include "shell/show_timeline.h"
 #include "support/gfx_recording_driver.h"
 #include "support/scene_files.h"
@@ -261,9 +262,7 @@ TEST(ShowFiles, NamesEveryMissingOrUnreadableFileOnceIncludingObjectsAndPictures
   class FilesOnlyServices : public FakeShowServices {
    public:
     using FakeShowServices::FakeShowServices;
-    Scene* createScene(GraphicsDriver* d, const char* file) override {
-      return ShowServices::createScene(d, file);
-    }
+    Scene* createScene(GraphicsDriver* d, const char* file) override { return createShowScene(d, file); }
   } services(&back);
   ShowTimeline show(&services);
   show.load(&driver);
@@ -295,7 +294,7 @@ TEST(ShowFiles, HostileSceneFilesAreNamedAndNeverBlockTheStart) {
   class FilesOnlyServices : public FakeShowServices {
    public:
     using FakeShowServices::FakeShowServices;
-    Scene* createScene(GraphicsDriver* d, const char* file) override { return ShowServices::createScene(d, file); }
+    Scene* createScene(GraphicsDriver* d, const char* file) override { return createShowScene(d, file); }
   } services(&back);
   ShowTimeline show(&services);
   show.load(&driver);
@@ -317,12 +316,12 @@ namespace {
 class LibraryMusicServices : public FakeShowServices {
  public:
   using FakeShowServices::FakeShowServices;
-  bool initMusic(GraphicsDriver* d) override { return ShowServices::initMusic(d); }
-  std::uint32_t loadMusic(const char* file) override { return ShowServices::loadMusic(file); }
-  bool startMusic(std::uint32_t music) override { return ShowServices::startMusic(music); }
-  bool stopMusic(std::uint32_t music) override { return ShowServices::stopMusic(music); }
+  bool initMusic(GraphicsDriver*) override { return ::initMusic(nullptr); }
+  std::uint32_t loadMusic(const char* file) override { return ::loadMusic(file); }
+  bool startMusic(std::uint32_t music) override { return ::startMusic(music); }
+  bool stopMusic(std::uint32_t music) override { return ::stopMusic(music); }
   void setGlobalVolumes(int music, int sample, int stream) override {
-    ShowServices::setGlobalVolumes(music, sample, stream);
+    BASS_SetGlobalVolumes(music, sample, stream);
     log.add("volume", "", 0.0f, music);
   }
 };

@@ -123,6 +123,7 @@ class FakeShowServices : public ShowServices {
 };
 
 #include "shell/host/capture.h"
+#include "shell/host/show_services.h"
 
 // A sound track whose every sample is the music volume times 100, counting what it rendered.
 class VolumeCaptureMusic : public CaptureMusic {
@@ -141,7 +142,7 @@ class VolumeCaptureMusic : public CaptureMusic {
 };
 
 // The program's services without the missing-file report (test shows lack most files).
-class QuietShowServices : public ShowServices {
+class QuietShowServices : public ProgramShowServices {
  public:
   void reportMissingFiles(const char* const*, int) override {}
   void reportUnreadableFiles(const char* const*, const char* const*, int) override {}

@@ -1,12 +1,11 @@
 // Win32 system services on SDL2 and the C library: headless detection, the millisecond
-// clock, debug output, message boxes, screen metrics and process exit.
+// clock, message boxes, screen metrics and process exit.
 #include <SDL.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <mutex>
 
 #include "platform/win32/win32_sdl.h"
 #include "platform/win32/win32_system.h"
@@ -36,32 +35,8 @@ bool environmentHasDisplay() {
 Win32ClockSource clockSource = nullptr;
 void* clockContext = nullptr;
 
-// Debug output destinations, decided at the first output after a reset.
-std::mutex debugMutex;
-bool debugDecided = false;
-bool debugToStderr = false;
-std::FILE* debugFile = nullptr;
-Win32DebugSink debugSink = nullptr;
-void* debugSinkContext = nullptr;
-
 Win32MessageBoxSink messageBoxSink = nullptr;
 void* messageBoxContext = nullptr;
-
-void closeDebugFile() {
-  if (debugFile != nullptr) {
-    std::fclose(debugFile);
-    debugFile = nullptr;
-  }
-}
-
-void decideDebugOutput() {
-  if (debugDecided) return;
-  debugDecided = true;
-  const char* flag = std::getenv("VELLUMITE_DEBUG");
-  debugToStderr = flag != nullptr && std::strcmp(flag, "1") == 0;
-  const char* file = std::getenv("VELLUMITE_DEBUG_FILE");
-  if (file != nullptr && *file != '\0') debugFile = std::fopen(file, "w");
-}
 
 }  // namespace
 
@@ -142,16 +117,6 @@ void Sleep(DWORD milliseconds) {
   nanosleep(&pause, nullptr);
 }
 
-void win32SetDebugSink(Win32DebugSink sink, void* context) {
-  std::lock_guard<std::mutex> lock(debugMutex);
-  debugSink = sink;
-  debugSinkContext = context;
-  if (sink == nullptr) {
-    closeDebugFile();
-    debugDecided = false;
-  }
-}
-
 struct Win32Instance {
   int unused = 0;
 };
@@ -159,21 +124,6 @@ struct Win32Instance {
 HMODULE GetModuleHandleA(LPCSTR moduleName) {
   static Win32Instance program;
   return moduleName == nullptr ? &program : nullptr;
-}
-
-void OutputDebugStringA(LPCSTR text) {
-  if (text == nullptr) return;
-  std::lock_guard<std::mutex> lock(debugMutex);
-  if (debugSink != nullptr) {
-    debugSink(text, debugSinkContext);
-    return;
-  }
-  decideDebugOutput();
-  if (debugToStderr) std::fputs(text, stderr);
-  if (debugFile != nullptr) {
-    std::fputs(text, debugFile);
-    std::fflush(debugFile);
-  }
 }
 
 void win32SetMessageBoxSink(Win32MessageBoxSink sink, void* context) {
@@ -223,10 +173,8 @@ int GetSystemMetrics(int index) {
 
 void ExitProcess(UINT exitCode) {
   std::fflush(nullptr);
-  {
-    std::lock_guard<std::mutex> lock(debugMutex);
-    closeDebugFile();
-  }
+  // Closes the debug output's file.
+  win32SetDebugSink(nullptr, nullptr);
   if (SDL_WasInit(0) != 0) SDL_Quit();
   std::_Exit(static_cast<int>(exitCode));
 }

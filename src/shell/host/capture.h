@@ -50,7 +50,8 @@ struct CaptureOptions {
   // Progress (a bar on a terminal, plain lines otherwise); null: quiet. Messages go to `err`.
   std::FILE* progress = stderr;
   std::FILE* err = stderr;
-  // Scenes and pictures; null: the show's files from the current folder.
+  // Scenes, pictures and the file reports of the show (the program's: ProgramShowServices);
+  // required by runCapture and runScreenshot, not owned.
   ShowServices* services = nullptr;
   // The sound track; null: the sound library's offline renderer.
   CaptureMusic* music = nullptr;
@@ -73,6 +74,10 @@ constexpr int kRunFailed = 1;      // a failure while rendering or encoding
 constexpr int kRunBadRequest = 2;  // bad arguments
 constexpr int kRunInterrupted = 130;  // stopped by Ctrl+C; what was rendered is kept, complete
 constexpr int kRunTerminated = 143;   // the same after SIGTERM
+
+// True where this build has the capture; a build without it (VELLUMITE_CAPTURE off) has
+// stand-ins that say so and fail with kRunBadRequest.
+bool captureInBuild();
 
 // Runs the whole show (or the part from..to) headless into options.outDirectory. Ctrl+C
 // (SIGINT) or SIGTERM ends it after the frame being rendered, with a complete output of what

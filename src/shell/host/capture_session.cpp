@@ -28,7 +28,6 @@
 #include "shell/memory_tracker.h"
 #include "shell/host/capture_progress.h"
 #include "shell/host/capture_sinks.h"
-#include "shell/host/show_services.h"
 #include "shell/show_timeline.h"
 
 namespace {
@@ -67,10 +66,7 @@ DWORD sessionClock(void* context);
 class CaptureDriver : public Direct3DDriver {
  public:
   CaptureDriver(HINSTANCE module, const char* title, CaptureSession* owner)
-      : Direct3DDriver(module, title), session(owner) {
-    setShowDriver(this);
-  }
-  ~CaptureDriver() override { forgetShowDriver(this); }
+      : Direct3DDriver(module, title), session(owner) {}
   void present(bool wait) override;
   CaptureSession* session;
 };
@@ -388,6 +384,13 @@ bool checkSize(const CaptureOptions& options) {
   return true;
 }
 
+// The show's services are the caller's (the program's own, or a test's).
+bool hasServices(const CaptureOptions& options) {
+  if (options.services != nullptr) return true;
+  std::fprintf(options.err, "vellumite: a capture needs the show's services\n");
+  return false;
+}
+
 }  // namespace
 
 int captureFrameCount(double from, double to, int fps) {
@@ -405,6 +408,8 @@ std::uint64_t captureAudioFrameStart(std::int64_t frame, int fps) {
   return static_cast<std::uint64_t>(frame) * kSampleRate / static_cast<std::uint64_t>(fps);
 }
 
+bool captureInBuild() { return true; }
+
 int captureShowFrameCount(double from, int fps) {
   if (fps <= 0 || from > static_cast<double>(kShowLength)) return 1;
   // Every frame up to the show's length, and the first one past it.
@@ -414,6 +419,7 @@ int captureShowFrameCount(double from, int fps) {
 
 int runCapture(const CaptureOptions& options, CaptureResult* result) {
   Clock::time_point started = Clock::now();
+  if (!hasServices(options)) return kRunBadRequest;
   if (options.outDirectory.empty()) {
     std::fprintf(options.err, "vellumite: --capture needs an output folder or file\n");
     return kRunBadRequest;
@@ -505,7 +511,7 @@ int runCapture(const CaptureOptions& options, CaptureResult* result) {
   void (*previousInterruptHandler)(int) = std::signal(SIGINT, requestStop);
   void (*previousTerminateHandler)(int) = std::signal(SIGTERM, requestStop);
   void (*previousSizeHandler)(int) = std::signal(SIGXFSZ, SIG_IGN);
-  CaptureServices services(options.services != nullptr ? options.services : &defaultShowServices(), &session);
+  CaptureServices services(options.services, &session);
   ShowTimeline timeline(&services);
   int code = runSession(session, &timeline);
   session.finishProgress();
@@ -533,8 +539,9 @@ int runScreenshot(double time, const std::string& path, const CaptureOptions& op
                  static_cast<double>(kShowLength), static_cast<double>(kShowLength));
     return kRunBadRequest;
   }
+  if (!hasServices(options)) return kRunBadRequest;
   CaptureSession* none = nullptr;
-  CaptureServices services(options.services != nullptr ? options.services : &defaultShowServices(), none);
+  CaptureServices services(options.services, none);
   ShowTimeline timeline(&services);
   return runShowScreenshot(&timeline, time, path, options);
 }

@@ -11,7 +11,6 @@
 #include "platform/win32/win32_host.h"
 #include "platform/win32/win32_system.h"
 #include "platform/win32/win32_window.h"
-#include "shell/host/show_services.h"
 #include "shell/memory_tracker.h"
 #include "shell/show_timeline.h"
 #include "shell/video_setup_dialog.h"
@@ -32,18 +31,15 @@ void listModes(const Direct3DDriver& driver, std::FILE* err) {
   }
 }
 
-// The program's driver, handed to the show's services for its back buffer and window. With
-// --max-fps (and no --vsync) each present waits for the frame's slot, so that a show does
+// The program's driver. With --max-fps (and no --vsync) each present waits for the frame's slot, so that a show does
 // not take every core it can.
 class ProgramDriver : public Direct3DDriver {
  public:
   ProgramDriver(HINSTANCE module, const char* title, int maxFps, ProgramRun* owner)
       : Direct3DDriver(module, title), period(maxFps > 0 ? 1000000000LL / maxFps : 0), run(owner) {
-    setShowDriver(this);
     run->driver = this;
   }
   ~ProgramDriver() override {
-    forgetShowDriver(this);
     if (run->driver == this) run->driver = nullptr;
   }
   void present(bool wait) override {
@@ -145,8 +141,8 @@ void runProgram(HINSTANCE instance, const ProgramOptions& options) {
     MessageBoxA(nullptr, "DirectX failed to intalize!", "Error!", MB_OK);
     ExitProcess(0);
   }
-  ShowHooks* show = createShow();
   ProgramRun run(options);
+  ShowHooks* show = createShow(&run.services);
   int code = runEntry(instance, run.environment(show));
   ExitProcess(static_cast<UINT>(code));
 }

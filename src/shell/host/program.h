@@ -8,6 +8,7 @@
 #include "shell/entry.h"
 #include "shell/host/author_controls.h"
 #include "shell/host/options.h"
+#include "shell/host/show_services.h"
 
 class Direct3DDriver;
 
@@ -33,6 +34,8 @@ class ProgramRun {
   // The driver created for the run while it lives.
   Direct3DDriver* driver = nullptr;
   AuthorShowClock author;
+  // What the show reaches beyond the driver: the program's own services.
+  ProgramShowServices services;
 
  private:
   static void setTitle(const char* title, void* context);

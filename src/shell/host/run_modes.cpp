@@ -14,6 +14,7 @@
 #include "scene/scene.h"
 #include "shell/host/options.h"
 #include "shell/host/scene_preview.h"
+#include "shell/host/show_services.h"
 #include "shell/memory_tracker.h"
 #include "shell/show_hooks.h"
 
@@ -107,6 +108,8 @@ struct RunModeGiven {
 
 // After every argument: the combination makes sense, and the mode it asks for.
 int chooseRunMode(const RunModeGiven& given, RunModeOptions* options, std::FILE* err) {
+  if ((given.capture || given.screenshot) && !captureInBuild())
+    return bad(err, given.capture ? "--capture" : "--screenshot", ": capture is not in this build");
   if (given.capture && (given.screenshot || given.scene))
     return bad(err, "--capture cannot be combined with --screenshot or --scene");
   if (given.captureOnly != nullptr && !given.capture)
@@ -239,7 +242,9 @@ void registerRunModeOptions(OptionTable& table, RunModeOptions* options) {
 }
 
 int runMode(const RunModeOptions& options, const ProgramOptions& program) {
+  ProgramShowServices services;
   CaptureOptions capture = options.capture;
+  capture.services = &services;
   if (options.mode == RunMode::kCapture) {
     capture.width = kCaptureDefaultWidth;
     capture.height = kCaptureDefaultHeight;

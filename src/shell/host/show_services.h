@@ -1,12 +1,23 @@
-// The program's show services (ShowServices' default operations) reach the Direct3D driver
-// the show draws on through this hand-over: whoever creates that driver names it here, so
-// that pictures are blitted into its back buffer and the sound system is tied to its window.
+// The program's show services: scenes read from the current folder, the back buffer and window
+// of the Direct3D driver the show draws on, the sound library, and the reports of missing and
+// unreadable files on stderr. The program and the offline modes hand one to the show.
 #pragma once
 
-class Direct3DDriver;
+#include <cstdint>
 
-// The driver the show draws on from now on; null: none (the services then find no back
-// buffer and no window).
-void setShowDriver(Direct3DDriver* driver);
-// Called as a driver goes: forgets it when it is the one named.
-void forgetShowDriver(const Direct3DDriver* driver);
+#include "shell/show_timeline.h"
+
+class ProgramShowServices : public ShowServices {
+ public:
+  Scene* createScene(GraphicsDriver* driver, const char* file) override;
+  // A Direct3D driver's back buffer; null for any other driver.
+  Texture* backBuffer(GraphicsDriver* driver) override;
+  // The sound device on a Direct3D driver's window (on none for any other driver).
+  bool initMusic(GraphicsDriver* driver) override;
+  std::uint32_t loadMusic(const char* file) override;
+  bool startMusic(std::uint32_t music) override;
+  bool stopMusic(std::uint32_t music) override;
+  void setGlobalVolumes(int music, int sample, int stream) override;
+  void reportMissingFiles(const char* const* names, int count) override;
+  void reportUnreadableFiles(const char* const* names, const char* const* reasons, int count) override;
+};

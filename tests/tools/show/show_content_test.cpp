@@ -17,6 +17,7 @@
 #include "scene/scene_light.h"
 #include "scene/scene_object.h"
 #include "shell/host/capture.h"
+#include "shell/host/show_services.h"
 #include "shell/show_files.h"
 #include "show_maker.h"
 #include "support/gfx_recording_driver.h"
@@ -121,7 +122,9 @@ TEST_F(ShowContent, AFrameOfEverySceneWindowIsLitAndItsOwn) {
   // finale with credits, closing picture.
   std::vector<Frame> frames = {{20, {}}, {36.5, {}}, {52, {}}, {81, {}}, {118, {}}, {137, {}}, {145, {}}};
   const std::string out = std::string("/tmp/vellumite_show_test_") + std::to_string(getpid());
+  ProgramShowServices services;
   CaptureOptions options;
+  options.services = &services;
   options.width = 320;  // the closing picture is 200 x 40 on screen: it must fit
   options.height = 240;
   options.progress = nullptr;
