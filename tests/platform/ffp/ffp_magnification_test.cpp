@@ -140,7 +140,7 @@ class FfpDrawMagnification : public ::testing::Test {
   bool only(const std::vector<Vertex>& v, D3DPRIMITIVETYPE type = D3DPT_TRIANGLELIST,
             const std::vector<WORD>& indices = {}) {
     const FfpShaderKey key = ffpBuildShaderKey(state, textures, kFvf, true);
-    return ffpDrawOnlyMagnifies(state, key, 0, textures[0].width, textures[0].height, type, kFvf, sizeof(Vertex),
+    return ffpDrawOnlyMagnifies(state, key, 0, textures[0].width, textures[0].height, type, FfpVertexLayout(kFvf),
                                 v.data(), static_cast<DWORD>(v.size()), indices.empty() ? nullptr : indices.data(),
                                 static_cast<DWORD>(indices.size()));
   }

@@ -3,6 +3,7 @@
 #include "ffp_test_util.h"
 
 #include "platform/dx7/ffp/ffp_shader_key.h"
+#include "platform/dx7/ffp/ffp_vertex_layout.h"
 
 namespace {
 
@@ -126,6 +127,37 @@ TEST(FfpVertexFormat, StridesOfTheEngineFormats) {
   EXPECT_EQ(FixedFunctionPipeline::vertexStride(D3DFVF_TLVERTEX), 32u);
   EXPECT_EQ(FixedFunctionPipeline::vertexStride(D3DFVF_XYZ | D3DFVF_TEX1 | D3DFVF_TEXCOORDSIZE3(0)), 24u);
   EXPECT_EQ(FixedFunctionPipeline::vertexStride(0), 0u);
+}
+
+// Every part of a vertex where the format puts it: blend weights and the reserved word take
+// room without an attribute, and each coordinate set starts where the previous one ends.
+TEST(FfpVertexFormat, LayoutOffsetsFollowTheFormatsOrder) {
+  const FfpVertexLayout l(D3DFVF_XYZB3 | D3DFVF_NORMAL | D3DFVF_RESERVED1 | D3DFVF_DIFFUSE | D3DFVF_SPECULAR |
+                          D3DFVF_TEX3 | D3DFVF_TEXCOORDSIZE1(0) | D3DFVF_TEXCOORDSIZE4(2));
+  EXPECT_FALSE(l.pretransformed);
+  EXPECT_EQ(l.positionSize, 3);
+  EXPECT_EQ(l.normalOffset, 24);
+  EXPECT_EQ(l.diffuseOffset, 40);
+  EXPECT_EQ(l.specularOffset, 44);
+  ASSERT_EQ(l.texCoordCount, 3);
+  EXPECT_EQ(l.texCoordSize[0], 1);
+  EXPECT_EQ(l.texCoordSize[1], 2);
+  EXPECT_EQ(l.texCoordSize[2], 4);
+  EXPECT_EQ(l.texCoordOffset[0], 48);
+  EXPECT_EQ(l.texCoordOffset[1], 52);
+  EXPECT_EQ(l.texCoordOffset[2], 60);
+  EXPECT_EQ(l.stride, 76u);
+
+  const FfpVertexLayout t(D3DFVF_TLVERTEX);
+  EXPECT_TRUE(t.pretransformed);
+  EXPECT_EQ(t.positionSize, 4);
+  EXPECT_EQ(t.normalOffset, -1);
+  EXPECT_EQ(t.diffuseOffset, 16);
+  EXPECT_EQ(t.texCoordOffset[0], 24);
+
+  // More than eight coordinate sets, or no position, cannot be drawn.
+  EXPECT_FALSE(FfpVertexLayout(D3DFVF_XYZ | (9u << D3DFVF_TEXCOUNT_SHIFT)).drawable());
+  EXPECT_FALSE(FfpVertexLayout(D3DFVF_DIFFUSE).drawable());
 }
 
 }  // namespace

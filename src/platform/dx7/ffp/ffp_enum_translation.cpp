@@ -112,3 +112,10 @@ DWORD ffpEmulatedTextureOp(DWORD op) {
 }
 
 bool ffpFogFormula(DWORD mode) { return mode >= D3DFOG_EXP && mode <= D3DFOG_LINEAR; }
+
+void ffpColourToFloats(D3DCOLOR c, float out[4]) {
+  out[0] = static_cast<float>((c >> 16) & 0xFF) / 255.0f;
+  out[1] = static_cast<float>((c >> 8) & 0xFF) / 255.0f;
+  out[2] = static_cast<float>(c & 0xFF) / 255.0f;
+  out[3] = static_cast<float>(c >> 24) / 255.0f;
+}

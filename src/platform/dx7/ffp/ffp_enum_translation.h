@@ -1,5 +1,5 @@
 // Direct3D 7 state values turned into their OpenGL counterparts: blend factors, compare
-// functions, stencil operations, cull modes, fill modes, texture addressing and filtering,
+// functions, stencil operations, cull modes, fill modes, texture addressing and filtering, colours,
 // primitive types, and which texture-stage operations and fog formulas the pipeline emulates.
 // Plain functions of values: nothing here touches a GL context.
 #pragma once
@@ -58,3 +58,6 @@ DWORD ffpEmulatedTextureOp(DWORD op);
 
 // Whether a D3DFOG_* value is a fog formula (EXP, EXP2 or LINEAR) rather than NONE or unknown.
 bool ffpFogFormula(DWORD mode);
+
+// A D3DCOLOR (0xAARRGGBB) as red, green, blue, alpha floats 0..1.
+void ffpColourToFloats(D3DCOLOR colour, float out[4]);

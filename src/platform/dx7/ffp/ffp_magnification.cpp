@@ -96,11 +96,11 @@ bool ffpTriangleOnlyMagnifies(const FfpClipCorner c[3], double viewportWidth, do
 }
 
 bool ffpDrawOnlyMagnifies(const DeviceState& state, const FfpShaderKey& key, int stage, int textureWidth,
-                          int textureHeight, D3DPRIMITIVETYPE type, DWORD fvf, DWORD stride, const void* vertices,
+                          int textureHeight, D3DPRIMITIVETYPE type, const FfpVertexLayout& layout, const void* vertices,
                           DWORD vertexCount, const WORD* indices, DWORD indexCount) {
   if (stage < 0 || stage >= key.stageCount || textureWidth <= 0 || textureHeight <= 0) return false;
   const FfpStageKey& st = key.stages[stage];
-  if (key.pretransformed || (fvf & D3DFVF_POSITION_MASK) != D3DFVF_XYZ || !st.samplesTexture ||
+  if (key.pretransformed || (layout.fvf & D3DFVF_POSITION_MASK) != D3DFVF_XYZ || !st.samplesTexture ||
       st.texCoordGen != FfpTexCoordGen::kPassThru || st.transformCount != 0 || st.projected ||
       st.texCoordSet >= key.texCoordCount || key.texCoordSize[st.texCoordSet] < 2)
     return false;
@@ -140,7 +140,8 @@ bool ffpDrawOnlyMagnifies(const DeviceState& state, const FfpShaderKey& key, int
   }
 
   const auto* bytes = static_cast<const std::uint8_t*>(vertices);
-  const std::size_t texOffset = ffpTexCoordOffset(fvf, st.texCoordSet);
+  const std::size_t texOffset = static_cast<std::size_t>(layout.texCoordOffset[st.texCoordSet]);
+  const std::size_t stride = layout.stride;
   auto corner = [&](DWORD n) {
     const DWORD index = indices ? indices[n] : n;
     const std::uint8_t* vertex = bytes + static_cast<std::size_t>(index) * stride;

@@ -9,6 +9,7 @@
 
 #include "platform/dx7/device_state.h"
 #include "platform/dx7/ffp/ffp_shader_key.h"
+#include "platform/dx7/ffp/ffp_vertex_layout.h"
 
 // A triangle corner: clip-space position (before the divide by w) and texture coordinate in texels.
 struct FfpClipCorner {
@@ -24,11 +25,11 @@ bool ffpTriangleOnlyMagnifies(const FfpClipCorner corners[3], double viewportWid
                               double limit);
 
 // Whether a draw's stage `stage` texture, textureWidth x textureHeight texels on its top level,
-// is only magnified on every triangle of the draw (type, vertices of `stride` bytes and indices
-// as for a draw). Lines and points, pre-transformed or blended vertices, generated or
+// is only magnified on every triangle of the draw (type, vertices laid out as `layout` and
+// indices as for a draw). Lines and points, pre-transformed or blended vertices, generated or
 // transformed coordinates and draws of more than kFfpMagnificationTriangles triangles are not
 // examined and answer false.
 constexpr int kFfpMagnificationTriangles = 256;
 bool ffpDrawOnlyMagnifies(const DeviceState& state, const FfpShaderKey& key, int stage, int textureWidth,
-                          int textureHeight, D3DPRIMITIVETYPE type, DWORD fvf, DWORD stride, const void* vertices,
+                          int textureHeight, D3DPRIMITIVETYPE type, const FfpVertexLayout& layout, const void* vertices,
                           DWORD vertexCount, const WORD* indices, DWORD indexCount);

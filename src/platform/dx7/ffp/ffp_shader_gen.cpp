@@ -151,10 +151,11 @@ std::string operation(int op, bool colour, int stage) {
   }
 }
 
-}  // namespace
+// The first line of every generated shader: the GLSL dialect they are written in.
+const char* versionHeader() { return "#version 330 core\n"; }
 
-std::string ffpVertexShaderSource(const FfpShaderKey& key) {
-  std::string s = "#version 330 core\n";
+// Vertex inputs, the uniforms the vertex stage reads and its outputs.
+void appendVertexDeclarations(std::string& s, const FfpShaderKey& key) {
   s += "invariant gl_Position;\n";
   s += "layout(location = 0) in vec4 aPosition;\n";
   if (key.hasNormal) s += "layout(location = 1) in vec3 aNormal;\n";
@@ -191,8 +192,10 @@ std::string ffpVertexShaderSource(const FfpShaderKey& key) {
     if (!key.stages[st].samplesTexture) continue;
     s += std::string(key.stages[st].projected ? "out vec3 vTex" : "out vec2 vTex") + num(st) + ";\n";
   }
+}
 
-  s += "void main() {\n";
+// Clip position, table fog depth and clip distances; P is the camera-space position.
+void appendPosition(std::string& s, const FfpShaderKey& key) {
   // Position: the same expressions in every variant, so passes over the same triangle agree.
   if (key.pretransformed) {
     s += "  float w = aPosition.w > 0.0 ? 1.0 / aPosition.w : 1.0;\n";
@@ -212,33 +215,42 @@ std::string ffpVertexShaderSource(const FfpShaderKey& key) {
   // Clip planes arrive in camera space; a point is kept where the plane's equation is >= 0.
   for (int i = 0; i < kFfpMaxClipPlanes; ++i)
     if (key.clipPlanes & (1u << i)) s += "  gl_ClipDistance[" + num(i) + "] = dot(uClipPlane[" + num(i) + "], eye);\n";
+}
 
-  if (needsEyeNormal(key)) {
-    if (key.hasNormal && !key.pretransformed) {
-      s += "  vec3 N = (uNormalMatrix * vec4(aNormal, 0.0)).xyz;\n";
-      if (!key.lighting || key.normalizeNormals) s += "  N = normalize(N);\n";
-    } else {
-      s += "  vec3 N = vec3(0.0);\n";
-    }
-    s += std::string("  vec3 toEye = ") + (key.localViewer ? "-normalize(P)" : "vec3(0.0, 0.0, -1.0)") + ";\n";
+// The camera-space normal N and the direction to the eye, where lighting or generated
+// coordinates need them.
+void appendEyeNormal(std::string& s, const FfpShaderKey& key) {
+  if (!needsEyeNormal(key)) return;
+  if (key.hasNormal && !key.pretransformed) {
+    s += "  vec3 N = (uNormalMatrix * vec4(aNormal, 0.0)).xyz;\n";
+    if (!key.lighting || key.normalizeNormals) s += "  N = normalize(N);\n";
+  } else {
+    s += "  vec3 N = vec3(0.0);\n";
   }
+  s += std::string("  vec3 toEye = ") + (key.localViewer ? "-normalize(P)" : "vec3(0.0, 0.0, -1.0)") + ";\n";
+}
 
+// The diffuse and specular colours: lit, or the vertex's own.
+void appendVertexColours(std::string& s, const FfpShaderKey& key) {
   const std::string vertexDiffuse = key.hasDiffuse ? "aDiffuse" : "vec4(1.0)";
   const std::string vertexSpecular = key.hasSpecular ? "aSpecular" : "vec4(0.0)";
-  if (key.lighting) {
-    s += "  vec3 ambientSum = vec3(0.0);\n  vec3 diffuseSum = vec3(0.0);\n  vec3 specularSum = vec3(0.0);\n";
-    for (int i = 0; i < key.lightCount; ++i) appendLight(s, key, i);
-    s += "  vec4 md = " + materialColour(key.diffuseSource, "uMatDiffuse") + ";\n";
-    s += "  vec4 ma = " + materialColour(key.ambientSource, "uMatAmbient") + ";\n";
-    s += "  vec4 ms = " + materialColour(key.specularSource, "uMatSpecular") + ";\n";
-    s += "  vec4 me = " + materialColour(key.emissiveSource, "uMatEmissive") + ";\n";
-    s += "  vDiffuse = clamp(vec4(ma.rgb * (uGlobalAmbient.rgb + ambientSum) + md.rgb * diffuseSum + me.rgb, md.a), 0.0, 1.0);\n";
-    s += "  vSpecular = clamp(vec4(ms.rgb * specularSum, " + vertexSpecular + ".a), 0.0, 1.0);\n";
-  } else {
+  if (!key.lighting) {
     s += "  vDiffuse = " + vertexDiffuse + ";\n";
     s += "  vSpecular = " + vertexSpecular + ";\n";
+    return;
   }
+  s += "  vec3 ambientSum = vec3(0.0);\n  vec3 diffuseSum = vec3(0.0);\n  vec3 specularSum = vec3(0.0);\n";
+  for (int i = 0; i < key.lightCount; ++i) appendLight(s, key, i);
+  s += "  vec4 md = " + materialColour(key.diffuseSource, "uMatDiffuse") + ";\n";
+  s += "  vec4 ma = " + materialColour(key.ambientSource, "uMatAmbient") + ";\n";
+  s += "  vec4 ms = " + materialColour(key.specularSource, "uMatSpecular") + ";\n";
+  s += "  vec4 me = " + materialColour(key.emissiveSource, "uMatEmissive") + ";\n";
+  s += "  vDiffuse = clamp(vec4(ma.rgb * (uGlobalAmbient.rgb + ambientSum) + md.rgb * diffuseSum + me.rgb, md.a), "
+       "0.0, 1.0);\n";
+  s += "  vSpecular = clamp(vec4(ms.rgb * specularSum, " + vertexSpecular + ".a), 0.0, 1.0);\n";
+}
 
+void appendVertexFog(std::string& s, const FfpShaderKey& key) {
   if (key.fogMode == FfpFogMode::kVertex) {
     // The factor is a per-vertex value (the specular alpha of a lit vertex), saturated before it is interpolated.
     s += std::string("  vFog = clamp(fogFactor(") + (key.rangeFog ? "length(P)" : "abs(P.z)") + "), 0.0, 1.0);\n";
@@ -247,41 +259,44 @@ std::string ffpVertexShaderSource(const FfpShaderKey& key) {
   } else if (key.fogMode == FfpFogMode::kNone) {
     s += "  vFog = 1.0;\n";
   }
-
-  for (int st = 0; st < key.stageCount; ++st) {
-    const FfpStageKey& stage = key.stages[st];
-    if (!stage.samplesTexture) continue;
-    const std::string n = num(st);
-    std::string in;
-    switch (stage.texCoordGen) {
-      case FfpTexCoordGen::kCameraSpaceNormal: in = "vec4(N, 1.0)"; break;
-      case FfpTexCoordGen::kCameraSpacePosition: in = "vec4(P, 1.0)"; break;
-      case FfpTexCoordGen::kCameraSpaceReflection:
-        in = key.hasNormal && !key.pretransformed ? "vec4(reflect(-toEye, normalize(N)), 1.0)"
-                                                  : "vec4(-toEye, 1.0)";
-        break;
-      default: in = texCoordInput(key, stage.texCoordSet); break;
-    }
-    if (stage.transformCount) {
-      s += "  vec4 t" + n + " = uTexMatrix[" + n + "] * " + in + ";\n";
-      if (stage.projected) {
-        const char* q = stage.transformCount == 2 ? "y" : (stage.transformCount == 3 ? "z" : "w");
-        s += "  vTex" + n + " = vec3(t" + n + ".xy, t" + n + "." + q + ");\n";
-      } else if (stage.transformCount == 1) {
-        s += "  vTex" + n + " = vec2(t" + n + ".x, 0.0);\n";
-      } else {
-        s += "  vTex" + n + " = t" + n + ".xy;\n";
-      }
-    } else {
-      s += "  vTex" + n + " = (" + in + ").xy;\n";
-    }
-  }
-  s += "}\n";
-  return s;
 }
 
-std::string ffpFragmentShaderSource(const FfpShaderKey& key) {
-  std::string s = "#version 330 core\n";
+// The coordinates stage st samples its texture at: generated or the vertex's, transformed.
+void appendStageTexCoord(std::string& s, const FfpShaderKey& key, int st) {
+  const FfpStageKey& stage = key.stages[st];
+  const std::string n = num(st);
+  std::string in;
+  switch (stage.texCoordGen) {
+    case FfpTexCoordGen::kCameraSpaceNormal:
+      in = "vec4(N, 1.0)";
+      break;
+    case FfpTexCoordGen::kCameraSpacePosition:
+      in = "vec4(P, 1.0)";
+      break;
+    case FfpTexCoordGen::kCameraSpaceReflection:
+      in = key.hasNormal && !key.pretransformed ? "vec4(reflect(-toEye, normalize(N)), 1.0)" : "vec4(-toEye, 1.0)";
+      break;
+    default:
+      in = texCoordInput(key, stage.texCoordSet);
+      break;
+  }
+  if (!stage.transformCount) {
+    s += "  vTex" + n + " = (" + in + ").xy;\n";
+    return;
+  }
+  s += "  vec4 t" + n + " = uTexMatrix[" + n + "] * " + in + ";\n";
+  if (stage.projected) {
+    const char* q = stage.transformCount == 2 ? "y" : (stage.transformCount == 3 ? "z" : "w");
+    s += "  vTex" + n + " = vec3(t" + n + ".xy, t" + n + "." + q + ");\n";
+  } else if (stage.transformCount == 1) {
+    s += "  vTex" + n + " = vec2(t" + n + ".x, 0.0);\n";
+  } else {
+    s += "  vTex" + n + " = t" + n + ".xy;\n";
+  }
+}
+
+// Fragment inputs, samplers and the uniforms the fragment stage reads.
+void appendFragmentDeclarations(std::string& s, const FfpShaderKey& key) {
   const char* interp = interpolation(key);
   s += std::string(interp) + "in vec4 vDiffuse;\n";
   s += std::string(interp) + "in vec4 vSpecular;\n";
@@ -296,50 +311,59 @@ std::string ffpFragmentShaderSource(const FfpShaderKey& key) {
   s += "uniform vec4 uTextureFactor;\nuniform vec3 uFogColor;\nuniform vec4 uFogParams;\nuniform float uAlphaRef;\n";
   if (key.fogMode == FfpFogMode::kTable) appendFogFunction(s, key.fogFormula, true);
   s += "out vec4 fragColor;\n";
-  s += "void main() {\n";
-  s += "  vec4 diffuse = vDiffuse;\n  vec4 specular = vSpecular;\n  vec4 current = diffuse;\n";
-  for (int st = 0; st < key.stageCount; ++st) {
-    const FfpStageKey& stage = key.stages[st];
-    const std::string n = num(st);
-    s += "  {\n";
-    if (stage.samplesTexture) {
-      // Geometry sits kPixelCentreShift (a little under half a pixel) to the lower right of where D3D puts it, so
-      // the coordinates GL interpolates at its pixel centres are those of a point uPixelCorrection pixels past
-      // D3D's. Screen-space (pre-transformed) quads step back along the screen derivatives so 1:1 texel mappings
-      // sample texel centres, unblurred. Transformed geometry samples as interpolated: the 1/128-pixel error is
-      // invisible there, and plain interpolated lookups keep the rasteriser's fast texturing path (about a fifth
-      // of the frame time of a textured mesh on the software rasteriser).
-      const std::string tc = key.pretransformed
-                                 ? "(vTex" + n + " - uPixelCorrection * (dFdx(vTex" + n + ") + dFdy(vTex" + n + ")))"
-                                 : "vTex" + n;
-      s += "    vec4 tex" + n + " = " +
-           (stage.projected ? "textureProj(uTex" + n + ", " + tc + ")" : "texture(uTex" + n + ", " + tc + ")") + ";\n";
-      if (!stage.textureAlpha) s += "    tex" + n + ".a = 1.0;\n";
-      if (stage.colorKey) {
-        // Texels inside the colour key's range (half a step either side for the texture's precision).
-        s += "    if (all(greaterThanEqual(tex" + n + ".rgb, uKeyLow" + n + ")) && all(lessThanEqual(tex" + n +
-             ".rgb, uKeyHigh" + n + ")))";
-        s += stage.colorKey == 1 ? " discard;\n" : " tex" + n + ".a = 0.0;\n";
-      }
-    }
-    // Colour
-    s += "    vec3 rgb;\n    float alpha;\n";
-    s += "    {\n";
-    s += "      vec4 x = " + (ffpOpReadsArg1(stage.colorOp) ? argument(stage.colorArg1, st) : std::string("vec4(0.0)")) + ";\n";
-    s += "      vec4 y = " + (ffpOpReadsArg2(stage.colorOp) ? argument(stage.colorArg2, st) : std::string("vec4(0.0)")) + ";\n";
-    s += "      rgb = " + operation(stage.colorOp, true, st) + ";\n";
-    if (stage.alphaOp == D3DTOP_DOTPRODUCT3) s += "      alpha = rgb.r;\n";
-    s += "    }\n";
-    if (stage.alphaOp != D3DTOP_DOTPRODUCT3) {
-      s += "    {\n";
-      s += "      vec4 x = " + (ffpOpReadsArg1(stage.alphaOp) ? argument(stage.alphaArg1, st) : std::string("vec4(0.0)")) + ";\n";
-      s += "      vec4 y = " + (ffpOpReadsArg2(stage.alphaOp) ? argument(stage.alphaArg2, st) : std::string("vec4(0.0)")) + ";\n";
-      s += "      alpha = " + operation(stage.alphaOp, false, st) + ";\n";
-      s += "    }\n";
-    }
-    s += "    current = vec4(rgb, alpha);\n";
-    s += "  }\n";
+}
+
+// texN: stage st's texel, colour keyed.
+void appendStageSample(std::string& s, const FfpShaderKey& key, int st) {
+  const FfpStageKey& stage = key.stages[st];
+  const std::string n = num(st);
+  // Geometry sits kPixelCentreShift (a little under half a pixel) to the lower right of where D3D puts it, so
+  // the coordinates GL interpolates at its pixel centres are those of a point uPixelCorrection pixels past
+  // D3D's. Screen-space (pre-transformed) quads step back along the screen derivatives so 1:1 texel mappings
+  // sample texel centres, unblurred. Transformed geometry samples as interpolated: the 1/128-pixel error is
+  // invisible there, and plain interpolated lookups keep the rasteriser's fast texturing path (about a fifth
+  // of the frame time of a textured mesh on the software rasteriser).
+  const std::string tc = key.pretransformed
+                             ? "(vTex" + n + " - uPixelCorrection * (dFdx(vTex" + n + ") + dFdy(vTex" + n + ")))"
+                             : "vTex" + n;
+  s += "    vec4 tex" + n + " = " +
+       (stage.projected ? "textureProj(uTex" + n + ", " + tc + ")" : "texture(uTex" + n + ", " + tc + ")") + ";\n";
+  if (!stage.textureAlpha) s += "    tex" + n + ".a = 1.0;\n";
+  if (stage.colorKey) {
+    // Texels inside the colour key's range (half a step either side for the texture's precision).
+    s += "    if (all(greaterThanEqual(tex" + n + ".rgb, uKeyLow" + n + ")) && all(lessThanEqual(tex" + n +
+         ".rgb, uKeyHigh" + n + ")))";
+    s += stage.colorKey == 1 ? " discard;\n" : " tex" + n + ".a = 0.0;\n";
   }
+}
+
+// One operation of a stage: `target` = op(arg1, arg2); alphaFromRed: alpha takes the result's red
+// (the dot product fills all four channels).
+void appendStageOperation(std::string& s, int op, int arg1, int arg2, bool colour, int st, const char* target,
+                          bool alphaFromRed) {
+  s += "    {\n";
+  s += "      vec4 x = " + (ffpOpReadsArg1(op) ? argument(arg1, st) : std::string("vec4(0.0)")) + ";\n";
+  s += "      vec4 y = " + (ffpOpReadsArg2(op) ? argument(arg2, st) : std::string("vec4(0.0)")) + ";\n";
+  s += std::string("      ") + target + " = " + operation(op, colour, st) + ";\n";
+  if (alphaFromRed) s += "      alpha = rgb.r;\n";
+  s += "    }\n";
+}
+
+void appendStage(std::string& s, const FfpShaderKey& key, int st) {
+  const FfpStageKey& stage = key.stages[st];
+  s += "  {\n";
+  if (stage.samplesTexture) appendStageSample(s, key, st);
+  // Colour
+  s += "    vec3 rgb;\n    float alpha;\n";
+  const bool dotProduct = stage.alphaOp == D3DTOP_DOTPRODUCT3;
+  appendStageOperation(s, stage.colorOp, stage.colorArg1, stage.colorArg2, true, st, "rgb", dotProduct);
+  if (!dotProduct) appendStageOperation(s, stage.alphaOp, stage.alphaArg1, stage.alphaArg2, false, st, "alpha", false);
+  s += "    current = vec4(rgb, alpha);\n";
+  s += "  }\n";
+}
+
+// Specular add, fog, the alpha test and the fragment's colour.
+void appendFragmentTail(std::string& s, const FfpShaderKey& key) {
   if (specularReachesPixels(key)) s += "  current.rgb = min(current.rgb + specular.rgb, vec3(1.0));\n";
   if (key.fogMode == FfpFogMode::kTable) {
     s += "  current.rgb = mix(uFogColor, current.rgb, clamp(fogFactor(vFog), 0.0, 1.0));\n";
@@ -362,6 +386,31 @@ std::string ffpFragmentShaderSource(const FfpShaderKey& key) {
   } else {
     s += "  fragColor = current;\n";
   }
+}
+
+}  // namespace
+
+std::string ffpVertexShaderSource(const FfpShaderKey& key) {
+  std::string s = versionHeader();
+  appendVertexDeclarations(s, key);
+  s += "void main() {\n";
+  appendPosition(s, key);
+  appendEyeNormal(s, key);
+  appendVertexColours(s, key);
+  appendVertexFog(s, key);
+  for (int st = 0; st < key.stageCount; ++st)
+    if (key.stages[st].samplesTexture) appendStageTexCoord(s, key, st);
+  s += "}\n";
+  return s;
+}
+
+std::string ffpFragmentShaderSource(const FfpShaderKey& key) {
+  std::string s = versionHeader();
+  appendFragmentDeclarations(s, key);
+  s += "void main() {\n";
+  s += "  vec4 diffuse = vDiffuse;\n  vec4 specular = vSpecular;\n  vec4 current = diffuse;\n";
+  for (int st = 0; st < key.stageCount; ++st) appendStage(s, key, st);
+  appendFragmentTail(s, key);
   s += "}\n";
   return s;
 }

@@ -22,27 +22,6 @@ std::size_t FfpShaderKey::hash() const {
   return static_cast<std::size_t>(h);
 }
 
-int ffpTexCoordSize(DWORD fvf, int set) {
-  switch ((fvf >> (set * 2 + 16)) & 3) {
-    case D3DFVF_TEXTUREFORMAT1: return 1;
-    case D3DFVF_TEXTUREFORMAT3: return 3;
-    case D3DFVF_TEXTUREFORMAT4: return 4;
-    default: return 2;
-  }
-}
-
-std::size_t ffpTexCoordOffset(DWORD fvf, int set) {
-  std::size_t offset = (fvf & D3DFVF_POSITION_MASK) == D3DFVF_XYZRHW ? 16 : 12;
-  const DWORD position = fvf & D3DFVF_POSITION_MASK;
-  if (position >= D3DFVF_XYZB1 && position != D3DFVF_XYZRHW) offset += 4 * ((position - D3DFVF_XYZB1) / 2 + 1);
-  if (fvf & D3DFVF_NORMAL) offset += 12;
-  if (fvf & D3DFVF_RESERVED1) offset += 4;
-  if (fvf & D3DFVF_DIFFUSE) offset += 4;
-  if (fvf & D3DFVF_SPECULAR) offset += 4;
-  for (int i = 0; i < set; ++i) offset += 4 * static_cast<std::size_t>(ffpTexCoordSize(fvf, i));
-  return offset;
-}
-
 bool ffpOpReadsArg1(DWORD op) {
   switch (op) {
     case D3DTOP_DISABLE:
@@ -81,43 +60,43 @@ std::uint8_t materialSource(DWORD source, bool colorVertex, bool hasDiffuse, boo
   return D3DMCS_MATERIAL;
 }
 
-}  // namespace
-
-FfpShaderKey ffpBuildShaderKey(const DeviceState& state, const FfpTexture textures[kDeviceTextureStages], DWORD fvf,
-                               bool clipControl, int maxLights) {
-  if (maxLights > kFfpMaxLights) maxLights = kFfpMaxLights;
-  FfpShaderKey key;
-  const DWORD* rs = state.renderStates;
-
-  key.pretransformed = (fvf & D3DFVF_POSITION_MASK) == D3DFVF_XYZRHW;
-  key.hasNormal = (fvf & D3DFVF_NORMAL) != 0;
-  key.hasDiffuse = (fvf & D3DFVF_DIFFUSE) != 0;
-  key.hasSpecular = (fvf & D3DFVF_SPECULAR) != 0;
-  DWORD texCount = (fvf & D3DFVF_TEXCOUNT_MASK) >> D3DFVF_TEXCOUNT_SHIFT;
-  if (texCount > 8) texCount = 8;
-  key.texCoordCount = static_cast<std::uint8_t>(texCount);
-  for (DWORD i = 0; i < texCount; ++i) key.texCoordSize[i] = static_cast<std::uint8_t>(ffpTexCoordSize(fvf, static_cast<int>(i)));
+void addVertexFormat(FfpShaderKey& key, const FfpVertexLayout& layout, bool clipControl) {
+  key.pretransformed = layout.pretransformed;
+  key.hasNormal = layout.normalOffset >= 0;
+  key.hasDiffuse = layout.diffuseOffset >= 0;
+  key.hasSpecular = layout.specularOffset >= 0;
+  key.texCoordCount = static_cast<std::uint8_t>(layout.texCoordCount);
+  for (int i = 0; i < layout.texCoordCount; ++i)
+    key.texCoordSize[i] = static_cast<std::uint8_t>(layout.texCoordSize[i]);
   key.clipControl = clipControl;
+}
 
+void addLighting(FfpShaderKey& key, const DeviceState& state, int maxLights) {
+  const DWORD* rs = state.renderStates;
   // Every untransformed vertex is lit; without a normal only the ambient and emissive terms remain.
   key.lighting = rs[D3DRENDERSTATE_LIGHTING] && !key.pretransformed;
   key.specularEnable = rs[D3DRENDERSTATE_SPECULARENABLE] != 0;
-  if (key.lighting) {
-    for (DWORD i = 0; i < kDeviceLightSlots && key.lightCount < maxLights; ++i) {
-      if (!state.lightEnabled[i]) continue;
-      const DWORD type = state.lights[i].dltType;
-      if (type != D3DLIGHT_POINT && type != D3DLIGHT_SPOT && type != D3DLIGHT_DIRECTIONAL) continue;
-      key.lightTypes[key.lightCount++] = static_cast<std::uint8_t>(type);
-    }
-    key.localViewer = rs[D3DRENDERSTATE_LOCALVIEWER] != 0;
-    key.normalizeNormals = rs[D3DRENDERSTATE_NORMALIZENORMALS] != 0;
-    const bool colorVertex = rs[D3DRENDERSTATE_COLORVERTEX] != 0;
-    key.diffuseSource = materialSource(rs[D3DRENDERSTATE_DIFFUSEMATERIALSOURCE], colorVertex, key.hasDiffuse, key.hasSpecular);
-    key.ambientSource = materialSource(rs[D3DRENDERSTATE_AMBIENTMATERIALSOURCE], colorVertex, key.hasDiffuse, key.hasSpecular);
-    key.specularSource = materialSource(rs[D3DRENDERSTATE_SPECULARMATERIALSOURCE], colorVertex, key.hasDiffuse, key.hasSpecular);
-    key.emissiveSource = materialSource(rs[D3DRENDERSTATE_EMISSIVEMATERIALSOURCE], colorVertex, key.hasDiffuse, key.hasSpecular);
+  if (!key.lighting) return;
+  for (DWORD i = 0; i < kDeviceLightSlots && key.lightCount < maxLights; ++i) {
+    if (!state.lightEnabled[i]) continue;
+    const DWORD type = state.lights[i].dltType;
+    if (type != D3DLIGHT_POINT && type != D3DLIGHT_SPOT && type != D3DLIGHT_DIRECTIONAL) continue;
+    key.lightTypes[key.lightCount++] = static_cast<std::uint8_t>(type);
   }
+  key.localViewer = rs[D3DRENDERSTATE_LOCALVIEWER] != 0;
+  key.normalizeNormals = rs[D3DRENDERSTATE_NORMALIZENORMALS] != 0;
+  const bool colorVertex = rs[D3DRENDERSTATE_COLORVERTEX] != 0;
+  auto source = [&](D3DRENDERSTATETYPE which) {
+    return materialSource(rs[which], colorVertex, key.hasDiffuse, key.hasSpecular);
+  };
+  key.diffuseSource = source(D3DRENDERSTATE_DIFFUSEMATERIALSOURCE);
+  key.ambientSource = source(D3DRENDERSTATE_AMBIENTMATERIALSOURCE);
+  key.specularSource = source(D3DRENDERSTATE_SPECULARMATERIALSOURCE);
+  key.emissiveSource = source(D3DRENDERSTATE_EMISSIVEMATERIALSOURCE);
+}
 
+// Shading, clip planes, fog and the alpha test.
+void addRaster(FfpShaderKey& key, const DWORD* rs) {
   key.flatShading = rs[D3DRENDERSTATE_SHADEMODE] == D3DSHADE_FLAT;
   // User clip planes are in world space: pre-transformed vertices have none.
   if (!key.pretransformed)
@@ -142,66 +121,91 @@ FfpShaderKey ffpBuildShaderKey(const DeviceState& state, const FfpTexture textur
     const DWORD func = rs[D3DRENDERSTATE_ALPHAFUNC];
     if (func >= D3DCMP_NEVER && func <= D3DCMP_ALWAYS && func != D3DCMP_ALWAYS) key.alphaTest = static_cast<std::uint8_t>(func);
   }
+}
 
+// A stage's operations and arguments as the generated stage carries them out, with `bound`
+// telling whether the stage has a texture.
+void addStageOperations(FfpStageKey& st, const DWORD* ts, bool bound) {
+  DWORD colorOp = ffpEmulatedTextureOp(ts[D3DTSS_COLOROP]);
+  DWORD alphaOp = ts[D3DTSS_ALPHAOP];
+  alphaOp = ffpKnownTextureOp(alphaOp) ? ffpEmulatedTextureOp(alphaOp) : static_cast<DWORD>(D3DTOP_DISABLE);
+  DWORD colorArg1 = ts[D3DTSS_COLORARG1] & 0x3F, colorArg2 = ts[D3DTSS_COLORARG2] & 0x3F;
+  DWORD alphaArg1 = ts[D3DTSS_ALPHAARG1] & 0x3F, alphaArg2 = ts[D3DTSS_ALPHAARG2] & 0x3F;
+
+  // Without a texture, an operation that reads it leaves the current colour as it is.
+  if (!bound && opReadsTexture(colorOp, colorArg1, colorArg2)) {
+    colorOp = D3DTOP_SELECTARG1;
+    colorArg1 = D3DTA_CURRENT;
+  }
+  if (colorOp == D3DTOP_DOTPRODUCT3) {
+    alphaOp = D3DTOP_DOTPRODUCT3;  // the dot product fills all four channels
+    alphaArg1 = alphaArg2 = 0;
+  } else if (alphaOp == D3DTOP_DISABLE) {
+    alphaOp = D3DTOP_SELECTARG1;
+    alphaArg1 = D3DTA_CURRENT;
+  } else if (!bound && opReadsTexture(alphaOp, alphaArg1, alphaArg2)) {
+    alphaOp = D3DTOP_SELECTARG1;
+    alphaArg1 = D3DTA_CURRENT;
+  }
+  if (!ffpOpReadsArg1(colorOp)) colorArg1 = 0;
+  if (!ffpOpReadsArg2(colorOp)) colorArg2 = 0;
+  if (alphaOp != D3DTOP_DOTPRODUCT3) {
+    if (!ffpOpReadsArg1(alphaOp)) alphaArg1 = 0;
+    if (!ffpOpReadsArg2(alphaOp)) alphaArg2 = 0;
+  }
+
+  st.colorOp = static_cast<std::uint8_t>(colorOp);
+  st.colorArg1 = static_cast<std::uint8_t>(colorArg1);
+  st.colorArg2 = static_cast<std::uint8_t>(colorArg2);
+  st.alphaOp = static_cast<std::uint8_t>(alphaOp);
+  st.alphaArg1 = static_cast<std::uint8_t>(alphaArg1);
+  st.alphaArg2 = static_cast<std::uint8_t>(alphaArg2);
+  st.samplesTexture = bound && (opReadsTexture(colorOp, colorArg1, colorArg2) ||
+                                (alphaOp != D3DTOP_DOTPRODUCT3 && opReadsTexture(alphaOp, alphaArg1, alphaArg2)));
+}
+
+// How a stage that samples its texture gets its coordinates, and its colour key.
+void addStageTexture(FfpStageKey& st, const FfpShaderKey& key, const DWORD* ts, const DWORD* rs,
+                     const FfpTexture& texture) {
+  st.textureBound = 1;
+  st.textureAlpha = texture.hasAlpha;
+  const DWORD index = ts[D3DTSS_TEXCOORDINDEX];
+  st.texCoordGen = static_cast<FfpTexCoordGen>((index >> 16) & 3);
+  st.texCoordSet = static_cast<std::uint8_t>(index & 7);
+  const DWORD flags = ts[D3DTSS_TEXTURETRANSFORMFLAGS];
+  const DWORD count = flags & 0xFF;
+  if (count >= D3DTTFF_COUNT1 && count <= D3DTTFF_COUNT4 && !key.pretransformed) {
+    st.transformCount = static_cast<std::uint8_t>(count);
+    st.projected = (flags & D3DTTFF_PROJECTED) != 0 && count >= 2;
+  }
+  if (key.pretransformed) st.texCoordGen = FfpTexCoordGen::kPassThru;
+  if (rs[D3DRENDERSTATE_COLORKEYENABLE] && texture.hasColorKey)
+    st.colorKey = rs[D3DRENDERSTATE_COLORKEYBLENDENABLE] ? 2 : 1;
+}
+
+}  // namespace
+
+FfpShaderKey ffpBuildShaderKey(const DeviceState& state, const FfpTexture textures[kDeviceTextureStages],
+                               const FfpVertexLayout& layout, bool clipControl, int maxLights) {
+  if (maxLights > kFfpMaxLights) maxLights = kFfpMaxLights;
+  FfpShaderKey key;
+  addVertexFormat(key, layout, clipControl);
+  addLighting(key, state, maxLights);
+  addRaster(key, state.renderStates);
   for (DWORD s = 0; s < kDeviceTextureStages; ++s) {
     const DWORD* ts = state.textureStageStates[s];
-    DWORD colorOp = ts[D3DTSS_COLOROP];
+    const DWORD colorOp = ts[D3DTSS_COLOROP];
     if (colorOp == D3DTOP_DISABLE || !ffpKnownTextureOp(colorOp)) break;
-    colorOp = ffpEmulatedTextureOp(colorOp);
-    DWORD alphaOp = ts[D3DTSS_ALPHAOP];
-    alphaOp = ffpKnownTextureOp(alphaOp) ? ffpEmulatedTextureOp(alphaOp) : static_cast<DWORD>(D3DTOP_DISABLE);
-    DWORD colorArg1 = ts[D3DTSS_COLORARG1] & 0x3F, colorArg2 = ts[D3DTSS_COLORARG2] & 0x3F;
-    DWORD alphaArg1 = ts[D3DTSS_ALPHAARG1] & 0x3F, alphaArg2 = ts[D3DTSS_ALPHAARG2] & 0x3F;
     const bool bound = textures && textures[s].name != 0;
-
-    // Without a texture, an operation that reads it leaves the current colour as it is.
-    if (!bound && opReadsTexture(colorOp, colorArg1, colorArg2)) {
-      colorOp = D3DTOP_SELECTARG1;
-      colorArg1 = D3DTA_CURRENT;
-    }
-    if (colorOp == D3DTOP_DOTPRODUCT3) {
-      alphaOp = D3DTOP_DOTPRODUCT3;  // the dot product fills all four channels
-      alphaArg1 = alphaArg2 = 0;
-    } else if (alphaOp == D3DTOP_DISABLE) {
-      alphaOp = D3DTOP_SELECTARG1;
-      alphaArg1 = D3DTA_CURRENT;
-    } else if (!bound && opReadsTexture(alphaOp, alphaArg1, alphaArg2)) {
-      alphaOp = D3DTOP_SELECTARG1;
-      alphaArg1 = D3DTA_CURRENT;
-    }
-    if (!ffpOpReadsArg1(colorOp)) colorArg1 = 0;
-    if (!ffpOpReadsArg2(colorOp)) colorArg2 = 0;
-    if (alphaOp != D3DTOP_DOTPRODUCT3) {
-      if (!ffpOpReadsArg1(alphaOp)) alphaArg1 = 0;
-      if (!ffpOpReadsArg2(alphaOp)) alphaArg2 = 0;
-    }
-
     FfpStageKey& st = key.stages[s];
-    st.colorOp = static_cast<std::uint8_t>(colorOp);
-    st.colorArg1 = static_cast<std::uint8_t>(colorArg1);
-    st.colorArg2 = static_cast<std::uint8_t>(colorArg2);
-    st.alphaOp = static_cast<std::uint8_t>(alphaOp);
-    st.alphaArg1 = static_cast<std::uint8_t>(alphaArg1);
-    st.alphaArg2 = static_cast<std::uint8_t>(alphaArg2);
-    st.samplesTexture = bound && (opReadsTexture(colorOp, colorArg1, colorArg2) ||
-                                  (alphaOp != D3DTOP_DOTPRODUCT3 && opReadsTexture(alphaOp, alphaArg1, alphaArg2)));
-    if (st.samplesTexture) {
-      st.textureBound = 1;
-      st.textureAlpha = textures[s].hasAlpha;
-      const DWORD index = ts[D3DTSS_TEXCOORDINDEX];
-      st.texCoordGen = static_cast<FfpTexCoordGen>((index >> 16) & 3);
-      st.texCoordSet = static_cast<std::uint8_t>(index & 7);
-      const DWORD flags = ts[D3DTSS_TEXTURETRANSFORMFLAGS];
-      const DWORD count = flags & 0xFF;
-      if (count >= D3DTTFF_COUNT1 && count <= D3DTTFF_COUNT4 && !key.pretransformed) {
-        st.transformCount = static_cast<std::uint8_t>(count);
-        st.projected = (flags & D3DTTFF_PROJECTED) != 0 && count >= 2;
-      }
-      if (key.pretransformed) st.texCoordGen = FfpTexCoordGen::kPassThru;
-      if (rs[D3DRENDERSTATE_COLORKEYENABLE] && textures[s].hasColorKey)
-        st.colorKey = rs[D3DRENDERSTATE_COLORKEYBLENDENABLE] ? 2 : 1;
-    }
+    addStageOperations(st, ts, bound);
+    if (st.samplesTexture) addStageTexture(st, key, ts, state.renderStates, textures[s]);
     key.stageCount = static_cast<std::uint8_t>(s + 1);
   }
   return key;
+}
+
+FfpShaderKey ffpBuildShaderKey(const DeviceState& state, const FfpTexture textures[kDeviceTextureStages], DWORD fvf,
+                               bool clipControl, int maxLights) {
+  return ffpBuildShaderKey(state, textures, FfpVertexLayout(fvf), clipControl, maxLights);
 }

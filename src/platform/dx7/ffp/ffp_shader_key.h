@@ -8,6 +8,7 @@
 #include <type_traits>
 
 #include "platform/dx7/device_state.h"
+#include "platform/dx7/ffp/ffp_vertex_layout.h"
 
 // A texture handed to a stage: the GL texture name (0 = none bound) and whether it has alpha.
 struct FfpTexture {
@@ -107,13 +108,11 @@ struct FfpShaderKeyHash {
   std::size_t operator()(const FfpShaderKey& key) const { return key.hash(); }
 };
 
-// Floats per vertex texture coordinate set, from the D3DFVF_TEXCOORDSIZE bits.
-int ffpTexCoordSize(DWORD fvf, int set);
-// Offset in bytes of texture coordinate set `set` in a vertex of format fvf.
-std::size_t ffpTexCoordOffset(DWORD fvf, int set);
-
-// Builds the key for a draw with this state, these stage textures and vertex format. The first
+// Builds the key for a draw with this state, these stage textures and vertex layout. The first
 // maxLights enabled lights (in index order, at most kFfpMaxLights) take part in lighting.
+FfpShaderKey ffpBuildShaderKey(const DeviceState& state, const FfpTexture textures[kDeviceTextureStages],
+                               const FfpVertexLayout& layout, bool clipControl, int maxLights = kFfpMaxLights);
+// The same for a vertex format.
 FfpShaderKey ffpBuildShaderKey(const DeviceState& state, const FfpTexture textures[kDeviceTextureStages], DWORD fvf,
                                bool clipControl, int maxLights = kFfpMaxLights);
 
