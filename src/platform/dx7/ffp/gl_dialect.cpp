@@ -97,6 +97,120 @@ bool desktopOnlyCapability(GLenum capability) {
   return capability == GL_DEPTH_CLAMP || capability == GL_POLYGON_OFFSET_POINT || capability == GL_POLYGON_OFFSET_LINE;
 }
 
+// ES reads no depth: the depth texture attached to the read framebuffer is drawn into a
+// colour texture, its 24 bits of depth in red, green and blue, which is read as bytes. The
+// GL state the copy changes is put back afterwards. False when there is no depth texture.
+bool readDepthByCopy(GLint x, GLint y, GLsizei width, GLsizei height, std::vector<std::uint32_t>& depth24) {
+  GLint readFramebuffer = 0;
+  glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &readFramebuffer);
+  GLint objectType = GL_NONE, texture = 0;
+  for (GLenum attachment : {GL_DEPTH_ATTACHMENT, GL_DEPTH_STENCIL_ATTACHMENT}) {
+    glGetFramebufferAttachmentParameteriv(GL_READ_FRAMEBUFFER, attachment, GL_FRAMEBUFFER_ATTACHMENT_OBJECT_TYPE,
+                                          &objectType);
+    if (objectType == GL_TEXTURE) {
+      glGetFramebufferAttachmentParameteriv(GL_READ_FRAMEBUFFER, attachment, GL_FRAMEBUFFER_ATTACHMENT_OBJECT_NAME,
+                                            &texture);
+      break;
+    }
+  }
+  if (objectType != GL_TEXTURE || texture == 0) return false;
+
+  static GLuint program = 0, vertexArray = 0, sampler = 0, framebuffer = 0, colour = 0;
+  static GLint offsetLocation = -1;
+  if (program == 0) {
+    const char* vertexSource =
+        "#version 300 es\nvoid main() {\n"
+        "  vec2 p = vec2(float((gl_VertexID & 1) * 4 - 1), float((gl_VertexID & 2) * 2 - 1));\n"
+        "  gl_Position = vec4(p, 0.0, 1.0);\n}\n";
+    const char* fragmentSource =
+        "#version 300 es\nprecision highp float;\nprecision highp int;\nprecision highp sampler2D;\n"
+        "uniform sampler2D depth;\nuniform ivec2 offset;\nout vec4 colour;\nvoid main() {\n"
+        "  uint v = uint(texelFetch(depth, ivec2(gl_FragCoord.xy) + offset, 0).r * 16777215.0 + 0.5);\n"
+        "  colour = vec4(float(v >> 16u), float((v >> 8u) & 255u), float(v & 255u), 255.0) / 255.0;\n}\n";
+    GLuint shaders[2] = {glCreateShader(GL_VERTEX_SHADER), glCreateShader(GL_FRAGMENT_SHADER)};
+    glShaderSource(shaders[0], 1, &vertexSource, nullptr);
+    glShaderSource(shaders[1], 1, &fragmentSource, nullptr);
+    program = glCreateProgram();
+    for (GLuint shader : shaders) {
+      glCompileShader(shader);
+      glAttachShader(program, shader);
+    }
+    glLinkProgram(program);
+    for (GLuint shader : shaders) glDeleteShader(shader);
+    GLint linked = 0;
+    glGetProgramiv(program, GL_LINK_STATUS, &linked);
+    if (!linked) {
+      glDeleteProgram(program);
+      program = 0;
+      return false;
+    }
+    offsetLocation = glGetUniformLocation(program, "offset");
+    glGenVertexArrays(1, &vertexArray);
+    glGenSamplers(1, &sampler);
+    glSamplerParameteri(sampler, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glSamplerParameteri(sampler, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glSamplerParameteri(sampler, GL_TEXTURE_COMPARE_MODE, GL_NONE);
+    glGenFramebuffers(1, &framebuffer);
+    glGenTextures(1, &colour);
+  }
+
+  GLint previousProgram = 0, drawFramebuffer = 0, activeTexture = 0, texture0 = 0, sampler0 = 0, previousArray = 0;
+  GLint viewport[4] = {};
+  GLboolean mask[4] = {};
+  glGetIntegerv(GL_CURRENT_PROGRAM, &previousProgram);
+  glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &drawFramebuffer);
+  glGetIntegerv(GL_ACTIVE_TEXTURE, &activeTexture);
+  glActiveTexture(GL_TEXTURE0);
+  glGetIntegerv(GL_TEXTURE_BINDING_2D, &texture0);
+  glGetIntegerv(GL_SAMPLER_BINDING, &sampler0);
+  glGetIntegerv(GL_VERTEX_ARRAY_BINDING, &previousArray);
+  glGetIntegerv(GL_VIEWPORT, viewport);
+  glGetBooleanv(GL_COLOR_WRITEMASK, mask);
+  const GLenum capabilities[] = {GL_DEPTH_TEST, GL_BLEND, GL_SCISSOR_TEST, GL_CULL_FACE, GL_STENCIL_TEST};
+  GLboolean enabled[5];
+  for (int i = 0; i < 5; ++i) {
+    enabled[i] = glIsEnabled(capabilities[i]);
+    glDisable(capabilities[i]);
+  }
+
+  glBindTexture(GL_TEXTURE_2D, colour);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, framebuffer);
+  glFramebufferTexture2D(GL_DRAW_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, colour, 0);
+  const GLenum buffer = GL_COLOR_ATTACHMENT0;
+  glDrawBuffers(1, &buffer);
+  glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(texture));
+  glBindSampler(0, sampler);
+  glUseProgram(program);
+  glUniform2i(offsetLocation, x, y);
+  glBindVertexArray(vertexArray);
+  glViewport(0, 0, width, height);
+  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+  glDrawArrays(GL_TRIANGLES, 0, 3);
+
+  depth24.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0);
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer);
+  glReadBuffer(GL_COLOR_ATTACHMENT0);
+  glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, depth24.data());
+  for (std::uint32_t& v : depth24) {
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(&v);
+    v = (static_cast<std::uint32_t>(bytes[0]) << 16) | (static_cast<std::uint32_t>(bytes[1]) << 8) | bytes[2];
+  }
+
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, static_cast<GLuint>(readFramebuffer));
+  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, static_cast<GLuint>(drawFramebuffer));
+  glBindVertexArray(static_cast<GLuint>(previousArray));
+  glUseProgram(static_cast<GLuint>(previousProgram));
+  glBindSampler(0, static_cast<GLuint>(sampler0));
+  glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(texture0));
+  glActiveTexture(static_cast<GLenum>(activeTexture));
+  glViewport(viewport[0], viewport[1], viewport[2], viewport[3]);
+  glColorMask(mask[0], mask[1], mask[2], mask[3]);
+  for (int i = 0; i < 5; ++i)
+    if (enabled[i]) glEnable(capabilities[i]);
+  return true;
+}
+
 }  // namespace
 
 bool glDialectEs() { return esDialect; }
@@ -274,12 +388,22 @@ void dialectReadPixels(GLint x, GLint y, GLsizei width, GLsizei height, GLenum f
     for (std::size_t i = 0; i < count; ++i) std::swap(bytes[i * 4], bytes[i * 4 + 2]);
     return;
   }
-  if (format == GL_DEPTH_COMPONENT) {
-    // ES reads no depth: the values read as the far plane.
+  if (format == GL_DEPTH_COMPONENT || format == GL_DEPTH_STENCIL) {
+    // ES reads no depth: a copy into colour does (stencil reads as zero); without a depth
+    // texture the values read as the far plane.
     if (packBuffer != 0 || pixels == nullptr) return;
     std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
-    if (type == GL_UNSIGNED_SHORT) std::fill_n(static_cast<std::uint16_t*>(pixels), count, std::uint16_t{0xFFFF});
-    if (type == GL_UNSIGNED_INT) std::fill_n(static_cast<std::uint32_t*>(pixels), count, 0xFFFFFFFFu);
+    std::vector<std::uint32_t> depth;
+    if (!readDepthByCopy(x, y, width, height, depth)) depth.assign(count, 0xFFFFFFu);
+    for (std::size_t i = 0; i < count; ++i) {
+      std::uint32_t v = depth[i];
+      if (type == GL_UNSIGNED_SHORT)
+        static_cast<std::uint16_t*>(pixels)[i] = static_cast<std::uint16_t>(v >> 8);
+      else if (type == GL_UNSIGNED_INT && format == GL_DEPTH_COMPONENT)
+        static_cast<std::uint32_t*>(pixels)[i] = (v << 8) | (v >> 16);
+      else if (type == GL_UNSIGNED_INT_24_8)
+        static_cast<std::uint32_t*>(pixels)[i] = v << 8;
+    }
     return;
   }
   glReadPixels(x, y, width, height, format, type, pixels);
