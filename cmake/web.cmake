@@ -43,7 +43,7 @@ list(APPEND engine_sources "${src}/platform/win32/web/win32_controls_web.cpp")
 
 add_executable(vellumite ${engine_sources})
 set_target_properties(vellumite PROPERTIES OUTPUT_NAME vellumite SUFFIX ".js")
-target_include_directories(vellumite PRIVATE "${src}" "${src}/platform/dx7/ffp/web")
+target_include_directories(vellumite PRIVATE "${src}")
 target_compile_definitions(vellumite PRIVATE VELLUMITE_VERSION="${PROJECT_VERSION}" VELLUMITE_WEB=1)
 target_compile_options(vellumite PRIVATE "SHELL:-include ${src}/platform/web/libcxx_compat.h")
 target_link_libraries(vellumite PRIVATE PkgConfig::SDL2 PkgConfig::OPENMPT JPEG::JPEG)
@@ -54,6 +54,9 @@ target_link_options(vellumite PRIVATE
   -sASYNCIFY=1 -sASYNCIFY_STACK_SIZE=65536 -sALLOW_MEMORY_GROWTH=1 -sINITIAL_MEMORY=134217728
   -sEXIT_RUNTIME=1 -sINVOKE_RUN=0 -sMODULARIZE=0 -sENVIRONMENT=web
   "-sEXPORTED_RUNTIME_METHODS=['callMain','FS']"
+  # What SDL2's own page code calls (the sound's callback, resuming sound after a gesture).
+  # (read from a file: the names begin with a dollar sign)
+  "-sDEFAULT_LIBRARY_FUNCS_TO_INCLUDE=@${PROJECT_SOURCE_DIR}/cmake/web_library_functions.json" -sUSE_SDL=0
   -sTOTAL_STACK=1048576)
 
 # The show's music rendered offline as WebAssembly under node, for the test that compares it

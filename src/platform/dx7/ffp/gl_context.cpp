@@ -15,8 +15,14 @@
 
 #if defined(__EMSCRIPTEN__)
 // The page shows what was drawn once the program hands control back to the browser: each
-// presented frame waits for the browser's next frame.
-EM_ASYNC_JS(void, waitForBrowserFrame, (), { await new Promise(resolve => requestAnimationFrame(resolve)); });
+// presented frame waits for the browser's next frame. The page's measurements (frames, and
+// the program's own time per frame) are kept in Module.vellumiteFrames when the page asks.
+EM_ASYNC_JS(void, waitForBrowserFrame, (), {
+  const frames = Module.vellumiteFrames;
+  const presented = performance.now();
+  await new Promise(resolve => requestAnimationFrame(resolve));
+  if (frames) frames.push(presented, performance.now());
+});
 #endif
 
 GlContext& GlContext::instance() {
