@@ -67,4 +67,5 @@ set_target_properties(music_render PROPERTIES SUFFIX ".js")
 target_include_directories(music_render PRIVATE "${src}")
 target_compile_options(music_render PRIVATE "SHELL:-include ${src}/platform/web/libcxx_compat.h")
 target_link_libraries(music_render PRIVATE PkgConfig::OPENMPT)
-target_link_options(music_render PRIVATE -sENVIRONMENT=node -sNODERAWFS=1 -sALLOW_MEMORY_GROWTH=1 -sEXIT_RUNTIME=1)
+target_link_options(music_render PRIVATE -sENVIRONMENT=node -sNODERAWFS=1 -sALLOW_MEMORY_GROWTH=1 -sEXIT_RUNTIME=1
+  -sWASM_ASYNC_COMPILATION=0)

@@ -80,8 +80,8 @@ done
 export NODE_PATH=/usr/share/nodejs
 cflags="-O2"
 
-# libopenmpt: the library's core, without its optional decoders (the show's music is an XM
-# module with 8- and 16-bit samples, which needs none).
+# libopenmpt: the library without its optional decoders (zlib, mpg123, Ogg/Vorbis: the show's
+# music is an XM module with 8- and 16-bit samples, which needs none).
 build_openmpt() {
   local src out
   src="$(source_dir libopenmpt)"
@@ -90,8 +90,9 @@ build_openmpt() {
   step "building $(basename "$src") for wasm32"
   # Objects already compiled (by a run that was stopped) are kept.
   rm -rf "$out/lib" "$out/include" && mkdir -p "$out/obj" "$out/lib" "$out/include/libopenmpt"
-  (cd "$src" && find common soundlib sounddsp libopenmpt -name '*.cpp' \
-    ! -name '*test*' ! -path '*/bindings/*' ! -path '*/plugins/*' | sort) >"$out/sources.txt"
+  # The library's sources as its own build lists them.
+  grep -hE '^(MPT_FILES_COMMON|MPT_FILES_SOUNDDSP|MPT_FILES_SOUNDLIB|libopenmpt_la_SOURCES) \+= .*\.cpp$' \
+    "$src/Makefile.am" | awk '{ print $3 }' >"$out/sources.txt"
   # One object per source, named after its path so that equal file names do not collide.
   (cd "$src" && xargs -P "$jobs" -I{} sh -c \
     'o="$2/$(echo "$1" | tr / _).o"; [ -f "$o" ] || { em++ -std=c++17 '"$cflags"' -DLIBOPENMPT_BUILD -DNDEBUG -Ibuild/svn_version -I. -Icommon -Isrc -c "$1" -o "$o.part" && mv "$o.part" "$o"; }' \
