@@ -31,9 +31,9 @@ foreach(dir ${engine_dirs})
   file(GLOB found CONFIGURE_DEPENDS "${src}/${dir}/*.cpp")
   list(APPEND engine_sources ${found})
 endforeach()
-# Native-only: the controls drawn with Dear ImGui (the page draws them), the X11 error
-# handler and the PNG writer of captures and screenshots.
-list(REMOVE_ITEM engine_sources "${src}/platform/win32/win32_controls_ui.cpp" "${src}/platform/win32/win32_x11.cpp"
+# Native-only: the controls drawn with Dear ImGui (the page draws them) and the PNG writer of
+# captures and screenshots. (The X11 error handler builds to nothing without X11.)
+list(REMOVE_ITEM engine_sources "${src}/platform/win32/win32_controls_ui.cpp"
      "${src}/image/png_writer.cpp")
 # The port's host: the program's options and show mode only.
 foreach(file program options option_table author_controls show_services web/web_main)
@@ -50,7 +50,7 @@ target_link_libraries(vellumite PRIVATE PkgConfig::SDL2 PkgConfig::OPENMPT JPEG:
 # ASYNCIFY: the program's loops stay as they are and hand control to the browser where they
 # wait (each presented frame, the dialog's idle loop, Sleep).
 target_link_options(vellumite PRIVATE
-  -sMAX_WEBGL_VERSION=2 -sMIN_WEBGL_VERSION=2 -sFULL_ES3=1
+  -sMAX_WEBGL_VERSION=2 -sMIN_WEBGL_VERSION=2
   -sASYNCIFY=1 -sASYNCIFY_STACK_SIZE=65536 -sALLOW_MEMORY_GROWTH=1 -sINITIAL_MEMORY=134217728
   -sEXIT_RUNTIME=1 -sINVOKE_RUN=0 -sMODULARIZE=0 -sENVIRONMENT=web
   "-sEXPORTED_RUNTIME_METHODS=['callMain','FS']"

@@ -276,6 +276,8 @@ var Module = {
   preRun: [() => {
     // Keys reach the program only while its canvas has the focus, so the page keeps its own.
     ENV.SDL_EMSCRIPTEN_KEYBOARD_ELEMENT = '#canvas';
+    // ?debug=1: the engine's debug output on the browser's console.
+    if (params.get('debug')) ENV.VELLUMITE_DEBUG = '1';
   }],
   onRuntimeInitialized: () => {
     runtimeReady = true;

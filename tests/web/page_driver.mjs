@@ -137,8 +137,10 @@ export class Browser {
   }
 
   async close() {
+    const exited = new Promise((r) => { if (this.child.exitCode !== null) r(); else this.child.once('exit', r); });
     try { await Promise.race([this.send('Browser.close', {}, null), new Promise((r) => setTimeout(r, 3000))]); } catch { /* gone */ }
-    this.child.kill();
-    rmSync(this.profile, { recursive: true, force: true });
+    await Promise.race([exited, new Promise((r) => setTimeout(r, 5000))]);
+    this.child.kill('SIGKILL');
+    try { rmSync(this.profile, { recursive: true, force: true, maxRetries: 5 }); } catch { /* left in the temporary folder */ }
   }
 }

@@ -10,8 +10,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 #include "platform/win32/win32_sdl.h"
+#include "platform/win32/win32_system.h"
 
 #if defined(__EMSCRIPTEN__)
 // The page shows what was drawn once the program hands control back to the browser: each
@@ -57,7 +59,11 @@ bool GlContext::create() {
     headless_ = true;
     ok = createEgl();
   }
-  if (!ok) return false;
+  if (!ok) {
+    std::string text = std::string("OpenGL: no context (") + SDL_GetError() + ")\n";
+    OutputDebugStringA(text.c_str());
+    return false;
+  }
   glDialectSetEs(glDialectEsRequested());
   GLint major = 0, minor = 0;
   glGetIntegerv(GL_MAJOR_VERSION, &major);
