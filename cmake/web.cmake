@@ -50,7 +50,7 @@ target_link_libraries(vellumite PRIVATE PkgConfig::SDL2 PkgConfig::OPENMPT JPEG:
 # ASYNCIFY: the program's loops stay as they are and hand control to the browser where they
 # wait (each presented frame, the dialog's idle loop, Sleep).
 target_link_options(vellumite PRIVATE
-  -sMAX_WEBGL_VERSION=2 -sMIN_WEBGL_VERSION=2
+  -sMAX_WEBGL_VERSION=2 -sMIN_WEBGL_VERSION=2 -sFULL_ES3=1
   -sASYNCIFY=1 -sASYNCIFY_STACK_SIZE=65536 -sALLOW_MEMORY_GROWTH=1 -sINITIAL_MEMORY=134217728
   -sEXIT_RUNTIME=1 -sINVOKE_RUN=0 -sMODULARIZE=0 -sENVIRONMENT=web
   "-sEXPORTED_RUNTIME_METHODS=['callMain','FS']"
