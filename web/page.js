@@ -255,6 +255,12 @@ page.dialog.addEventListener('keydown', (event) => {
   event.stopPropagation();
 });
 
+// The program ends by exiting from inside a frame the browser resumed: the runtime's exit
+// status travels up that frame's promise, which is how it ends, not a failure.
+window.addEventListener('unhandledrejection', (event) => {
+  if (event.reason && event.reason.name === 'ExitStatus') event.preventDefault();
+});
+
 function showEnd(code) {
   running = false;
   page.canvas.hidden = true;

@@ -41,7 +41,8 @@ async function playsAndEnds(browser, server) {
   check(shown, 'the canvas shows the show after 5 s');
   await endShow(browser);
   const said = await browser.evaluate(messages);
-  check(browser.exceptions.length === 0, `no exception in the page (${browser.exceptions.map((e) => e.text).join('; ')})`);
+  check(browser.exceptions.length === 0,
+    `no exception in the page (${browser.exceptions.map((e) => `${e.text} ${e.exception ? e.exception.description || e.exception.value : ''}`).join('; ')})`);
   check(!said.some((m) => m.includes('stopped') || m.includes('exit code')), `the program ended cleanly (${said.join('; ')})`);
 }
 
