@@ -36,6 +36,6 @@ cmake --build build/web-build -j"$jobs"
 mkdir -p "$out/show"
 cp web/index.html web/page.js web/page.css build/web-build/vellumite.js build/web-build/vellumite.wasm "$out/"
 rm -f "$out"/show/*
-find "$show" -maxdepth 1 -type f -exec cp {} "$out/show/" \;
-(cd "$out/show" && ls -1 | grep -v '^files\.txt$' >files.txt)
+find "$show/" -maxdepth 1 -type f -exec cp {} "$out/show/" \;
+(cd "$out/show" && ls -1 | { grep -v "^files\.txt$" || true; } >files.txt)
 echo "build-web: the page is in $out ($(($(date +%s) - started)) s)" >&2
