@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Sets up what is missing, builds the program (Release) and runs it with the arguments given.
+# Sets up what is missing, builds the program (Release) and runs it with the arguments given;
+# ./run.sh --web builds the web page instead and serves it on http://127.0.0.1:8080/.
 # The show is made by the build (build/release/show) and played from there unless
 # --data DIR is given.
 # Without a display the show is rendered into a folder with --capture instead, and the
@@ -8,6 +9,15 @@ set -euo pipefail
 caller="$(pwd)"
 root="$(cd "$(dirname "$0")" && pwd)"
 cd "$root"
+
+# --web: the show as a web page, served on this machine until Ctrl+C.
+if [ "${1:-}" = "--web" ]; then
+  ./scripts/build-web.sh "$root/build/web"
+  port=${VELLUMITE_WEB_PORT:-8080}
+  echo "run.sh: the show's page is at http://127.0.0.1:$port/ (Ctrl+C stops serving)" >&2
+  exec python3 -m http.server "$port" --bind 127.0.0.1 --directory "$root/build/web"
+fi
+
 ./scripts/ensure-deps.sh
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DVELLUMITE_BUILD_TESTS=OFF -DVELLUMITE_BUILD_BENCH=OFF >/dev/null

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Sets up what is missing, builds everything with tests and runs the whole suite through CTest.
 # With CI=true the suite also runs in a build with AddressSanitizer and UndefinedBehaviorSanitizer.
+# The web build's checks run too (tests/web/run-web-tests.sh); outside CI VELLUMITE_SKIP_WEB=1
+# leaves them out.
 set -euo pipefail
 cd "$(dirname "$0")"
 ./scripts/ensure-deps.sh
@@ -21,6 +23,11 @@ run_suite() {
 }
 
 run_suite build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# The web build: the page built, its music against the native build's, the page in headless
+# Chromium. Always on CI; elsewhere VELLUMITE_SKIP_WEB=1 leaves it out.
+if [ "${CI:-}" = "true" ] || [ "${VELLUMITE_SKIP_WEB:-}" != "1" ]; then
+  VELLUMITE_WERROR=$werror tests/web/run-web-tests.sh build/test
+fi
 if [ "${CI:-}" = "true" ]; then
   # The program on a virtual X display under a window manager: dialog, 20 switches, close; 10 runs.
   (unset SDL_VIDEODRIVER; tests/desktop/window_manager_test.sh build/test/src/shell/vellumite \

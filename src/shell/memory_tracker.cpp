@@ -12,21 +12,24 @@
 
 namespace {
 
-// Front guard: heap block address (8 bytes), guard word, index. Back guard: word, index.
+// Front guard: heap block address (8 bytes, whatever the pointer size), guard word, index.
+// Back guard: word, index.
 constexpr std::size_t kFrontGuard = 16;
 constexpr std::size_t kBackGuard = 8;
-constexpr std::size_t kBaseAlignment = 16;
 
 MemoryTrackerState state{};
 
 struct FrontGuard {
-  void* heapBlock;
+  std::uint64_t heapBlock;
   std::uint32_t word;
   std::int32_t index;
 };
 static_assert(sizeof(FrontGuard) == kFrontGuard);
 
 FrontGuard* frontOf(void* p) { return reinterpret_cast<FrontGuard*>(static_cast<char*>(p) - kFrontGuard); }
+void* heapBlockOf(const FrontGuard* front) {
+  return reinterpret_cast<void*>(static_cast<std::uintptr_t>(front->heapBlock));
+}
 
 void writeBackGuard(void* p, int size, std::uint32_t word, std::int32_t index) {
   char* back = static_cast<char*>(p) + size;
@@ -40,16 +43,13 @@ void writeBackIndex(const AllocationRecord& r, std::int32_t index) {
 
 // A heap block of size + extra bytes whose user part (after the front guard) is aligned.
 void* allocateBlock(std::size_t size, std::size_t alignment, std::size_t extra, std::uint32_t word, std::int32_t index) {
-  if (alignment < kBaseAlignment) alignment = kBaseAlignment;
-  std::size_t slack = alignment > kBaseAlignment ? alignment : 0;
-  if (size > SIZE_MAX - kFrontGuard - extra - slack) return nullptr;
-  void* heapBlock = std::malloc(size + kFrontGuard + extra + slack);
+  std::size_t bytes = memoryBlockBytes(size, alignment, extra);
+  if (bytes == 0) return nullptr;
+  void* heapBlock = std::malloc(bytes);
   if (heapBlock == nullptr) return nullptr;
-  std::uintptr_t user = reinterpret_cast<std::uintptr_t>(heapBlock) + kFrontGuard;
-  user = (user + alignment - 1) & ~(static_cast<std::uintptr_t>(alignment) - 1);
-  void* p = reinterpret_cast<void*>(user);
+  void* p = memoryBlockUserPart(heapBlock, alignment);
   FrontGuard* front = frontOf(p);
-  front->heapBlock = heapBlock;
+  front->heapBlock = reinterpret_cast<std::uintptr_t>(heapBlock);
   front->word = word;
   front->index = index;
   return p;
@@ -140,7 +140,7 @@ void release(void* p) {
   FrontGuard* front = frontOf(p);
   if (front->word == kPlainGuardWord) {
     front->word = kReleasedGuardWord;
-    std::free(front->heapBlock);
+    std::free(heapBlockOf(front));
     return;
   }
   if (front->word == kTrackedGuardWord) {
@@ -219,7 +219,7 @@ int releaseRecord(AllocationRecord* record) {
 
   void* p = reinterpret_cast<void*>(r.address);
   FrontGuard* front = frontOf(p);
-  void* heapBlock = front->heapBlock;
+  void* heapBlock = heapBlockOf(front);
   front->word = kReleasedGuardWord;
   front->index = -1;
   writeBackGuard(p, r.size, kReleasedGuardWord, -1);
@@ -276,10 +276,10 @@ void reportMemoryStatus(bool dump, int limit) {
 
 // Tracked allocation.
 void* operator new(std::size_t size, const char* file, int line) {
-  return orThrow(trackedAllocate(size, kBaseAlignment, file, line));
+  return orThrow(trackedAllocate(size, kMemoryBlockAlignment, file, line));
 }
 void* operator new[](std::size_t size, const char* file, int line) {
-  return orThrow(trackedAllocate(size, kBaseAlignment, file, line));
+  return orThrow(trackedAllocate(size, kMemoryBlockAlignment, file, line));
 }
 void* operator new(std::size_t size, std::align_val_t alignment, const char* file, int line) {
   return orThrow(trackedAllocate(size, static_cast<std::size_t>(alignment), file, line));
@@ -293,10 +293,10 @@ void operator delete(void* p, std::align_val_t, const char*, int) noexcept { rel
 void operator delete[](void* p, std::align_val_t, const char*, int) noexcept { release(p); }
 
 // The program's global allocation: plain blocks.
-void* operator new(std::size_t size) { return orThrow(plainAllocate(size, kBaseAlignment)); }
-void* operator new[](std::size_t size) { return orThrow(plainAllocate(size, kBaseAlignment)); }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return plainAllocate(size, kBaseAlignment); }
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return plainAllocate(size, kBaseAlignment); }
+void* operator new(std::size_t size) { return orThrow(plainAllocate(size, kMemoryBlockAlignment)); }
+void* operator new[](std::size_t size) { return orThrow(plainAllocate(size, kMemoryBlockAlignment)); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return plainAllocate(size, kMemoryBlockAlignment); }
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return plainAllocate(size, kMemoryBlockAlignment); }
 void* operator new(std::size_t size, std::align_val_t alignment) {
   return orThrow(plainAllocate(size, static_cast<std::size_t>(alignment)));
 }
@@ -323,3 +323,20 @@ void operator delete(void* p, std::size_t, std::align_val_t) noexcept { release(
 void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { release(p); }
 void operator delete(void* p, std::align_val_t, const std::nothrow_t&) noexcept { release(p); }
 void operator delete[](void* p, std::align_val_t, const std::nothrow_t&) noexcept { release(p); }
+
+std::size_t memoryBlockBytes(std::size_t size, std::size_t alignment, std::size_t extra, std::size_t heapAlignment) {
+  if (alignment < kMemoryBlockAlignment) alignment = kMemoryBlockAlignment;
+  // The heap's blocks may start on any multiple of heapAlignment: the user part may have to
+  // move up by alignment - heapAlignment bytes to be aligned.
+  std::size_t slack = alignment > heapAlignment ? alignment - heapAlignment : 0;
+  std::size_t overhead = kFrontGuard + extra + slack;
+  if (size > SIZE_MAX - overhead) return 0;
+  return size + overhead;
+}
+
+void* memoryBlockUserPart(void* heapBlock, std::size_t alignment) {
+  if (alignment < kMemoryBlockAlignment) alignment = kMemoryBlockAlignment;
+  std::uintptr_t user = reinterpret_cast<std::uintptr_t>(heapBlock) + kFrontGuard;
+  user = (user + alignment - 1) & ~(static_cast<std::uintptr_t>(alignment) - 1);
+  return reinterpret_cast<void*>(user);
+}

@@ -2,11 +2,12 @@
 // release that every delete goes through, and the leak report written at exit.
 //
 // Every block from the global operator new carries a 16-byte front guard: the address of
-// the underlying heap block, then a guard word and an index. Tracked blocks (TRACKED_NEW)
+// the underlying heap block (8 bytes whatever the pointer size), then a guard word and an index. Tracked blocks (TRACKED_NEW)
 // have the tracked guard word, their index in the record table and an 8-byte back guard
 // (the same word and index) after their last byte; plain blocks (the C++ runtime and the
 // libraries) have the plain guard word and are never reported. Blocks keep 16-byte
-// alignment (more when the type asks for it).
+// alignment (more when the type asks for it), also where the C heap gives less (32-bit
+// heaps give 8).
 #pragma once
 
 #include <cstddef>
@@ -34,6 +35,16 @@ struct AllocationRecord {
   int line;                // source line of the allocation
   char file[32];           // source file of the allocation, zero-terminated
 };
+
+// The layout of one heap block: the alignment every block gets at least, the alignment the
+// C heap is relied on for (two pointers, at most 16), the bytes to ask a heap of that
+// alignment for a user part of `size` bytes followed by `extra` (0 when too large), and where in a heap block the
+// aligned user part starts (the front guard lies in the 16 bytes before it).
+constexpr std::size_t kMemoryBlockAlignment = 16;
+constexpr std::size_t kHeapAlignment = 2 * sizeof(void*) < 16 ? 2 * sizeof(void*) : 16;
+std::size_t memoryBlockBytes(std::size_t size, std::size_t alignment, std::size_t extra,
+                             std::size_t heapAlignment = kHeapAlignment);
+void* memoryBlockUserPart(void* heapBlock, std::size_t alignment);
 
 // Guard words of the front and back guard areas.
 constexpr std::uint32_t kTrackedGuardWord = 0x7EC0DE11u;

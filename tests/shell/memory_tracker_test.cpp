@@ -149,6 +149,29 @@ TEST_F(MemoryTrackerTest, PlainBlocksAreNotRecordedAndEveryBlockIsAligned) {
   EXPECT_EQ(output, "");
 }
 
+// 32-bit heaps (wasm32, 32-bit ARM) give blocks aligned to 8 bytes only: wherever such a heap
+// puts a block, the aligned user part, its front guard and what follows it stay inside it.
+TEST(MemoryBlockLayout, UserPartAndGuardsFitWhereverAnEightByteHeapPutsTheBlock) {
+  alignas(64) static unsigned char arena[1024];
+  const auto base = reinterpret_cast<std::uintptr_t>(arena);
+  for (std::size_t heapAlignment : {std::size_t{8}, std::size_t{16}}) {
+    for (std::size_t alignment : {std::size_t{1}, std::size_t{16}, std::size_t{32}, std::size_t{64}}) {
+      for (std::size_t offset = 0; offset < 64; offset += heapAlignment) {
+        SCOPED_TRACE(testing::Message() << "heap " << heapAlignment << " align " << alignment << " at +" << offset);
+        const std::size_t size = 40, extra = 8;
+        std::size_t bytes = memoryBlockBytes(size, alignment, extra, heapAlignment);
+        ASSERT_GT(bytes, size + extra);
+        std::uintptr_t block = base + offset;
+        auto user = reinterpret_cast<std::uintptr_t>(memoryBlockUserPart(arena + offset, alignment));
+        EXPECT_EQ(user % (alignment < 16 ? 16 : alignment), 0u);
+        EXPECT_GE(user - 16, block);
+        EXPECT_LE(user + size + extra, block + bytes);
+      }
+    }
+  }
+  EXPECT_EQ(memoryBlockBytes(SIZE_MAX - 8, 16, 8), 0u);
+}
+
 TEST_F(MemoryTrackerTest, BadIndexIsReportedAndFreesNothing) {
   char* a = TRACKED_NEW char[4];
   char* b = TRACKED_NEW char[4];

@@ -24,8 +24,14 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 // Frames per device buffer: about 12 ms at 44.1 kHz, so what is heard stays close to the
-// show clock.
+// show clock. In a web page the buffers are filled on the page's one thread between frames,
+// which software WebGL may take 100 ms to draw: about 93 ms there (what is heard is still
+// placed on the show clock, less the buffer).
+#if defined(__EMSCRIPTEN__)
+constexpr Uint16 kDeviceBufferFrames = 4096;
+#else
 constexpr Uint16 kDeviceBufferFrames = 512;
+#endif
 
 struct Music {
     openmpt_module* module = nullptr;

@@ -25,6 +25,9 @@ void applyHeadlessEnvironment() {
 }
 
 bool environmentHasDisplay() {
+#if defined(__EMSCRIPTEN__)
+  return true;  // the web page's canvas
+#endif
   const char* video = std::getenv("SDL_VIDEODRIVER");
   if (video != nullptr && (std::strcmp(video, "offscreen") == 0 || std::strcmp(video, "dummy") == 0)) return false;
   const char* x11 = std::getenv("DISPLAY");
@@ -56,7 +59,7 @@ void win32SetHeadless(bool headless) {
 bool win32EnsureVideo() {
   if (SDL_WasInit(SDL_INIT_VIDEO) != 0) return true;
   bool headless = win32IsHeadless();
-#ifdef SDL_HINT_VIDEODRIVER
+#if defined(SDL_HINT_VIDEODRIVER) && !defined(__EMSCRIPTEN__)
   // An X11 display and no Wayland one: X11 straight away (no noise from probing Wayland).
   const char* wayland = std::getenv("WAYLAND_DISPLAY");
   if (!headless && std::getenv("SDL_VIDEODRIVER") == nullptr && (wayland == nullptr || *wayland == '\0'))
@@ -64,7 +67,8 @@ bool win32EnsureVideo() {
 #endif
   if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) == 0) {
     const char* driver = SDL_GetCurrentVideoDriver();
-    bool desktop = driver != nullptr && (std::strcmp(driver, "x11") == 0 || std::strcmp(driver, "wayland") == 0);
+    bool desktop = driver != nullptr && (std::strcmp(driver, "x11") == 0 || std::strcmp(driver, "wayland") == 0 ||
+                                         std::strcmp(driver, "emscripten") == 0);
     // A driver asked for by name (SDL_VIDEODRIVER) is taken as it is.
     if (headless || desktop || std::getenv("SDL_VIDEODRIVER") != nullptr) {
       win32X11Attach();

@@ -112,9 +112,15 @@ using LPLONG = LONG*;
 using LPBYTE = BYTE*;
 using LPWORD = WORD*;
 
-// A resource identifier passed where a name is expected.
-inline LPSTR MAKEINTRESOURCEA(WORD id) { return reinterpret_cast<LPSTR>(static_cast<ULONG_PTR>(id)); }
-inline bool IS_INTRESOURCE(LPCSTR name) { return (reinterpret_cast<ULONG_PTR>(name) >> 16) == 0; }
+// A resource identifier passed where a name is expected. Identifiers are addresses inside a
+// reserved block that nothing else uses, not the numbers 0..65535 themselves: a 32-bit target
+// may keep static data (a window-class name) below 64 KiB, which must not be taken for one.
+inline char win32ResourceIdentifiers[0x10000];
+constexpr LPSTR MAKEINTRESOURCEA(WORD id) { return win32ResourceIdentifiers + id; }
+inline bool IS_INTRESOURCE(LPCSTR name) {
+  return name == nullptr || reinterpret_cast<ULONG_PTR>(name) - reinterpret_cast<ULONG_PTR>(win32ResourceIdentifiers) <
+                                0x10000u;
+}
 constexpr WPARAM MAKEWPARAM(WORD lo, WORD hi) { return static_cast<WPARAM>(MAKELONG(lo, hi)); }
 constexpr LPARAM MAKELPARAM(WORD lo, WORD hi) { return static_cast<LPARAM>(MAKELONG(lo, hi)); }
 

@@ -63,6 +63,22 @@ TEST_F(Win32WindowTest, CreateAndDestroyNotifyParentBeforeChildren) {
   EXPECT_EQ(seen, expected);
 }
 
+// A 32-bit target may place a class name's static text below 64 KiB (wasm32 keeps its data
+// from address 1024): only identifiers made by MAKEINTRESOURCEA count as resource numbers.
+TEST_F(Win32WindowTest, NamesAtLowAddressesAreNamesAndOnlyIdentifiersAreNumbers) {
+  EXPECT_TRUE(IS_INTRESOURCE(nullptr));
+  EXPECT_TRUE(IS_INTRESOURCE(MAKEINTRESOURCEA(1)));
+  EXPECT_TRUE(IS_INTRESOURCE(MAKEINTRESOURCEA(0xFFFF)));
+  EXPECT_TRUE(IS_INTRESOURCE(IDC_ARROW));
+  EXPECT_FALSE(IS_INTRESOURCE(reinterpret_cast<LPCSTR>(std::uintptr_t{1024})));
+  EXPECT_FALSE(IS_INTRESOURCE(reinterpret_cast<LPCSTR>(std::uintptr_t{0xFFFF})));
+  EXPECT_FALSE(IS_INTRESOURCE("TestWindow"));
+  WNDCLASSA c{};
+  c.lpfnWndProc = recordingProcedure;
+  c.lpszClassName = MAKEINTRESOURCEA(7);
+  EXPECT_EQ(RegisterClassA(&c), 0);
+}
+
 TEST_F(Win32WindowTest, UserDataKeepsWholePointersInThePointerForm) {
   HWND top = createTop();
   int object = 0;

@@ -4,11 +4,28 @@
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
 #include <SDL.h>
+#if defined(__EMSCRIPTEN__)
+#include <emscripten.h>
+#endif
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 #include "platform/win32/win32_sdl.h"
+#include "platform/win32/win32_system.h"
+
+#if defined(__EMSCRIPTEN__)
+// The page shows what was drawn once the program hands control back to the browser: each
+// presented frame waits for the browser's next frame. The page's measurements (frames, and
+// the program's own time per frame) are kept in Module.vellumiteFrames when the page asks.
+EM_ASYNC_JS(void, waitForBrowserFrame, (), {
+  const frames = Module.vellumiteFrames;
+  const presented = performance.now();
+  await new Promise(resolve => requestAnimationFrame(resolve));
+  if (frames) frames.push(presented, performance.now());
+});
+#endif
 
 GlContext& GlContext::instance() {
   static GlContext* context = new GlContext();  // lives for the whole process
@@ -42,12 +59,27 @@ bool GlContext::create() {
     headless_ = true;
     ok = createEgl();
   }
-  if (!ok) return false;
+  if (!ok) {
+    std::string text = std::string("OpenGL: no context (") + SDL_GetError() + ")\n";
+    OutputDebugStringA(text.c_str());
+    return false;
+  }
+  glDialectSetEs(glDialectEsRequested());
   GLint major = 0, minor = 0;
   glGetIntegerv(GL_MAJOR_VERSION, &major);
   glGetIntegerv(GL_MINOR_VERSION, &minor);
-  hasClipControl_ = major > 4 || (major == 4 && minor >= 5);
-  if (!hasClipControl_) {
+  hasClipControl_ = !glDialectEs() && (major > 4 || (major == 4 && minor >= 5));
+  if (glDialectEs()) {
+    GLint count = 0;
+    glGetIntegerv(GL_NUM_EXTENSIONS, &count);
+    bool clipDistances = false;
+    for (GLint i = 0; i < count && !clipDistances; ++i) {
+      const char* name = reinterpret_cast<const char*>(glGetStringi(GL_EXTENSIONS, static_cast<GLuint>(i)));
+      clipDistances = name != nullptr && std::strcmp(name, "GL_EXT_clip_cull_distance") == 0;
+    }
+    glDialectSetEsClipDistances(clipDistances);
+  }
+  if (!hasClipControl_ && !glDialectEs()) {
     GLint count = 0;
     glGetIntegerv(GL_NUM_EXTENSIONS, &count);
     for (GLint i = 0; i < count && !hasClipControl_; ++i) {
@@ -62,6 +94,10 @@ bool GlContext::create() {
 }
 
 bool GlContext::createEgl() {
+#if defined(__EMSCRIPTEN__)
+  return false;  // the page always has its canvas
+#else
+  const bool es = glDialectEsRequested();
   EGLDisplay display = EGL_NO_DISPLAY;
   auto getPlatformDisplay =
       reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(eglGetProcAddress("eglGetPlatformDisplayEXT"));
@@ -70,9 +106,10 @@ bool GlContext::createEgl() {
   if (display == EGL_NO_DISPLAY) return false;
   EGLint major = 0, minor = 0;
   if (eglInitialize(display, &major, &minor) != EGL_TRUE) return false;
-  if (eglBindAPI(EGL_OPENGL_API) != EGL_TRUE) return false;
+  if (eglBindAPI(es ? EGL_OPENGL_ES_API : EGL_OPENGL_API) != EGL_TRUE) return false;
 
-  const EGLint configAttributes[] = {EGL_SURFACE_TYPE, 0, EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT, EGL_NONE};
+  const EGLint configAttributes[] = {EGL_SURFACE_TYPE, 0, EGL_RENDERABLE_TYPE,
+                                     es ? EGL_OPENGL_ES3_BIT : EGL_OPENGL_BIT, EGL_NONE};
   EGLConfig config = nullptr;
   EGLint configCount = 0;
   if (eglChooseConfig(display, configAttributes, &config, 1, &configCount) != EGL_TRUE || configCount < 1)
@@ -80,7 +117,9 @@ bool GlContext::createEgl() {
   const EGLint contextAttributes[] = {EGL_CONTEXT_MAJOR_VERSION, 3, EGL_CONTEXT_MINOR_VERSION, 3,
                                       EGL_CONTEXT_OPENGL_PROFILE_MASK, EGL_CONTEXT_OPENGL_CORE_PROFILE_BIT,
                                       EGL_NONE};
-  EGLContext context = eglCreateContext(display, config, EGL_NO_CONTEXT, contextAttributes);
+  const EGLint esContextAttributes[] = {EGL_CONTEXT_MAJOR_VERSION, 3, EGL_CONTEXT_MINOR_VERSION, 0, EGL_NONE};
+  EGLContext context =
+      eglCreateContext(display, config, EGL_NO_CONTEXT, es ? esContextAttributes : contextAttributes);
   if (context == EGL_NO_CONTEXT) return false;
   if (eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, context) != EGL_TRUE) {
     eglDestroyContext(display, context);
@@ -89,13 +128,15 @@ bool GlContext::createEgl() {
   eglDisplay_ = display;
   eglContext_ = context;
   return true;
+#endif
 }
 
 bool GlContext::createSdl() {
   if (!win32EnsureVideo()) return false;
+  const bool es = glDialectEsRequested();
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
-  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
-  SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, es ? 0 : 3);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, es ? SDL_GL_CONTEXT_PROFILE_ES : SDL_GL_CONTEXT_PROFILE_CORE);
   SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
   // A hidden window of our own keeps the context current while no render window exists.
   SDL_Window* home = SDL_CreateWindow("", 0, 0, 1, 1, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
@@ -165,6 +206,9 @@ void GlContext::present(GLuint source, int width, int height, HWND window, int s
     SDL_GL_SwapWindow(target);
   }
   state_.bindFramebuffer(GL_FRAMEBUFFER, 0);
+#if defined(__EMSCRIPTEN__)
+  waitForBrowserFrame();
+#endif
 }
 
 bool GlContext::readPresentedFrame(std::vector<std::uint32_t>& pixels, int* width, int* height) {
@@ -218,7 +262,13 @@ bool GlContext::takeFrameRead(std::vector<std::uint32_t>& pixels, int* width, in
   if (ok) {
     pixels.resize(count);
     const std::uint32_t* source = static_cast<const std::uint32_t*>(mapped);
-    for (std::size_t i = 0; i < count; ++i) pixels[i] = source[i] | 0xFF000000u;
+    // The ES dialect read the frame as RGBA bytes.
+    const bool rgba = glDialectEs();
+    for (std::size_t i = 0; i < count; ++i) {
+      std::uint32_t v = source[i];
+      if (rgba) v = (v & 0xFF00FF00u) | ((v & 0xFFu) << 16) | ((v >> 16) & 0xFFu);
+      pixels[i] = v | 0xFF000000u;
+    }
     ok = glUnmapBuffer(GL_PIXEL_PACK_BUFFER) == GL_TRUE;
   }
   state_.bindBuffer(GL_PIXEL_PACK_BUFFER, 0);
