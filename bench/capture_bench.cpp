@@ -45,8 +45,8 @@ void BM_CaptureFramesPerSecond(benchmark::State& state) {
     state.SkipWithError("cannot write the test show");
     return;
   }
-  CaptureOptions options = benchCapture(dir, static_cast<int>(state.range(0)), static_cast<int>(state.range(1)),
-                                        state.range(2) != 0);
+  CaptureOptions options =
+      benchCapture(dir, static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), state.range(2) != 0);
   int frames = 0;
   for (auto _ : state) {
     CaptureResult result;
@@ -129,7 +129,13 @@ void BM_VideoEncoder(benchmark::State& state) {
   }
   state.counters["frames/s"] = benchmark::Counter(written, benchmark::Counter::kIsRate);
 }
-BENCHMARK(BM_VideoEncoder)->Args({640, 480})->Args({1280, 720})->Args({1920, 1080})->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+BENCHMARK(BM_VideoEncoder)
+    ->Args({640, 480})
+    ->Args({1280, 720})
+    ->Args({1920, 1080})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(1);
 
 // Processor seconds of the whole process, every thread (the renderer's, the encoder's).
 double processSeconds() {

@@ -163,8 +163,8 @@ class DrawScene {
                                          true))
       return fail(why, "base texture");
     texture = nullptr;
-    if (!driver->createTextureFromPixels(&texture, "bench_detail", kTextureSide, kTextureSide, detail.data(),
-                                         nullptr, true))
+    if (!driver->createTextureFromPixels(&texture, "bench_detail", kTextureSide, kTextureSide, detail.data(), nullptr,
+                                         true))
       return fail(why, "detail texture");
 
     material.setDiffuse(0xffffffu);
@@ -292,10 +292,6 @@ void BM_DrawTwoPassMesh(benchmark::State& state) {
   state.counters["programs/frame"] =
       frames > 0 ? static_cast<double>(programsAfter - programsWarm) / static_cast<double>(frames) : 0.0;
 }
-BENCHMARK(BM_DrawTwoPassMesh)
-    ->Args({640, 480})
-    ->Args({1280, 720})
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+BENCHMARK(BM_DrawTwoPassMesh)->Args({640, 480})->Args({1280, 720})->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace

@@ -71,8 +71,8 @@ struct Workload {
     for (int r = 0; r < kGrid; ++r)
       for (int c = 0; c < kGrid; ++c) {
         const auto at = [](int row, int column) { return static_cast<WORD>(row * (kGrid + 1) + column); };
-        meshIndices.insert(meshIndices.end(), {at(r, c), at(r, c + 1), at(r + 1, c + 1), at(r, c), at(r + 1, c + 1),
-                                               at(r + 1, c)});
+        meshIndices.insert(meshIndices.end(),
+                           {at(r, c), at(r, c + 1), at(r + 1, c + 1), at(r, c), at(r + 1, c + 1), at(r + 1, c)});
       }
     // Particles rising in a column, larger near the base, dimmer higher up.
     std::uint32_t seed = 12345u;
@@ -112,17 +112,19 @@ class HeadlessContext {
  public:
   HeadlessContext(int width, int height, bool compatibility) : width_(width), height_(height) {
     display_ = openDisplay();
-    if (display_ == EGL_NO_DISPLAY || !eglInitialize(display_, nullptr, nullptr) || !eglBindAPI(EGL_OPENGL_API))
-      return;
+    if (display_ == EGL_NO_DISPLAY || !eglInitialize(display_, nullptr, nullptr) || !eglBindAPI(EGL_OPENGL_API)) return;
     EGLConfig config = nullptr;
     const EGLint configAttributes[] = {EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT, EGL_NONE};
     EGLint count = 0;
     eglChooseConfig(display_, configAttributes, &config, 1, &count);
-    const EGLint attributes[] = {EGL_CONTEXT_MAJOR_VERSION, compatibility ? 2 : 3, EGL_CONTEXT_MINOR_VERSION,
-                                 compatibility ? 1 : 3, EGL_CONTEXT_OPENGL_PROFILE_MASK,
-                                 compatibility ? EGL_CONTEXT_OPENGL_COMPATIBILITY_PROFILE_BIT
-                                               : EGL_CONTEXT_OPENGL_CORE_PROFILE_BIT,
-                                 EGL_NONE};
+    const EGLint attributes[] = {
+        EGL_CONTEXT_MAJOR_VERSION,
+        compatibility ? 2 : 3,
+        EGL_CONTEXT_MINOR_VERSION,
+        compatibility ? 1 : 3,
+        EGL_CONTEXT_OPENGL_PROFILE_MASK,
+        compatibility ? EGL_CONTEXT_OPENGL_COMPATIBILITY_PROFILE_BIT : EGL_CONTEXT_OPENGL_CORE_PROFILE_BIT,
+        EGL_NONE};
     context_ = eglCreateContext(display_, count > 0 ? config : EGL_NO_CONFIG_KHR, EGL_NO_CONTEXT, attributes);
     if (context_ == EGL_NO_CONTEXT || !makeCurrent()) return;
     glGenTextures(1, &colour_);
@@ -253,9 +255,9 @@ void BM_FireFrameGenerated(benchmark::State& state) {
     device.renderStates[D3DRENDERSTATE_ALPHABLENDENABLE] = FALSE;
     device.renderStates[D3DRENDERSTATE_ZWRITEENABLE] = TRUE;
     device.transforms[D3DTRANSFORMSTATE_WORLD] = w.identity;
-    ok &= pipeline->draw(device, textures, D3DPT_TRIANGLELIST, kMeshFvf, w.mesh.data(),
-                         static_cast<DWORD>(w.mesh.size()), w.meshIndices.data(),
-                         static_cast<DWORD>(w.meshIndices.size()), &w.mesh, 1);
+    ok &=
+        pipeline->draw(device, textures, D3DPT_TRIANGLELIST, kMeshFvf, w.mesh.data(), static_cast<DWORD>(w.mesh.size()),
+                       w.meshIndices.data(), static_cast<DWORD>(w.meshIndices.size()), &w.mesh, 1);
     device.renderStates[D3DRENDERSTATE_LIGHTING] = FALSE;
     device.renderStates[D3DRENDERSTATE_ALPHABLENDENABLE] = TRUE;
     device.renderStates[D3DRENDERSTATE_SRCBLEND] = D3DBLEND_SRCALPHA;

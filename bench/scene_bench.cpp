@@ -91,13 +91,14 @@ void BM_RenderSkinnedObjects(benchmark::State& state) {
   std::string text = "LWSC\n3\nAmbientColor 1 1 1\nAmbientIntensity 0.1\nLightName Sun\n" +
                      keyedMotion("LightMotion", 4, 0) + "LightColor 1 1 1\nLightIntensity 1\n";
   for (int o = 0; o < 2; ++o) {
-    text += "LoadObjectLayer 1 limb" + std::to_string(o) + ".lwo\n" + sceneItemMotionText("ObjectMotion", 2.0f * o, 0, 0) +
-            "BoneFalloffType 2\n";
+    text += "LoadObjectLayer 1 limb" + std::to_string(o) + ".lwo\n" +
+            sceneItemMotionText("ObjectMotion", 2.0f * o, 0, 0) + "BoneFalloffType 2\n";
     for (int b = 0; b < 4; ++b) {
-      std::vector<std::vector<SceneKey>> channels = {{{0, 0}}, {{0, 0}}, {{b == 0 ? 0.0f : 1.0f, 0}},
-                                                     {{0, 0}}, {{0, 0}, {0.5f, 1}, {0, 2}}, {{0, 0}},
-                                                     {{1, 0}}, {{1, 0}}, {{1, 0}}};
-      std::string parent = b == 0 ? "1000000" + std::to_string(o) : "400" + std::to_string(b - 1) + "000" + std::to_string(o);
+      std::vector<std::vector<SceneKey>> channels = {
+          {{0, 0}}, {{0, 0}}, {{b == 0 ? 0.0f : 1.0f, 0}}, {{0, 0}}, {{0, 0}, {0.5f, 1}, {0, 2}}, {{0, 0}}, {{1, 0}},
+          {{1, 0}}, {{1, 0}}};
+      std::string parent =
+          b == 0 ? "1000000" + std::to_string(o) : "400" + std::to_string(b - 1) + "000" + std::to_string(o);
       text += "BoneName B" + std::to_string(b) + "\nBoneActive 1\nBoneRestPosition 0 0 " +
               std::to_string(b == 0 ? 0 : 1) + "\nBoneRestDirection 0 0 0\nBoneRestLength 1\nBoneStrength 1\n" +
               sceneKeyedMotionText("BoneMotion", channels) + "ParentItem " + parent + "\n";

@@ -194,8 +194,8 @@ void BM_ShowPlayback(benchmark::State& state) {
   state.counters["frames"] = frames;
   std::printf("\n%dx%d, %d show frames per second, median of %zu plays\n", options.width, options.height, fps,
               runs.size());
-  std::printf("%-22s %8s %8s %10s %8s %8s %8s %8s\n", "window (s)", "fps", "slowest", "at second", "engine",
-              "driver", "wait", "draws");
+  std::printf("%-22s %8s %8s %10s %8s %8s %8s %8s\n", "window (s)", "fps", "slowest", "at second", "engine", "driver",
+              "wait", "draws");
   for (std::size_t w = 0; w < windows.size(); ++w) {
     std::vector<double> f, slow, at, engine, driver, wait, draws;
     for (const auto& run : runs) {
@@ -212,11 +212,17 @@ void BM_ShowPlayback(benchmark::State& state) {
     char label[64];
     std::snprintf(label, sizeof label, "%s %.0f-%s", windows[w].name.c_str(), windows[w].from,
                   windows[w].to > 1e8 ? "end" : std::to_string(static_cast<int>(windows[w].to)).c_str());
-    std::printf("%-22s %8.1f %8.1f %10.0f %6.2fms %6.2fms %6.2fms %8.0f\n", label, median(f), median(slow),
-                median(at), median(engine), median(driver), median(wait), median(draws));
+    std::printf("%-22s %8.1f %8.1f %10.0f %6.2fms %6.2fms %6.2fms %8.0f\n", label, median(f), median(slow), median(at),
+                median(engine), median(driver), median(wait), median(draws));
   }
   std::fflush(stdout);
 }
-BENCHMARK(BM_ShowPlayback)->Args({640, 480})->Args({1280, 720})->Args({1920, 1080})->Unit(benchmark::kSecond)->UseRealTime()->Iterations(3);
+BENCHMARK(BM_ShowPlayback)
+    ->Args({640, 480})
+    ->Args({1280, 720})
+    ->Args({1920, 1080})
+    ->Unit(benchmark::kSecond)
+    ->UseRealTime()
+    ->Iterations(3);
 
 }  // namespace

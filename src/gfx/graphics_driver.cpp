@@ -95,8 +95,8 @@ void GraphicsDriver::drawBillboard(const Vector3&, float) {}
 void GraphicsDriver::drawPoint(const Vector3&) {}
 bool GraphicsDriver::loadTexture(Texture**, const char*, const char*, bool) { return true; }
 
-bool GraphicsDriver::createTextureFromPixels(Texture**, const char*, int, int, const std::uint8_t*,
-                                             const std::uint8_t*, bool) {
+bool GraphicsDriver::createTextureFromPixels(Texture**, const char*, int, int, const std::uint8_t*, const std::uint8_t*,
+                                             bool) {
   return true;
 }
 

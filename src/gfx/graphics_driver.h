@@ -51,8 +51,8 @@ class GraphicsDriver {
   virtual void drawBillboard(const Vector3& centre, float size);
   virtual void drawPoint(const Vector3& p);
   virtual bool loadTexture(Texture** out, const char* file, const char* alphaFile, bool mipmapped);
-  virtual bool createTextureFromPixels(Texture** out, const char* name, int width, int height,
-                                       const std::uint8_t* rgb, const std::uint8_t* alpha, bool mipmapped);
+  virtual bool createTextureFromPixels(Texture** out, const char* name, int width, int height, const std::uint8_t* rgb,
+                                       const std::uint8_t* alpha, bool mipmapped);
   // Registers *out (a new base texture when *out is null); false when the registry cannot grow.
   virtual bool createTexture(Texture** out, int width, int height, bool mipmapped, bool alpha);
   // Destroys a registered texture; unknown pointers are ignored.

@@ -49,8 +49,8 @@ Material::Material()
 
 Material::~Material() { release(); }
 
-Matrix4* Material::addLayer(const char* textureName, int texCoordSource, int blendMode, int addressU,
-                            int addressV, const Matrix4* matrix) {
+Matrix4* Material::addLayer(const char* textureName, int texCoordSource, int blendMode, int addressU, int addressV,
+                            const Matrix4* matrix) {
   if (textureName == nullptr) return nullptr;
   if (!resizeHeapArray(layers, static_cast<std::size_t>(layerCount) + 1)) return nullptr;
   TextureLayer& layer = layers[layerCount];

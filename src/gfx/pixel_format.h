@@ -24,6 +24,4 @@ inline int bytesPerPixel(const PixelFormat& format) {
 inline PixelFormat picture24Format() { return PixelFormat{24, 0, 0xff0000u, 0xff00u, 0xffu}; }
 
 // A 32-bit picture with an alpha channel in the top byte.
-inline PixelFormat picture32AlphaFormat() {
-  return PixelFormat{32, 0xff000000u, 0xff0000u, 0xff00u, 0xffu};
-}
+inline PixelFormat picture32AlphaFormat() { return PixelFormat{32, 0xff000000u, 0xff0000u, 0xff00u, 0xffu}; }

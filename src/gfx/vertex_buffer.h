@@ -24,8 +24,7 @@ class VertexBuffer {
   virtual void unlock();
   // primitiveType takes the D3DPRIMITIVETYPE numbers (1 point list ... 6 triangle fan).
   virtual void draw(int primitiveType, int startVertex, int count);
-  virtual void drawIndexed(int primitiveType, int startVertex, int count, const std::uint16_t* indices,
-                           int indexCount);
+  virtual void drawIndexed(int primitiveType, int startVertex, int count, const std::uint16_t* indices, int indexCount);
   // Whether the buffer is locked now (a derived buffer with its own lock flag answers from it).
   virtual bool isLocked() const;
 

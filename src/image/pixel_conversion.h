@@ -18,7 +18,6 @@ bool convertPixels(const PixelFormat* sourceFormat, const void* sourcePixels, in
 
 // Scales an image into a destination of any size: bilinear when enlarging in either
 // direction, box averaging otherwise, through 32-bit intermediate buffers.
-bool scaleImage(const PixelFormat* sourceFormat, const void* sourcePixels, int32_t sourceWidth,
-                int32_t sourceHeight, int32_t sourcePitch, const PixelFormat* destinationFormat,
-                void* destinationPixels, int32_t destinationWidth, int32_t destinationHeight,
-                int32_t destinationPitch);
+bool scaleImage(const PixelFormat* sourceFormat, const void* sourcePixels, int32_t sourceWidth, int32_t sourceHeight,
+                int32_t sourcePitch, const PixelFormat* destinationFormat, void* destinationPixels,
+                int32_t destinationWidth, int32_t destinationHeight, int32_t destinationPitch);

@@ -74,11 +74,20 @@ float boneRawWeight(const BoneInfluence& influence, float distance, float mapVal
   float powered = distance;
   int squarings = 0;
   switch (influence.falloffType) {
-    case 2: squarings = 1; break;
-    case 3: squarings = 2; break;
-    case 4: squarings = 3; break;
-    case 5: squarings = 4; break;
-    default: break;
+    case 2:
+      squarings = 1;
+      break;
+    case 3:
+      squarings = 2;
+      break;
+    case 4:
+      squarings = 3;
+      break;
+    case 5:
+      squarings = 4;
+      break;
+    default:
+      break;
   }
   if (squarings > 0) {
     powered = distance * distance;

@@ -21,8 +21,8 @@ Vector3 transformDirection(const Vector3& d, const Matrix4& m);
 
 // What a bone's weight computation needs from its properties.
 struct BoneInfluence {
-  float strength = 0.0f;        // already scaled by the rest length when asked to
-  std::uint8_t falloffType = 0; // 2: d^2, 3: d^4, 4: d^8, 5: d^16, others: d
+  float strength = 0.0f;         // already scaled by the rest length when asked to
+  std::uint8_t falloffType = 0;  // 2: d^2, 3: d^4, 4: d^8, 5: d^16, others: d
   bool limitedRange = false;
   float minRange = 0.0f;
   float maxRange = 0.0f;

@@ -20,32 +20,32 @@ Motion::Motion(int32_t channelCount_, int16_t type_)
       cachedTime(kMotionUnevaluatedTime),
       parent(nullptr),
       target(nullptr) {
-    // Values and matrices get defined starting points: channels a motion lacks (and the
-    // scale of lights and cameras, which children multiply by) then read as neutral.
-    matrix.setIdentity();
-    restMatrix.setIdentity();
-    inverseRestMatrix.setIdentity();
-    if (channelCount_ <= 0) return;
-    channels = static_cast<Envelope**>(std::calloc(static_cast<size_t>(channelCount_), sizeof(Envelope*)));
-    if (!channels) return;
-    channelCount = channelCount_;
-    for (int32_t i = 0; i < channelCount; ++i) {
-        channels[i] = TRACKED_NEW Envelope(EndConstant, EndConstant);
-    }
+  // Values and matrices get defined starting points: channels a motion lacks (and the
+  // scale of lights and cameras, which children multiply by) then read as neutral.
+  matrix.setIdentity();
+  restMatrix.setIdentity();
+  inverseRestMatrix.setIdentity();
+  if (channelCount_ <= 0) return;
+  channels = static_cast<Envelope**>(std::calloc(static_cast<size_t>(channelCount_), sizeof(Envelope*)));
+  if (!channels) return;
+  channelCount = channelCount_;
+  for (int32_t i = 0; i < channelCount; ++i) {
+    channels[i] = TRACKED_NEW Envelope(EndConstant, EndConstant);
+  }
 }
 
 Motion::~Motion() {
-    for (int32_t i = 0; i < channelCount; ++i) delete channels[i];
-    std::free(channels);
-    channels = nullptr;
-    channelCount = 0;
-    parent = nullptr;
+  for (int32_t i = 0; i < channelCount; ++i) delete channels[i];
+  std::free(channels);
+  channels = nullptr;
+  channelCount = 0;
+  parent = nullptr;
 }
 
 MotionSlot* findMotionSlot(MotionSlot* slots, int32_t slotCount, int32_t sceneIndex) {
-    if (!slots) return nullptr;
-    for (int32_t i = 0; i < slotCount; ++i) {
-        if (slots[i].sceneIndex == sceneIndex) return &slots[i];
-    }
-    return nullptr;
+  if (!slots) return nullptr;
+  for (int32_t i = 0; i < slotCount; ++i) {
+    if (slots[i].sceneIndex == sceneIndex) return &slots[i];
+  }
+  return nullptr;
 }

@@ -19,5 +19,5 @@ Motion* readValueEnvelope(DataFile& file, int32_t kind);
 // The same for a file held by pointer (null gives null).
 inline Motion* readMotion(DataFile* file, int16_t type) { return file ? readMotion(*file, type) : nullptr; }
 inline Motion* readValueEnvelope(DataFile* file, int32_t kind) {
-    return file ? readValueEnvelope(*file, kind) : nullptr;
+  return file ? readValueEnvelope(*file, kind) : nullptr;
 }

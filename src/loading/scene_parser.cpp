@@ -39,18 +39,26 @@ int readSceneFileVersion(DataFile& file) {
 
 SceneLinkTable* SceneLinkTables::parentsOf(SceneItemKind kind) {
   switch (kind) {
-    case SceneItemKind::object: return &objectParents;
-    case SceneItemKind::light: return &lightParents;
-    case SceneItemKind::camera: return &cameraParents;
-    case SceneItemKind::bone: return &boneParents;
-    default: return nullptr;
+    case SceneItemKind::object:
+      return &objectParents;
+    case SceneItemKind::light:
+      return &lightParents;
+    case SceneItemKind::camera:
+      return &cameraParents;
+    case SceneItemKind::bone:
+      return &boneParents;
+    default:
+      return nullptr;
   }
 }
 
 SceneLinkTable* SceneLinkTables::targetsOf(SceneItemKind kind) {
   switch (kind) {
-    case SceneItemKind::camera: return &cameraTargets;
-    case SceneItemKind::light: return &lightTargets;
-    default: return nullptr;
+    case SceneItemKind::camera:
+      return &cameraTargets;
+    case SceneItemKind::light:
+      return &lightTargets;
+    default:
+      return nullptr;
   }
 }

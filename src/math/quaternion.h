@@ -6,31 +6,31 @@
 #include "math/vector3.h"
 
 struct Quaternion {
-    float w;  // scalar part
-    float x;
-    float y;
-    float z;
+  float w;  // scalar part
+  float x;
+  float y;
+  float z;
 };
 
 struct AxisAngle {
-    float x;      // axis
-    float y;
-    float z;
-    float angle;  // degrees
+  float x;  // axis
+  float y;
+  float z;
+  float angle;  // degrees
 };
 
 struct QuaternionOperations {
-    Quaternion* (*quatNormalize)(Quaternion* out, const Quaternion* q);
-    void (*quatAdd)(Quaternion* out, const Quaternion* a, const Quaternion* b);
-    void (*quatFromMatrix)(Quaternion* out, const Matrix4* m);
-    void (*quatRotateVector)(Vector3* out, const Vector3* v, const Quaternion* q);
-    AxisAngle* (*quatToAxisAngle)(AxisAngle* out, const Quaternion* q);
-    Quaternion* (*quatSlerp)(Quaternion* out, const Quaternion* a, const Quaternion* b, float t);
-    float (*quatDot)(const Quaternion* a, const Quaternion* b);
-    void (*quatFromAxisAngle)(Quaternion* out, const AxisAngle* aa);
-    void (*quatMultiply)(Quaternion* out, const Quaternion* p, const Quaternion* q);
-    void (*quatSubtract)(Quaternion* out, const Quaternion* a, const Quaternion* b);
-    Matrix4* (*quatToMatrix)(Matrix4* out, const Quaternion* q);
+  Quaternion* (*quatNormalize)(Quaternion* out, const Quaternion* q);
+  void (*quatAdd)(Quaternion* out, const Quaternion* a, const Quaternion* b);
+  void (*quatFromMatrix)(Quaternion* out, const Matrix4* m);
+  void (*quatRotateVector)(Vector3* out, const Vector3* v, const Quaternion* q);
+  AxisAngle* (*quatToAxisAngle)(AxisAngle* out, const Quaternion* q);
+  Quaternion* (*quatSlerp)(Quaternion* out, const Quaternion* a, const Quaternion* b, float t);
+  float (*quatDot)(const Quaternion* a, const Quaternion* b);
+  void (*quatFromAxisAngle)(Quaternion* out, const AxisAngle* aa);
+  void (*quatMultiply)(Quaternion* out, const Quaternion* p, const Quaternion* q);
+  void (*quatSubtract)(Quaternion* out, const Quaternion* a, const Quaternion* b);
+  Matrix4* (*quatToMatrix)(Matrix4* out, const Quaternion* q);
 };
 
 // The process-wide table; empty (null pointers) until installQuaternionOperations runs.

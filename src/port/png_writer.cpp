@@ -32,8 +32,7 @@ void argbRow(const void* pixels, int width, int y, unsigned char* rgb) {
 
 // libpng reports errors by longjmp: nothing with a destructor may live across setjmp, so
 // the row buffer belongs to the caller.
-bool encodeRows(std::FILE* file, const void* pixels, int width, int height, RowSource source,
-                unsigned char* row) {
+bool encodeRows(std::FILE* file, const void* pixels, int width, int height, RowSource source, unsigned char* row) {
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
   if (png == nullptr || info == nullptr) {

@@ -48,14 +48,14 @@ void computeVertexWeights(SceneObject* object) {
     link.bone = scene->bones[b];
     link.groupCount = static_cast<std::uint16_t>(groupCount);
     link.groupNumbers = TRACKED_NEW std::uint16_t[groupCount > 0 ? groupCount : 1];
-    link.weights = TRACKED_NEW float*[groupCount > 0 ? groupCount : 1];
+    link.weights = TRACKED_NEW float * [groupCount > 0 ? groupCount : 1];
     for (std::int32_t g = 0; g < groupCount; ++g) {
       link.groupNumbers[g] = static_cast<std::uint16_t>(g);
       std::int32_t vertices = object->groups[g].vertexCount;
       link.weights[g] = TRACKED_NEW float[vertices > 0 ? vertices : 1]();
     }
   }
-  float** rest = TRACKED_NEW float*[groupCount > 0 ? groupCount : 1];
+  float** rest = TRACKED_NEW float * [groupCount > 0 ? groupCount : 1];
   for (std::int32_t g = 0; g < groupCount; ++g) {
     std::int32_t vertices = object->groups[g].vertexCount;
     rest[g] = TRACKED_NEW float[6 * static_cast<std::size_t>(vertices > 0 ? vertices : 1)]();
@@ -91,7 +91,7 @@ void computeVertexWeights(SceneObject* object) {
     }
   }
 
-  float** perLink = TRACKED_NEW float*[count];
+  float** perLink = TRACKED_NEW float* [count];
   for (std::int32_t g = 0; g < groupCount; ++g) {
     for (std::int32_t i = 0; i < count; ++i) perLink[i] = links[i].weights[g];
     normalizeBoneWeights(perLink, count, object->groups[g].vertexCount);

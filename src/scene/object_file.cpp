@@ -150,8 +150,8 @@ ObjectFileStatus readObjectFile(DataFile& file, int layer, ObjectFileLayer& out)
     std::uint32_t length = file.readDword();
     std::uint64_t end = chunk + 8 + length;
     chunk = end;
-    bool known = chunkIs(id, "OBJE") || chunkIs(id, "MATR") || chunkIs(id, "VERT") || chunkIs(id, "POLY") ||
-                 chunkIs(id, "WGHT");
+    bool known =
+        chunkIs(id, "OBJE") || chunkIs(id, "MATR") || chunkIs(id, "VERT") || chunkIs(id, "POLY") || chunkIs(id, "WGHT");
     if (!known || (!inObject && !chunkIs(id, "OBJE"))) continue;
     if (end > file.size) {  // the chunk claims more bytes than the file holds
       ok = false;
@@ -161,8 +161,10 @@ ObjectFileStatus readObjectFile(DataFile& file, int layer, ObjectFileLayer& out)
     if (chunkIs(id, "OBJE")) {
       int groups = static_cast<std::int16_t>(file.readWord());
       int number = static_cast<std::int8_t>(file.readByte());
-      if (file.position > dataEnd) ok = false;
-      else if (number != layer) inObject = false;
+      if (file.position > dataEnd)
+        ok = false;
+      else if (number != layer)
+        inObject = false;
       else {
         inObject = true;
         ok = reader.startObject(groups);

@@ -97,8 +97,8 @@ void RenderNode::addDriver(GraphicsDriver* driver) {
   for (int b = 0; b < added.bufferSlots; ++b) {
     VertexBuffer* master = vertexBuffer(0, b);
     if (master == nullptr) continue;
-    if (!driver->createVertexBuffer(&added.vertexBuffers[b], master->vertexType,
-                                    static_cast<int>(master->vertexCount), static_cast<int>(master->flags))) {
+    if (!driver->createVertexBuffer(&added.vertexBuffers[b], master->vertexType, static_cast<int>(master->vertexCount),
+                                    static_cast<int>(master->flags))) {
       continue;
     }
     VertexBuffer* copy = added.vertexBuffers[b];

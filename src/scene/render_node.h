@@ -55,12 +55,12 @@ class RenderNode {
   virtual int drawVertexBuffer(int index, int primitiveType, int firstVertex, int vertexCount);
   // Draws once per pass of the selected material (once with the driver's current state
   // while no material is selected).
-  virtual int drawIndexed(int index, int primitiveType, int firstVertex, int vertexCount,
-                          const std::uint16_t* indices, int indexCount);
+  virtual int drawIndexed(int index, int primitiveType, int firstVertex, int vertexCount, const std::uint16_t* indices,
+                          int indexCount);
   virtual int drawBillboard(const Vector3& centre, float size);
   // Creates the texture on every driver; *out receives the first driver's.
-  virtual bool createTextureFromPixels(Texture** out, const char* name, int width, int height,
-                                       const std::uint8_t* rgb, const std::uint8_t* alpha, bool mipmapped);
+  virtual bool createTextureFromPixels(Texture** out, const char* name, int width, int height, const std::uint8_t* rgb,
+                                       const std::uint8_t* alpha, bool mipmapped);
   // Takes ownership of the material, loads its textures on every driver, returns its index
   // (-1 for a null material; 0 when the list cannot grow, the material then being deleted).
   virtual int addMaterial(Material* material);

@@ -157,8 +157,7 @@ int Scene::render(Camera* frameCamera, float time) {
       evaluateMotion(v, time, false);
       intensity = v->value;
     }
-    setAmbientLight(colour[0] * intensity * 10.0f, colour[1] * intensity * 10.0f, colour[2] * intensity * 10.0f,
-                    0.0f);
+    setAmbientLight(colour[0] * intensity * 10.0f, colour[1] * intensity * 10.0f, colour[2] * intensity * 10.0f, 0.0f);
   }
 
   for (std::int32_t i = 0; i < lightCount; ++i) lights[i]->updateLight(0, time);

@@ -19,7 +19,7 @@ struct BoneProperties {
   float restLength = 0.0f;
   float strength = 0.0f;
   std::uint8_t falloffType = 0;
-  char* weightMapName = nullptr;  // owned
+  char* weightMapName = nullptr;                // owned
   float restDirection[3] = {0.0f, 0.0f, 0.0f};  // heading, pitch, bank in degrees
   float restPosition[3] = {0.0f, 0.0f, 0.0f};
 };

@@ -43,8 +43,7 @@ bool formsLoop(const Motion* child, const Motion* parent) {
 }
 
 template <typename T>
-void linkParents(Scene& scene, T** items, std::int32_t count, const SceneLinkTable& table,
-                 std::int32_t sceneIndex) {
+void linkParents(Scene& scene, T** items, std::int32_t count, const SceneLinkTable& table, std::int32_t sceneIndex) {
   for (std::int32_t i = 0; i < count; ++i) {
     std::int32_t entry = table.get(i);
     if (entry == -1) continue;
@@ -57,8 +56,7 @@ void linkParents(Scene& scene, T** items, std::int32_t count, const SceneLinkTab
 }
 
 template <typename T>
-void linkTargets(Scene& scene, T** items, std::int32_t count, const SceneLinkTable& table,
-                 std::int32_t sceneIndex) {
+void linkTargets(Scene& scene, T** items, std::int32_t count, const SceneLinkTable& table, std::int32_t sceneIndex) {
   for (std::int32_t i = 0; i < count; ++i) {
     std::int32_t entry = table.get(i);
     // A number beyond the object list names no object, like an unset target.
@@ -140,11 +138,16 @@ bool Scene::loadScene(const char* path) {
   auto is = [&token](const char* keyword) { return std::strcmp(token, keyword) == 0; };
   auto lastIndex = [this](SceneItemKind k) -> int {
     switch (k) {
-      case SceneItemKind::object: return objectCount - 1;
-      case SceneItemKind::light: return lightCount - 1;
-      case SceneItemKind::camera: return cameraCount - 1;
-      case SceneItemKind::bone: return boneCount - 1;
-      default: return -1;
+      case SceneItemKind::object:
+        return objectCount - 1;
+      case SceneItemKind::light:
+        return lightCount - 1;
+      case SceneItemKind::camera:
+        return cameraCount - 1;
+      case SceneItemKind::bone:
+        return boneCount - 1;
+      default:
+        return -1;
     }
   };
 
@@ -206,10 +209,17 @@ bool Scene::loadScene(const char* path) {
     if (light != nullptr) {
       if (is("LightType")) {
         switch (file.readInt() & 0xFF) {
-          case 0: light->parameters.setType(LightParameters::kDirectional); break;
-          case 1: light->parameters.setType(LightParameters::kPoint); break;
-          case 2: light->parameters.setType(LightParameters::kSpot); break;
-          default: break;
+          case 0:
+            light->parameters.setType(LightParameters::kDirectional);
+            break;
+          case 1:
+            light->parameters.setType(LightParameters::kPoint);
+            break;
+          case 2:
+            light->parameters.setType(LightParameters::kSpot);
+            break;
+          default:
+            break;
         }
       }
       // Colour and intensity belong to the light's motion of this file; without one they are dropped.
@@ -217,13 +227,17 @@ bool Scene::loadScene(const char* path) {
       const bool hasMotion = newest >= 0 && light->motions[newest].sceneIndex == sceneIndex;
       if (is("LightColor")) {
         Motion* m = readValueEnvelope(file, MotionColor);
-        if (hasMotion) storeMotion(light->colors[newest], sceneIndex, m);
-        else delete m;
+        if (hasMotion)
+          storeMotion(light->colors[newest], sceneIndex, m);
+        else
+          delete m;
       }
       if (is("LightIntensity")) {
         Motion* m = readValueEnvelope(file, MotionScalar);
-        if (hasMotion) storeMotion(light->intensities[newest], sceneIndex, m);
-        else delete m;
+        if (hasMotion)
+          storeMotion(light->intensities[newest], sceneIndex, m);
+        else
+          delete m;
       }
     }
 

@@ -95,8 +95,7 @@ void SceneObject::drawObject(Camera* frameCamera, int slot, float time, int pass
     const MeshGroup& group = groups[g];
     if (static_cast<int>(groupIsTranslucent(g)) != pass) continue;
     scene->selectMaterial(group.materialIndex);
-    scene->drawIndexed(group.vertexBuffer, kTriangleList, 0, group.vertexCount, group.indices,
-                       3 * group.triangleCount);
+    scene->drawIndexed(group.vertexBuffer, kTriangleList, 0, group.vertexCount, group.indices, 3 * group.triangleCount);
   }
   if (effect != nullptr) {
     const Matrix4& m = motion->matrix;

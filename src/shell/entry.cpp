@@ -30,8 +30,10 @@ void renderFrame(GraphicsDriver* driver, ShowHooks* show, float& showTime, DWORD
   // rounded to single precision. The next step is measured from a fresh reading.
   DWORD now = timeGetTime();
   double elapsed = static_cast<double>(static_cast<DWORD>(now - lastTick));
-  if (clock != nullptr) showTime = static_cast<float>(clock->advance(elapsed * static_cast<double>(0.001f)));
-  else showTime = static_cast<float>(static_cast<double>(showTime) + elapsed * static_cast<double>(0.001f));
+  if (clock != nullptr)
+    showTime = static_cast<float>(clock->advance(elapsed * static_cast<double>(0.001f)));
+  else
+    showTime = static_cast<float>(static_cast<double>(showTime) + elapsed * static_cast<double>(0.001f));
   lastTick = timeGetTime();
 
   if (showTime > kShowLength && (clock == nullptr || clock->endsWithTheShow())) PostQuitMessage(0);
@@ -59,8 +61,7 @@ void formatWindowTitle(const SystemInfo& info, const char* features, char (&out)
   std::memcpy(name, info.cpuName, sizeof info.cpuName);
   name[sizeof info.cpuName] = '\0';
   // The title is cut at the buffer's end, like every fixed text buffer of the shell.
-  if (std::snprintf(out, sizeof out, "[VELLUMITE] %s ( %s) @ %dMhz", name, features, info.cpuMhz) < 0)
-    out[0] = '\0';
+  if (std::snprintf(out, sizeof out, "[VELLUMITE] %s ( %s) @ %dMhz", name, features, info.cpuMhz) < 0) out[0] = '\0';
 }
 
 void placeFrameCamera(Camera& camera) {

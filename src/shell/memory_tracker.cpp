@@ -42,7 +42,8 @@ void writeBackIndex(const AllocationRecord& r, std::int32_t index) {
 }
 
 // A heap block of size + extra bytes whose user part (after the front guard) is aligned.
-void* allocateBlock(std::size_t size, std::size_t alignment, std::size_t extra, std::uint32_t word, std::int32_t index) {
+void* allocateBlock(std::size_t size, std::size_t alignment, std::size_t extra, std::uint32_t word,
+                    std::int32_t index) {
   std::size_t bytes = memoryBlockBytes(size, alignment, extra);
   if (bytes == 0) return nullptr;
   void* heapBlock = std::malloc(bytes);
@@ -295,8 +296,12 @@ void operator delete[](void* p, std::align_val_t, const char*, int) noexcept { r
 // The program's global allocation: plain blocks.
 void* operator new(std::size_t size) { return orThrow(plainAllocate(size, kMemoryBlockAlignment)); }
 void* operator new[](std::size_t size) { return orThrow(plainAllocate(size, kMemoryBlockAlignment)); }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return plainAllocate(size, kMemoryBlockAlignment); }
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return plainAllocate(size, kMemoryBlockAlignment); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  return plainAllocate(size, kMemoryBlockAlignment);
+}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+  return plainAllocate(size, kMemoryBlockAlignment);
+}
 void* operator new(std::size_t size, std::align_val_t alignment) {
   return orThrow(plainAllocate(size, static_cast<std::size_t>(alignment)));
 }

@@ -2,12 +2,11 @@
 // release that every delete goes through, and the leak report written at exit.
 //
 // Every block from the global operator new carries a 16-byte front guard: the address of
-// the underlying heap block (8 bytes whatever the pointer size), then a guard word and an index. Tracked blocks (TRACKED_NEW)
-// have the tracked guard word, their index in the record table and an 8-byte back guard
-// (the same word and index) after their last byte; plain blocks (the C++ runtime and the
-// libraries) have the plain guard word and are never reported. Blocks keep 16-byte
-// alignment (more when the type asks for it), also where the C heap gives less (32-bit
-// heaps give 8).
+// the underlying heap block (8 bytes whatever the pointer size), then a guard word and an index. Tracked blocks
+// (TRACKED_NEW) have the tracked guard word, their index in the record table and an 8-byte back guard (the same word
+// and index) after their last byte; plain blocks (the C++ runtime and the libraries) have the plain guard word and are
+// never reported. Blocks keep 16-byte alignment (more when the type asks for it), also where the C heap gives less
+// (32-bit heaps give 8).
 #pragma once
 
 #include <cstddef>

@@ -2,17 +2,17 @@
 // black or the show silent.
 #include "shell/show_files.h"
 
+#include <strings.h>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <strings.h>
 
 #include "gfx/material.h"
-#include "port/decoded_picture.h"
 #include "loading/data_file.h"
 #include "loading/regular_file.h"
 #include "loading/scene_parser.h"
 #include "platform/bass/bass.h"
+#include "port/decoded_picture.h"
 #include "scene/object_file.h"
 #include "scene/particle_system.h"
 #include "scene/scene.h"
@@ -52,10 +52,14 @@ std::string whyUnreadable(const std::string& name, int objectLayer) {
   if (endsWith(name, ".3dx")) {
     ObjectFileLayer layer;
     switch (readObjectFile(name.c_str(), objectLayer, layer)) {
-      case ObjectFileStatus::ok: return {};
-      case ObjectFileStatus::cannotOpen: return "cannot be read";
-      case ObjectFileStatus::badMagic: return "not an object file";
-      case ObjectFileStatus::malformed: return "damaged object file";
+      case ObjectFileStatus::ok:
+        return {};
+      case ObjectFileStatus::cannotOpen:
+        return "cannot be read";
+      case ObjectFileStatus::badMagic:
+        return "not an object file";
+      case ObjectFileStatus::malformed:
+        return "damaged object file";
     }
     return {};
   }

@@ -12,16 +12,15 @@
 #include "shell/show_files.h"
 
 const ShowSceneWindow kShowWindows[kShowSceneCount] = {
-    {kShowGrand, false, 0.0f, 40.0f},      {kShowText, true, 33.0f, 40.0f},
-    {kShowDesign, true, 40.0f, 68.0f},     {kShowDance2, true, 68.0f, 94.0f},
-    {kShowDass, true, 94.0f, 134.0f},      {kShowSlut, true, 134.0f, 143.0f},
+    {kShowGrand, false, 0.0f, 40.0f},      {kShowText, true, 33.0f, 40.0f},  {kShowDesign, true, 40.0f, 68.0f},
+    {kShowDance2, true, 68.0f, 94.0f},     {kShowDass, true, 94.0f, 134.0f}, {kShowSlut, true, 134.0f, 143.0f},
     {kShowSkitdemo, true, 134.0f, 143.0f},
 };
 
-const ShowSceneIndex kShowDetachOrder[kShowSceneCount] = {kShowSkitdemo, kShowDesign, kShowText,  kShowGrand,
-                                                         kShowDass,     kShowDance2, kShowSlut};
-const ShowSceneIndex kShowDestroyOrder[kShowSceneCount] = {kShowSkitdemo, kShowSlut,  kShowText,  kShowDesign,
-                                                          kShowGrand,    kShowDass,  kShowDance2};
+const ShowSceneIndex kShowDetachOrder[kShowSceneCount] = {kShowSkitdemo, kShowDesign, kShowText, kShowGrand,
+                                                          kShowDass,     kShowDance2, kShowSlut};
+const ShowSceneIndex kShowDestroyOrder[kShowSceneCount] = {kShowSkitdemo, kShowSlut, kShowText,  kShowDesign,
+                                                           kShowGrand,    kShowDass, kShowDance2};
 
 float showSceneTime(const ShowSceneWindow& window, float showTime) {
   if (!window.hasFrom) return showTime;

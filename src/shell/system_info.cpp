@@ -64,14 +64,22 @@ std::uint32_t modelClass() {
       if (family == 4) {
         switch (model) {
           case 0:
-          case 1: return 7;
-          case 2: return 8;
-          case 3: return 9;
-          case 4: return 10;
-          case 5: return 11;
-          case 7: return 12;
-          case 8: return 13;
-          default: return 0;
+          case 1:
+            return 7;
+          case 2:
+            return 8;
+          case 3:
+            return 9;
+          case 4:
+            return 10;
+          case 5:
+            return 11;
+          case 7:
+            return 12;
+          case 8:
+            return 13;
+          default:
+            return 0;
         }
       }
       if (family == 5) {
@@ -81,16 +89,22 @@ std::uint32_t modelClass() {
       }
       if (family == 6) {
         switch (model) {
-          case 1: return 16;
+          case 1:
+            return 16;
           case 3:
-          case 5: return 17;
-          case 6: return 18;
-          case 7: return 19;
-          default: return 0;
+          case 5:
+            return 17;
+          case 6:
+            return 18;
+          case 7:
+            return 19;
+          default:
+            return 0;
         }
       }
       return 0;
-    default: return 0;
+    default:
+      return 0;
   }
 }
 
@@ -159,29 +173,49 @@ std::uint32_t cpuQuery(int selector) {
     if (!amdClass6) return 0;
     std::uint32_t value = selector <= 53 ? l6.eax : l6.ebx;
     switch ((selector - 50) % 4) {
-      case 0: return value >> 28;
-      case 1: return (value >> 16) & 0xFFF;
-      case 2: return (value >> 12) & 0xF;
-      default: return value & 0xFFF;
+      case 0:
+        return value >> 28;
+      case 1:
+        return (value >> 16) & 0xFFF;
+      case 2:
+        return (value >> 12) & 0xF;
+      default:
+        return value & 0xFFF;
     }
   }
   switch (selector) {
-    case 0: return vendorId();
-    case 1: return modelClass();
-    case 4: return 1;
-    case 22: return (bit(standard, 25) | bit(extended, 22));
-    case 23: return bit(standard, 23);
-    case 24: return bit(standard, 24);
-    case 25: return bit(extended, 30);
-    case 26: return bit(extended, 31);
-    case 27: return bit(extended, 22);
-    case 28: return bit(standard, 25);
-    case 29: return bit(standard, 25) != 0 && source.sseRuns(source.context) ? 1 : 0;
-    case 46: return amd ? l6.ecx >> 16 : 0;
-    case 47: return amd ? (l6.ecx >> 12) & 0xF : 0;
-    case 48: return amd ? (l6.ecx >> 8) & 0xF : 0;
-    case 49: return amd ? l6.ecx & 0xFF : 0;
-    default: return 0;  // 2 and 3 are texts (cpuQueryText)
+    case 0:
+      return vendorId();
+    case 1:
+      return modelClass();
+    case 4:
+      return 1;
+    case 22:
+      return (bit(standard, 25) | bit(extended, 22));
+    case 23:
+      return bit(standard, 23);
+    case 24:
+      return bit(standard, 24);
+    case 25:
+      return bit(extended, 30);
+    case 26:
+      return bit(extended, 31);
+    case 27:
+      return bit(extended, 22);
+    case 28:
+      return bit(standard, 25);
+    case 29:
+      return bit(standard, 25) != 0 && source.sseRuns(source.context) ? 1 : 0;
+    case 46:
+      return amd ? l6.ecx >> 16 : 0;
+    case 47:
+      return amd ? (l6.ecx >> 12) & 0xF : 0;
+    case 48:
+      return amd ? (l6.ecx >> 8) & 0xF : 0;
+    case 49:
+      return amd ? l6.ecx & 0xFF : 0;
+    default:
+      return 0;  // 2 and 3 are texts (cpuQueryText)
   }
 }
 
@@ -198,8 +232,7 @@ int measureCpuMhz() {
   while (t1 - t0 <= 1) t1 = timeGetTime();
   run(0);
   std::uint32_t c1 = source.timeStampLow(source.context);
-  while (timeGetTime() - t1 <= 1000) {
-  }
+  while (timeGetTime() - t1 <= 1000) {}
   run(0);
   std::uint32_t c2 = source.timeStampLow(source.context);
   return static_cast<int>((c2 - c1) / 1000000u);

@@ -22,8 +22,8 @@ void* dialogHookContext = nullptr;
 
 HWND createControl(HWND dialog, const char* className, const char* text, DWORD style, int x, int y, int width,
                    int height, int id) {
-  HWND control = CreateWindowExA(0, className, text, style, x, y, width, height, dialog, nullptr,
-                                 shownDriver->instance, nullptr);
+  HWND control =
+      CreateWindowExA(0, className, text, style, x, y, width, height, dialog, nullptr, shownDriver->instance, nullptr);
   if (id != 0) SetWindowLongA(control, GWL_ID, id);
   return control;
 }
@@ -66,7 +66,8 @@ bool selectText(HWND dialog, int id, const std::string& text) {
   int count = static_cast<int>(SendDlgItemMessageA(dialog, id, CB_GETCOUNT, 0, 0));
   for (int i = 0; i < count; ++i) {
     char entry[256] = {};
-    if (SendDlgItemMessageA(dialog, id, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0) >= static_cast<LRESULT>(sizeof entry))
+    if (SendDlgItemMessageA(dialog, id, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0) >=
+        static_cast<LRESULT>(sizeof entry))
       continue;
     SendDlgItemMessageA(dialog, id, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(entry));
     if (text == entry) {
@@ -80,8 +81,8 @@ bool selectText(HWND dialog, int id, const std::string& text) {
 std::string selectedText(HWND dialog, int id) {
   int index = static_cast<int>(SendDlgItemMessageA(dialog, id, CB_GETCURSEL, 0, 0));
   char entry[256] = {};
-  if (index < 0 ||
-      SendDlgItemMessageA(dialog, id, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0) >= static_cast<LRESULT>(sizeof entry))
+  if (index < 0 || SendDlgItemMessageA(dialog, id, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0) >=
+                       static_cast<LRESULT>(sizeof entry))
     return "";
   SendDlgItemMessageA(dialog, id, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(entry));
   return entry;
@@ -157,8 +158,11 @@ LRESULT CALLBACK videoSetupWindowProc(HWND window, UINT message, WPARAM wParam, 
       }
       return 0;
     }
-    case WM_DESTROY: storeSelection(window); return 0;
-    default: return DefWindowProcA(window, message, wParam, lParam);
+    case WM_DESTROY:
+      storeSelection(window);
+      return 0;
+    default:
+      return DefWindowProcA(window, message, wParam, lParam);
   }
 }
 
@@ -188,8 +192,8 @@ void runVideoSetupDialog(Direct3DDriver& driver) {
   const DWORD label = WS_CHILD | WS_VISIBLE | SS_CENTER;
   const DWORD list = WS_CHILD | WS_VISIBLE | WS_VSCROLL | CBS_DROPDOWNLIST | CBS_HASSTRINGS;
   const DWORD check = WS_CHILD | WS_VISIBLE | BS_AUTOCHECKBOX;
-  HWND button = createControl(dialog, "BUTTON", "Yeye whatever", WS_CHILD | WS_VISIBLE | BS_DEFPUSHBUTTON, 5, 115,
-                              245, 30, kSetupButtonId);
+  HWND button = createControl(dialog, "BUTTON", "Yeye whatever", WS_CHILD | WS_VISIBLE | BS_DEFPUSHBUTTON, 5, 115, 245,
+                              30, kSetupButtonId);
   createControl(dialog, "STATIC", "Choose videocard", label, 5, 5, 250, 15, 0);
   HWND adapters = createControl(dialog, "COMBOBOX", "Cards", list, 5, 20, 245, 150, kSetupAdapterListId);
   createControl(dialog, "STATIC", "Choose videomode", label, 5, 45, 250, 15, 0);
@@ -221,7 +225,8 @@ void runVideoSetupDialog(Direct3DDriver& driver) {
   if (dialogHook != nullptr) dialogHook(dialog, dialogHookContext);
 
   // Headless, nobody can press the button: the preselection is accepted.
-  if (win32IsHeadless()) PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(kSetupButtonId, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+  if (win32IsHeadless())
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(kSetupButtonId, BN_CLICKED), reinterpret_cast<LPARAM>(button));
 
   MSG message{};
   while (!done) {

@@ -28,8 +28,8 @@ TEST(MaterialTest, AddLayerCopiesTheNameAndDerivesAlphaFromTheLastCharacter) {
   std::string name = "a.jpg";
   Matrix4* first = material.addLayer(name.c_str(), 0, kBlendBase, kAddressWrap, kAddressClamp, nullptr);
   name[0] = 'b';
-  material.addLayer("lensflare.jpg(lensflarea.jpg)", kTexCoordCameraNormal, kBlendAdd, kAddressClamp,
-                    kAddressMirror, nullptr);
+  material.addLayer("lensflare.jpg(lensflarea.jpg)", kTexCoordCameraNormal, kBlendAdd, kAddressClamp, kAddressMirror,
+                    nullptr);
   material.addLayer("odd)", 1, kBlendMultiply, kAddressWrap, kAddressWrap, nullptr);
   material.addLayer("", 0, kBlendBase, kAddressWrap, kAddressWrap, nullptr);
   ASSERT_EQ(material.layerCount, 4);
@@ -91,9 +91,9 @@ TEST(TextureNameTest, SplitsBaseAndAlphaNames) {
   const SplitCase cases[] = {
       {"lensflare.jpg(lensflarea.jpg)", true, "lensflare.jpg", "lensflarea.jpg"},
       {"laddar.jpg", false, "laddar.jpg", ""},
-      {"a(b(c))", true, "a", "b(c)"},    // first '(' and final ')'
-      {"odd)", false, "odd)", ""},       // no '(' : taken as a plain file name
-      {"a(b)c", false, "a(b)c", ""},     // does not end in ')'
+      {"a(b(c))", true, "a", "b(c)"},  // first '(' and final ')'
+      {"odd)", false, "odd)", ""},     // no '(' : taken as a plain file name
+      {"a(b)c", false, "a(b)c", ""},   // does not end in ')'
       {"()", true, "", ""},
       {"", false, "", ""},
   };

@@ -72,7 +72,7 @@ TEST(BoneRawWeight, ZeroDistanceMapAndRange) {
   inf.strength = 3.0f;
   inf.falloffType = 2;
   EXPECT_NEAR(boneRawWeight(inf, 0.0f, 1.0f), 300.0f, 1e-2f);  // sqrt(1 / 0.0001) x strength
-  EXPECT_EQ(boneRawWeight(inf, 1.0f, 0.0f), 0.0f);            // map value 0
+  EXPECT_EQ(boneRawWeight(inf, 1.0f, 0.0f), 0.0f);             // map value 0
 
   inf.strength = 1.0f;
   inf.falloffType = 1;
@@ -80,7 +80,7 @@ TEST(BoneRawWeight, ZeroDistanceMapAndRange) {
   inf.minRange = 0.5f;
   inf.maxRange = 2.0f;
   EXPECT_FLOAT_EQ(boneRawWeight(inf, 4.0f, 1.0f), 0.5f);  // E = 0.5, inside
-  EXPECT_EQ(boneRawWeight(inf, 0.1f, 1.0f), 0.0f);       // E ~ 3.16, outside
+  EXPECT_EQ(boneRawWeight(inf, 0.1f, 1.0f), 0.0f);        // E ~ 3.16, outside
 }
 
 }  // namespace

@@ -53,9 +53,7 @@ class EnvScope {
   std::string old_;
 };
 
-void writeText(const std::string& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary) << text;
-}
+void writeText(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 
 const char* const kGoodFile =
     "# comment\n[video]\nadapter=Mesa llvmpipe\nmode=1280x720x32Bpp\nfullscreen=1\nretrace=0\nlowbpp=1\ndither=0\n";
@@ -122,14 +120,14 @@ TEST(VideoChoiceFile, BrokenFilesAreIgnoredAsAWhole) {
   EXPECT_TRUE(readVideoChoice(path, &record)) << "CR LF line ends are fine";
 
   const std::string broken[] = {
-      "",                                                        // empty
-      "adapter=x\n",                                             // outside the section
-      std::string(kGoodFile) + "colour=blue\n",                  // unknown key
-      std::string(kGoodFile) + "dither=1\n",                     // a key twice
+      "",                                        // empty
+      "adapter=x\n",                             // outside the section
+      std::string(kGoodFile) + "colour=blue\n",  // unknown key
+      std::string(kGoodFile) + "dither=1\n",     // a key twice
       std::string(kGoodFile).replace(std::string(kGoodFile).find("fullscreen=1"), 12, "fullscreen=yes"),
       std::string(kGoodFile).replace(std::string(kGoodFile).find("dither=0\n"), 9, ""),  // missing key
       std::string(kGoodFile) + "garbage line\n",
-      std::string(kGoodFile) + "[video]\n",                      // a second section
+      std::string(kGoodFile) + "[video]\n",                           // a second section
       std::string(kGoodFile) + "# " + std::string(5000, 'x') + "\n",  // far too long
       std::string("\x00\x01\x02\xff", 4),
   };

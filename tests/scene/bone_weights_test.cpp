@@ -32,9 +32,8 @@ std::string bone(const std::string& name, float z, const std::string& parent, co
                  float pitchAtOne = 0.0f) {
   std::string text = "BoneName " + name + "\nBoneActive 1\nBoneRestPosition 0 0 " + std::to_string(z) +
                      "\nBoneRestDirection 0 0 0\nBoneRestLength 1\nBoneStrength 1\n" + extra;
-  std::vector<std::vector<SceneKey>> channels = {{{0, 0}}, {{0, 0}},           {{z, 0}},
-                                                 {{0, 0}}, {{0, 0}, {pitchAtOne, 1}}, {{0, 0}},
-                                                 {{1, 0}}, {{1, 0}},           {{1, 0}}};
+  std::vector<std::vector<SceneKey>> channels = {{{0, 0}}, {{0, 0}}, {{z, 0}}, {{0, 0}}, {{0, 0}, {pitchAtOne, 1}},
+                                                 {{0, 0}}, {{1, 0}}, {{1, 0}}, {{1, 0}}};
   return text + sceneKeyedMotionText("BoneMotion", channels) + "ParentItem " + parent + "\n";
 }
 
@@ -140,7 +139,7 @@ TEST_F(BoneWeightsTest, WeightMapsScaleABonesWeights) {
                           bone("Lower", 1, "40000000", "BoneWeightMapName nowhere\n"),
                       true));
   ASSERT_EQ(arm()->boneLinkCount, 2);
-  EXPECT_EQ(weight(0, 2), 0.0f);            // map value 0: the upper bone gives nothing at v2
+  EXPECT_EQ(weight(0, 2), 0.0f);           // map value 0: the upper bone gives nothing at v2
   EXPECT_NEAR(weight(1, 2), 1.0f, 1e-6f);  // an unknown map name counts as 1.0
   EXPECT_NEAR(weight(0, 0), 100.0f / 102.0f, 1e-5f);
 

@@ -116,7 +116,7 @@ TEST_F(FireEffectTest, LowerZoneParticleFadesAndShrinksWithItsNewHeight) {
   const GfxCall& drawn = billboards[0];
   EXPECT_EQ(drawn.material, fire->material(fire->frameMaterials[0]));
   EXPECT_NEAR(drawn.materialTransparency, (1.0f - 0.5f / 3.0f) * 0.125f, 1e-6f);  // 0.1041667
-  EXPECT_EQ(drawn.materialDiffuse, 0x1a1a1a1au);  // grey level 26 in all four bytes
+  EXPECT_EQ(drawn.materialDiffuse, 0x1a1a1a1au);                                  // grey level 26 in all four bytes
   EXPECT_NEAR(drawn.floats[0], 0.8f, 1e-5f);
   EXPECT_NEAR(drawn.point.y, p.y, 1e-6f);
 }

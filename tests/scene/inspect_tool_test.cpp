@@ -55,13 +55,15 @@ TEST_F(InspectToolTest, ReportsItemsLinksAndEvaluatedMotions) {
   w.triangles({{0, 1, 2}});
   ASSERT_TRUE(w.save(dir.file("box.3dx")));
   std::filesystem::create_directory(dir.file("sub"));
-  std::string text = "LWSC\n3\nGridSize 2\nLoadObjectLayer 1 box.lwo\n" +
-                     sceneKeyedMotionText("ObjectMotion", {{{0, 0}, {10, 1}}, {{0, 0}}, {{0, 0}}, {{0, 0}}, {{0, 0}},
-                                                           {{0, 0}}, {{1, 0}}, {{1, 0}}, {{1, 0}}}) +
-                     "CameraName Eye\n" + sceneItemMotionText("CameraMotion", 0, 0, -5) + "TargetObject 1\n" +
-                     "LightName Sun\n" + sceneItemMotionText("LightMotion", 0, 3, 0) +
-                     "ParentItem 10000000\nLightColor 1 0.5 0\nLightIntensity 0.8\nLightType 1\n" +
-                     "AmbientColor 1 1 1\nAmbientIntensity 0.25\n";
+  std::string text =
+      "LWSC\n3\nGridSize 2\nLoadObjectLayer 1 box.lwo\n" +
+      sceneKeyedMotionText(
+          "ObjectMotion",
+          {{{0, 0}, {10, 1}}, {{0, 0}}, {{0, 0}}, {{0, 0}}, {{0, 0}}, {{0, 0}}, {{1, 0}}, {{1, 0}}, {{1, 0}}}) +
+      "CameraName Eye\n" + sceneItemMotionText("CameraMotion", 0, 0, -5) + "TargetObject 1\n" + "LightName Sun\n" +
+      sceneItemMotionText("LightMotion", 0, 3, 0) +
+      "ParentItem 10000000\nLightColor 1 0.5 0\nLightIntensity 0.8\nLightType 1\n" +
+      "AmbientColor 1 1 1\nAmbientIntensity 0.25\n";
   dir.writeText("scene.lws", text);
   // Objects come from the scene file's folder, wherever the tool is started.
   std::filesystem::current_path(dir.file("sub"));

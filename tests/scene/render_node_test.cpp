@@ -193,8 +193,8 @@ TEST(RenderNodeTest, DrawIndexedDrawsOncePerMaterialPassOnActiveDrivers) {
   node.selectMaterial(threePass);
   for (RecordingGraphicsDriver* driver : {&first, &second}) driver->clearCalls();
   node.drawIndexed(buffer, 4, 0, 3, indices, 3);
-  const Names expected = {"applyMaterialPass", "drawIndexed", "applyMaterialPass", "drawIndexed",
-                          "applyMaterialPass", "drawIndexed"};
+  const Names expected = {"applyMaterialPass", "drawIndexed",       "applyMaterialPass",
+                          "drawIndexed",       "applyMaterialPass", "drawIndexed"};
   for (RecordingGraphicsDriver* driver : {&first, &second}) {
     EXPECT_EQ(driver->sequence(), expected);
     auto passes = driver->callsOf("applyMaterialPass");

@@ -137,14 +137,14 @@ TEST_F(SceneLoaderTest, LightTypeColourAndIntensity) {
 }
 
 TEST_F(SceneLoaderTest, BonePropertiesFalloffAndFlags) {
-  std::string text =
-      "LWSC\n3\nLoadObjectLayer 1 none.lwo\n" + objectMotion() +
-      "BoneName Early\nBoneActive 1\nBoneActive 0\nBoneRestLength 2\nBoneWeightMapName Map A\n" +
-      sceneItemMotionText("BoneMotion", 0, 0, 0) +
-      "BoneFalloffType 2\nBoneName Second\nScaleBoneStrength 1\nBoneLimitedRange 1\nBoneMinRange 0.5\n"
-      "BoneMaxRange 2\nBoneStrength 3\nBoneRestPosition 1 2 3\nBoneRestDirection 90 0 0\n" +
-      sceneItemMotionText("BoneMotion", 0, 0, 0) + "BoneActive 1\n" + sceneItemMotionText("BoneMotion", 0, 0, 0) +
-      "BoneName Third\n" + sceneItemMotionText("BoneMotion", 0, 0, 0);
+  std::string text = "LWSC\n3\nLoadObjectLayer 1 none.lwo\n" + objectMotion() +
+                     "BoneName Early\nBoneActive 1\nBoneActive 0\nBoneRestLength 2\nBoneWeightMapName Map A\n" +
+                     sceneItemMotionText("BoneMotion", 0, 0, 0) +
+                     "BoneFalloffType 2\nBoneName Second\nScaleBoneStrength 1\nBoneLimitedRange 1\nBoneMinRange 0.5\n"
+                     "BoneMaxRange 2\nBoneStrength 3\nBoneRestPosition 1 2 3\nBoneRestDirection 90 0 0\n" +
+                     sceneItemMotionText("BoneMotion", 0, 0, 0) + "BoneActive 1\n" +
+                     sceneItemMotionText("BoneMotion", 0, 0, 0) + "BoneName Third\n" +
+                     sceneItemMotionText("BoneMotion", 0, 0, 0);
   ASSERT_TRUE(load(text));
   ASSERT_EQ(scene.boneCount, 3);
   const BoneProperties& early = scene.bones[0]->properties[0];

@@ -9,8 +9,8 @@
 #include "math/camera.h"
 #include "platform/win32/win32.h"
 #include "platform/win32/win32_sdl.h"
-#include "shell/host/author_controls.h"
 #include "shell/entry.h"
+#include "shell/host/author_controls.h"
 #include "shell/memory_tracker.h"
 #include "shell/show_hooks.h"
 #include "support/gfx_recording_driver.h"
@@ -153,8 +153,8 @@ TEST_F(EntryTest, StartsFramesAndShutsDownInOrder) {
   state.quitAfterFrames = 2;
   EXPECT_EQ(run(), 0);
   EXPECT_EQ(state.title, "[VELLUMITE]  ( MMX ) @ 500Mhz");
-  std::vector<std::string> expected = {"chooseVideoMode 1 0", "initialize", "load", "startMusic", "shutdown",
-                                       "driver deleted"};
+  std::vector<std::string> expected = {"chooseVideoMode 1 0", "initialize", "load",
+                                       "startMusic",          "shutdown",   "driver deleted"};
   EXPECT_EQ(state.events, expected);
   // The memory report follows the driver's deletion, with nothing left behind.
   EXPECT_EQ(state.debugWhenDriverDeleted, 0u);
@@ -162,8 +162,8 @@ TEST_F(EntryTest, StartsFramesAndShutsDownInOrder) {
 
   std::vector<std::string> operations;
   for (const GfxCall& call : state.driverCalls) operations.push_back(call.operation);
-  std::vector<std::string> frame = {"clear",          "setCamera", "setViewMatrix", "setProjectionMatrix",
-                                    "setWorldMatrix", "beginScene", "showFrame",    "endScene",
+  std::vector<std::string> frame = {"clear",          "setCamera",  "setViewMatrix", "setProjectionMatrix",
+                                    "setWorldMatrix", "beginScene", "showFrame",     "endScene",
                                     "present"};
   std::vector<std::string> all = {"enableLighting"};
   all.insert(all.end(), frame.begin(), frame.end());
@@ -244,7 +244,8 @@ TEST_F(EntryTest, TheAuthorsKeysPauseSeekAndRestartTheShow) {
   EXPECT_EQ(runEntry(nullptr, environment), 0);
   const std::vector<float> expected = {0.1f, 0.2f, 0.3f, 0.3f, 0.3f, 1.3f, 1.4f, 0.0f, 0.1f};
   ASSERT_EQ(state.frameTimes.size(), expected.size());
-  for (std::size_t i = 0; i < expected.size(); ++i) EXPECT_NEAR(state.frameTimes[i], expected[i], 1e-5f) << "frame " << i + 1;
+  for (std::size_t i = 0; i < expected.size(); ++i)
+    EXPECT_NEAR(state.frameTimes[i], expected[i], 1e-5f) << "frame " << i + 1;
   EXPECT_EQ(std::count(state.events.begin(), state.events.end(), "startMusic"), 2) << "Home starts the music again";
   EXPECT_EQ(state.title, "[VELLUMITE] show  0.1 s");
 }

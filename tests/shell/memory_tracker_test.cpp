@@ -203,11 +203,10 @@ TEST_F(MemoryTrackerTest, LeakReportNamesEachBlockAndDumpsItsBytes) {
   std::snprintf(secondRow, sizeof secondRow, "%08" PRIxPTR, reinterpret_cast<std::uintptr_t>(block) + 16);
   const std::string border =
       "        +----------+----------------------------------------------------+------------------+\n";
-  std::string expected = std::string("### Memory status ###\n") +
-                         "New/Malloc called 1 times\nDelete/Free called 0\n" +
+  std::string expected = std::string("### Memory status ###\n") + "New/Malloc called 1 times\nDelete/Free called 0\n" +
                          "Memory allocated by user: 20b\n" + "Memory allocated by memory manager: 60b\n" +
-                         "Memory blocks (1)\n" + "src/shell/leaky_file_with_a_lon(42) : Memory leak : " +
-                         "Address 0x" + address + " : Size 20 bytes\n" + border;
+                         "Memory blocks (1)\n" + "src/shell/leaky_file_with_a_lon(42) : Memory leak : " + "Address 0x" +
+                         address + " : Size 20 bytes\n" + border;
   ASSERT_EQ(output.substr(0, expected.size()), expected);
   std::string rows = output.substr(expected.size());
   std::size_t firstEnd = rows.find('\n');

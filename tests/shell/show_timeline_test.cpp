@@ -11,8 +11,8 @@
 
 #include "math/camera.h"
 #include "platform/bass/bass.h"
-#include "shell/show_files.h"
 #include "shell/music.h"
+#include "shell/show_files.h"
 #include "shell/show_timeline.h"
 #include "support/gfx_recording_driver.h"
 #include "support/scene_files.h"
@@ -86,10 +86,10 @@ TEST_F(ShowTimelineTest, LoadsPicturesShowsTheLoadingPictureThenMusicScenesAndLi
 
   std::vector<std::string> order;
   for (const ShowEvent& e : services.log.events) order.push_back(e.what + " " + e.scene);
-  EXPECT_EQ(order, (std::vector<std::string>{"initMusic ", "loadMusic rockon.xm", "createScene grand.lws",
-                                             "createScene text.lws", "createScene design.lws",
-                                             "createScene dass.lws", "createScene dance2.lws",
-                                             "createScene Slut.lws", "createScene skitdemo.lws"}));
+  EXPECT_EQ(order,
+            (std::vector<std::string>{"initMusic ", "loadMusic rockon.xm", "createScene grand.lws",
+                                      "createScene text.lws", "createScene design.lws", "createScene dass.lws",
+                                      "createScene dance2.lws", "createScene Slut.lws", "createScene skitdemo.lws"}));
   EXPECT_TRUE(show.musicStarted);
   EXPECT_EQ(show.music, 7u);
 }
@@ -298,13 +298,12 @@ TEST(ShowFiles, HostileSceneFilesAreNamedAndNeverBlockTheStart) {
   } services(&back);
   ShowTimeline show(&services);
   show.load(&driver);
-  EXPECT_EQ(services.missing, (std::vector<std::string>{"slut.jpg", "laddar.jpg", "rockon.xm", "grand.lws", "text.lws",
-                                                        "light.jpg"}));
+  EXPECT_EQ(services.missing,
+            (std::vector<std::string>{"slut.jpg", "laddar.jpg", "rockon.xm", "grand.lws", "text.lws", "light.jpg"}));
   EXPECT_EQ(services.unreadable,
-            (std::vector<std::string>{"design.lws: not a scene file", "dass.lws: not a scene file",
-                                      "dance2.lws: not a scene file",
-                                      "Slut.lws: not a scene file (unsupported version)",
-                                      "junk.3dx: not an object file"}));
+            (std::vector<std::string>{
+                "design.lws: not a scene file", "dass.lws: not a scene file", "dance2.lws: not a scene file",
+                "Slut.lws: not a scene file (unsupported version)", "junk.3dx: not an object file"}));
   show.shutdown();
 }
 

@@ -18,7 +18,7 @@ struct FakeCpu {
   bool sseRuns = true;
   int sseChecks = 0;
   std::map<std::uint32_t, CpuidRegisters> leaves;
-  DWORD* clock = nullptr;     // milliseconds
+  DWORD* clock = nullptr;  // milliseconds
   std::uint32_t cyclesPerMs = 0;
 
   void vendor(const char* text, std::uint32_t highestLeaf) {

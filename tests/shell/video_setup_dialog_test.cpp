@@ -94,13 +94,11 @@ TEST_F(VideoSetupDialogTest, BuildsItsControlsAndAcceptsThePreselection) {
       int id;
       const char* text;
       int x, y, w, h;
-    } controls[] = {{kSetupButtonId, "Yeye whatever", 5, 115, 245, 30},
-                    {kSetupAdapterListId, "Cards", 5, 20, 245, 150},
-                    {kSetupModeListId, "Modes", 5, 60, 245, 150},
-                    {kSetupFullscreenId, "Fullscreen", 5, 85, 122, 15},
-                    {kSetupRetraceId, "Wait for retrace", 5, 100, 122, 15},
-                    {kSetupLowBppId, "Low bpp textures", 127, 85, 123, 15},
-                    {kSetupDitherId, "Enable dither", 127, 100, 123, 15}};
+    } controls[] = {
+        {kSetupButtonId, "Yeye whatever", 5, 115, 245, 30},     {kSetupAdapterListId, "Cards", 5, 20, 245, 150},
+        {kSetupModeListId, "Modes", 5, 60, 245, 150},           {kSetupFullscreenId, "Fullscreen", 5, 85, 122, 15},
+        {kSetupRetraceId, "Wait for retrace", 5, 100, 122, 15}, {kSetupLowBppId, "Low bpp textures", 127, 85, 123, 15},
+        {kSetupDitherId, "Enable dither", 127, 100, 123, 15}};
     for (const Expected& c : controls) {
       HWND control = GetDlgItem(dialog, c.id);
       ASSERT_NE(control, nullptr) << c.id;

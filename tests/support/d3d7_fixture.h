@@ -52,15 +52,15 @@ class MessageBoxCapture {
 
  private:
   static int sink(HWND, const char* text, const char* caption, UINT, void* context) {
-    static_cast<MessageBoxCapture*>(context)->boxes.push_back({text != nullptr ? text : "", caption != nullptr ? caption : ""});
+    static_cast<MessageBoxCapture*>(context)->boxes.push_back(
+        {text != nullptr ? text : "", caption != nullptr ? caption : ""});
     return 1;
   }
 };
 
 // A driver that has chosen a windowed mode of the given size (through the preset), not yet
 // initialised.
-inline std::unique_ptr<Direct3DDriver> makeDriver(int width = 64, int height = 48, int bits = 32,
-                                                  bool lowBpp = false) {
+inline std::unique_ptr<Direct3DDriver> makeDriver(int width = 64, int height = 48, int bits = 32, bool lowBpp = false) {
   win32SetHeadless(true);
   auto driver = std::make_unique<Direct3DDriver>(nullptr, "Test window");
   VideoPreset preset;

@@ -17,8 +17,7 @@ std::vector<DWORD> RecordingDevice::renderStateValues(D3DRENDERSTATETYPE state) 
   return out;
 }
 
-HRESULT RecordingDevice::Clear(DWORD count, LPD3DRECT rects, DWORD flags, D3DCOLOR colour, D3DVALUE z,
-                               DWORD stencil) {
+HRESULT RecordingDevice::Clear(DWORD count, LPD3DRECT rects, DWORD flags, D3DCOLOR colour, D3DVALUE z, DWORD stencil) {
   calls.push_back({DeviceCall::kClear, count, flags, colour});
   return inner->Clear(count, rects, flags, colour, z, stencil);
 }
@@ -57,8 +56,8 @@ HRESULT RecordingDevice::DrawPrimitiveVB(D3DPRIMITIVETYPE type, LPDIRECT3DVERTEX
 }
 
 HRESULT RecordingDevice::DrawIndexedPrimitiveVB(D3DPRIMITIVETYPE type, LPDIRECT3DVERTEXBUFFER7 buffer,
-                                                DWORD startVertex, DWORD numVertices, LPWORD indices,
-                                                DWORD indexCount, DWORD flags) {
+                                                DWORD startVertex, DWORD numVertices, LPWORD indices, DWORD indexCount,
+                                                DWORD flags) {
   calls.push_back({DeviceCall::kDrawIndexedVB, static_cast<DWORD>(type), startVertex, indexCount});
   return inner->DrawIndexedPrimitiveVB(type, buffer, startVertex, numVertices, indices, indexCount, flags);
 }

@@ -9,8 +9,19 @@
 namespace d3d7_test {
 
 struct DeviceCall {
-  enum Kind { kRenderState, kStageState, kSetTexture, kDraw, kDrawVB, kDrawIndexedVB, kLightEnable, kSetLight,
-              kClear, kSetTransform, kSetMaterial };
+  enum Kind {
+    kRenderState,
+    kStageState,
+    kSetTexture,
+    kDraw,
+    kDrawVB,
+    kDrawIndexedVB,
+    kLightEnable,
+    kSetLight,
+    kClear,
+    kSetTransform,
+    kSetMaterial
+  };
   Kind kind;
   DWORD a;  // state / stage / light index / primitive type / clear count / transform
   DWORD b;  // value / state type / vertex format / enable flag / clear flags
@@ -72,8 +83,8 @@ class RecordingDevice : public IDirect3DDevice7 {
                                DWORD indexCount, DWORD flags) override {
     return inner->DrawIndexedPrimitive(type, fvf, vertices, vertexCount, indices, indexCount, flags);
   }
-  HRESULT DrawPrimitiveVB(D3DPRIMITIVETYPE type, LPDIRECT3DVERTEXBUFFER7 buffer, DWORD startVertex,
-                          DWORD vertexCount, DWORD flags) override;
+  HRESULT DrawPrimitiveVB(D3DPRIMITIVETYPE type, LPDIRECT3DVERTEXBUFFER7 buffer, DWORD startVertex, DWORD vertexCount,
+                          DWORD flags) override;
   HRESULT DrawIndexedPrimitiveVB(D3DPRIMITIVETYPE type, LPDIRECT3DVERTEXBUFFER7 buffer, DWORD startVertex,
                                  DWORD numVertices, LPWORD indices, DWORD indexCount, DWORD flags) override;
   HRESULT GetTexture(DWORD stage, LPDIRECTDRAWSURFACE7* texture) override { return inner->GetTexture(stage, texture); }

@@ -89,7 +89,7 @@ bool withLock(IDirectDrawSurface7* surface, DWORD flags, F f) {
 
 DWORD bytesPerPixel(const DDSURFACEDESC2& d) {
   DWORD bits = (d.ddpfPixelFormat.dwFlags & DDPF_ZBUFFER) ? d.ddpfPixelFormat.dwZBufferBitDepth
-                                                           : d.ddpfPixelFormat.dwRGBBitCount;
+                                                          : d.ddpfPixelFormat.dwRGBBitCount;
   return bits == 24 && (d.ddpfPixelFormat.dwFlags & DDPF_ZBUFFER) ? 4 : (bits + 7) / 8;
 }
 

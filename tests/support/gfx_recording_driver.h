@@ -18,12 +18,12 @@
 
 // One recorded call. Fields not used by an operation stay at their defaults.
 struct GfxCall {
-  std::string operation;  // the driver or buffer operation's name, e.g. "drawIndexed"
-  std::string text;       // file or texture name
-  std::string text2;      // alpha file name ("" when none was given)
+  std::string operation;             // the driver or buffer operation's name, e.g. "drawIndexed"
+  std::string text;                  // file or texture name
+  std::string text2;                 // alpha file name ("" when none was given)
   int ints[6] = {0, 0, 0, 0, 0, 0};  // integer arguments in order
   float floats[4] = {0.0f, 0.0f, 0.0f, 0.0f};
-  const void* pointer = nullptr;    // material, light, texture or buffer concerned
+  const void* pointer = nullptr;  // material, light, texture or buffer concerned
   Vector3 point = {0.0f, 0.0f, 0.0f};
   bool flag = false;
   Matrix4 matrix = {};

@@ -82,9 +82,9 @@ bool GlTestContext::create(int width, int height, Depth depth) {
       return false;
     }
   }
-  const EGLint contextAttributes[] = {EGL_CONTEXT_MAJOR_VERSION, 3, EGL_CONTEXT_MINOR_VERSION, 3,
-                                      EGL_CONTEXT_OPENGL_PROFILE_MASK, EGL_CONTEXT_OPENGL_CORE_PROFILE_BIT,
-                                      EGL_NONE};
+  const EGLint contextAttributes[] = {
+      EGL_CONTEXT_MAJOR_VERSION,           3,       EGL_CONTEXT_MINOR_VERSION, 3, EGL_CONTEXT_OPENGL_PROFILE_MASK,
+      EGL_CONTEXT_OPENGL_CORE_PROFILE_BIT, EGL_NONE};
   EGLContext context = eglCreateContext(display, config, EGL_NO_CONTEXT, contextAttributes);
   if (context == EGL_NO_CONTEXT) {
     error_ = "eglCreateContext failed";
@@ -109,8 +109,8 @@ bool GlTestContext::create(int width, int height, Depth depth) {
   if (depth != Depth::None) {
     glGenRenderbuffers(1, &depth_);
     glBindRenderbuffer(GL_RENDERBUFFER, depth_);
-    glRenderbufferStorage(GL_RENDERBUFFER, depth == Depth::Bits16 ? GL_DEPTH_COMPONENT16 : GL_DEPTH_COMPONENT24,
-                          width, height);
+    glRenderbufferStorage(GL_RENDERBUFFER, depth == Depth::Bits16 ? GL_DEPTH_COMPONENT16 : GL_DEPTH_COMPONENT24, width,
+                          height);
     glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depth_);
   }
   if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
@@ -194,12 +194,19 @@ void GlTestContext::deleteTexture(unsigned int name) {
 
 const char* GlTestContext::glErrorName() {
   switch (glGetError()) {
-    case GL_NO_ERROR: return nullptr;
-    case GL_INVALID_ENUM: return "GL_INVALID_ENUM";
-    case GL_INVALID_VALUE: return "GL_INVALID_VALUE";
-    case GL_INVALID_OPERATION: return "GL_INVALID_OPERATION";
-    case GL_INVALID_FRAMEBUFFER_OPERATION: return "GL_INVALID_FRAMEBUFFER_OPERATION";
-    case GL_OUT_OF_MEMORY: return "GL_OUT_OF_MEMORY";
-    default: return "GL error";
+    case GL_NO_ERROR:
+      return nullptr;
+    case GL_INVALID_ENUM:
+      return "GL_INVALID_ENUM";
+    case GL_INVALID_VALUE:
+      return "GL_INVALID_VALUE";
+    case GL_INVALID_OPERATION:
+      return "GL_INVALID_OPERATION";
+    case GL_INVALID_FRAMEBUFFER_OPERATION:
+      return "GL_INVALID_FRAMEBUFFER_OPERATION";
+    case GL_OUT_OF_MEMORY:
+      return "GL_OUT_OF_MEMORY";
+    default:
+      return "GL error";
   }
 }

@@ -22,8 +22,7 @@ Bytes writeTga24(const Bytes& bgr, int width, int height, const std::string& id 
 // Three-plane 8-bit PCX, run-length encoded; bytesPerLine 0 means width rounded up to even.
 Bytes writePcx24(const Bytes& bgr, int width, int height, int bytesPerLine = 0);
 // Baseline JPEG of three (RGB) or one (grey) components, from blue-green-red or grey pixels.
-Bytes writeJpeg(const Bytes& pixels, int width, int height, int components, int quality = 95,
-                bool progressive = false);
+Bytes writeJpeg(const Bytes& pixels, int width, int height, int components, int quality = 95, bool progressive = false);
 
 // Writes bytes to a file; false on failure.
 bool writeFile(const std::string& path, const Bytes& bytes);

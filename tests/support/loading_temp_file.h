@@ -6,15 +6,15 @@
 #include <string>
 
 class LoadingTempFile {
-public:
-    LoadingTempFile(const void* bytes, std::size_t count);
-    explicit LoadingTempFile(const std::string& text) : LoadingTempFile(text.data(), text.size()) {}
-    ~LoadingTempFile();
-    LoadingTempFile(const LoadingTempFile&) = delete;
-    LoadingTempFile& operator=(const LoadingTempFile&) = delete;
+ public:
+  LoadingTempFile(const void* bytes, std::size_t count);
+  explicit LoadingTempFile(const std::string& text) : LoadingTempFile(text.data(), text.size()) {}
+  ~LoadingTempFile();
+  LoadingTempFile(const LoadingTempFile&) = delete;
+  LoadingTempFile& operator=(const LoadingTempFile&) = delete;
 
-    const char* path() const { return path_.c_str(); }
+  const char* path() const { return path_.c_str(); }
 
-private:
-    std::string path_;
+ private:
+  std::string path_;
 };

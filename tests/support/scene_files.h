@@ -24,8 +24,8 @@ std::string sceneMotionText(const std::string& keyword, const std::vector<float>
 // A motion block with keyed channels; behaviours default to constant (1, 1).
 std::string sceneKeyedMotionText(const std::string& keyword, const std::vector<std::vector<SceneKey>>& channels);
 // Object, camera and light motion of nine channels: position, heading/pitch/bank (radians), scale.
-std::string sceneItemMotionText(const std::string& keyword, float x, float y, float z, float h = 0,
-                                float p = 0, float b = 0, float sx = 1, float sy = 1, float sz = 1);
+std::string sceneItemMotionText(const std::string& keyword, float x, float y, float z, float h = 0, float p = 0,
+                                float b = 0, float sx = 1, float sy = 1, float sz = 1);
 // An envelope block for "LightColor" and the like, one block per channel.
 std::string sceneEnvelopeText(const std::string& keyword, const std::vector<std::vector<SceneKey>>& channels);
 

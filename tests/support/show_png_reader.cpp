@@ -37,7 +37,8 @@ bool showReadPng(const std::string& path, ShowPicture& picture) {
 
 bool showReadWav(const std::string& path, ShowWav& wav) {
   std::vector<std::uint8_t> file = showReadFile(path);
-  if (file.size() < 44 || std::memcmp(file.data(), "RIFF", 4) != 0 || std::memcmp(&file[8], "WAVE", 4) != 0) return false;
+  if (file.size() < 44 || std::memcmp(file.data(), "RIFF", 4) != 0 || std::memcmp(&file[8], "WAVE", 4) != 0)
+    return false;
   auto le32 = [&](std::size_t at) {
     return static_cast<std::uint32_t>(file[at]) | (static_cast<std::uint32_t>(file[at + 1]) << 8) |
            (static_cast<std::uint32_t>(file[at + 2]) << 16) | (static_cast<std::uint32_t>(file[at + 3]) << 24);

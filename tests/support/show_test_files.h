@@ -17,8 +17,8 @@ inline bool writeShowTestScene(const SceneTempDir& dir, const std::string& scene
   quad.vertices({{-1, -1, 0}, {1, -1, 0}, {1, 1, 0}, {-1, 1, 0}});
   quad.triangles({{0, 1, 2}, {0, 2, 3}});
   if (!quad.save(dir.file("quad.3dx"))) return false;
-  std::vector<std::vector<SceneKey>> channels = {{{-1.5f, 0.0f}, {1.5f, 2.0f}}, {{0, 0}}, {{0, 0}}, {{0, 0}}, {{0, 0}},
-                                                 {{0, 0}}, {{1, 0}}, {{1, 0}}, {{1, 0}}};
+  std::vector<std::vector<SceneKey>> channels = {
+      {{-1.5f, 0.0f}, {1.5f, 2.0f}}, {{0, 0}}, {{0, 0}}, {{0, 0}}, {{0, 0}}, {{0, 0}}, {{1, 0}}, {{1, 0}}, {{1, 0}}};
   dir.writeText(sceneName, "LWSC\n3\nLoadObjectLayer 1 quad.lwo\n" + sceneKeyedMotionText("ObjectMotion", channels) +
                                sceneEnvelopeText("AmbientIntensity", {{{0.1f, 0.0f}}}) + "CameraName Cam\n" +
                                sceneItemMotionText("CameraMotion", 0, 0, -5));

@@ -224,7 +224,6 @@ Bytes twoLayerObject() {
   return form(c);
 }
 
-
 // ---- glTF: a skinned triangle with its buffer inline ----
 std::string base64(const Bytes& data) {
   static const char* table = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
@@ -243,11 +242,12 @@ std::string base64(const Bytes& data) {
 // Without inverse bind matrices (optional in glTF) the import library of Debian 12 crashes.
 std::string skinnedTriangleGltf(bool inverseBindMatrices = true) {
   Bytes buffer;
-  for (float f : {0.f, 0.f, 0.f, 1.f, 0.f, 0.f, 0.f, 1.f, 0.f}) appendFloat(buffer, f);        // 0: positions
-  for (float f : {0.f, 0.f, 1.f, 0.f, 0.f, 1.f}) appendFloat(buffer, f);                       // 36: uv
-  for (unsigned j : {0u, 0u, 0u, 0u, 0u, 1u, 0u, 0u, 1u, 0u, 0u, 0u}) appendU16(buffer, static_cast<std::uint16_t>(j));     // 60: joints
+  for (float f : {0.f, 0.f, 0.f, 1.f, 0.f, 0.f, 0.f, 1.f, 0.f}) appendFloat(buffer, f);  // 0: positions
+  for (float f : {0.f, 0.f, 1.f, 0.f, 0.f, 1.f}) appendFloat(buffer, f);                 // 36: uv
+  for (unsigned j : {0u, 0u, 0u, 0u, 0u, 1u, 0u, 0u, 1u, 0u, 0u, 0u})
+    appendU16(buffer, static_cast<std::uint16_t>(j));                                                     // 60: joints
   for (float f : {1.f, 0.f, 0.f, 0.f, .25f, .75f, 0.f, 0.f, 1.f, 0.f, 0.f, 0.f}) appendFloat(buffer, f);  // 84: weights
-  for (unsigned i : {0u, 1u, 2u}) appendU16(buffer, static_cast<std::uint16_t>(i));                                           // 132: indices
+  for (unsigned i : {0u, 1u, 2u}) appendU16(buffer, static_cast<std::uint16_t>(i));  // 132: indices
   appendU16(buffer, 0);
   // 140: the inverse bind matrices: identity for the upper arm, back by (0, -1, 0) for the elbow.
   for (int joint = 0; joint < 2; ++joint)
@@ -255,14 +255,15 @@ std::string skinnedTriangleGltf(bool inverseBindMatrices = true) {
   const std::string skin = inverseBindMatrices ? R"({"joints":[1,2],"inverseBindMatrices":5})" : R"({"joints":[1,2]})";
   return R"({"asset":{"version":"2.0"},"scene":0,"scenes":[{"nodes":[0,1]}],
 "nodes":[{"mesh":0,"skin":0},{"name":"Upper Arm","children":[2]},{"name":"Elbow","translation":[0,1,0]}],
-"skins":[)" + skin + R"(],
+"skins":[)" +
+         skin + R"(],
 "meshes":[{"primitives":[{"attributes":{"POSITION":0,"TEXCOORD_0":1,"JOINTS_0":2,"WEIGHTS_0":3},"indices":4,"material":0}]}],
 "materials":[{"name":"leaf","doubleSided":true,"alphaMode":"BLEND",
   "pbrMetallicRoughness":{"baseColorFactor":[0,1,0,0.5],"baseColorTexture":{"index":0},"metallicRoughnessTexture":{"index":1}}}],
 "textures":[{"source":0},{"source":1}],
 "images":[{"uri":"tex.png"},{"uri":"rough.png"}],
-"buffers":[{"byteLength":)" + std::to_string(buffer.size()) + R"(,"uri":"data:application/octet-stream;base64,)" +
-         base64(buffer) + R"("}],
+"buffers":[{"byteLength":)" +
+         std::to_string(buffer.size()) + R"(,"uri":"data:application/octet-stream;base64,)" + base64(buffer) + R"("}],
 "bufferViews":[{"buffer":0,"byteOffset":0,"byteLength":36},{"buffer":0,"byteOffset":36,"byteLength":24},
   {"buffer":0,"byteOffset":60,"byteLength":24},{"buffer":0,"byteOffset":84,"byteLength":48},
   {"buffer":0,"byteOffset":132,"byteLength":6},{"buffer":0,"byteOffset":140,"byteLength":128}],
@@ -308,10 +309,11 @@ Bytes embeddedPictureGlb() {
 "materials":[{"name":"sign","alphaMode":"BLEND","pbrMetallicRoughness":{"baseColorTexture":{"index":0}},
   "emissiveTexture":{"index":0},"normalTexture":{"index":0}}],
 "textures":[{"source":0}],"images":[{"bufferView":3,"mimeType":"image/png"}],
-"buffers":[{"byteLength":)" + std::to_string(bin.size()) + R"(}],
+"buffers":[{"byteLength":)" +
+                     std::to_string(bin.size()) + R"(}],
 "bufferViews":[{"buffer":0,"byteOffset":0,"byteLength":36},{"buffer":0,"byteOffset":36,"byteLength":24},
-  {"buffer":0,"byteOffset":60,"byteLength":6},{"buffer":0,"byteOffset":)" + std::to_string(pictureAt) +
-                     R"(,"byteLength":)" + std::to_string(png.size()) + R"(}],
+  {"buffer":0,"byteOffset":60,"byteLength":6},{"buffer":0,"byteOffset":)" +
+                     std::to_string(pictureAt) + R"(,"byteLength":)" + std::to_string(png.size()) + R"(}],
 "accessors":[{"bufferView":0,"componentType":5126,"count":3,"type":"VEC3","min":[0,0,0],"max":[1,1,0]},
   {"bufferView":1,"componentType":5126,"count":3,"type":"VEC2"},
   {"bufferView":2,"componentType":5123,"count":3,"type":"SCALAR"}]})";
@@ -354,7 +356,8 @@ TEST_F(ConvertToolTest, ObjCubeKeepsMaterialsUvsAndOutwardNormals) {
   writeCube();
   ToolRun run = convert(dir.file("cube.obj") + " " + dir.file("cube.3dx"));
   ASSERT_EQ(run.status, 0) << run.messages;
-  EXPECT_NE(run.messages.find("6 polygons of more than three corners were triangulated"), std::string::npos) << run.messages;
+  EXPECT_NE(run.messages.find("6 polygons of more than three corners were triangulated"), std::string::npos)
+      << run.messages;
   EXPECT_NE(run.messages.find("bump map is not carried"), std::string::npos) << run.messages;
 
   ObjectFileLayer layer = readLayer(dir.file("cube.3dx"));
@@ -459,7 +462,8 @@ TEST_F(ConvertToolTest, GltfSkinBecomesWeightMapsPerBone) {
   std::filesystem::create_directory(dir.file("out"));
   ToolRun run = convert(dir.file("leaf.gltf") + " " + dir.file("out/leaf.3dx"));
   ASSERT_EQ(run.status, 0) << run.messages;
-  EXPECT_NE(run.messages.find("not carried"), std::string::npos) << "the metal/roughness map is reported: " << run.messages;
+  EXPECT_NE(run.messages.find("not carried"), std::string::npos)
+      << "the metal/roughness map is reported: " << run.messages;
 
   ObjectFileLayer layer = readLayer(dir.file("out/leaf.3dx"));
   ASSERT_EQ(layer.groups.size(), 1u);
@@ -661,9 +665,10 @@ TEST_F(ConvertToolTest, SceneObjectsAreFoundAndWrittenUnderTheNamesTheProgramLoa
   ASSERT_TRUE(saveBytes(dir.file("content/Objects/Thing.LWO"), twoLayerObject()));
   dir.writeText("library/prop.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n");
   ASSERT_TRUE(saveBytes(dir.file("library/prop.lwo"), twoLayerObject()));
-  const std::string scene = "LWSC\n3\n\nLoadObjectLayer 1 Objects\\thing.lwo\n" + sceneItemMotionText("ObjectMotion", 0, 0, 0) +
-                            "LoadObjectLayer 2 Objects\\thing.lwo\n" + sceneItemMotionText("ObjectMotion", 0, 0, 0) +
-                            "LoadObjectLayer 1 C:\\Work\\prop.lwo\n" + sceneItemMotionText("ObjectMotion", 0, 0, 0);
+  const std::string scene = "LWSC\n3\n\nLoadObjectLayer 1 Objects\\thing.lwo\n" +
+                            sceneItemMotionText("ObjectMotion", 0, 0, 0) + "LoadObjectLayer 2 Objects\\thing.lwo\n" +
+                            sceneItemMotionText("ObjectMotion", 0, 0, 0) + "LoadObjectLayer 1 C:\\Work\\prop.lwo\n" +
+                            sceneItemMotionText("ObjectMotion", 0, 0, 0);
   dir.writeText("content/Scenes/show.lws", scene);
 
   // Without the library folder one object is missing: reported, exit 2, the rest written.
@@ -690,10 +695,12 @@ TEST_F(ConvertToolTest, SceneObjectsAreFoundAndWrittenUnderTheNamesTheProgramLoa
   EXPECT_EQ(convert("--scene " + dir.file("content/Objects/Thing.LWO")).status, 2) << "not a scene file";
 
   // Two folders' objects of one name are one object file for the program: said, not overwritten.
-  dir.writeText("content/Scenes/twice.lws", "LWSC\n3\nLoadObjectLayer 1 Objects\\thing.lwo\nLoadObjectLayer 1 Old\\thing.lwo\n");
+  dir.writeText("content/Scenes/twice.lws",
+                "LWSC\n3\nLoadObjectLayer 1 Objects\\thing.lwo\nLoadObjectLayer 1 Old\\thing.lwo\n");
   run = convert("--scene " + dir.file("content/Scenes/twice.lws"));
   EXPECT_EQ(run.status, 0) << run.messages;
-  EXPECT_NE(run.messages.find("Old\\thing.lwo: another object of the scene is also loaded as thing.3dx"), std::string::npos)
+  EXPECT_NE(run.messages.find("Old\\thing.lwo: another object of the scene is also loaded as thing.3dx"),
+            std::string::npos)
       << run.messages;
 }
 

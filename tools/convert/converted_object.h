@@ -13,25 +13,25 @@ namespace convert {
 enum TextureSlot { kColourMap = 0, kSecondMap = 1, kReflectionMap = 2, kAlphaMap = 3, kBaseMap = 4, kSlotCount = 5 };
 
 struct GroupMaterial {
-  std::string name;                     // the source's material name, for messages
-  std::uint32_t diffuse = 0xFFC8C8C8;   // 0xAARRGGBB
+  std::string name;                    // the source's material name, for messages
+  std::uint32_t diffuse = 0xFFC8C8C8;  // 0xAARRGGBB
   std::uint32_t specular = 0xFF000000;
-  float transparency = 0.0f;            // 0 opaque
+  float transparency = 0.0f;  // 0 opaque
   bool doubleSided = false;
-  std::string textures[kSlotCount];     // empty: no texture
+  std::string textures[kSlotCount];  // empty: no texture
 };
 
 struct WeightMap {
-  std::string name;            // the bone or weight map name
-  std::vector<float> values;   // one per vertex of the group
+  std::string name;           // the bone or weight map name
+  std::vector<float> values;  // one per vertex of the group
 };
 
 struct Group {
   GroupMaterial material;
-  int texSetCount = 0;                      // (u, v) pairs per vertex, 0..8
-  std::vector<float> positions;             // x, y, z per vertex
-  std::vector<float> texCoords;             // texSetCount pairs per vertex
-  std::vector<std::uint16_t> indices;       // 3 per triangle
+  int texSetCount = 0;                 // (u, v) pairs per vertex, 0..8
+  std::vector<float> positions;        // x, y, z per vertex
+  std::vector<float> texCoords;        // texSetCount pairs per vertex
+  std::vector<std::uint16_t> indices;  // 3 per triangle
   std::vector<WeightMap> weightMaps;
 
   int vertexCount() const { return static_cast<int>(positions.size() / 3); }

@@ -80,7 +80,8 @@ std::uint32_t le32(const unsigned char* p) {
 
 class Reader {
  public:
-  Reader(const Json& root, const fs::path& folder, Bytes glbBinary) : json(root), dir(folder), binary(std::move(glbBinary)) {}
+  Reader(const Json& root, const fs::path& folder, Bytes glbBinary)
+      : json(root), dir(folder), binary(std::move(glbBinary)) {}
 
   // The accessor's elements as numbers, `components` per element; false when unreadable.
   bool accessor(int index, std::vector<double>& out, int& components, std::string& error) {
@@ -91,11 +92,17 @@ class Reader {
     }
     const Json& a = accessors[static_cast<std::size_t>(index)];
     const std::string type = text(a, "type");
-    components = type == "SCALAR" ? 1 : type == "VEC2" ? 2 : type == "VEC3" ? 3 : type == "VEC4" ? 4 : type == "MAT4" ? 16 : 0;
+    components = type == "SCALAR" ? 1
+                 : type == "VEC2" ? 2
+                 : type == "VEC3" ? 3
+                 : type == "VEC4" ? 4
+                 : type == "MAT4" ? 16
+                                  : 0;
     const int componentType = integer(a, "componentType", 0);
-    const int size = componentType == 5126 || componentType == 5125 ? 4 : componentType == 5122 || componentType == 5123 ? 2
-                     : componentType == 5120 || componentType == 5121                                   ? 1
-                                                                                                         : 0;
+    const int size = componentType == 5126 || componentType == 5125   ? 4
+                     : componentType == 5122 || componentType == 5123 ? 2
+                     : componentType == 5120 || componentType == 5121 ? 1
+                                                                      : 0;
     const int count = integer(a, "count", -1);
     if (components == 0 || size == 0 || count < 0) {
       error = "an accessor of a type animations do not use";
@@ -122,8 +129,10 @@ class Reader {
                               static_cast<std::size_t>(std::max(0, integer(a, "byteOffset", 0)));
     const std::size_t viewEnd = static_cast<std::size_t>(std::max(0, integer(view, "byteOffset", 0))) +
                                 static_cast<std::size_t>(std::max(0, integer(view, "byteLength", 0)));
-    const std::uint64_t last = static_cast<std::uint64_t>(start) + static_cast<std::uint64_t>(stride) * static_cast<std::uint64_t>(count > 0 ? count - 1 : 0) +
-                               static_cast<std::uint64_t>(size * components);
+    const std::uint64_t last =
+        static_cast<std::uint64_t>(start) +
+        static_cast<std::uint64_t>(stride) * static_cast<std::uint64_t>(count > 0 ? count - 1 : 0) +
+        static_cast<std::uint64_t>(size * components);
     if (count > 0 && last > std::min<std::uint64_t>(viewEnd, data->size())) {
       error = "an accessor runs past its buffer";
       return false;
@@ -140,11 +149,23 @@ class Reader {
             v = f;
             break;
           }
-          case 5125: v = le32(p); break;
-          case 5123: v = (p[0] | (p[1] << 8)) / (normalized ? 65535.0 : 1.0); break;
-          case 5122: v = static_cast<std::int16_t>(p[0] | (p[1] << 8)); if (normalized) v = std::max(v / 32767.0, -1.0); break;
-          case 5121: v = p[0] / (normalized ? 255.0 : 1.0); break;
-          default: v = static_cast<std::int8_t>(p[0]); if (normalized) v = std::max(v / 127.0, -1.0); break;
+          case 5125:
+            v = le32(p);
+            break;
+          case 5123:
+            v = (p[0] | (p[1] << 8)) / (normalized ? 65535.0 : 1.0);
+            break;
+          case 5122:
+            v = static_cast<std::int16_t>(p[0] | (p[1] << 8));
+            if (normalized) v = std::max(v / 32767.0, -1.0);
+            break;
+          case 5121:
+            v = p[0] / (normalized ? 255.0 : 1.0);
+            break;
+          default:
+            v = static_cast<std::int8_t>(p[0]);
+            if (normalized) v = std::max(v / 127.0, -1.0);
+            break;
         }
         out[static_cast<std::size_t>(e) * components + c] = v;
       }
@@ -173,7 +194,8 @@ class Reader {
     } else {
       slot.ok = readFile(dir / uri, slot.bytes);
     }
-    if (!slot.ok) error = "the buffer " + (uri.rfind("data:", 0) == 0 ? std::string("inside the file") : uri) + " cannot be read";
+    if (!slot.ok)
+      error = "the buffer " + (uri.rfind("data:", 0) == 0 ? std::string("inside the file") : uri) + " cannot be read";
     return slot.ok ? &slot.bytes : nullptr;
   }
 
@@ -191,7 +213,8 @@ class Reader {
 // A node's matrix (column-major, as glTF stores it) as translation, rotation and scale.
 void decompose(const Json& matrix, GltfNode& node) {
   double m[16];
-  for (int k = 0; k < 16; ++k) m[k] = matrix[static_cast<std::size_t>(k)].is_number() ? matrix[static_cast<std::size_t>(k)].get<double>() : 0.0;
+  for (int k = 0; k < 16; ++k)
+    m[k] = matrix[static_cast<std::size_t>(k)].is_number() ? matrix[static_cast<std::size_t>(k)].get<double>() : 0.0;
   node.translation = {m[12], m[13], m[14]};
   double columns[3][3];
   for (int c = 0; c < 3; ++c) {
@@ -253,8 +276,11 @@ bool readGltfDocument(const std::string& path, GltfDocument& out, std::string& e
         error = "a damaged binary glTF file (a chunk runs past the end)";
         return false;
       }
-      if (type == 0x4E4F534Au) jsonText.assign(reinterpret_cast<const char*>(file.data() + at + 8), length);
-      else if (type == 0x004E4942u) binary.assign(file.begin() + static_cast<std::ptrdiff_t>(at + 8), file.begin() + static_cast<std::ptrdiff_t>(at + 8 + length));
+      if (type == 0x4E4F534Au)
+        jsonText.assign(reinterpret_cast<const char*>(file.data() + at + 8), length);
+      else if (type == 0x004E4942u)
+        binary.assign(file.begin() + static_cast<std::ptrdiff_t>(at + 8),
+                      file.begin() + static_cast<std::ptrdiff_t>(at + 8 + length));
       at += 8 + length;
     }
   } else {
@@ -288,7 +314,8 @@ bool readGltfDocument(const std::string& path, GltfDocument& out, std::string& e
       const Json& children = member(n, "children");
       if (children.is_array())
         for (const Json& c : children)
-          if (c.is_number_integer() && c.get<int>() >= 0 && static_cast<std::size_t>(c.get<int>()) < nodes.size()) node.children.push_back(c.get<int>());
+          if (c.is_number_integer() && c.get<int>() >= 0 && static_cast<std::size_t>(c.get<int>()) < nodes.size())
+            node.children.push_back(c.get<int>());
       out.nodes.push_back(node);
     }
   }
@@ -359,7 +386,8 @@ bool readGltfDocument(const std::string& path, GltfDocument& out, std::string& e
       const Json& joints = member(s, "joints");
       if (joints.is_array())
         for (const Json& j : joints)
-          if (j.is_number_integer() && j.get<int>() >= 0 && static_cast<std::size_t>(j.get<int>()) < out.nodes.size()) skin.joints.push_back(j.get<int>());
+          if (j.is_number_integer() && j.get<int>() >= 0 && static_cast<std::size_t>(j.get<int>()) < out.nodes.size())
+            skin.joints.push_back(j.get<int>());
       out.skins.push_back(skin);
     }
 
@@ -412,7 +440,8 @@ bool readGltfDocument(const std::string& path, GltfDocument& out, std::string& e
             continue;
           const GltfSampler& sampler = animation.samplers[static_cast<std::size_t>(channel.sampler)];
           const int wanted = channel.path == AnimatedPath::rotation ? 4 : 3;
-          const std::size_t perKey = static_cast<std::size_t>(wanted) * (sampler.interpolation == Interpolation::cubicSpline ? 3 : 1);
+          const std::size_t perKey =
+              static_cast<std::size_t>(wanted) * (sampler.interpolation == Interpolation::cubicSpline ? 3 : 1);
           if (sampler.components != wanted || sampler.values.size() != sampler.times.size() * perKey) {
             error = "animation " + animation.name + ": a sampler whose values do not fit its key times";
             return false;

@@ -33,7 +33,8 @@ constexpr double kViewHeight = 34.0;
 
 std::string token(const std::string& name, const std::string& fallback) {
   std::string out;
-  for (char c : name) out += std::isspace(static_cast<unsigned char>(c)) || c == '(' || c == ')' || c == '\\' || c == '/' ? '_' : c;
+  for (char c : name)
+    out += std::isspace(static_cast<unsigned char>(c)) || c == '(' || c == ')' || c == '\\' || c == '/' ? '_' : c;
   if (out.empty()) out = fallback;
   if (out.size() > 63) out.resize(63);
   return out;
@@ -90,7 +91,8 @@ bool nonUniform(const Vec3& s) {
 
 }  // namespace
 
-int convertGltfScene(const std::string& input, const std::string& scenePath, const GltfSceneOptions& options, std::FILE* log) {
+int convertGltfScene(const std::string& input, const std::string& scenePath, const GltfSceneOptions& options,
+                     std::FILE* log) {
   GltfDocument doc;
   std::string error;
   if (!readGltfDocument(input, doc, error)) {
@@ -119,14 +121,16 @@ int convertGltfScene(const std::string& input, const std::string& scenePath, con
   }
   for (std::size_t n = 0; n < doc.nodes.size(); ++n) {  // where the trees differ, by name
     const aiNode* ai = aiNodes[n];
-    if ((ai == nullptr || (!doc.nodes[n].name.empty() && doc.nodes[n].name != ai->mName.C_Str())) && !doc.nodes[n].name.empty())
+    if ((ai == nullptr || (!doc.nodes[n].name.empty() && doc.nodes[n].name != ai->mName.C_Str())) &&
+        !doc.nodes[n].name.empty())
       aiNodes[n] = aiRoot->FindNode(doc.nodes[n].name.c_str());
   }
 
   // Which animations play.
   std::vector<int> animations;
   for (std::size_t a = 0; a < doc.animations.size(); ++a)
-    if (options.animation.empty() || doc.animations[a].name == options.animation) animations.push_back(static_cast<int>(a));
+    if (options.animation.empty() || doc.animations[a].name == options.animation)
+      animations.push_back(static_cast<int>(a));
   if (!options.animation.empty() && animations.empty()) {
     std::fprintf(log, "vellumite-convert: %s has no animation named %s\n", input.c_str(), options.animation.c_str());
     return 2;
@@ -135,7 +139,8 @@ int convertGltfScene(const std::string& input, const std::string& scenePath, con
     report.note(std::to_string(animations.size()) + " animations play at once (--animation NAME plays one)");
   for (int a : animations)
     if (doc.animations[static_cast<std::size_t>(a)].morphChannels > 0)
-      report.note("animation " + doc.animations[static_cast<std::size_t>(a)].name + ": morph target weights are not carried");
+      report.note("animation " + doc.animations[static_cast<std::size_t>(a)].name +
+                  ": morph target weights are not carried");
   for (int a : animations) {
     const GltfAnimation& animation = doc.animations[static_cast<std::size_t>(a)];
     for (const GltfChannel& channel : animation.channels) {
@@ -143,9 +148,11 @@ int convertGltfScene(const std::string& input, const std::string& scenePath, con
       const GltfSampler& sampler = animation.samplers[static_cast<std::size_t>(channel.sampler)];
       for (std::size_t k = 0; k + 2 < sampler.values.size(); k += 3)
         if (nonUniform({sampler.values[k], sampler.values[k + 1], sampler.values[k + 2]})) {
-          report.note("node " + token(doc.nodes[static_cast<std::size_t>(channel.node)].name, "node_" + std::to_string(channel.node)) +
-                      ": its animated scale is not the same along every axis; the program scales after turning, so that "
-                      "is exact only where it is not turned");
+          report.note(
+              "node " +
+              token(doc.nodes[static_cast<std::size_t>(channel.node)].name, "node_" + std::to_string(channel.node)) +
+              ": its animated scale is not the same along every axis; the program scales after turning, so that "
+              "is exact only where it is not turned");
           break;
         }
     }
@@ -176,7 +183,10 @@ int convertGltfScene(const std::string& input, const std::string& scenePath, con
     for (int k = 2; usedNames.count(lower(base)) != 0; ++k) base = item.name + "_" + std::to_string(k);
     usedNames.insert(lower(base));
     item.name = base;
-    if (nonUniform(n.scale)) report.note("node " + item.name + ": its scale is not the same along every axis; the program scales after turning, so that is exact only where it is not turned");
+    if (nonUniform(n.scale))
+      report.note("node " + item.name +
+                  ": its scale is not the same along every axis; the program scales after turning, so that is exact "
+                  "only where it is not turned");
 
     std::ostringstream s;
     if (n.mesh >= 0) {
@@ -190,12 +200,15 @@ int convertGltfScene(const std::string& input, const std::string& scenePath, con
         if (n.skin >= 0 && static_cast<std::size_t>(n.skin) < doc.skins.size()) {
           for (int joint : doc.skins[static_cast<std::size_t>(n.skin)].joints) {
             const aiNode* ai = aiNodes[static_cast<std::size_t>(joint)];
-            const std::string mapName = token(ai != nullptr ? ai->mName.C_Str() : doc.nodes[static_cast<std::size_t>(joint)].name, "weight");
+            const std::string mapName =
+                token(ai != nullptr ? ai->mName.C_Str() : doc.nodes[static_cast<std::size_t>(joint)].name, "weight");
             for (Layer& layer : object.layers)
               for (Group& g : layer.groups) {
                 bool found = false;
                 for (const WeightMap& m : g.weightMaps) found = found || m.name == mapName;
-                if (!found) g.weightMaps.push_back(WeightMap{mapName, std::vector<float>(static_cast<std::size_t>(g.vertexCount()), 0.0f)});
+                if (!found)
+                  g.weightMaps.push_back(
+                      WeightMap{mapName, std::vector<float>(static_cast<std::size_t>(g.vertexCount()), 0.0f)});
               }
           }
         }
@@ -213,12 +226,15 @@ int convertGltfScene(const std::string& input, const std::string& scenePath, con
       }
     }
     const std::string id = sceneItemId(1, static_cast<unsigned>(i));
-    if (item.mesh) s << "LoadObjectLayer 1 " << id << " " << item.fileName << "\n";
-    else s << "AddNullObject " << id << " " << item.name << "\n";
+    if (item.mesh)
+      s << "LoadObjectLayer 1 " << id << " " << item.fileName << "\n";
+    else
+      s << "AddNullObject " << id << " " << item.name << "\n";
     std::vector<double> times, steps;
     animator.keyTimes({node}, times, steps);
     if (!times.empty()) times.push_back(end);
-    s << sceneMotionBlock("ObjectMotion", bakeMotion([&](double t) { return animator.local(node, t); }, times, steps, bake));
+    s << sceneMotionBlock("ObjectMotion",
+                          bakeMotion([&](double t) { return animator.local(node, t); }, times, steps, bake));
     if (n.parent >= 0 && itemOf[static_cast<std::size_t>(n.parent)] >= 0)
       s << "ParentItem " << sceneItemId(1, static_cast<unsigned>(itemOf[static_cast<std::size_t>(n.parent)])) << "\n";
     s << "\n";
@@ -248,7 +264,8 @@ int convertGltfScene(const std::string& input, const std::string& scenePath, con
         if (lengths[b] > 0) continue;
         const int parent = doc.nodes[static_cast<std::size_t>(skin.joints[b])].parent;
         const auto found = std::find(skin.joints.begin(), skin.joints.end(), parent);
-        const double inherited = found == skin.joints.end() ? 0.0 : lengths[static_cast<std::size_t>(found - skin.joints.begin())];
+        const double inherited =
+            found == skin.joints.end() ? 0.0 : lengths[static_cast<std::size_t>(found - skin.joints.begin())];
         lengths[b] = inherited > 0 ? inherited : 0.1 * scale;
       }
       for (std::size_t b = 0; b < skin.joints.size(); ++b) {
@@ -265,12 +282,15 @@ int convertGltfScene(const std::string& input, const std::string& scenePath, con
         const Channels restChannels = matrixChannels(turn * rest, Channels{0, 0, 0, 0, 0, 0, 1, 1, 1});
         const double length = lengths[b];
         const aiNode* ai = aiNodes[static_cast<std::size_t>(joint)];
-        const std::string mapName = token(ai != nullptr ? ai->mName.C_Str() : doc.nodes[static_cast<std::size_t>(joint)].name, "weight");
+        const std::string mapName =
+            token(ai != nullptr ? ai->mName.C_Str() : doc.nodes[static_cast<std::size_t>(joint)].name, "weight");
         s << "AddBone " << sceneItemId(4, (boneNumber++ << 16) | static_cast<unsigned>(i)) << "\n";
-        s << "BoneName " << token(doc.nodes[static_cast<std::size_t>(joint)].name, "joint_" + std::to_string(joint)) << "\n";
-        s << "BoneRestPosition " << fixed(restChannels[0]) << " " << fixed(restChannels[1]) << " " << fixed(restChannels[2]) << "\n";
-        s << "BoneRestDirection " << fixed(restChannels[3] * kDegrees) << " " << fixed(restChannels[4] * kDegrees) << " "
-          << fixed(restChannels[5] * kDegrees) << "\n";
+        s << "BoneName " << token(doc.nodes[static_cast<std::size_t>(joint)].name, "joint_" + std::to_string(joint))
+          << "\n";
+        s << "BoneRestPosition " << fixed(restChannels[0]) << " " << fixed(restChannels[1]) << " "
+          << fixed(restChannels[2]) << "\n";
+        s << "BoneRestDirection " << fixed(restChannels[3] * kDegrees) << " " << fixed(restChannels[4] * kDegrees)
+          << " " << fixed(restChannels[5] * kDegrees) << "\n";
         s << "BoneRestLength " << fixed(std::max(length, 1e-4)) << "\nBoneStrength 1\nBoneActive 1\n";
         s << "BoneWeightMapName " << mapName << "\nBoneWeightMapOnly 1\n";
         // The bone's own motion: the turn, and the joint's rest scale undone (its rest pose has none).
@@ -278,7 +298,8 @@ int convertGltfScene(const std::string& input, const std::string& scenePath, con
         for (int k = 6; k < 9; ++k) own[static_cast<std::size_t>(k)] = size > 0 ? 1.0 / size : 1.0;
         s << sceneMotionBlock("BoneMotion", staticChannels(own));
         s << "ParentItem " << sceneItemId(1, static_cast<unsigned>(itemOf[static_cast<std::size_t>(joint)])) << "\n\n";
-        if (std::fabs(size - 1.0) > 1e-3) report.note("skin of " + item.name + ": a joint's rest pose is scaled; its bone undoes the scale");
+        if (std::fabs(size - 1.0) > 1e-3)
+          report.note("skin of " + item.name + ": a joint's rest pose is scaled; its bone undoes the scale");
       }
     }
     objectTexts[i] = s.str();
@@ -312,14 +333,18 @@ int convertGltfScene(const std::string& input, const std::string& scenePath, con
     const GltfNode& n = doc.nodes[static_cast<std::size_t>(node)];
     if (n.camera < 0 || static_cast<std::size_t>(n.camera) >= doc.cameras.size()) continue;
     ++cameras;
-    const bool named = !options.camera.empty() && (n.name == options.camera || doc.cameras[static_cast<std::size_t>(n.camera)].name == options.camera);
+    const bool named =
+        !options.camera.empty() &&
+        (n.name == options.camera || doc.cameras[static_cast<std::size_t>(n.camera)].name == options.camera);
     if ((options.camera.empty() && cameraNode < 0) || named) cameraNode = node;
   }
   if (!options.camera.empty() && cameraNode < 0) {
     std::fprintf(log, "vellumite-convert: %s has no camera named %s\n", input.c_str(), options.camera.c_str());
     return 2;
   }
-  if (cameras > 1) report.note(std::to_string(cameras - 1) + " further cameras are not carried (the program plays one; --camera NAME chooses)");
+  if (cameras > 1)
+    report.note(std::to_string(cameras - 1) +
+                " further cameras are not carried (the program plays one; --camera NAME chooses)");
   double gridSize = 1.0;
   std::ostringstream cameraText;
   if (cameraNode >= 0) {
@@ -334,8 +359,9 @@ int convertGltfScene(const std::string& input, const std::string& scenePath, con
     if (!camera.perspective) {
       report.note("camera " + name + ": an orthographic camera is drawn in perspective");
     } else if (camera.yfov > 0) {
-      const double aspect = camera.aspectRatio > 0 ? camera.aspectRatio
-                                                   : std::tan(kViewWidth / 2 / kDegrees) / std::tan(kViewHeight / 2 / kDegrees);
+      const double aspect = camera.aspectRatio > 0
+                                ? camera.aspectRatio
+                                : std::tan(kViewWidth / 2 / kDegrees) / std::tan(kViewHeight / 2 / kDegrees);
       const double height = camera.yfov * kDegrees;
       const double width = 2 * std::atan(aspect * std::tan(camera.yfov / 2)) * kDegrees;
       if (std::fabs(width - kViewWidth) > 0.5 || std::fabs(height - kViewHeight) > 0.5) {
@@ -382,20 +408,29 @@ int convertGltfScene(const std::string& input, const std::string& scenePath, con
     // and lux (× 683), matched where the program's light falls off as 1 / (1 + d), at 1 unit.
     double intensity = light.intensity / 683.0;
     if (light.kind != LightKind::directional) intensity = 2.0 * light.intensity / 683.0;
-    lightText << "LightColor " << fixed(light.colour[0]) << " " << fixed(light.colour[1]) << " " << fixed(light.colour[2]) << "\n";
+    lightText << "LightColor " << fixed(light.colour[0]) << " " << fixed(light.colour[1]) << " "
+              << fixed(light.colour[2]) << "\n";
     lightText << "LightIntensity " << fixed(intensity) << "\n";
-    lightText << "LightType " << (light.kind == LightKind::directional ? 0 : light.kind == LightKind::point ? 1 : 2) << "\n\n";
+    lightText << "LightType "
+              << (light.kind == LightKind::directional ? 0
+                  : light.kind == LightKind::point     ? 1
+                                                       : 2)
+              << "\n\n";
     if (light.kind == LightKind::spot) {
       char text[200];
-      std::snprintf(text, sizeof text, "light %s: its cone (%.1f° inside, %.1f° outside) is not carried: the program's spot lights have none",
-                    name.c_str(), 2 * light.innerCone * kDegrees, 2 * light.outerCone * kDegrees);
+      std::snprintf(
+          text, sizeof text,
+          "light %s: its cone (%.1f° inside, %.1f° outside) is not carried: the program's spot lights have none",
+          name.c_str(), 2 * light.innerCone * kDegrees, 2 * light.outerCone * kDegrees);
       report.note(text);
     }
-    if (light.kind != LightKind::directional) report.note("lights reach 8 units in the program and fall off as 1 / (1 + distance)");
+    if (light.kind != LightKind::directional)
+      report.note("lights reach 8 units in the program and fall off as 1 / (1 + distance)");
   }
 
   std::ostringstream scene;
-  scene << "LWSC\n4\n\nFirstFrame 0\nLastFrame " << static_cast<long>(std::ceil(end * 30.0)) << "\nFramesPerSecond 30\n";
+  scene << "LWSC\n4\n\nFirstFrame 0\nLastFrame " << static_cast<long>(std::ceil(end * 30.0))
+        << "\nFramesPerSecond 30\n";
   scene << "GridSize " << fixed(gridSize) << "\n";
   scene << "AmbientColor 1 1 1\nAmbientIntensity " << fixed(options.ambient) << "\n\n";
   scene << body.str() << cameraText.str() << lightText.str();
@@ -408,12 +443,14 @@ int convertGltfScene(const std::string& input, const std::string& scenePath, con
     }
   }
   if (!options.quiet) {
-    std::fprintf(log, "%s -> %s: %zu items (%d objects), %s, %d lights, %d keys over %.2f s\n", input.c_str(), scenePath.c_str(),
-                 items.size(), written, cameraNode >= 0 ? "1 camera" : "no camera", lightIndex, bake.keys, end);
-    std::fprintf(log,
-                 "  motions baked into linear keys: at the checked points they stray at most %.4f° in rotation, %.6f units "
-                 "in position and %.6f in scale from the glTF motion\n",
-                 bake.worstAngle * kDegrees, bake.worstPosition, bake.worstScale);
+    std::fprintf(log, "%s -> %s: %zu items (%d objects), %s, %d lights, %d keys over %.2f s\n", input.c_str(),
+                 scenePath.c_str(), items.size(), written, cameraNode >= 0 ? "1 camera" : "no camera", lightIndex,
+                 bake.keys, end);
+    std::fprintf(
+        log,
+        "  motions baked into linear keys: at the checked points they stray at most %.4f° in rotation, %.6f units "
+        "in position and %.6f in scale from the glTF motion\n",
+        bake.worstAngle * kDegrees, bake.worstPosition, bake.worstScale);
     for (const std::string& note : report.notes) std::fprintf(log, "  note: %s\n", note.c_str());
   }
   return 0;

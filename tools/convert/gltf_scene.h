@@ -19,6 +19,7 @@ struct GltfSceneOptions {
 
 // Writes the scene file and its objects (NAME.3dx next to it). Returns 0 when written,
 // 1 when a file cannot be written, 2 when the input cannot be read.
-int convertGltfScene(const std::string& input, const std::string& scenePath, const GltfSceneOptions& options, std::FILE* log);
+int convertGltfScene(const std::string& input, const std::string& scenePath, const GltfSceneOptions& options,
+                     std::FILE* log);
 
 }  // namespace convert

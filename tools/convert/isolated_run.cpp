@@ -4,9 +4,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cerrno>
 #include <cstring>
 
 namespace convert {
@@ -26,8 +26,8 @@ int runIsolated(const std::string& what, const std::string& partialOutput, const
   }
   if (WIFEXITED(status)) return WEXITSTATUS(status);
   const int signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
-  std::fprintf(stderr, "vellumite-convert: cannot convert %s: the import library failed on this file (%s)\n", what.c_str(),
-               signal != 0 ? strsignal(signal) : "stopped");
+  std::fprintf(stderr, "vellumite-convert: cannot convert %s: the import library failed on this file (%s)\n",
+               what.c_str(), signal != 0 ? strsignal(signal) : "stopped");
   if (!partialOutput.empty()) std::remove(partialOutput.c_str());
   return 2;
 }

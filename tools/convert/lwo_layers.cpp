@@ -106,7 +106,7 @@ bool readLwoLayers(const std::string& path, LwoFile& out) {
       if (!data.has(16)) return false;
       LwoLayer layer;
       layer.number = static_cast<int>(data.u2());
-      data.u2();  // flags
+      data.u2();                              // flags
       for (int k = 0; k < 3; ++k) data.f4();  // pivot
       data.s0(layer.name);
       out.layers.push_back(std::move(layer));

@@ -14,15 +14,15 @@ struct LwoWeightMap {
 };
 
 struct LwoLayer {
-  int number = 0;                 // as stored (from 0); scene files count from 1
+  int number = 0;  // as stored (from 0); scene files count from 1
   std::string name;
-  std::vector<float> points;      // x, y, z per point, as stored
+  std::vector<float> points;  // x, y, z per point, as stored
   std::vector<LwoWeightMap> weightMaps;
 };
 
 struct LwoFile {
-  bool isLwo2 = false;            // a layered file ("LWO2" or "LWO3" form)
-  std::vector<LwoLayer> layers;   // in file order
+  bool isLwo2 = false;           // a layered file ("LWO2" or "LWO3" form)
+  std::vector<LwoLayer> layers;  // in file order
 };
 
 // True when the bytes start an IFF form of a LightWave object.

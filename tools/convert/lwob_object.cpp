@@ -28,7 +28,8 @@ class Reader {
     return v;
   }
   std::uint32_t u4() {
-    const std::uint32_t v = (std::uint32_t(p[0]) << 24) | (std::uint32_t(p[1]) << 16) | (std::uint32_t(p[2]) << 8) | p[3];
+    const std::uint32_t v =
+        (std::uint32_t(p[0]) << 24) | (std::uint32_t(p[1]) << 16) | (std::uint32_t(p[2]) << 8) | p[3];
     p += 4;
     return v;
   }
@@ -56,10 +57,10 @@ enum class Projection { planar, cylindrical, spherical, cubic, other };
 
 struct ImageMap {
   aiTextureType type = aiTextureType_DIFFUSE;
-  std::string kind;    // the texture's name in the file ("Planar Image Map", ...)
-  std::string image;   // TIMG
+  std::string kind;   // the texture's name in the file ("Planar Image Map", ...)
+  std::string image;  // TIMG
   Projection projection = Projection::other;
-  int axis = 2;        // 0 x, 1 y, 2 z
+  int axis = 2;  // 0 x, 1 y, 2 z
   float size[3] = {1, 1, 1};
   float centre[3] = {0, 0, 0};
   bool worldCoordinates = false;
@@ -85,21 +86,30 @@ constexpr std::uint32_t kDoubleSided = 256;
 constexpr std::uint32_t kAdditive = 512;
 
 std::uint32_t id(const char* text) {
-  return (std::uint32_t(static_cast<unsigned char>(text[0])) << 24) | (std::uint32_t(static_cast<unsigned char>(text[1])) << 16) |
+  return (std::uint32_t(static_cast<unsigned char>(text[0])) << 24) |
+         (std::uint32_t(static_cast<unsigned char>(text[1])) << 16) |
          (std::uint32_t(static_cast<unsigned char>(text[2])) << 8) | static_cast<unsigned char>(text[3]);
 }
 
 // The texture kinds of a surface: what each maps to in the import library's terms, or
 // none when the object file has no place for it.
 bool textureType(std::uint32_t chunk, aiTextureType& type, std::string& what) {
-  if (chunk == id("CTEX")) type = aiTextureType_DIFFUSE, what = "colour";
-  else if (chunk == id("TTEX")) type = aiTextureType_OPACITY, what = "transparency";
-  else if (chunk == id("RTEX")) type = aiTextureType_REFLECTION, what = "reflection";
-  else if (chunk == id("LTEX")) type = aiTextureType_EMISSIVE, what = "luminosity";
-  else if (chunk == id("DTEX")) type = aiTextureType_NONE, what = "diffuse level";
-  else if (chunk == id("STEX")) type = aiTextureType_NONE, what = "specular level";
-  else if (chunk == id("BTEX")) type = aiTextureType_NONE, what = "bump";
-  else return false;
+  if (chunk == id("CTEX"))
+    type = aiTextureType_DIFFUSE, what = "colour";
+  else if (chunk == id("TTEX"))
+    type = aiTextureType_OPACITY, what = "transparency";
+  else if (chunk == id("RTEX"))
+    type = aiTextureType_REFLECTION, what = "reflection";
+  else if (chunk == id("LTEX"))
+    type = aiTextureType_EMISSIVE, what = "luminosity";
+  else if (chunk == id("DTEX"))
+    type = aiTextureType_NONE, what = "diffuse level";
+  else if (chunk == id("STEX"))
+    type = aiTextureType_NONE, what = "specular level";
+  else if (chunk == id("BTEX"))
+    type = aiTextureType_NONE, what = "bump";
+  else
+    return false;
   return true;
 }
 
@@ -139,10 +149,14 @@ bool readSurface(Reader r, Surface& s, std::vector<std::string>& notes) {
         current = nullptr;
         continue;
       }
-      if (map.kind.find("Planar") != std::string::npos) map.projection = Projection::planar;
-      else if (map.kind.find("Cylindrical") != std::string::npos) map.projection = Projection::cylindrical;
-      else if (map.kind.find("Spherical") != std::string::npos) map.projection = Projection::spherical;
-      else if (map.kind.find("Cubic") != std::string::npos) map.projection = Projection::cubic;
+      if (map.kind.find("Planar") != std::string::npos)
+        map.projection = Projection::planar;
+      else if (map.kind.find("Cylindrical") != std::string::npos)
+        map.projection = Projection::cylindrical;
+      else if (map.kind.find("Spherical") != std::string::npos)
+        map.projection = Projection::spherical;
+      else if (map.kind.find("Cubic") != std::string::npos)
+        map.projection = Projection::cubic;
       s.maps.push_back(map);
       current = &s.maps.back();
       if (map.projection == Projection::other)
@@ -283,8 +297,10 @@ LwobResult readLwobObject(const std::string& path) {
     Surface surface;
     if (surfaceNumber >= 1 && static_cast<std::size_t>(surfaceNumber) <= surfaceNames.size()) {
       auto s = surfaces.find(surfaceNames[static_cast<std::size_t>(surfaceNumber) - 1]);
-      if (s != surfaces.end()) surface = s->second;
-      else surface.name = surfaceNames[static_cast<std::size_t>(surfaceNumber) - 1];
+      if (s != surfaces.end())
+        surface = s->second;
+      else
+        surface.name = surfaceNames[static_cast<std::size_t>(surfaceNumber) - 1];
     }
     const bool smooth = (surface.flags & kSmoothing) != 0;
     std::vector<const ImageMap*> maps;
@@ -317,7 +333,8 @@ LwobResult readLwobObject(const std::string& path) {
         const std::uint32_t point = polygon->points[k];
         bool cubic = false;
         for (const ImageMap* map : maps) cubic = cubic || map->projection == Projection::cubic;
-        const auto key = std::make_tuple(static_cast<std::size_t>(point), smooth ? 0 : polygonNumber, cubic ? cubicAxis : -1);
+        const auto key =
+            std::make_tuple(static_cast<std::size_t>(point), smooth ? 0 : polygonNumber, cubic ? cubicAxis : -1);
         auto v = vertexOf.find(key);
         if (v == vertexOf.end()) {
           const float* p = &points[3 * point];
@@ -367,7 +384,9 @@ LwobResult readLwobObject(const std::string& path) {
       material->AddProperty(&image, AI_MATKEY_TEXTURE(maps[m]->type, n));
       const int channel = static_cast<int>(m);
       material->AddProperty(&channel, 1, AI_MATKEY_UVWSRC(maps[m]->type, n));
-      if (maps[m]->worldCoordinates) result.notes.push_back("surface " + surface.name + ": world-coordinate textures are mapped as if fixed to the object");
+      if (maps[m]->worldCoordinates)
+        result.notes.push_back("surface " + surface.name +
+                               ": world-coordinate textures are mapped as if fixed to the object");
     }
     materials.push_back(material);
   }

@@ -132,7 +132,8 @@ int main(int argc, char** argv) {
       import.up = v[0];
     } else if (a == "--layer") {
       const char* v = value();
-      if (!parseLayer(v, import.layer)) return bad("--layer takes a layer number from 1 to 127, not ", v ? v : "nothing");
+      if (!parseLayer(v, import.layer))
+        return bad("--layer takes a layer number from 1 to 127, not ", v ? v : "nothing");
     } else if (a == "--merge") {
       import.merge = true;
     } else if (a == "--quiet") {
@@ -148,7 +149,8 @@ int main(int argc, char** argv) {
     } else if (a == "--ambient") {
       const char* v = value();
       float ambient = 0.0f;
-      if (v == nullptr || (std::strcmp(v, "0") != 0 && !parseScale(v, ambient))) return bad("--ambient takes a number of 0 or more");
+      if (v == nullptr || (std::strcmp(v, "0") != 0 && !parseScale(v, ambient)))
+        return bad("--ambient takes a number of 0 or more");
       gltfOptions.ambient = ambient;
     } else if (a == "--scene") {
       const char* v = value();
@@ -169,7 +171,8 @@ int main(int argc, char** argv) {
     }
   }
 
-  const bool sceneOptionsGiven = !gltfOptions.camera.empty() || !gltfOptions.animation.empty() || gltfOptions.ambient != 0.25;
+  const bool sceneOptionsGiven =
+      !gltfOptions.camera.empty() || !gltfOptions.animation.empty() || gltfOptions.ambient != 0.25;
   if (sceneOptionsGiven && (files.size() != 2 || !endsWith(files[1], ".lws")))
     return bad("--camera, --animation and --ambient are for glTF scenes (IN.gltf OUT.lws)");
   if (!scene.empty()) {
@@ -178,20 +181,24 @@ int main(int argc, char** argv) {
     sceneOptions.import = import;
     return convertSceneObjects(scene, sceneOptions, stderr);
   }
-  if (!sceneOptions.searchDirs.empty() || !sceneOptions.outDir.empty()) return bad("--search and --out are used with --scene");
+  if (!sceneOptions.searchDirs.empty() || !sceneOptions.outDir.empty())
+    return bad("--search and --out are used with --scene");
   if (files.size() != 2) return bad("give an input file and an output .3dx file");
 
   const std::string& in = files[0];
   const std::string& out = files[1];
   if (endsWith(out, ".lws")) {
-    if (!endsWith(in, ".gltf") && !endsWith(in, ".glb")) return bad("a scene file (.lws) is made from a glTF scene (.gltf or .glb)");
-    if (import.layer != 0 || import.merge || !import.flipZ || import.up == 'z') return bad("--layer, --merge, --no-flip-z and --up are for objects");
+    if (!endsWith(in, ".gltf") && !endsWith(in, ".glb"))
+      return bad("a scene file (.lws) is made from a glTF scene (.gltf or .glb)");
+    if (import.layer != 0 || import.merge || !import.flipZ || import.up == 'z')
+      return bad("--layer, --merge, --no-flip-z and --up are for objects");
     gltfOptions.import = import;
     gltfOptions.quiet = sceneOptions.quiet;
     return runIsolated(in, "", [&]() -> int { return convertGltfScene(in, out, gltfOptions, stderr); });
   }
   if (out.size() < 4 || out.compare(out.size() - 4, 4, ".3dx") != 0)
-    std::fprintf(stderr, "vellumite-convert: note: the program loads objects named NAME.3dx (for NAME.lwo in a scene)\n");
+    std::fprintf(stderr,
+                 "vellumite-convert: note: the program loads objects named NAME.3dx (for NAME.lwo in a scene)\n");
   namespace fs = std::filesystem;
   import.outDir = fs::path(out).parent_path().string();
   import.outBase = fs::path(out).stem().string();
@@ -211,9 +218,11 @@ int main(int argc, char** argv) {
     if (!sceneOptions.quiet) {
       std::fprintf(stderr, "%s -> %s: %d layers, %d groups, %d vertices, %d triangles, %d weight maps\n", in.c_str(),
                    out.c_str(), stats.layers, stats.groups, stats.vertices, stats.triangles, stats.weightMaps);
-      if (stats.ngons > 0) std::fprintf(stderr, "  note: %d polygons of more than three corners were triangulated\n", stats.ngons);
+      if (stats.ngons > 0)
+        std::fprintf(stderr, "  note: %d polygons of more than three corners were triangulated\n", stats.ngons);
       if (stats.droppedFaces > 0)
-        std::fprintf(stderr, "  note: %d points and lines were left out (an object file holds triangles)\n", stats.droppedFaces);
+        std::fprintf(stderr, "  note: %d points and lines were left out (an object file holds triangles)\n",
+                     stats.droppedFaces);
       for (const std::string& note : report.notes) std::fprintf(stderr, "  note: %s\n", note.c_str());
     }
     return 0;

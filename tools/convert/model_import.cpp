@@ -2,11 +2,11 @@
 // engine's axes, with texture sets laid out the way the engine assigns them.
 #include "model_import.h"
 
-#include <assimp/Importer.hpp>
 #include <assimp/config.h>
 #include <assimp/material.h>
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
+#include <assimp/Importer.hpp>
 
 #include <algorithm>
 #include <array>
@@ -44,12 +44,18 @@ struct UncarriedKind {
   const char* name;
 };
 const UncarriedKind kUncarried[] = {
-    {aiTextureType_NORMALS, "normal"},        {aiTextureType_HEIGHT, "bump"},
-    {aiTextureType_SPECULAR, "specular"},     {aiTextureType_SHININESS, "glossiness"},
-    {aiTextureType_DISPLACEMENT, "displacement"}, {aiTextureType_METALNESS, "metalness"},
-    {aiTextureType_DIFFUSE_ROUGHNESS, "roughness"}, {aiTextureType_NORMAL_CAMERA, "camera normal"},
-    {aiTextureType_SHEEN, "sheen"},           {aiTextureType_CLEARCOAT, "clearcoat"},
-    {aiTextureType_TRANSMISSION, "transmission"}, {aiTextureType_UNKNOWN, "other"},
+    {aiTextureType_NORMALS, "normal"},
+    {aiTextureType_HEIGHT, "bump"},
+    {aiTextureType_SPECULAR, "specular"},
+    {aiTextureType_SHININESS, "glossiness"},
+    {aiTextureType_DISPLACEMENT, "displacement"},
+    {aiTextureType_METALNESS, "metalness"},
+    {aiTextureType_DIFFUSE_ROUGHNESS, "roughness"},
+    {aiTextureType_NORMAL_CAMERA, "camera normal"},
+    {aiTextureType_SHEEN, "sheen"},
+    {aiTextureType_CLEARCOAT, "clearcoat"},
+    {aiTextureType_TRANSMISSION, "transmission"},
+    {aiTextureType_UNKNOWN, "other"},
 };
 
 std::uint32_t packColour(const aiColor4D& c) {
@@ -84,7 +90,8 @@ class ObjectBuilder {
     openGroups.clear();
     pointsByPosition.clear();
     for (unsigned m = 0; m < node->mNumMeshes; ++m)
-      if (node->mMeshes[m] < scene->mNumMeshes) addMesh(scene, scene->mMeshes[node->mMeshes[m]], aiMatrix4x4(), layer, nullptr);
+      if (node->mMeshes[m] < scene->mNumMeshes)
+        addMesh(scene, scene->mMeshes[node->mMeshes[m]], aiMatrix4x4(), layer, nullptr);
   }
 
   // One imported file (or LightWave layer) into the layer.
@@ -141,7 +148,8 @@ class ObjectBuilder {
     const bool gltf = source->Get("$mat.gltf.alphaMode", 0, 0, alphaMode) == AI_SUCCESS;
     const bool opaqueMode = gltf && std::strcmp(alphaMode.C_Str(), "OPAQUE") == 0;
     aiColor4D colour;
-    if (source->Get(AI_MATKEY_COLOR_DIFFUSE, colour) == AI_SUCCESS || source->Get(AI_MATKEY_BASE_COLOR, colour) == AI_SUCCESS)
+    if (source->Get(AI_MATKEY_COLOR_DIFFUSE, colour) == AI_SUCCESS ||
+        source->Get(AI_MATKEY_BASE_COLOR, colour) == AI_SUCCESS)
       m.diffuse = packColour(colour);
     float glossiness = 0.0f;
     if (gltf) {
@@ -175,14 +183,19 @@ class ObjectBuilder {
         aiTextureMapping mapping = aiTextureMapping_UV;
         if (source->GetTexture(type, 0, &texturePath, &mapping, &uvIndex) != AI_SUCCESS) continue;
         if (count > 1) report.note(label + ": only the first " + kSlotNames[slot] + " is carried");
-        if (mapping != aiTextureMapping_UV) report.note(label + ": the " + std::string(kSlotNames[slot]) + " has no texture coordinates");
+        if (mapping != aiTextureMapping_UV)
+          report.note(label + ": the " + std::string(kSlotNames[slot]) + " has no texture coordinates");
         noteAddressing(source, type, label, kSlotNames[slot]);
         // glTF keeps occlusion in the red channel of a picture whose other channels may
         // hold roughness and metalness: only the red channel becomes the base map.
         const bool occlusion = gltf && (type == aiTextureType_LIGHTMAP || type == aiTextureType_AMBIENT_OCCLUSION);
-        PlacedTexture placed = occlusion ? placeRedChannel(scene, texturePath.C_Str(), textures) : place(scene, texturePath.C_Str());
+        PlacedTexture placed =
+            occlusion ? placeRedChannel(scene, texturePath.C_Str(), textures) : place(scene, texturePath.C_Str());
         if (placed.name.empty()) break;
-        if (slot == kAlphaMap) report.note(label + ": its opacity map is used as it is; the program reads alpha pictures as black opaque, white clear");
+        if (slot == kAlphaMap)
+          report.note(
+              label +
+              ": its opacity map is used as it is; the program reads alpha pictures as black opaque, white clear");
         m.textures[slot] = placed.name;
         channels[slot] = uvIndex;
         if (slot == kColourMap) colourPicture = placed;
@@ -231,7 +244,7 @@ class ObjectBuilder {
     source->Get(AI_MATKEY_MAPPINGMODE_U(type, 0), modes[0]);
     source->Get(AI_MATKEY_MAPPINGMODE_V(type, 0), modes[1]);
     for (int axis = 0; axis < 2; ++axis) {
-      const char* mode = modes[axis] == aiTextureMapMode_Clamp   ? "clamped"
+      const char* mode = modes[axis] == aiTextureMapMode_Clamp    ? "clamped"
                          : modes[axis] == aiTextureMapMode_Mirror ? "mirrored"
                          : modes[axis] == aiTextureMapMode_Decal  ? "decal (clamped to nothing)"
                                                                   : nullptr;
@@ -284,7 +297,8 @@ class ObjectBuilder {
           if (value != lwo->weightMaps[k].values.end()) w.values[v * w.names.size() + k] = value->second;
         }
       }
-      if (unmatched > 0) report.note(std::to_string(unmatched) + " vertices were not found among the layer's points; they weigh 0");
+      if (unmatched > 0)
+        report.note(std::to_string(unmatched) + " vertices were not found among the layer's points; they weigh 0");
     }
     return w;
   }
@@ -310,7 +324,8 @@ class ObjectBuilder {
     return g;
   }
 
-  void addMesh(const aiScene* scene, const aiMesh* mesh, const aiMatrix4x4& transform, Layer& layer, const LwoLayer* lwo) {
+  void addMesh(const aiScene* scene, const aiMesh* mesh, const aiMatrix4x4& transform, Layer& layer,
+               const LwoLayer* lwo) {
     if (mesh->mNumFaces == 0 || mesh->mNumVertices == 0) return;
     if (mesh->HasVertexColors(0)) report.note("vertex colours are not carried");
     const MaterialInfo& info = material(scene, mesh->mMaterialIndex);
@@ -324,7 +339,8 @@ class ObjectBuilder {
     const bool reverse = options.flipZ != mirrored;
 
     auto open = openGroups.find(mesh->mMaterialIndex);
-    Group* g = open != openGroups.end() ? &layer.groups[open->second] : &newGroup(layer, mesh->mMaterialIndex, info, mesh);
+    Group* g =
+        open != openGroups.end() ? &layer.groups[open->second] : &newGroup(layer, mesh->mMaterialIndex, info, mesh);
     std::vector<int> remap(mesh->mNumVertices, -1);
     std::vector<std::array<unsigned, 3>> faceTriangles;
     std::vector<std::array<float, 3>> corners;
@@ -363,7 +379,8 @@ class ObjectBuilder {
         std::uint16_t corner[3];
         for (unsigned k = 0; k < 3; ++k) {
           const unsigned i = triangle[k];
-          if (remap[i] < 0) remap[i] = addVertex(*g, mesh, i, bound.empty() ? transform * mesh->mVertices[i] : bound[i], info, weights);
+          if (remap[i] < 0)
+            remap[i] = addVertex(*g, mesh, i, bound.empty() ? transform * mesh->mVertices[i] : bound[i], info, weights);
           corner[k] = static_cast<std::uint16_t>(remap[i]);
         }
         g->indices.push_back(corner[0]);
@@ -397,8 +414,7 @@ class ObjectBuilder {
       }
     }
     out.resize(mesh->mNumVertices);
-    for (unsigned v = 0; v < mesh->mNumVertices; ++v)
-      out[v] = total[v] > 0.0f ? sum[v] / total[v] : mesh->mVertices[v];
+    for (unsigned v = 0; v < mesh->mNumVertices; ++v) out[v] = total[v] > 0.0f ? sum[v] / total[v] : mesh->mVertices[v];
     return skin.empty() ? aiMatrix4x4() : skin[0];
   }
 
@@ -426,7 +442,8 @@ class ObjectBuilder {
       for (WeightMap& existing : g.weightMaps)
         if (existing.name == weights.names[k]) map = &existing;
       if (map == nullptr) {
-        g.weightMaps.push_back(WeightMap{weights.names[k], std::vector<float>(static_cast<std::size_t>(index) + 1, 0.0f)});
+        g.weightMaps.push_back(
+            WeightMap{weights.names[k], std::vector<float>(static_cast<std::size_t>(index) + 1, 0.0f)});
         map = &g.weightMaps.back();
       }
       map->values[index] = weights.values[static_cast<std::size_t>(i) * weights.names.size() + k];
@@ -466,8 +483,8 @@ const aiScene* readScene(Assimp::Importer& importer, const std::string& path, Im
   }
   // Polygons are cut into triangles by the builder, which keeps every corner of bent and
   // tangled polygons.
-  scene = importer.ApplyPostProcessing(aiProcess_SortByPType | aiProcess_JoinIdenticalVertices |
-                                       aiProcess_GenUVCoords | aiProcess_TransformUVCoords | aiProcess_ValidateDataStructure);
+  scene = importer.ApplyPostProcessing(aiProcess_SortByPType | aiProcess_JoinIdenticalVertices | aiProcess_GenUVCoords |
+                                       aiProcess_TransformUVCoords | aiProcess_ValidateDataStructure);
   if (scene == nullptr) {
     error = importer.GetErrorString();
     if (error.empty()) error = "the file's data is inconsistent";
@@ -482,11 +499,13 @@ void finish(int fannedPolygons, ConvertedObject& out, ImportStats& stats, Conver
                 " polygons are not flat or cross themselves: each was cut into a fan of triangles from its first "
                 "corner, keeping all its corners (the source's program may have drawn them otherwise)");
   for (Layer& layer : out.layers) {
-    layer.groups.erase(std::remove_if(layer.groups.begin(), layer.groups.end(), [](const Group& g) { return g.indices.empty(); }),
-                       layer.groups.end());
+    layer.groups.erase(
+        std::remove_if(layer.groups.begin(), layer.groups.end(), [](const Group& g) { return g.indices.empty(); }),
+        layer.groups.end());
   }
-  out.layers.erase(std::remove_if(out.layers.begin(), out.layers.end(), [](const Layer& l) { return l.groups.empty(); }),
-                   out.layers.end());
+  out.layers.erase(
+      std::remove_if(out.layers.begin(), out.layers.end(), [](const Layer& l) { return l.groups.empty(); }),
+      out.layers.end());
   stats.layers = static_cast<int>(out.layers.size());
   for (const Layer& layer : out.layers) {
     for (const Group& g : layer.groups) {
@@ -600,7 +619,8 @@ bool importModel(const std::string& path, const ImportOptions& given, ConvertedO
 }
 
 struct NodeMeshes::State {
-  State(const std::string& p, const ImportOptions& o, ConvertReport& r) : path(p), options(o), builder(path, options, r), report(r) {}
+  State(const std::string& p, const ImportOptions& o, ConvertReport& r)
+      : path(p), options(o), builder(path, options, r), report(r) {}
   std::string path;
   ImportOptions options;
   ObjectBuilder builder;

@@ -21,15 +21,15 @@ struct ImportOptions {
   // The source's up axis, 'y' or 'z'; 0 means y (the importer turns 3DS, Collada and FBX
   // files upright itself).
   char up = 0;
-  int layer = 0;       // only this layer (as scene files count, from 1); 0: every layer
-  bool merge = false;  // every layer into layer 1
+  int layer = 0;        // only this layer (as scene files count, from 1); 0: every layer
+  bool merge = false;   // every layer into layer 1
   std::string outDir;   // where pictures are written
   std::string outBase;  // name of the written object without extension
 };
 
 struct ImportStats {
-  int ngons = 0;           // polygons of more than three corners, triangulated
-  int droppedFaces = 0;    // points and lines, which the object file cannot hold
+  int ngons = 0;         // polygons of more than three corners, triangulated
+  int droppedFaces = 0;  // points and lines, which the object file cannot hold
   int layers = 0;
   int groups = 0;
   int vertices = 0;

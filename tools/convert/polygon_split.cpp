@@ -11,7 +11,9 @@ struct Point2 {
   double x, y;
 };
 
-double cross(const Point2& a, const Point2& b, const Point2& c) { return (b.x - a.x) * (c.y - a.y) - (b.y - a.y) * (c.x - a.x); }
+double cross(const Point2& a, const Point2& b, const Point2& c) {
+  return (b.x - a.x) * (c.y - a.y) - (b.y - a.y) * (c.x - a.x);
+}
 
 // True when p lies inside or on the counter-clockwise triangle a, b, c.
 bool inside(const Point2& p, const Point2& a, const Point2& b, const Point2& c) {

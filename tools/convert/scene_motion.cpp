@@ -23,7 +23,9 @@ void sample(const GltfSampler& s, AnimatedPath path, double t, double* out) {
   const int n = s.components;
   const bool cubic = s.interpolation == Interpolation::cubicSpline;
   const std::size_t keyWidth = static_cast<std::size_t>(n) * (cubic ? 3 : 1);
-  auto value = [&](std::size_t k, int c) { return s.values[k * keyWidth + (cubic ? static_cast<std::size_t>(n) : 0) + static_cast<std::size_t>(c)]; };
+  auto value = [&](std::size_t k, int c) {
+    return s.values[k * keyWidth + (cubic ? static_cast<std::size_t>(n) : 0) + static_cast<std::size_t>(c)];
+  };
   const std::size_t count = s.times.size();
   if (count == 0) return;
   if (t <= s.times.front() || count == 1) {
@@ -34,7 +36,8 @@ void sample(const GltfSampler& s, AnimatedPath path, double t, double* out) {
     for (int c = 0; c < n; ++c) out[c] = value(count - 1, c);
     return;
   }
-  const std::size_t k = static_cast<std::size_t>(std::upper_bound(s.times.begin(), s.times.end(), t) - s.times.begin()) - 1;
+  const std::size_t k =
+      static_cast<std::size_t>(std::upper_bound(s.times.begin(), s.times.end(), t) - s.times.begin()) - 1;
   const double dt = s.times[k + 1] - s.times[k];
   const double u = dt > 0 ? (t - s.times[k]) / dt : 0.0;
   if (s.interpolation == Interpolation::step) {
@@ -103,7 +106,8 @@ Mat4 operator*(const Mat4& a, const Mat4& b) {
 Mat4 inverse(const Mat4& a) {
   // General 3x3 inverse (rotation and scale) and the translation carried through it.
   Mat4 r;
-  const double det = a(0, 0) * (a(1, 1) * a(2, 2) - a(1, 2) * a(2, 1)) - a(0, 1) * (a(1, 0) * a(2, 2) - a(1, 2) * a(2, 0)) +
+  const double det = a(0, 0) * (a(1, 1) * a(2, 2) - a(1, 2) * a(2, 1)) -
+                     a(0, 1) * (a(1, 0) * a(2, 2) - a(1, 2) * a(2, 0)) +
                      a(0, 2) * (a(1, 0) * a(2, 1) - a(1, 1) * a(2, 0));
   const double d = det != 0 ? 1.0 / det : 0.0;
   r(0, 0) = (a(1, 1) * a(2, 2) - a(1, 2) * a(2, 1)) * d;
@@ -145,7 +149,9 @@ Mat4 scaling(double x, double y, double z) {
   return r;
 }
 
-Mat4 channelMatrix(const Channels& c) { return rotationPart(c) * scaling(c[6], c[7], c[8]) * translation(c[0], c[1], c[2]); }
+Mat4 channelMatrix(const Channels& c) {
+  return rotationPart(c) * scaling(c[6], c[7], c[8]) * translation(c[0], c[1], c[2]);
+}
 
 Channels matrixChannels(const Mat4& m, const Channels& previous) {
   Channels out = previous;
@@ -156,7 +162,8 @@ Channels matrixChannels(const Mat4& m, const Channels& previous) {
     s[i] = std::sqrt(m(i, 0) * m(i, 0) + m(i, 1) * m(i, 1) + m(i, 2) * m(i, 2));
     for (int j = 0; j < 3; ++j) r[i][j] = s[i] > 0 ? m(i, j) / s[i] : (i == j ? 1.0 : 0.0);
   }
-  const double det = r[0][0] * (r[1][1] * r[2][2] - r[1][2] * r[2][1]) - r[0][1] * (r[1][0] * r[2][2] - r[1][2] * r[2][0]) +
+  const double det = r[0][0] * (r[1][1] * r[2][2] - r[1][2] * r[2][1]) -
+                     r[0][1] * (r[1][0] * r[2][2] - r[1][2] * r[2][0]) +
                      r[0][2] * (r[1][0] * r[2][1] - r[1][1] * r[2][0]);
   if (det < 0) {
     s[0] = -s[0];
@@ -183,7 +190,9 @@ Channels matrixChannels(const Mat4& m, const Channels& previous) {
   // The same rotation as (h + pi, pi - p, b + pi): take whichever lies nearer.
   const std::array<double, 3> first = {unwrap(h, h0), unwrap(p, p0), unwrap(b, b0)};
   const std::array<double, 3> second = {unwrap(h + kPi, h0), unwrap(kPi - p, p0), unwrap(b + kPi, b0)};
-  auto distance = [&](const std::array<double, 3>& a) { return std::fabs(a[0] - h0) + std::fabs(a[1] - p0) + std::fabs(a[2] - b0); };
+  auto distance = [&](const std::array<double, 3>& a) {
+    return std::fabs(a[0] - h0) + std::fabs(a[1] - p0) + std::fabs(a[2] - b0);
+  };
   const std::array<double, 3>& chosen = distance(first) <= distance(second) ? first : second;
   out[3] = chosen[0], out[4] = chosen[1], out[5] = chosen[2];
   return out;
@@ -200,7 +209,9 @@ std::array<double, 2> lightAngles(const std::array<double, 3>& d, const std::arr
   const double p = std::atan2(-y, z);
   const std::array<double, 2> first = {unwrap(h, previous[0]), unwrap(p, previous[1])};
   const std::array<double, 2> second = {unwrap(kPi - h, previous[0]), unwrap(p + kPi, previous[1])};
-  auto distance = [&](const std::array<double, 2>& a) { return std::fabs(a[0] - previous[0]) + std::fabs(a[1] - previous[1]); };
+  auto distance = [&](const std::array<double, 2>& a) {
+    return std::fabs(a[0] - previous[0]) + std::fabs(a[1] - previous[1]);
+  };
   return distance(first) <= distance(second) ? first : second;
 }
 
@@ -242,28 +253,34 @@ Mat4 NodeAnimator::local(int node, double time) const {
   for (const Track& track : tracks[static_cast<std::size_t>(node)]) {
     double v[4];
     sample(*track.sampler, track.path, time, v);
-    if (track.path == AnimatedPath::translation) t = {v[0], v[1], v[2]};
-    else if (track.path == AnimatedPath::scale) s = {v[0], v[1], v[2]};
-    else q = {v[0], v[1], v[2], v[3]};
+    if (track.path == AnimatedPath::translation)
+      t = {v[0], v[1], v[2]};
+    else if (track.path == AnimatedPath::scale)
+      s = {v[0], v[1], v[2]};
+    else
+      q = {v[0], v[1], v[2], v[3]};
   }
   return fromTrs(t, q, s);
 }
 
 Mat4 NodeAnimator::world(int node, double time) const {
   Mat4 m = local(node, time);
-  for (int p = doc.nodes[static_cast<std::size_t>(node)].parent; p >= 0; p = doc.nodes[static_cast<std::size_t>(p)].parent)
+  for (int p = doc.nodes[static_cast<std::size_t>(node)].parent; p >= 0;
+       p = doc.nodes[static_cast<std::size_t>(p)].parent)
     m = m * local(p, time);
   return m;
 }
 
 Mat4 NodeAnimator::restWorld(int node) const {
   Mat4 m = restLocal(node);
-  for (int p = doc.nodes[static_cast<std::size_t>(node)].parent; p >= 0; p = doc.nodes[static_cast<std::size_t>(p)].parent)
+  for (int p = doc.nodes[static_cast<std::size_t>(node)].parent; p >= 0;
+       p = doc.nodes[static_cast<std::size_t>(p)].parent)
     m = m * restLocal(p);
   return m;
 }
 
-void NodeAnimator::keyTimes(const std::vector<int>& nodes, std::vector<double>& times, std::vector<double>& steps) const {
+void NodeAnimator::keyTimes(const std::vector<int>& nodes, std::vector<double>& times,
+                            std::vector<double>& steps) const {
   for (int node : nodes)
     for (const Track& track : tracks[static_cast<std::size_t>(node)]) {
       times.insert(times.end(), track.sampler->times.begin(), track.sampler->times.end());
@@ -275,13 +292,15 @@ void NodeAnimator::keyTimes(const std::vector<int>& nodes, std::vector<double>& 
 std::vector<SceneChannel> bakeMotion(const std::function<Mat4(double)>& at, std::vector<double> times,
                                      const std::vector<double>& steps, BakeReport& report) {
   std::sort(times.begin(), times.end());
-  times.erase(std::unique(times.begin(), times.end(), [](double a, double b) { return std::fabs(a - b) < 1e-7; }), times.end());
+  times.erase(std::unique(times.begin(), times.end(), [](double a, double b) { return std::fabs(a - b) < 1e-7; }),
+              times.end());
   if (times.empty()) times.push_back(0.0);
   // A stepped change: a linear key just before it, then the stepped key.
   std::vector<std::pair<double, int>> base;
   for (std::size_t i = 0; i < times.size(); ++i) {
     const double t = times[i];
-    const bool stepped = i > 0 && std::any_of(steps.begin(), steps.end(), [t](double s) { return std::fabs(s - t) < 1e-7; });
+    const bool stepped =
+        i > 0 && std::any_of(steps.begin(), steps.end(), [t](double s) { return std::fabs(s - t) < 1e-7; });
     if (stepped) base.push_back({t - std::min(1e-3, (t - times[i - 1]) / 4), 3});
     base.push_back({t, stepped ? 4 : 3});
   }
@@ -295,11 +314,13 @@ std::vector<SceneChannel> bakeMotion(const std::function<Mat4(double)>& at, std:
       const double t = left.time + (right.time - left.time) * u;
       const Channels truth = matrixChannels(at(t), left.c);
       Channels mix;
-      for (std::size_t k = 0; k < 9; ++k) mix[k] = right.shape == 4 ? left.c[k] : left.c[k] + (right.c[k] - left.c[k]) * u;
+      for (std::size_t k = 0; k < 9; ++k)
+        mix[k] = right.shape == 4 ? left.c[k] : left.c[k] + (right.c[k] - left.c[k]) * u;
       angle = std::max(angle, angleBetween(rotationPart(truth), rotationPart(mix)));
       for (int k = 0; k < 3; ++k) {
         position = std::max(position, std::fabs(truth[static_cast<std::size_t>(k)] - mix[static_cast<std::size_t>(k)]));
-        scale = std::max(scale, std::fabs(truth[static_cast<std::size_t>(6 + k)] - mix[static_cast<std::size_t>(6 + k)]));
+        scale =
+            std::max(scale, std::fabs(truth[static_cast<std::size_t>(6 + k)] - mix[static_cast<std::size_t>(6 + k)]));
       }
     }
   };

@@ -21,7 +21,7 @@ struct Mat4 {
 };
 Mat4 operator*(const Mat4& a, const Mat4& b);
 Mat4 inverse(const Mat4& a);  // of a rotation, scale and translation
-Mat4 rotationX(double a);    // the program's Rx, Ry, Rz
+Mat4 rotationX(double a);     // the program's Rx, Ry, Rz
 Mat4 rotationY(double a);
 Mat4 rotationZ(double a);
 Mat4 translation(double x, double y, double z);
@@ -47,7 +47,7 @@ class NodeAnimator {
   NodeAnimator(const GltfDocument& document, const std::vector<int>& animations, double scale);
   Mat4 local(int node, double time) const;  // relative to the node's parent
   Mat4 world(int node, double time) const;
-  Mat4 restLocal(int node) const;           // without animation
+  Mat4 restLocal(int node) const;  // without animation
   Mat4 restWorld(int node) const;
   // Key times of the samplers that move any of the nodes, and those of stepped samplers.
   void keyTimes(const std::vector<int>& nodes, std::vector<double>& times, std::vector<double>& steps) const;

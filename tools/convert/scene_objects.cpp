@@ -59,8 +59,10 @@ bool sceneObjectNames(const std::string& scenePath, std::vector<std::string>& na
   if (in >> token) {
     char* end = nullptr;
     const long number = std::strtol(token.c_str(), &end, 10);
-    if (end != token.c_str() && *end == '\0') version = static_cast<int>(number);
-    else in.seekg(afterHeader);
+    if (end != token.c_str() && *end == '\0')
+      version = static_cast<int>(number);
+    else
+      in.seekg(afterHeader);
   }
   while (in >> token) {
     if (token != "LoadObjectLayer") continue;
@@ -76,7 +78,8 @@ bool sceneObjectNames(const std::string& scenePath, std::vector<std::string>& na
   return true;
 }
 
-std::string findSceneObject(const std::string& name, const std::string& sceneDir, const std::vector<std::string>& searchDirs) {
+std::string findSceneObject(const std::string& name, const std::string& sceneDir,
+                            const std::vector<std::string>& searchDirs) {
   std::string clean = name;
   for (char& c : clean)
     if (c == '\\') c = '/';
@@ -164,10 +167,13 @@ int convertSceneObjects(const std::string& scenePath, const SceneConvertOptions&
       }
       return 0;
     });
-    if (status == 0) ++written;
-    else if (status == 2 || result == 0) result = status;
+    if (status == 0)
+      ++written;
+    else if (status == 2 || result == 0)
+      result = status;
   }
-  if (!options.quiet) std::fprintf(log, "converted %d of %zu objects of %s\n", written, names.size(), scenePath.c_str());
+  if (!options.quiet)
+    std::fprintf(log, "converted %d of %zu objects of %s\n", written, names.size(), scenePath.c_str());
   return result;
 }
 

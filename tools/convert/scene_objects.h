@@ -17,16 +17,17 @@ bool sceneObjectNames(const std::string& scenePath, std::vector<std::string>& na
 // The object file a scene names: the name as written (from the scene's folder), then its
 // file name in the scene's folder, in Objects next to or above it, and in each search
 // folder; letter case is ignored for the file name. Empty when none exists.
-std::string findSceneObject(const std::string& name, const std::string& sceneDir, const std::vector<std::string>& searchDirs);
+std::string findSceneObject(const std::string& name, const std::string& sceneDir,
+                            const std::vector<std::string>& searchDirs);
 
 // The file the program loads for an object name: its file name with the last three
 // letters replaced by "3dx"; empty when the program would not load the name (not .lwo).
 std::string objectFileFor(const std::string& name);
 
 struct SceneConvertOptions {
-  ImportOptions import;            // outDir and outBase are set per object
+  ImportOptions import;  // outDir and outBase are set per object
   std::vector<std::string> searchDirs;
-  std::string outDir;              // empty: the scene's folder
+  std::string outDir;  // empty: the scene's folder
   bool quiet = false;
 };
 

@@ -143,13 +143,12 @@ fs::path findSourceFile(const std::string& path, const std::string& sourceDir) {
   std::string clean = path;
   std::replace(clean.begin(), clean.end(), '\\', '/');
   std::error_code ec;
-  for (const fs::path& candidate : {fs::path(clean), fs::path(sourceDir) / clean,
-                                    fs::path(sourceDir) / fs::path(clean).filename()}) {
+  for (const fs::path& candidate :
+       {fs::path(clean), fs::path(sourceDir) / clean, fs::path(sourceDir) / fs::path(clean).filename()}) {
     if (fs::is_regular_file(candidate, ec)) return candidate;
   }
   return {};
 }
-
 
 // The source picture's pixels as RGBA, wherever it is: embedded, a PNG or a picture the
 // program reads. False when it cannot be found or decoded.
@@ -207,8 +206,10 @@ std::string useAlpha(const PlacedTexture& placed, TextureContext& context) {
 PlacedTexture placeRedChannel(const aiScene* scene, const std::string& sourcePath, TextureContext& context) {
   PlacedTexture placed;
   std::string base = context.outBase + "_";
-  if (!sourcePath.empty() && sourcePath[0] == '*') base += sourcePath.substr(1);
-  else base = stem(textureToken(sourcePath));
+  if (!sourcePath.empty() && sourcePath[0] == '*')
+    base += sourcePath.substr(1);
+  else
+    base = stem(textureToken(sourcePath));
   const std::string name = textureToken(base + "_occlusion.jpg");
   if (context.written.count(name) != 0) {
     placed.name = name;
@@ -252,8 +253,10 @@ PlacedTexture placeTexture(const aiScene* scene, const std::string& sourcePath, 
   PlacedTexture placed;
   if (const aiTexture* embedded = scene->GetEmbeddedTexture(sourcePath.c_str())) {
     std::string name = context.outBase + "_";
-    if (!sourcePath.empty() && sourcePath[0] == '*') name += sourcePath.substr(1);
-    else name += stem(textureToken(sourcePath));
+    if (!sourcePath.empty() && sourcePath[0] == '*')
+      name += sourcePath.substr(1);
+    else
+      name += stem(textureToken(sourcePath));
     return placeEmbedded(embedded, textureToken(name), context);
   }
   const std::string token = textureToken(sourcePath);
@@ -264,7 +267,8 @@ PlacedTexture placeTexture(const aiScene* scene, const std::string& sourcePath, 
     placed.name = token;
     const fs::path target = fs::path(context.outDir) / token;
     if (source.empty()) {
-      if (!fs::exists(target, ec)) context.report->note("the picture " + sourcePath + " is not found; its name is kept");
+      if (!fs::exists(target, ec))
+        context.report->note("the picture " + sourcePath + " is not found; its name is kept");
     } else if (!fs::exists(target, ec)) {
       fs::copy_file(source, target, ec);
       if (ec) context.report->note("cannot copy the picture " + source.string() + ": " + ec.message());
@@ -277,7 +281,8 @@ PlacedTexture placeTexture(const aiScene* scene, const std::string& sourcePath, 
     std::vector<unsigned char> rgba;
     int width = 0;
     int height = 0;
-    if (decodePng(bytes.data(), bytes.size(), rgba, width, height)) return writeRgba(rgba, width, height, stem(token), context);
+    if (decodePng(bytes.data(), bytes.size(), rgba, width, height))
+      return writeRgba(rgba, width, height, stem(token), context);
   }
   context.report->note("the picture " + sourcePath + " is not carried (the program reads JPEG, BMP, TGA and PCX)");
   return placed;

@@ -67,16 +67,28 @@ void JsonWriter::writeString(const char* text) {
   std::fputc('"', out);
   for (const unsigned char* c = reinterpret_cast<const unsigned char*>(text); *c; ++c) {
     switch (*c) {
-      case '"': std::fputs("\\\"", out); break;
-      case '\\': std::fputs("\\\\", out); break;
-      case '\n': std::fputs("\\n", out); break;
-      case '\r': std::fputs("\\r", out); break;
-      case '\t': std::fputs("\\t", out); break;
+      case '"':
+        std::fputs("\\\"", out);
+        break;
+      case '\\':
+        std::fputs("\\\\", out);
+        break;
+      case '\n':
+        std::fputs("\\n", out);
+        break;
+      case '\r':
+        std::fputs("\\r", out);
+        break;
+      case '\t':
+        std::fputs("\\t", out);
+        break;
       default:
         // Names in scene files are bytes of an 8-bit code page: bytes from 0x80 are taken
         // as Latin-1 and escaped, so the report is plain ASCII and always valid UTF-8.
-        if (*c < 0x20 || *c >= 0x7f) std::fprintf(out, "\\u%04x", *c);
-        else std::fputc(*c, out);
+        if (*c < 0x20 || *c >= 0x7f)
+          std::fprintf(out, "\\u%04x", *c);
+        else
+          std::fputc(*c, out);
     }
   }
   std::fputc('"', out);
@@ -120,8 +132,10 @@ void JsonWriter::numbers(const float* values, int count) {
   for (int i = 0; i < count; ++i) {
     if (i > 0) std::fputs(", ", out);
     double v = values[i];
-    if (!std::isfinite(v)) std::fputs("null", out);
-    else std::fprintf(out, "%.9g", v == 0.0 ? 0.0 : v);
+    if (!std::isfinite(v))
+      std::fputs("null", out);
+    else
+      std::fprintf(out, "%.9g", v == 0.0 ? 0.0 : v);
   }
   std::fputc(']', out);
 }

@@ -16,10 +16,10 @@
 #include <string>
 #include <vector>
 
-#include "port/decoded_picture.h"
-#include "port/png_writer.h"
 #include "inspect_driver.h"
 #include "json_writer.h"
+#include "port/decoded_picture.h"
+#include "port/png_writer.h"
 #include "scene/scene.h"
 #include "scene_report.h"
 

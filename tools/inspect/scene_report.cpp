@@ -38,8 +38,10 @@ std::vector<std::string> objectNames(const Scene& scene) {
 void linkField(JsonWriter& json, const char* key, const Motion* linked, const MotionNames& names) {
   json.key(key);
   auto found = linked != nullptr ? names.find(linked) : names.end();
-  if (found == names.end()) json.null();
-  else json.value(found->second);
+  if (found == names.end())
+    json.null();
+  else
+    json.value(found->second);
 }
 
 // Name, kind, parent and target of an item.
@@ -82,10 +84,14 @@ void writeItemTimes(JsonWriter& json, const MotionSlot* slots, int slotCount, co
 
 const char* lightTypeName(int type) {
   switch (type) {
-    case LightParameters::kPoint: return "point";
-    case LightParameters::kSpot: return "spot";
-    case LightParameters::kDirectional: return "directional";
-    default: return "unknown";
+    case LightParameters::kPoint:
+      return "point";
+    case LightParameters::kSpot:
+      return "spot";
+    case LightParameters::kDirectional:
+      return "directional";
+    default:
+      return "unknown";
   }
 }
 
@@ -114,8 +120,10 @@ void writeMaterial(JsonWriter& json, const Material* m) {
     json.field("addressV", static_cast<int>(layer.addressV));
     json.field("hasAlpha", layer.hasAlpha);
     json.key("matrix");
-    if (layer.hasMatrix) json.numbers(layer.matrix.m, 16);
-    else json.null();
+    if (layer.hasMatrix)
+      json.numbers(layer.matrix.m, 16);
+    else
+      json.null();
     json.endObject();
   }
   json.endArray();
@@ -130,15 +138,12 @@ void writeSceneReport(Scene& scene, const char* path, const std::vector<float>& 
   for (int i = 0; i < scene.objectCount; ++i)
     for (int m = 0; m < scene.objects[i]->motionCount; ++m)
       names[scene.objects[i]->motions[m].motion] = objectName[i].c_str();
-  nameMotions<SceneCamera>(names, scene.cameras, scene.cameraCount, [](const SceneCamera* c) -> const char* {
-    return c->name;
-  });
-  nameMotions<SceneLight>(names, scene.lights, scene.lightCount, [](const SceneLight* l) -> const char* {
-    return l->name;
-  });
-  nameMotions<SceneBone>(names, scene.bones, scene.boneCount, [](const SceneBone* b) -> const char* {
-    return b->name;
-  });
+  nameMotions<SceneCamera>(names, scene.cameras, scene.cameraCount,
+                           [](const SceneCamera* c) -> const char* { return c->name; });
+  nameMotions<SceneLight>(names, scene.lights, scene.lightCount,
+                          [](const SceneLight* l) -> const char* { return l->name; });
+  nameMotions<SceneBone>(names, scene.bones, scene.boneCount,
+                         [](const SceneBone* b) -> const char* { return b->name; });
 
   json.beginObject();
   json.field("scene", path);

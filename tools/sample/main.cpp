@@ -49,21 +49,21 @@ void writeJpeg(const std::string& name, int w, int h, const Shader& shade) {
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x) {
       const Vec3 c = shade((x + 0.5f) / w, (y + 0.5f) / h);
-      for (int k = 0; k < 3; ++k) rgb[(std::size_t(y) * w + x) * 3 + k] = std::uint8_t(std::clamp(c[k], 0.0f, 1.0f) * 255.0f + 0.5f);
+      for (int k = 0; k < 3; ++k)
+        rgb[(std::size_t(y) * w + x) * 3 + k] = std::uint8_t(std::clamp(c[k], 0.0f, 1.0f) * 255.0f + 0.5f);
     }
   save(name, encodeJpeg(rgb.data(), w, h, JpegPixels::kRgb));
 }
 
 // A 5×7 block font for the few words the pictures carry.
 const char* glyph(char c) {
-  static const char* const table[] = {
-      "A.###.#...##...#######...##...##...#", "D####.#...##...##...##...##...#####.",
-      "E######....#....####.#....#....#####", "G.###.#...##....#.####...##...#.###.",
-      "H#...##...##...#######...##...##...#", "I.###...#....#....#....#....#...###.",
-      "L#....#....#....#....#....#....#####", "M#...###.###.#.##.#.##...##...##...#",
-      "N#...###..##.#.##..###...##...##...#", "O.###.#...##...##...##...##...#.###.",
-      "P####.#...##...#####.#....#....#....", "S.#####....#.....###.....#....#####.",
-      "T#####..#....#....#....#....#....#..", "X#...##...#.#.#...#...#.#.#...##...#"};
+  static const char* const table[] = {"A.###.#...##...#######...##...##...#", "D####.#...##...##...##...##...#####.",
+                                      "E######....#....####.#....#....#####", "G.###.#...##....#.####...##...#.###.",
+                                      "H#...##...##...#######...##...##...#", "I.###...#....#....#....#....#...###.",
+                                      "L#....#....#....#....#....#....#####", "M#...###.###.#.##.#.##...##...##...#",
+                                      "N#...###..##.#.##..###...##...##...#", "O.###.#...##...##...##...##...#.###.",
+                                      "P####.#...##...#####.#....#....#....", "S.#####....#.....###.....#....#####.",
+                                      "T#####..#....#....#....#....#....#..", "X#...##...#.#.#...#...#.#.#...##...#"};
   for (const char* g : table)
     if (g[0] == c) return g + 1;
   return nullptr;
@@ -82,7 +82,9 @@ float textAt(const std::string& text, float u, float v, float aspect) {
   return g != nullptr && g[int(gy) * 5 + col] == '#' ? 1.0f : 0.0f;
 }
 
-Vec3 mix(const Vec3& a, const Vec3& b, float t) { return {a[0] + (b[0] - a[0]) * t, a[1] + (b[1] - a[1]) * t, a[2] + (b[2] - a[2]) * t}; }
+Vec3 mix(const Vec3& a, const Vec3& b, float t) {
+  return {a[0] + (b[0] - a[0]) * t, a[1] + (b[1] - a[1]) * t, a[2] + (b[2] - a[2]) * t};
+}
 
 void writePictures() {
   // Checkers with a red square in the top-left corner, so that flips are easy to spot.
@@ -99,7 +101,8 @@ void writePictures() {
   // up with v = 0.5 + 0.5 × (camera-space normal y): surfaces facing up read the bottom rows, so
   // the sky is the bottom half of the picture.
   writeJpeg("env.jpg", 128, 128, [](float, float v) -> Vec3 {
-    return v >= 0.5f ? mix({0.45f, 0.5f, 0.55f}, {0.05f, 0.15f, 0.5f}, v * 2 - 1) : mix({0.05f, 0.05f, 0.02f}, {0.3f, 0.2f, 0.05f}, v * 2);
+    return v >= 0.5f ? mix({0.45f, 0.5f, 0.55f}, {0.05f, 0.15f, 0.5f}, v * 2 - 1)
+                     : mix({0.05f, 0.05f, 0.02f}, {0.3f, 0.2f, 0.05f}, v * 2);
   });
   writeJpeg("marble.jpg", 128, 128, [](float u, float v) -> Vec3 {
     const float s = 0.5f + 0.5f * std::sin(u * 18 + 3 * std::sin(v * 9) + 2 * std::sin(u * 5 + v * 7));
@@ -117,7 +120,8 @@ void writePictures() {
   writeJpeg("glow.jpg", 64, 64, radial({1, 0.9f, 0.5f}, {0, 0, 0}, 0.7f));
   // Alpha pictures give transparency: black is opaque, white is clear.
   writeJpeg("mask.jpg", 64, 64, [](float u, float v) -> Vec3 {  // window: opaque frame and bars, clear panes
-    const bool frame = u < 0.1f || u > 0.9f || v < 0.1f || v > 0.9f || std::fabs(u - 0.5f) < 0.04f || std::fabs(v - 0.5f) < 0.04f;
+    const bool frame =
+        u < 0.1f || u > 0.9f || v < 0.1f || v > 0.9f || std::fabs(u - 0.5f) < 0.04f || std::fabs(v - 0.5f) < 0.04f;
     const float a = frame ? 0.0f : 0.8f;
     return {a, a, a};
   });
@@ -134,7 +138,8 @@ void writePictures() {
   writeJpeg("lensflare.jpg", 128, 128, [](float u, float v) -> Vec3 {
     const float r = 2 * std::hypot(u - 0.5f, v - 0.5f);
     const float ring = std::exp(-std::pow((r - 0.7f) * 12, 2.0f));
-    return {std::max(0.0f, 1 - r) + ring * 0.3f, std::max(0.0f, 1 - r) * 0.9f + ring * 0.6f, std::max(0.0f, 1 - r) * 0.7f + ring};
+    return {std::max(0.0f, 1 - r) + ring * 0.3f, std::max(0.0f, 1 - r) * 0.9f + ring * 0.6f,
+            std::max(0.0f, 1 - r) * 0.7f + ring};
   });
   writeJpeg("lensflarea.jpg", 128, 128, radial({0, 0, 0}, {1, 1, 1}, 1.0f));
   writeJpeg("laddar.jpg", 200, 40, [](float u, float v) -> Vec3 {
@@ -148,13 +153,16 @@ void writePictures() {
 // ---- Objects -------------------------------------------------------------------------------
 
 Mesh box(Vec3 half, Vec3 c = {0, 0, 0}) { return meshBox(half, c); }
-Mesh plate(float w, float h, bool upright, float repeat = 1, int cells = 1) { return meshPlate(w, h, upright, repeat, cells); }
+Mesh plate(float w, float h, bool upright, float repeat = 1, int cells = 1) {
+  return meshPlate(w, h, upright, repeat, cells);
+}
 Mesh lathe(float radius, int sides, int rings, float height = 0) { return meshLathe(radius, sides, rings, height); }
 
 struct Group {
   Mesh mesh;
   std::uint32_t diffuse = 0xFFC8C8C8, specular = 0xFF000000;  // specular is flat (power 0): kept dark
-  std::array<std::string, 5> maps = {"(none)", "(none)", "(none)", "(none)", "(none)"};  // colour, add, reflect, alpha, base
+  std::array<std::string, 5> maps = {"(none)", "(none)", "(none)", "(none)",
+                                     "(none)"};  // colour, add, reflect, alpha, base
   float transparency = 0;
   bool doubleSided = false;
   std::vector<std::pair<std::string, std::vector<float>>> weightMaps;
@@ -267,7 +275,8 @@ struct SceneText {
   int objects = 0;
 
   // Position, heading/pitch/bank (radians) and a uniform scale.
-  void motion(const char* keyword, Chan x, Chan y, Chan z, Chan h = 0.0f, Chan p = 0.0f, Chan b = 0.0f, Chan sc = 1.0f) {
+  void motion(const char* keyword, Chan x, Chan y, Chan z, Chan h = 0.0f, Chan p = 0.0f, Chan b = 0.0f,
+              Chan sc = 1.0f) {
     s += sceneMotionBlock(keyword, {channel(x), channel(y), channel(z), channel(h), channel(p), channel(b), channel(sc),
                                     channel(sc), channel(sc)});
   }
@@ -286,19 +295,21 @@ struct SceneText {
   }
   void ambient(float grey, float intensity) {
     char b[96];
-    std::snprintf(b, sizeof b, "\nAmbientColor %g %g %g\nAmbientIntensity %g\n", double(grey), double(grey), double(grey), double(intensity));
+    std::snprintf(b, sizeof b, "\nAmbientColor %g %g %g\nAmbientIntensity %g\n", double(grey), double(grey),
+                  double(grey), double(intensity));
     s += b;
   }
 };
 
 // LightWave writes the light's motion right after its name; the parser wants the motion before
 // its colour and intensity, so the light block is motion first.
-void addLight(SceneText& t, const char* name, int type, Vec3 rgb, float intensity, Chan x, Chan y, Chan z, Chan h = 0.0f, Chan p = 0.0f) {
+void addLight(SceneText& t, const char* name, int type, Vec3 rgb, float intensity, Chan x, Chan y, Chan z,
+              Chan h = 0.0f, Chan p = 0.0f) {
   t.s += std::string("\nLightName ") + name + "\n";
   t.motion("LightMotion", x, y, z, h, p);
   char b[160];
-  std::snprintf(b, sizeof b, "LightType %d\nLightColor %g %g %g\nLightIntensity %g\n", type, double(rgb[0]), double(rgb[1]),
-                double(rgb[2]), double(intensity));
+  std::snprintf(b, sizeof b, "LightType %d\nLightColor %g %g %g\nLightIntensity %g\n", type, double(rgb[0]),
+                double(rgb[1]), double(rgb[2]), double(intensity));
   t.s += b;
 }
 
@@ -366,12 +377,14 @@ void writeScenes() {
     t.motion("ObjectMotion", 0, 0, 0);
     const int tube = t.object("tube");
     t.motion("ObjectMotion", 0, 0, 0, spin(13));
-    t.s += "BoneFalloffType 2\n\nBoneName Lower\nBoneActive 1\nBoneRestPosition 0 0 0\nBoneRestDirection 0 -90 0\n"
-           "BoneRestLength 1.5\nBoneStrength 1\n";
+    t.s +=
+        "BoneFalloffType 2\n\nBoneName Lower\nBoneActive 1\nBoneRestPosition 0 0 0\nBoneRestDirection 0 -90 0\n"
+        "BoneRestLength 1.5\nBoneStrength 1\n";
     t.motion("BoneMotion", 0, 0, 0, 0.0f, -kPi / 2, 0.0f);
     t.parent(tube);
-    t.s += "\nBoneName Upper\nBoneActive 1\nBoneRestPosition 0 0 1.5\nBoneRestDirection 0 0 0\nBoneRestLength 1.5\n"
-           "BoneStrength 1\nBoneWeightMapName Upper\n";
+    t.s +=
+        "\nBoneName Upper\nBoneActive 1\nBoneRestPosition 0 0 1.5\nBoneRestDirection 0 0 0\nBoneRestLength 1.5\n"
+        "BoneStrength 1\nBoneWeightMapName Upper\n";
     t.motion("BoneMotion", 0, 0, 1.5f, swing(3, 0.9f), swing(4.5f, 0.5f));
     t.s += "ParentItem " + SceneText::hex(0x40000000 | unsigned(tube)) + "\n";
     const int aim = t.null("Aim");
@@ -415,7 +428,8 @@ void writeScenes() {
     t.motion("ObjectMotion", 0, 0, 0, spin(6), 0.0f, 0.0f, 1.6f);
     t.s += "\nLightName Fade\n";
     t.motion("LightMotion", 0, 0, 0, 0.3f, 0.4f);
-    t.s += "LightType 0\nLightColor 1 0.9 0.8\n" + sceneEnvelopeLines("LightIntensity", {channel(Chan({{0, 1.0f}, {8, 0}}))});
+    t.s += "LightType 0\nLightColor 1 0.9 0.8\n" +
+           sceneEnvelopeLines("LightIntensity", {channel(Chan({{0, 1.0f}, {8, 0}}))});
     camera(t, 0, 0, -4.5f, -1);
     t.ambient(1, 0.01f);
     saveSceneText("Slut.lws", t.s);
@@ -456,7 +470,8 @@ void writeMusic() {
       for (int ch = 0; ch < m.channels; ++ch) {
         int note = 0, inst = 0;
         if (ch == 0 && row % 8 == 0) note = root - 12, inst = 2;
-        if (ch == 1 && row % 2 == 0) note = root + 12 + (arp[(row / 2) % 4] == 3 ? minor : arp[(row / 2) % 4]), inst = 1;
+        if (ch == 1 && row % 2 == 0)
+          note = root + 12 + (arp[(row / 2) % 4] == 3 ? minor : arp[(row / 2) % 4]), inst = 1;
         if (ch == 2 && row % 16 == 4) note = root + 24 + 7, inst = 1;
         if (ch == 3 && row % 4 == 0) note = root + (row % 8 ? 7 : 0), inst = 2;
         pattern.at(row, ch, m.channels) = {std::uint8_t(note), std::uint8_t(inst), 0, 0, 0};
@@ -489,7 +504,8 @@ void writeMusic() {
 
 int main(int argc, char** argv) {
   if (argc != 2 || argv[1][0] == '-') {
-    std::fprintf(stderr, "usage: vellumite-sample DIR\nwrites a sample show (scenes, objects, pictures, music) into DIR\n");
+    std::fprintf(stderr,
+                 "usage: vellumite-sample DIR\nwrites a sample show (scenes, objects, pictures, music) into DIR\n");
     return argc == 2 && std::string(argv[1]) == "--help" ? 0 : 2;
   }
   gDir = argv[1];

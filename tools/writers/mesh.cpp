@@ -104,7 +104,8 @@ Mesh meshRevolve(const std::vector<std::array<float, 2>>& profile, int sides) {
     for (int s = 0; s < sides; ++s) {
       const float a = 2 * kPi * s / sides, v = rings > 1 ? 1.0f - float(r) / (rings - 1) : 0.0f;
       const float radius = profile[std::size_t(r)][0];
-      m.vertex({radius * std::sin(a), profile[std::size_t(r)][1], -radius * std::cos(a)}, 1 - std::fabs(2.0f * s / sides - 1), v);
+      m.vertex({radius * std::sin(a), profile[std::size_t(r)][1], -radius * std::cos(a)},
+               1 - std::fabs(2.0f * s / sides - 1), v);
     }
   for (int r = 0; r + 1 < rings; ++r)
     for (int s = 0; s < sides; ++s) {

@@ -33,8 +33,7 @@ class ObjectWriter {
   void object(int groupCount, int layer);
   void material(const Material& m);
   // Positions (x, y, z per vertex) and, per vertex, texSets pairs of (u, v) in uv.
-  void vertices(const std::vector<std::array<float, 3>>& positions, int texSets = 0,
-                const std::vector<float>& uv = {});
+  void vertices(const std::vector<std::array<float, 3>>& positions, int texSets = 0, const std::vector<float>& uv = {});
   void triangles(const std::vector<std::array<std::uint16_t, 3>>& tris);
   void weights(const std::vector<WeightMap>& maps);
   // Any chunk with the given id and data, written as is.

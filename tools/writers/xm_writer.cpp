@@ -16,10 +16,12 @@ std::string envelopeProblem(const XmEnvelope& e, const char* what) {
   if (e.points.size() > kMaxEnvelopePoints) return std::string(what) + " envelope has more than 12 points";
   const int n = int(e.points.size());
   for (int i = 1; i < n; ++i)
-    if (e.points[size_t(i)].tick <= e.points[size_t(i - 1)].tick) return std::string(what) + " envelope ticks do not rise";
+    if (e.points[size_t(i)].tick <= e.points[size_t(i - 1)].tick)
+      return std::string(what) + " envelope ticks do not rise";
   for (const XmEnvelopePoint& p : e.points)
     if (p.value > 64) return std::string(what) + " envelope value above 64";
-  if (e.sustain >= n || e.loopStart >= n || e.loopEnd >= n) return std::string(what) + " envelope index past its points";
+  if (e.sustain >= n || e.loopStart >= n || e.loopEnd >= n)
+    return std::string(what) + " envelope index past its points";
   if ((e.loopStart < 0) != (e.loopEnd < 0) || e.loopEnd < e.loopStart)
     return std::string(what) + " envelope loop needs a start and an end in order";
   return {};
@@ -87,7 +89,8 @@ std::string xmProblem(const XmModule& m) {
   for (const XmInstrument& ins : m.instruments) {
     if (ins.samples.size() > 16) return "instrument " + ins.name + " has more than 16 samples";
     for (uint8_t s : ins.sampleForNote)
-      if (!ins.samples.empty() && s >= ins.samples.size()) return "instrument " + ins.name + " maps a note to a missing sample";
+      if (!ins.samples.empty() && s >= ins.samples.size())
+        return "instrument " + ins.name + " maps a note to a missing sample";
     if (ins.fadeout > 0xfff) return "instrument " + ins.name + " fadeout above 0xfff";
     std::string e = envelopeProblem(ins.volumeEnvelope, "volume");
     if (e.empty()) e = envelopeProblem(ins.panningEnvelope, "panning");

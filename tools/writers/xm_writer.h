@@ -38,15 +38,15 @@ enum class XmLoop : uint8_t { None = 0, Forward = 1, PingPong = 2 };
 
 struct XmSample {
   std::string name;
-  std::vector<int16_t> pcm;   // one value per sample frame
-  bool sixteenBit = true;     // false stores the high byte of each value
+  std::vector<int16_t> pcm;  // one value per sample frame
+  bool sixteenBit = true;    // false stores the high byte of each value
   XmLoop loop = XmLoop::None;
-  uint32_t loopStart = 0;     // in sample frames
+  uint32_t loopStart = 0;  // in sample frames
   uint32_t loopLength = 0;
-  uint8_t volume = 64;        // 0..64
-  int8_t finetune = 0;        // -128..127, 1/128 semitone
-  uint8_t panning = 128;      // 0 left .. 255 right
-  int8_t relativeNote = 0;    // semitones added to the played note
+  uint8_t volume = 64;      // 0..64
+  int8_t finetune = 0;      // -128..127, 1/128 semitone
+  uint8_t panning = 128;    // 0 left .. 255 right
+  int8_t relativeNote = 0;  // semitones added to the played note
 };
 
 struct XmEnvelopePoint {
@@ -62,7 +62,7 @@ struct XmEnvelope {
 
 struct XmInstrument {
   std::string name;
-  std::vector<XmSample> samples;           // at most 16
+  std::vector<XmSample> samples;            // at most 16
   std::array<uint8_t, 96> sampleForNote{};  // sample index for each note (C-0..B-7)
   XmEnvelope volumeEnvelope;
   XmEnvelope panningEnvelope;
@@ -73,12 +73,12 @@ struct XmInstrument {
 struct XmModule {
   std::string name;
   std::string tracker = "vellumite";
-  int channels = 4;               // 1..32
-  uint16_t speed = 6;             // ticks per row at the start
-  uint16_t bpm = 125;             // a tick lasts 2.5 / bpm seconds
+  int channels = 4;    // 1..32
+  uint16_t speed = 6;  // ticks per row at the start
+  uint16_t bpm = 125;  // a tick lasts 2.5 / bpm seconds
   bool linearFrequencies = true;
-  uint16_t restart = 0;           // order the song loops back to
-  std::vector<uint8_t> orders;    // 1..256 pattern numbers
+  uint16_t restart = 0;         // order the song loops back to
+  std::vector<uint8_t> orders;  // 1..256 pattern numbers
   std::vector<XmPattern> patterns;
   std::vector<XmInstrument> instruments;  // at most 128; instrument n in cells is instruments[n-1]
 };

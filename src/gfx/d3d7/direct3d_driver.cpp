@@ -205,8 +205,7 @@ bool Direct3DDriver::chooseVideoMode(int, int) {
                          DDENUM_ATTACHEDSECONDARYDEVICES | DDENUM_DETACHEDSECONDARYDEVICES | DDENUM_NONDISPLAYDEVICES);
   for (int i = 0; i < adapterCount; ++i) {
     IDirectDraw7* probe = nullptr;
-    if (SUCCEEDED(DirectDrawCreateEx(adapters[i].guid, reinterpret_cast<LPVOID*>(&probe), IID_IDirectDraw7,
-                                     nullptr)) &&
+    if (SUCCEEDED(DirectDrawCreateEx(adapters[i].guid, reinterpret_cast<LPVOID*>(&probe), IID_IDirectDraw7, nullptr)) &&
         probe != nullptr) {
       probe->EnumDisplayModes(0, nullptr, &adapters[i], enumerateMode);
       probe->Release();
@@ -228,8 +227,8 @@ bool Direct3DDriver::chooseVideoMode(int, int) {
       return false;
     }
     if (preset.width > 0) {
-      modeIndex = findMode(adapterIndex, preset.width, preset.height,
-                           preset.bitsPerPixel > 0 ? preset.bitsPerPixel : 32);
+      modeIndex =
+          findMode(adapterIndex, preset.width, preset.height, preset.bitsPerPixel > 0 ? preset.bitsPerPixel : 32);
       if (modeIndex < 0) {
         videoChoice = VideoChoice::kUnknownMode;
         return false;
@@ -428,8 +427,7 @@ bool Direct3DDriver::initialize() {
   if (fullscreen && FAILED(directDraw->SetDisplayMode(width, height, bitsPerPixel, 0, 0))) return false;
   if (FAILED(directDraw->TestCooperativeLevel())) return false;
   if (!createBuffers()) return false;
-  if (FAILED(directDraw->QueryInterface(IID_IDirect3D7, reinterpret_cast<LPVOID*>(&direct3D))) ||
-      direct3D == nullptr)
+  if (FAILED(directDraw->QueryInterface(IID_IDirect3D7, reinterpret_cast<LPVOID*>(&direct3D))) || direct3D == nullptr)
     return false;
   if (!chooseDevice()) return false;
   if (!createDepthBuffer()) return false;
@@ -467,8 +465,7 @@ void Direct3DDriver::releaseDevice() {
     directDraw->SetCooperativeLevel(window, DDSCL_NORMAL);
     if (primarySurface != nullptr) primarySurface->Release();
     primarySurface = nullptr;
-    directDraw->EnumSurfaces(DDENUMSURFACES_ALL | DDENUMSURFACES_DOESEXIST, nullptr, nullptr,
-                             releaseSurfaceCallback);
+    directDraw->EnumSurfaces(DDENUMSURFACES_ALL | DDENUMSURFACES_DOESEXIST, nullptr, nullptr, releaseSurfaceCallback);
     directDraw->Release();
     if (clipper != nullptr) clipper->Release();
     directDraw = nullptr;
@@ -592,8 +589,7 @@ void Direct3DDriver::rebuildDevice() {
 
   if (saved == nullptr) return;
   for (DWORD i = 0; i < kSavedRenderStates; ++i)
-    if (saved->renderStateRead[i])
-      device->SetRenderState(static_cast<D3DRENDERSTATETYPE>(i), saved->renderStates[i]);
+    if (saved->renderStateRead[i]) device->SetRenderState(static_cast<D3DRENDERSTATETYPE>(i), saved->renderStates[i]);
   if (saved->viewportRead) device->SetViewport(&saved->viewport);
   for (DWORD stage = 0; stage < kSavedStages; ++stage) {
     const int index = saved->stageTexture[stage];

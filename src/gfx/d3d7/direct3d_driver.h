@@ -6,8 +6,8 @@
 #include <cstdint>
 
 #include "gfx/graphics_driver.h"
-#include "platform/dx7/ddraw.h"
 #include "platform/dx7/d3d.h"
+#include "platform/dx7/ddraw.h"
 #include "platform/win32/win32_types.h"
 
 class DirectDrawTexture;
@@ -104,8 +104,7 @@ class Direct3DDriver : public GraphicsDriver {
   // Textures.
   bool loadTexture(Texture** out, const char* file, const char* alphaFile, bool mipmapped) override;
   bool createTextureFromPixels(Texture** out, const char* textureName, int textureWidth, int textureHeight,
-                               const std::uint8_t* rgb, const std::uint8_t* alphaPixels,
-                               bool mipmapped) override;
+                               const std::uint8_t* rgb, const std::uint8_t* alphaPixels, bool mipmapped) override;
   bool createTexture(Texture** out, int textureWidth, int textureHeight, bool mipmapped, bool alpha) override;
   void releaseTexture(Texture* texture) override;
 

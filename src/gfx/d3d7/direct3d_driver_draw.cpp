@@ -98,8 +98,8 @@ void Direct3DDriver::setViewport(float left, float top, float right, float botto
   const int w = x1 - x0;
   const int h = y1 - y0;
   if (device != nullptr) {
-    D3DVIEWPORT7 viewport{static_cast<DWORD>(x0), static_cast<DWORD>(y0), static_cast<DWORD>(w),
-                          static_cast<DWORD>(h), 0.0f, 1.0f};
+    D3DVIEWPORT7 viewport{
+        static_cast<DWORD>(x0), static_cast<DWORD>(y0), static_cast<DWORD>(w), static_cast<DWORD>(h), 0.0f, 1.0f};
     device->SetViewport(&viewport);
   }
   screenMatrix.setIdentity();
@@ -333,11 +333,10 @@ bool Direct3DDriver::applyMaterialPass(Material* material, int pass) {
       renderState(D3DRENDERSTATE_DESTBLEND, destination);
       stageState(s, D3DTSS_COLOROP, op);
     } else {
-      static constexpr DWORD kCascadeOps[7] = {D3DTOP_SELECTARG1, D3DTOP_MODULATE,    D3DTOP_MODULATE2X,
-                                               D3DTOP_MODULATE4X, D3DTOP_ADD,         D3DTOP_SUBTRACT,
-                                               D3DTOP_DOTPRODUCT3};
-      const DWORD op = (layer.blendMode == 0 && s == 0) ? static_cast<DWORD>(D3DTOP_MODULATE)
-                                                         : kCascadeOps[layer.blendMode];
+      static constexpr DWORD kCascadeOps[7] = {D3DTOP_SELECTARG1, D3DTOP_MODULATE, D3DTOP_MODULATE2X, D3DTOP_MODULATE4X,
+                                               D3DTOP_ADD,        D3DTOP_SUBTRACT, D3DTOP_DOTPRODUCT3};
+      const DWORD op =
+          (layer.blendMode == 0 && s == 0) ? static_cast<DWORD>(D3DTOP_MODULATE) : kCascadeOps[layer.blendMode];
       stageState(s, D3DTSS_COLOROP, op);
     }
   }
@@ -413,8 +412,8 @@ bool Direct3DDriver::readPixelBlock(const Vector3& p, int out[9]) {
         value = -1;
         continue;
       }
-      const std::uint8_t* pixel = pixels + static_cast<std::ptrdiff_t>(row) * backBuffer->pitch +
-                                  static_cast<std::ptrdiff_t>(column) * bytes;
+      const std::uint8_t* pixel =
+          pixels + static_cast<std::ptrdiff_t>(row) * backBuffer->pitch + static_cast<std::ptrdiff_t>(column) * bytes;
       std::uint32_t number = 0;
       for (int j = 0; j < bytes; ++j) number |= static_cast<std::uint32_t>(pixel[j]) << (8 * j);
       value = static_cast<int>(number);

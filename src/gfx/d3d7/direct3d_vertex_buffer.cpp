@@ -84,8 +84,8 @@ void Direct3DVertexBuffer::readVertex(Vertex& vertex, int index) {
 
 void Direct3DVertexBuffer::draw(int primitiveType, int startVertex, int count) {
   if (buffer == nullptr || driver == nullptr || driver->device == nullptr) return;
-  driver->device->DrawPrimitiveVB(static_cast<D3DPRIMITIVETYPE>(primitiveType), buffer,
-                                  static_cast<DWORD>(startVertex), static_cast<DWORD>(count), 0);
+  driver->device->DrawPrimitiveVB(static_cast<D3DPRIMITIVETYPE>(primitiveType), buffer, static_cast<DWORD>(startVertex),
+                                  static_cast<DWORD>(count), 0);
 }
 
 void Direct3DVertexBuffer::drawIndexed(int primitiveType, int startVertex, int count, const std::uint16_t* indices,

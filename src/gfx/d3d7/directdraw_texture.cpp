@@ -14,8 +14,7 @@ namespace {
 
 // Builds the 32-bit source of an alpha texture: alpha from the mean of the alpha picture's
 // three bytes (opaque without an alpha picture), colour from the 24-bit picture.
-std::uint8_t* combineAlpha(int imageWidth, int imageHeight, const std::uint8_t* rgb,
-                           const std::uint8_t* alphaPixels) {
+std::uint8_t* combineAlpha(int imageWidth, int imageHeight, const std::uint8_t* rgb, const std::uint8_t* alphaPixels) {
   const std::size_t pixels = static_cast<std::size_t>(imageWidth) * static_cast<std::size_t>(imageHeight);
   auto* combined = static_cast<std::uint8_t*>(std::malloc(pixels * 4));
   if (combined == nullptr) return nullptr;
@@ -42,9 +41,7 @@ DDSURFACEDESC2 emptyDesc() {
 
 }  // namespace
 
-DirectDrawTexture::DirectDrawTexture(GraphicsDriver* owner) : Texture(owner), surface(nullptr) {
-  setName("(noname)");
-}
+DirectDrawTexture::DirectDrawTexture(GraphicsDriver* owner) : Texture(owner), surface(nullptr) { setName("(noname)"); }
 
 DirectDrawTexture::~DirectDrawTexture() { discardBackup(); }
 

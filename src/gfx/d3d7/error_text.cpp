@@ -17,12 +17,12 @@ struct ErrorEntry {
 constexpr ErrorEntry kErrors[] = {
     {0, "The request completed successfully."},
     {ddResult(5), "The object has already been initialized."},  // ALREADYINITIALIZED
-    {ddResult(574),  // BLTFASTCANTCLIP
+    {ddResult(574),                                             // BLTFASTCANTCLIP
      "A DirectDrawClipper object is attached to a source surface that has passed into a call to the "
      "IDirectDrawSurface7::BltFast method."},
     {ddResult(10), "A surface cannot be attached to another requested surface."},    // CANNOTATTACHSURFACE
     {ddResult(20), "A surface cannot be detached from another requested surface."},  // CANNOTDETACHSURFACE
-    {ddResult(585),  // CANTCREATEDC
+    {ddResult(585),                                                                  // CANTCREATEDC
      "Windows cannot create any more device contexts (DCs), or a DC has requested a palette-indexed surface "
      "when the surface had no palette and the display mode was not palette-indexed (in this case DirectDraw "
      "cannot select a proper palette into the DC)."},
@@ -40,10 +40,10 @@ constexpr ErrorEntry kErrors[] = {
     {ddResult(567),  // CLIPPERISUSINGHWND
      "An attempt was made to set a clip list for a DirectDrawClipper object that is already monitoring a "
      "window handle."},
-    {ddResult(400), "No source color key is specified for this operation."},  // COLORKEYNOTSET
-    {ddResult(40), "No support is currently available."},                     // CURRENTLYNOTAVAIL
+    {ddResult(400), "No source color key is specified for this operation."},                 // COLORKEYNOTSET
+    {ddResult(40), "No support is currently available."},                                    // CURRENTLYNOTAVAIL
     {ddResult(542), "New for DirectX 7.0. The surface requires the DDSCAPS_COMPLEX flag."},  // DDSCAPSCOMPLEXREQUIRED
-    {ddResult(620),  // DCALREADYCREATED
+    {ddResult(620),                                                                          // DCALREADYCREATED
      "A device context (DC) has already been returned for this surface. Only one DC can be retrieved for "
      "each surface."},
     {ddResult(699),  // DEVICEDOESNTOWNSURFACE
@@ -54,8 +54,8 @@ constexpr ErrorEntry kErrors[] = {
     {ddResult(581),  // EXCLUSIVEMODEALREADYSET
      "An attempt was made to set the cooperative level when it was already set to exclusive."},
     {ddResult(691), "The data has expired and is therefore no longer valid."},  // EXPIRED
-    {E_FAIL, "There is an undefined error condition."},                          // GENERIC
-    {ddResult(90),  // HEIGHTALIGN
+    {E_FAIL, "There is an undefined error condition."},                         // GENERIC
+    {ddResult(90),                                                              // HEIGHTALIGN
      "The height of the provided rectangle is not a multiple of the required alignment."},
     {ddResult(571),  // HWNDALREADYSET
      "The DirectDraw cooperative-level window handle has already been set. It cannot be reset while the "
@@ -70,20 +70,20 @@ constexpr ErrorEntry kErrors[] = {
     {ddResult(100),  // INVALIDCAPS
      "One or more of the capability bits passed to the callback function are incorrect."},
     {ddResult(110), "DirectDraw does not support the provided clip list."},  // INVALIDCLIPLIST
-    {ddResult(561),  // INVALIDDIRECTDRAWGUID
+    {ddResult(561),                                                          // INVALIDDIRECTDRAWGUID
      "The globally unique identifier (GUID) passed to the DirectDrawCreate function is not a valid "
      "DirectDraw driver identifier."},
     {ddResult(120), "DirectDraw does not support the requested mode."},  // INVALIDMODE
     {ddResult(130),                                                      // INVALIDOBJECT
      "DirectDraw received a pointer that was an invalid DirectDraw object."},
-    {E_INVALIDARG, "One or more of the parameters passed to the method are incorrect."},  // INVALIDPARAMS
-    {ddResult(145), "The pixel format was invalid as specified."},                       // INVALIDPIXELFORMAT
+    {E_INVALIDARG, "One or more of the parameters passed to the method are incorrect."},    // INVALIDPARAMS
+    {ddResult(145), "The pixel format was invalid as specified."},                          // INVALIDPIXELFORMAT
     {ddResult(579), "The position of the overlay on the destination is no longer legal."},  // INVALIDPOSITION
-    {ddResult(150), "The provided rectangle was invalid."},                               // INVALIDRECT
-    {ddResult(521), "The specified stream contains invalid data."},                       // INVALIDSTREAM
-    {ddResult(592), "The surface was of the wrong type."},                                // INVALIDSURFACETYPE
-    {ddResult(160), "One or more surfaces are locked, preventing the operation."},        // LOCKEDSURFACES
-    {ddResult(690),                                                                       // MOREDATA
+    {ddResult(150), "The provided rectangle was invalid."},                                 // INVALIDRECT
+    {ddResult(521), "The specified stream contains invalid data."},                         // INVALIDSTREAM
+    {ddResult(592), "The surface was of the wrong type."},                                  // INVALIDSURFACETYPE
+    {ddResult(160), "One or more surfaces are locked, preventing the operation."},          // LOCKEDSURFACES
+    {ddResult(690),                                                                         // MOREDATA
      "There is more data available than the specified buffer size can hold."},
     {ddResult(693),  // NEWMODE
      "New for DirectX 7.0. When IDirectDraw7::StartModeTest is called with the DDSMT_ISTESTREQUIRED flag, it "
@@ -94,17 +94,17 @@ constexpr ErrorEntry kErrors[] = {
     {ddResult(180),                                               // NOALPHAHW
      "No alpha-acceleration hardware is present or available, causing the failure of the requested "
      "operation."},
-    {ddResult(575), "No blitter hardware is present."},  // NOBLTHW
-    {ddResult(205), "No clip list is available."},       // NOCLIPLIST
+    {ddResult(575), "No blitter hardware is present."},                                 // NOBLTHW
+    {ddResult(205), "No clip list is available."},                                      // NOCLIPLIST
     {ddResult(568), "No DirectDrawClipper object is attached to the surface object."},  // NOCLIPPERATTACHED
-    {ddResult(210), "No color-conversion hardware is present or available."},         // NOCOLORCONVHW
-    {ddResult(215), "The surface does not currently have a color key."},              // NOCOLORKEY
-    {ddResult(220), "There is no hardware support for the destination color key."},   // NOCOLORKEYHW
-    {ddResult(212),  // NOCOOPERATIVELEVELSET
+    {ddResult(210), "No color-conversion hardware is present or available."},           // NOCOLORCONVHW
+    {ddResult(215), "The surface does not currently have a color key."},                // NOCOLORKEY
+    {ddResult(220), "There is no hardware support for the destination color key."},     // NOCOLORKEYHW
+    {ddResult(212),                                                                     // NOCOOPERATIVELEVELSET
      "A create function was called without the IDirectDraw7::SetCooperativeLevel method."},
     {ddResult(586), "No device context (DC) has ever been created for this surface."},  // NODC
     {ddResult(576), "No DirectDraw raster-operation (ROP) hardware is available."},     // NODDROPSHW
-    {ddResult(563),  // NODIRECTDRAWHW
+    {ddResult(563),                                                                     // NODIRECTDRAWHW
      "Hardware-only DirectDraw object creation is not possible; the driver does not support any hardware."},
     {ddResult(222),  // NODIRECTDRAWSUPPORT
      "DirectDraw support is not possible with the current display driver."},
@@ -124,7 +124,7 @@ constexpr ErrorEntry kErrors[] = {
      "cooperative level window handle."},
     {ddResult(591), "No mipmap-capable texture mapping hardware is present or available."},  // NOMIPMAPHW
     {ddResult(250), "No mirroring hardware is present or available."},                       // NOMIRRORHW
-    {ddResult(696),  // NOMONITORINFORMATION
+    {ddResult(696),                                                                          // NOMONITORINFORMATION
      "New for DirectX 7.0. Testing cannot proceed because the monitor has no associated EDID data."},
     {ddResult(630),  // NONONLOCALVIDMEM
      "An attempt was made to allocate nonlocal video memory from a device that does not support nonlocal "
@@ -133,15 +133,15 @@ constexpr ErrorEntry kErrors[] = {
     {ddResult(578),                                                      // NOOVERLAYDEST
      "The IDirectDrawSurface7::GetOverlayPosition method is called on an overlay that the "
      "IDirectDrawSurface7::UpdateOverlay method has not been called on to establish as a destination."},
-    {ddResult(260), "No overlay hardware is present or available."},          // NOOVERLAYHW
-    {ddResult(572), "No palette object is attached to this surface."},        // NOPALETTEATTACHED
-    {ddResult(573), "There is no hardware support for 16- or 256-color palettes."},  // NOPALETTEHW
+    {ddResult(260), "No overlay hardware is present or available."},                       // NOOVERLAYHW
+    {ddResult(572), "No palette object is attached to this surface."},                     // NOPALETTEATTACHED
+    {ddResult(573), "There is no hardware support for 16- or 256-color palettes."},        // NOPALETTEHW
     {ddResult(280), "No appropriate raster-operation hardware is present or available."},  // NORASTEROPHW
     {ddResult(290), "No rotation hardware is present or available."},                      // NOROTATIONHW
     {ddResult(181), "There is no stereo hardware present or available."},                  // NOSTEREOHARDWARE
     {ddResult(310), "There is no hardware support for stretching."},                       // NOSTRETCHHW
     {ddResult(182), "There is no hardware present that supports stereo surfaces."},        // NOSURFACELEFT
-    {ddResult(316),  // NOT4BITCOLOR
+    {ddResult(316),                                                                        // NOT4BITCOLOR
      "The DirectDrawSurface object is not using a 4-bit color palette, and the requested operation requires "
      "a 4-bit color palette."},
     {ddResult(317),  // NOT4BITCOLORINDEX
@@ -173,8 +173,8 @@ constexpr ErrorEntry kErrors[] = {
      "The overlay surfaces cannot be z-layered, based on the z-order because the hardware does not support "
      "z-ordering of overlays."},
     {ddResult(360), "The hardware needed for the requested operation has already been allocated."},  // OUTOFCAPS
-    {E_OUTOFMEMORY, "DirectDraw does not have enough memory to perform the operation."},           // OUTOFMEMORY
-    {ddResult(380),  // OUTOFVIDEOMEMORY
+    {E_OUTOFMEMORY, "DirectDraw does not have enough memory to perform the operation."},             // OUTOFMEMORY
+    {ddResult(380),                                                                                  // OUTOFVIDEOMEMORY
      "DirectDraw does not have enough display memory to perform the operation."},
     {ddResult(270),  // OVERLAPPINGRECTS
      "The source and destination rectangles are on the same surface and overlap each other."},
@@ -196,7 +196,7 @@ constexpr ErrorEntry kErrors[] = {
     {ddResult(430),  // SURFACEBUSY
      "Access to the surface is refused because the surface is locked by another thread."},
     {ddResult(440), "Access to the surface is refused because the surface is obscured."},  // SURFACEISOBSCURED
-    {ddResult(450),                                                                         // SURFACELOST
+    {ddResult(450),                                                                        // SURFACELOST
      "Access to the surface is refused because the surface memory is gone. Call the "
      "IDirectDrawSurface7::Restore method on this surface to restore the memory associated with it."},
     {ddResult(460), "The requested surface is not attached."},  // SURFACENOTATTACHED
@@ -209,10 +209,10 @@ constexpr ErrorEntry kErrors[] = {
     {ddResult(480),                                                       // TOOBIGSIZE
      "The size requested by DirectDraw is too large. However, the individual height and width are valid "
      "sizes."},
-    {ddResult(490), "The width requested by DirectDraw is too large."},               // TOOBIGWIDTH
-    {E_NOTIMPL, "The operation is not supported."},                                   // UNSUPPORTED
-    {ddResult(510), "The pixel format requested is not supported by DirectDraw."},    // UNSUPPORTEDFORMAT
-    {ddResult(520),                                                                   // UNSUPPORTEDMASK
+    {ddResult(490), "The width requested by DirectDraw is too large."},             // TOOBIGWIDTH
+    {E_NOTIMPL, "The operation is not supported."},                                 // UNSUPPORTED
+    {ddResult(510), "The pixel format requested is not supported by DirectDraw."},  // UNSUPPORTEDFORMAT
+    {ddResult(520),                                                                 // UNSUPPORTEDMASK
      "The bitmask in the pixel format requested is not supported by DirectDraw."},
     {ddResult(590), "The display is currently in an unsupported mode."},  // UNSUPPORTEDMODE
     {ddResult(537), "A vertical blank is in progress."},                  // VERTICALBLANKINPROGRESS

@@ -43,8 +43,7 @@ bool TexturePictures::loadAlpha(const char* file) {
     const PixelFormat picture = picture24Format();
     auto* fitted = static_cast<unsigned char*>(
         std::malloc(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3));
-    if (fitted == nullptr ||
-        !scaleImage(&picture, pixels, w, h, w * 3, &picture, fitted, width, height, width * 3)) {
+    if (fitted == nullptr || !scaleImage(&picture, pixels, w, h, w * 3, &picture, fitted, width, height, width * 3)) {
       std::free(fitted);
       std::free(pixels);
       return false;

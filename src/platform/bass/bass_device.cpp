@@ -34,260 +34,258 @@ constexpr Uint16 kDeviceBufferFrames = 512;
 #endif
 
 struct Music {
-    openmpt_module* module = nullptr;
-    DWORD flags = 0;
-    bool playing = false;
-    uint64_t framesMixed = 0;
-    Clock::time_point started;  // when playing began
-    ~Music() { bass_mixer::destroyModule(module); }
+  openmpt_module* module = nullptr;
+  DWORD flags = 0;
+  bool playing = false;
+  uint64_t framesMixed = 0;
+  Clock::time_point started;  // when playing began
+  ~Music() { bass_mixer::destroyModule(module); }
 };
 
 struct Library {
-    bool initialised = false;
-    SDL_AudioDeviceID device = 0;
-    int32_t frequency = 44100;
-    int bufferFrames = kDeviceBufferFrames;
-    std::atomic<int> musicVolume{100};
-    int sampleVolume = 100;
-    int streamVolume = 100;
-    // Index + 1 is the handle; released modules leave an empty slot so handles stay unique.
-    std::vector<std::unique_ptr<Music>> musics;
-    float scratch[bass_mixer::kChunkFrames * 2];
-    float accumulator[bass_mixer::kChunkFrames * 2];
+  bool initialised = false;
+  SDL_AudioDeviceID device = 0;
+  int32_t frequency = 44100;
+  int bufferFrames = kDeviceBufferFrames;
+  std::atomic<int> musicVolume{100};
+  int sampleVolume = 100;
+  int streamVolume = 100;
+  // Index + 1 is the handle; released modules leave an empty slot so handles stay unique.
+  std::vector<std::unique_ptr<Music>> musics;
+  float scratch[bass_mixer::kChunkFrames * 2];
+  float accumulator[bass_mixer::kChunkFrames * 2];
 };
 
 Library& library() {
-    static Library instance;
-    return instance;
+  static Library instance;
+  return instance;
 }
 
 std::atomic<DWORD> reportedVersion{0};
 
 // Holds the device lock for a scope (no lock needed while no device is open).
 class DeviceLock {
-public:
-    DeviceLock() : device(library().device) {
-        if (device != 0) SDL_LockAudioDevice(device);
-    }
-    ~DeviceLock() {
-        if (device != 0) SDL_UnlockAudioDevice(device);
-    }
-    DeviceLock(const DeviceLock&) = delete;
-    DeviceLock& operator=(const DeviceLock&) = delete;
+ public:
+  DeviceLock() : device(library().device) {
+    if (device != 0) SDL_LockAudioDevice(device);
+  }
+  ~DeviceLock() {
+    if (device != 0) SDL_UnlockAudioDevice(device);
+  }
+  DeviceLock(const DeviceLock&) = delete;
+  DeviceLock& operator=(const DeviceLock&) = delete;
 
-private:
-    SDL_AudioDeviceID device;
+ private:
+  SDL_AudioDeviceID device;
 };
 
 Music* find(HMUSIC handle) {
-    Library& lib = library();
-    if (!lib.initialised || handle == 0 || handle > lib.musics.size()) return nullptr;
-    return lib.musics[handle - 1].get();
+  Library& lib = library();
+  if (!lib.initialised || handle == 0 || handle > lib.musics.size()) return nullptr;
+  return lib.musics[handle - 1].get();
 }
 
 // Mixes every playing module into out; runs with the device lock held.
 void mix(int16_t* out, size_t frames) {
-    Library& lib = library();
-    const int volume = lib.musicVolume.load(std::memory_order_relaxed);
-    while (frames > 0) {
-        const size_t chunk = frames < bass_mixer::kChunkFrames ? frames : bass_mixer::kChunkFrames;
-        std::memset(lib.accumulator, 0, chunk * 2 * sizeof(float));
-        for (auto& music : lib.musics) {
-            if (!music || !music->playing) continue;
-            const size_t produced =
-                bass_mixer::mixChunk(music->module, lib.frequency, volume, lib.scratch, lib.accumulator, chunk);
-            music->framesMixed += produced;
-            if (produced < chunk) music->playing = false;  // reached its end
-        }
-        bass_mixer::toPcm16(lib.accumulator, out, chunk * 2);
-        out += chunk * 2;
-        frames -= chunk;
+  Library& lib = library();
+  const int volume = lib.musicVolume.load(std::memory_order_relaxed);
+  while (frames > 0) {
+    const size_t chunk = frames < bass_mixer::kChunkFrames ? frames : bass_mixer::kChunkFrames;
+    std::memset(lib.accumulator, 0, chunk * 2 * sizeof(float));
+    for (auto& music : lib.musics) {
+      if (!music || !music->playing) continue;
+      const size_t produced =
+          bass_mixer::mixChunk(music->module, lib.frequency, volume, lib.scratch, lib.accumulator, chunk);
+      music->framesMixed += produced;
+      if (produced < chunk) music->playing = false;  // reached its end
     }
+    bass_mixer::toPcm16(lib.accumulator, out, chunk * 2);
+    out += chunk * 2;
+    frames -= chunk;
+  }
 }
 
-void audioCallback(void*, Uint8* stream, int length) {
-    mix(reinterpret_cast<int16_t*>(stream), size_t(length) / 4);
-}
+void audioCallback(void*, Uint8* stream, int length) { mix(reinterpret_cast<int16_t*>(stream), size_t(length) / 4); }
 
 bool validVolume(int v) { return v >= 0 && v <= 100; }
 
 #ifdef VELLUMITE_HAVE_ALSA
 // ALSA's complaints (a machine without a sound card gives a screenful) go to the debug output.
 void alsaError(const char* file, int line, const char* function, int, const char* format, ...) {
-    char text[512];
-    va_list arguments;
-    va_start(arguments, format);
-    std::vsnprintf(text, sizeof text, format, arguments);
-    va_end(arguments);
-    char note[768];
-    std::snprintf(note, sizeof note, "ALSA %s:%d (%s): %s\n", file, line, function, text);
-    OutputDebugStringA(note);
+  char text[512];
+  va_list arguments;
+  va_start(arguments, format);
+  std::vsnprintf(text, sizeof text, format, arguments);
+  va_end(arguments);
+  char note[768];
+  std::snprintf(note, sizeof note, "ALSA %s:%d (%s): %s\n", file, line, function, text);
+  OutputDebugStringA(note);
 }
 #endif
 
 // How far the music has run ahead of (+) or behind (-) the clock since it started.
 void reportDrift(const Library& lib) {
-    for (const auto& music : lib.musics) {
-        if (!music || music->framesMixed == 0) continue;
-        const double clock = std::chrono::duration<double>(Clock::now() - music->started).count();
-        // The last buffer handed to the device has not been heard yet.
-        const double mixed = double(music->framesMixed) / double(lib.frequency);
-        const double heard = mixed - double(lib.bufferFrames) / double(lib.frequency);
-        char note[256];
-        std::snprintf(note, sizeof note,
-                      "Music: %.3f s played in %.3f s of clock, drift %+.0f ms (device buffer %d frames)\n", heard,
-                      clock, (heard - clock) * 1000.0, lib.bufferFrames);
-        OutputDebugStringA(note);
-    }
+  for (const auto& music : lib.musics) {
+    if (!music || music->framesMixed == 0) continue;
+    const double clock = std::chrono::duration<double>(Clock::now() - music->started).count();
+    // The last buffer handed to the device has not been heard yet.
+    const double mixed = double(music->framesMixed) / double(lib.frequency);
+    const double heard = mixed - double(lib.bufferFrames) / double(lib.frequency);
+    char note[256];
+    std::snprintf(note, sizeof note,
+                  "Music: %.3f s played in %.3f s of clock, drift %+.0f ms (device buffer %d frames)\n", heard, clock,
+                  (heard - clock) * 1000.0, lib.bufferFrames);
+    OutputDebugStringA(note);
+  }
 }
 
 }  // namespace
 
 DWORD BASS_GetVersion() {
-    const DWORD reported = reportedVersion.load();
-    return reported != 0 ? reported : BASSVERSION;
+  const DWORD reported = reportedVersion.load();
+  return reported != 0 ? reported : BASSVERSION;
 }
 
 BOOL BASS_Init(int device, DWORD freq, DWORD, HWND) {
-    Library& lib = library();
-    if (lib.initialised) return FALSE;
+  Library& lib = library();
+  if (lib.initialised) return FALSE;
 #ifdef VELLUMITE_HAVE_ALSA
-    snd_lib_error_set_handler(alsaError);
+  snd_lib_error_set_handler(alsaError);
 #endif
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return FALSE;
-    const char* name = nullptr;
-    if (device >= 0) {
-        if (device >= SDL_GetNumAudioDevices(0)) {
-            SDL_QuitSubSystem(SDL_INIT_AUDIO);
-            return FALSE;
-        }
-        name = SDL_GetAudioDeviceName(device, 0);
-    } else if (device != -1) {
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
-        return FALSE;
+  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return FALSE;
+  const char* name = nullptr;
+  if (device >= 0) {
+    if (device >= SDL_GetNumAudioDevices(0)) {
+      SDL_QuitSubSystem(SDL_INIT_AUDIO);
+      return FALSE;
     }
-    SDL_AudioSpec wanted;
-    SDL_zero(wanted);
-    wanted.freq = freq != 0 ? int(freq) : 44100;
-    wanted.format = AUDIO_S16SYS;
-    wanted.channels = 2;
-    wanted.samples = kDeviceBufferFrames;
-    wanted.callback = audioCallback;
-    SDL_AudioSpec obtained;
-    // No changes allowed: SDL converts to whatever the hardware takes.
-    const SDL_AudioDeviceID id = SDL_OpenAudioDevice(name, 0, &wanted, &obtained, 0);
-    if (id == 0) {
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
-        return FALSE;
-    }
-    lib.device = id;
-    lib.frequency = wanted.freq;
-    lib.bufferFrames = obtained.samples != 0 ? obtained.samples : kDeviceBufferFrames;
-    lib.musicVolume = 100;
-    lib.sampleVolume = 100;
-    lib.streamVolume = 100;
-    lib.initialised = true;
-    return TRUE;
+    name = SDL_GetAudioDeviceName(device, 0);
+  } else if (device != -1) {
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    return FALSE;
+  }
+  SDL_AudioSpec wanted;
+  SDL_zero(wanted);
+  wanted.freq = freq != 0 ? int(freq) : 44100;
+  wanted.format = AUDIO_S16SYS;
+  wanted.channels = 2;
+  wanted.samples = kDeviceBufferFrames;
+  wanted.callback = audioCallback;
+  SDL_AudioSpec obtained;
+  // No changes allowed: SDL converts to whatever the hardware takes.
+  const SDL_AudioDeviceID id = SDL_OpenAudioDevice(name, 0, &wanted, &obtained, 0);
+  if (id == 0) {
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    return FALSE;
+  }
+  lib.device = id;
+  lib.frequency = wanted.freq;
+  lib.bufferFrames = obtained.samples != 0 ? obtained.samples : kDeviceBufferFrames;
+  lib.musicVolume = 100;
+  lib.sampleVolume = 100;
+  lib.streamVolume = 100;
+  lib.initialised = true;
+  return TRUE;
 }
 
 BOOL BASS_Free() {
-    Library& lib = library();
-    if (!lib.initialised) return FALSE;
-    SDL_CloseAudioDevice(lib.device);  // waits for the callback to finish
-    lib.device = 0;
-    lib.musics.clear();
-    lib.initialised = false;
-    SDL_QuitSubSystem(SDL_INIT_AUDIO);
-    return TRUE;
+  Library& lib = library();
+  if (!lib.initialised) return FALSE;
+  SDL_CloseAudioDevice(lib.device);  // waits for the callback to finish
+  lib.device = 0;
+  lib.musics.clear();
+  lib.initialised = false;
+  SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  return TRUE;
 }
 
 HMUSIC BASS_MusicLoad(BOOL mem, const void* file, DWORD offset, DWORD length, DWORD flags) {
-    Library& lib = library();
-    if (!lib.initialised || file == nullptr) return 0;
-    openmpt_module* module = nullptr;
-    if (mem) {
-        if (length == 0) return 0;
-        module = bass_mixer::loadModule(static_cast<const char*>(file) + offset, length);
-    } else {
-        module = bass_mixer::loadModuleFile(static_cast<const char*>(file), offset, length);
-    }
-    if (module == nullptr) return 0;
-    auto music = std::make_unique<Music>();
-    music->module = module;
-    music->flags = flags;
-    bass_mixer::applyFlags(module, flags);
-    DeviceLock lock;
-    lib.musics.push_back(std::move(music));
-    return HMUSIC(lib.musics.size());
+  Library& lib = library();
+  if (!lib.initialised || file == nullptr) return 0;
+  openmpt_module* module = nullptr;
+  if (mem) {
+    if (length == 0) return 0;
+    module = bass_mixer::loadModule(static_cast<const char*>(file) + offset, length);
+  } else {
+    module = bass_mixer::loadModuleFile(static_cast<const char*>(file), offset, length);
+  }
+  if (module == nullptr) return 0;
+  auto music = std::make_unique<Music>();
+  music->module = module;
+  music->flags = flags;
+  bass_mixer::applyFlags(module, flags);
+  DeviceLock lock;
+  lib.musics.push_back(std::move(music));
+  return HMUSIC(lib.musics.size());
 }
 
 BOOL BASS_MusicFree(HMUSIC handle) {
-    if (find(handle) == nullptr) return FALSE;
-    DeviceLock lock;
-    library().musics[handle - 1].reset();
-    return TRUE;
+  if (find(handle) == nullptr) return FALSE;
+  DeviceLock lock;
+  library().musics[handle - 1].reset();
+  return TRUE;
 }
 
 BOOL BASS_Start() {
-    Library& lib = library();
-    if (!lib.initialised) return FALSE;
-    SDL_PauseAudioDevice(lib.device, 0);
-    return TRUE;
+  Library& lib = library();
+  if (!lib.initialised) return FALSE;
+  SDL_PauseAudioDevice(lib.device, 0);
+  return TRUE;
 }
 
 BOOL BASS_Stop() {
-    Library& lib = library();
-    if (!lib.initialised) return FALSE;
-    SDL_PauseAudioDevice(lib.device, 1);
-    DeviceLock lock;
-    reportDrift(lib);
-    return TRUE;
+  Library& lib = library();
+  if (!lib.initialised) return FALSE;
+  SDL_PauseAudioDevice(lib.device, 1);
+  DeviceLock lock;
+  reportDrift(lib);
+  return TRUE;
 }
 
 BOOL BASS_MusicSetPanSep(HMUSIC handle, DWORD pan) {
-    Music* music = find(handle);
-    if (music == nullptr || pan > 100) return FALSE;
-    DeviceLock lock;
-    bass_mixer::setPanSeparation(music->module, pan);
-    return TRUE;
+  Music* music = find(handle);
+  if (music == nullptr || pan > 100) return FALSE;
+  DeviceLock lock;
+  bass_mixer::setPanSeparation(music->module, pan);
+  return TRUE;
 }
 
 BOOL BASS_MusicPlayEx(HMUSIC handle, DWORD pos, int flags, BOOL reset) {
-    Music* music = find(handle);
-    if (music == nullptr) return FALSE;
-    DeviceLock lock;
-    if (flags != -1) {
-        music->flags = DWORD(flags);
-        bass_mixer::applyFlags(music->module, music->flags);
-    }
-    // Setting the position also clears the playing state of every channel (the reset).
-    (void)reset;
-    bass_mixer::setPosition(music->module, pos);
-    music->framesMixed = 0;
-    music->started = Clock::now();
-    music->playing = true;
-    return TRUE;
+  Music* music = find(handle);
+  if (music == nullptr) return FALSE;
+  DeviceLock lock;
+  if (flags != -1) {
+    music->flags = DWORD(flags);
+    bass_mixer::applyFlags(music->module, music->flags);
+  }
+  // Setting the position also clears the playing state of every channel (the reset).
+  (void)reset;
+  bass_mixer::setPosition(music->module, pos);
+  music->framesMixed = 0;
+  music->started = Clock::now();
+  music->playing = true;
+  return TRUE;
 }
 
 BOOL BASS_SetGlobalVolumes(int musvol, int samvol, int strvol) {
-    Library& lib = library();
-    if (!lib.initialised) return FALSE;
-    if ((musvol != -1 && !validVolume(musvol)) || (samvol != -1 && !validVolume(samvol)) ||
-        (strvol != -1 && !validVolume(strvol)))
-        return FALSE;
-    if (musvol != -1) lib.musicVolume = musvol;
-    if (samvol != -1) lib.sampleVolume = samvol;
-    if (strvol != -1) lib.streamVolume = strvol;
-    return TRUE;
+  Library& lib = library();
+  if (!lib.initialised) return FALSE;
+  if ((musvol != -1 && !validVolume(musvol)) || (samvol != -1 && !validVolume(samvol)) ||
+      (strvol != -1 && !validVolume(strvol)))
+    return FALSE;
+  if (musvol != -1) lib.musicVolume = musvol;
+  if (samvol != -1) lib.sampleVolume = samvol;
+  if (strvol != -1) lib.streamVolume = strvol;
+  return TRUE;
 }
 
 BOOL BASS_GetGlobalVolumes(DWORD* musvol, DWORD* samvol, DWORD* strvol) {
-    Library& lib = library();
-    if (!lib.initialised) return FALSE;
-    if (musvol != nullptr) *musvol = DWORD(lib.musicVolume.load());
-    if (samvol != nullptr) *samvol = DWORD(lib.sampleVolume);
-    if (strvol != nullptr) *strvol = DWORD(lib.streamVolume);
-    return TRUE;
+  Library& lib = library();
+  if (!lib.initialised) return FALSE;
+  if (musvol != nullptr) *musvol = DWORD(lib.musicVolume.load());
+  if (samvol != nullptr) *samvol = DWORD(lib.sampleVolume);
+  if (strvol != nullptr) *strvol = DWORD(lib.streamVolume);
+  return TRUE;
 }
 
 void bassSetReportedVersion(DWORD version) { reportedVersion = version; }
@@ -301,15 +299,15 @@ BOOL bassMusicFileOpens(const char* path) {
 }
 
 BOOL bassMixInto(int16_t* out, size_t frames) {
-    if (!library().initialised || out == nullptr) return FALSE;
-    DeviceLock lock;
-    mix(out, frames);
-    return TRUE;
+  if (!library().initialised || out == nullptr) return FALSE;
+  DeviceLock lock;
+  mix(out, frames);
+  return TRUE;
 }
 
 uint64_t bassMusicFramesMixed(HMUSIC handle) {
-    Music* music = find(handle);
-    if (music == nullptr) return 0;
-    DeviceLock lock;
-    return music->framesMixed;
+  Music* music = find(handle);
+  if (music == nullptr) return 0;
+  DeviceLock lock;
+  return music->framesMixed;
 }

@@ -29,8 +29,7 @@ void setPosition(openmpt_module* module, DWORD pos);
 // Renders up to frames (≤ kChunkFrames) from the module into scratch and adds them, scaled by
 // volume / 100, to the float stereo accumulator. Returns the frames the module produced
 // (fewer at its end when it does not loop).
-size_t mixChunk(openmpt_module* module, int32_t rate, int volume, float* scratch, float* accumulator,
-                size_t frames);
+size_t mixChunk(openmpt_module* module, int32_t rate, int volume, float* scratch, float* accumulator, size_t frames);
 // Float samples to signed 16-bit with rounding and clipping.
 void toPcm16(const float* samples, int16_t* out, size_t count);
 

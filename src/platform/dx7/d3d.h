@@ -61,8 +61,7 @@ class IDirect3DDevice7 : public IUnknown {
   virtual HRESULT GetRenderState(D3DRENDERSTATETYPE state, LPDWORD value) = 0;
   virtual HRESULT SetClipStatus(LPD3DCLIPSTATUS status) = 0;
   virtual HRESULT GetClipStatus(LPD3DCLIPSTATUS status) = 0;
-  virtual HRESULT DrawPrimitive(D3DPRIMITIVETYPE type, DWORD fvf, LPVOID vertices, DWORD vertexCount,
-                                DWORD flags) = 0;
+  virtual HRESULT DrawPrimitive(D3DPRIMITIVETYPE type, DWORD fvf, LPVOID vertices, DWORD vertexCount, DWORD flags) = 0;
   virtual HRESULT DrawIndexedPrimitive(D3DPRIMITIVETYPE type, DWORD fvf, LPVOID vertices, DWORD vertexCount,
                                        LPWORD indices, DWORD indexCount, DWORD flags) = 0;
   virtual HRESULT DrawPrimitiveVB(D3DPRIMITIVETYPE type, LPDIRECT3DVERTEXBUFFER7 buffer, DWORD startVertex,

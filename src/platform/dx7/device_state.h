@@ -121,7 +121,9 @@ struct DeviceState {
 
   // Render states holding floats keep their bit patterns.
   D3DVALUE renderStateFloat(D3DRENDERSTATETYPE state) const { return std::bit_cast<D3DVALUE>(renderStates[state]); }
-  void setRenderStateFloat(D3DRENDERSTATETYPE state, D3DVALUE value) { renderStates[state] = std::bit_cast<DWORD>(value); }
+  void setRenderStateFloat(D3DRENDERSTATETYPE state, D3DVALUE value) {
+    renderStates[state] = std::bit_cast<DWORD>(value);
+  }
 
   // Stores a texture stage state; D3DTSS_ADDRESS sets both ADDRESSU and ADDRESSV as well.
   // False for a stage or state outside the record.

@@ -15,9 +15,9 @@ namespace {
 AdapterProfile* currentProfile = nullptr;
 
 // Window sizes every adapter offers besides its display's own modes.
-constexpr DWORD kUsualSizes[][2] = {{640, 480},   {800, 600},   {1024, 768},  {1152, 864},  {1280, 720},
-                                    {1280, 800},  {1280, 960},  {1280, 1024}, {1366, 768},  {1440, 900},
-                                    {1600, 900},  {1600, 1200}, {1680, 1050}, {1920, 1080}};
+constexpr DWORD kUsualSizes[][2] = {{640, 480},  {800, 600},   {1024, 768},  {1152, 864}, {1280, 720},
+                                    {1280, 800}, {1280, 960},  {1280, 1024}, {1366, 768}, {1440, 900},
+                                    {1600, 900}, {1600, 1200}, {1680, 1050}, {1920, 1080}};
 
 void addMode(std::vector<AdapterDisplayMode>& modes, DWORD w, DWORD h, DWORD bpp) {
   for (const AdapterDisplayMode& m : modes)
@@ -79,8 +79,7 @@ AdapterProfile dx7DefaultAdapterProfile() {
   p.zBufferFormats = {dx7ZBufferFormat(16, 0xFFFFu), dx7ZBufferFormat(24, 0xFFFFFFu),
                       dx7ZBufferFormat(32, 0xFFFFFF00u, 8, 0xFFu), dx7ZBufferFormat(32, 0xFFFFFFFFu)};
   p.textureFormats = {dx7RgbFormat(16, 0xF800u, 0x07E0u, 0x001Fu), dx7RgbFormat(16, 0x7C00u, 0x03E0u, 0x001Fu, 0x8000u),
-                      dx7RgbFormat(16, 0x0F00u, 0x00F0u, 0x000Fu, 0xF000u),
-                      dx7RgbFormat(32, 0xFF0000u, 0xFF00u, 0xFFu),
+                      dx7RgbFormat(16, 0x0F00u, 0x00F0u, 0x000Fu, 0xF000u), dx7RgbFormat(32, 0xFF0000u, 0xFF00u, 0xFFu),
                       dx7RgbFormat(32, 0xFF0000u, 0xFF00u, 0xFFu, 0xFF000000u)};
   p.textureCaps = D3DPTEXTURECAPS_PERSPECTIVE | D3DPTEXTURECAPS_ALPHA | D3DPTEXTURECAPS_TRANSPARENCY;
   p.minTextureWidth = 1;

@@ -347,8 +347,8 @@ HRESULT Dx7Device::draw(D3DPRIMITIVETYPE type, DWORD fvf, const void* vertices, 
   FixedFunctionPipeline* pipeline = dx7Pipeline();
   if (!pipeline) return DDERR_GENERIC;
   pipeline->bindFramebuffer(renderTarget_->framebuffer());
-  bool drawn = pipeline->draw(state_, stages, type, fvf, vertices, vertexCount, indices, indexCount, sourceId,
-                              sourceVersion);
+  bool drawn =
+      pipeline->draw(state_, stages, type, fvf, vertices, vertexCount, indices, indexCount, sourceId, sourceVersion);
   GlContext::instance().setStateKeeper(dx7PipelineDrawWaiting, pipeline);
   renderTarget_->markGlWritten();
   return drawn ? D3D_OK : DDERR_INVALIDPARAMS;

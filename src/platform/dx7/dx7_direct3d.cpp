@@ -87,8 +87,7 @@ bool dx7DeviceDescription(const GUID& type, D3DDEVICEDESC7* desc) {
   desc->wMaxUserClipPlanes = kFfpMaxClipPlanes;
   desc->wMaxVertexBlendMatrices = 0;
   desc->dwVertexProcessingCaps = D3DVTXPCAPS_TEXGEN | D3DVTXPCAPS_MATERIALSOURCE7 | D3DVTXPCAPS_VERTEXFOG |
-                                 D3DVTXPCAPS_DIRECTIONALLIGHTS | D3DVTXPCAPS_POSITIONALLIGHTS |
-                                 D3DVTXPCAPS_LOCALVIEWER;
+                                 D3DVTXPCAPS_DIRECTIONALLIGHTS | D3DVTXPCAPS_POSITIONALLIGHTS | D3DVTXPCAPS_LOCALVIEWER;
   return true;
 }
 
@@ -161,7 +160,9 @@ HRESULT Dx7Direct3D::CreateVertexBuffer(LPD3DVERTEXBUFFERDESC desc, LPDIRECT3DVE
 // ---------------------------------------------------------------------------------------------
 
 Dx7VertexBuffer::Dx7VertexBuffer(const D3DVERTEXBUFFERDESC& desc, DWORD stride)
-    : desc_(desc), stride_(stride), data_(static_cast<size_t>(desc.dwNumVertices) * stride, 0),
+    : desc_(desc),
+      stride_(stride),
+      data_(static_cast<size_t>(desc.dwNumVertices) * stride, 0),
       version_(dx7NextVersion()) {
   desc_.dwCaps &= ~D3DVBCAPS_OPTIMIZED;
 }

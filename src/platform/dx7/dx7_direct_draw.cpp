@@ -131,8 +131,10 @@ HRESULT Dx7DirectDraw::SetCooperativeLevel(HWND window, DWORD flags) {
   if (exclusive && !window) return DDERR_INVALIDPARAMS;
   if (exclusive && exclusiveOwner && exclusiveOwner != this) return DDERR_EXCLUSIVEMODEALREADYSET;
   if (!fullscreen && (coopFlags_ & DDSCL_FULLSCREEN)) leaveFullscreen();
-  if (exclusive) exclusiveOwner = this;
-  else if (exclusiveOwner == this) exclusiveOwner = nullptr;
+  if (exclusive)
+    exclusiveOwner = this;
+  else if (exclusiveOwner == this)
+    exclusiveOwner = nullptr;
   window_ = window;
   coopFlags_ = flags;
   if (!fullscreen && window && !win32IsHeadless()) {
@@ -411,8 +413,9 @@ HRESULT Dx7DirectDraw::createPrimary(const DDSURFACEDESC2& descIn, Dx7Surface** 
       DDSURFACEDESC2 back = desc;
       back.dwFlags &= ~DDSD_BACKBUFFERCOUNT;
       back.dwBackBufferCount = 0;
-      back.ddsCaps.dwCaps = (descIn.ddsCaps.dwCaps & ~(DDSCAPS_PRIMARYSURFACE | DDSCAPS_FRONTBUFFER | DDSCAPS_VISIBLE)) |
-                            DDSCAPS_VIDEOMEMORY | DDSCAPS_LOCALVIDMEM;
+      back.ddsCaps.dwCaps =
+          (descIn.ddsCaps.dwCaps & ~(DDSCAPS_PRIMARYSURFACE | DDSCAPS_FRONTBUFFER | DDSCAPS_VISIBLE)) |
+          DDSCAPS_VIDEOMEMORY | DDSCAPS_LOCALVIDMEM;
       if (i == 0) back.ddsCaps.dwCaps |= DDSCAPS_BACKBUFFER;
       back.ddsCaps.dwCaps |= DDSCAPS_3DDEVICE;
       auto* buffer = new Dx7Surface(this, back, layout, Dx7Surface::Kind::RenderTarget);

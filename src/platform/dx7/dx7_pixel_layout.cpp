@@ -183,7 +183,8 @@ void dx7ConvertPixels(const Dx7PixelLayout& srcLayout, const std::uint8_t* src, 
     const std::uint8_t* s = src + srcPitch * y;
     std::uint8_t* d = dst + dstPitch * y;
     for (int x = 0; x < w; ++x)
-      dstLayout.write(d + static_cast<long>(x) * dstLayout.bytesPerPixel,
-                      dstLayout.fromArgb(srcLayout.toArgb(srcLayout.read(s + static_cast<long>(x) * srcLayout.bytesPerPixel))));
+      dstLayout.write(
+          d + static_cast<long>(x) * dstLayout.bytesPerPixel,
+          dstLayout.fromArgb(srcLayout.toArgb(srcLayout.read(s + static_cast<long>(x) * srcLayout.bytesPerPixel))));
   }
 }

@@ -9,7 +9,7 @@
 struct Dx7PixelLayout {
   DWORD bitsPerPixel = 0;
   DWORD bytesPerPixel = 0;
-  bool rgb = false;      // DDPF_RGB
+  bool rgb = false;       // DDPF_RGB
   bool hasAlpha = false;  // an alpha mask is set and DDPF_ALPHAPIXELS given
   bool zbuffer = false;   // DDPF_ZBUFFER
   DWORD zBits = 0;        // z bits (without stencil)
@@ -36,7 +36,8 @@ struct Dx7PixelLayout {
 
   // Rectangles of width x height pixels; pitches in bytes.
   void rowsToArgb(const std::uint8_t* src, long srcPitch, int w, int h, std::uint32_t* dst, long dstPitchPixels) const;
-  void rowsFromArgb(const std::uint32_t* src, long srcPitchPixels, int w, int h, std::uint8_t* dst, long dstPitch) const;
+  void rowsFromArgb(const std::uint32_t* src, long srcPitchPixels, int w, int h, std::uint8_t* dst,
+                    long dstPitch) const;
 };
 
 // Both formats taken apart, then every pixel converted (a plain copy when they are alike).

@@ -28,8 +28,8 @@ struct AdapterDevice {
   GUID guid;
   std::string description;
   std::string name;
-  DWORD devCaps;    // D3DDEVCAPS_*
-  bool creatable;   // CreateDevice of this type succeeds
+  DWORD devCaps;   // D3DDEVCAPS_*
+  bool creatable;  // CreateDevice of this type succeeds
 };
 
 struct AdapterProfile {

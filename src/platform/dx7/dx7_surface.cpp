@@ -5,9 +5,9 @@
 #include <bit>
 #include <cstring>
 
-#include "platform/dx7/ffp/dx7_blitter.h"
 #include "platform/dx7/dx7_frame_timing.h"
 #include "platform/dx7/dx7_objects.h"
+#include "platform/dx7/ffp/dx7_blitter.h"
 #include "platform/dx7/ffp/gl_context.h"
 
 namespace {
@@ -202,7 +202,7 @@ bool Dx7Surface::createGlObjects() {
     // A 32-bit z-buffer keeps 24 bits in GL: with 32-bit integer depth one polygon-offset
     // unit (2^-32) drowns in the rasteriser's float depth, and a z-biased later pass of the
     // same triangle would no longer win. Locks still see 32-bit values.
-    GLenum internal = layout_.stencilBits ? GL_DEPTH24_STENCIL8
+    GLenum internal = layout_.stencilBits   ? GL_DEPTH24_STENCIL8
                       : layout_.zBits == 16 ? GL_DEPTH_COMPONENT16
                                             : GL_DEPTH_COMPONENT24;
     GLenum format = layout_.stencilBits ? GL_DEPTH_STENCIL : GL_DEPTH_COMPONENT;
@@ -378,8 +378,7 @@ bool Dx7Surface::uploadTextureLevels() {
   if (texture_ != 0 && textureLevels_ == static_cast<int>(levels.size())) {
     // Every level as uploaded: no GL work (drawing asks for its textures on every draw).
     bool current = true;
-    for (std::size_t l = 0; l < levels.size() && current; ++l)
-      current = levelUploaded_[l] == levels[l]->memoryVersion_;
+    for (std::size_t l = 0; l < levels.size() && current; ++l) current = levelUploaded_[l] == levels[l]->memoryVersion_;
     if (current) return true;
   }
   if (!GlContext::instance().makeCurrent()) return false;
@@ -868,9 +867,9 @@ HRESULT Dx7Surface::bltFromSurface(RECT dst, Dx7Surface* src, RECT srcRect, cons
         texture = src->samplingTexture();
       }
       if (!texture) return DDERR_GENERIC;
-      Dx7Blitter::instance().draw(fbo_, static_cast<int>(desc_.dwWidth), static_cast<int>(desc_.dwHeight), dst,
-                                  texture, static_cast<int>(src->desc_.dwWidth), static_cast<int>(src->desc_.dwHeight),
-                                  srcRect, key != nullptr, !src->layout_.hasAlpha);
+      Dx7Blitter::instance().draw(fbo_, static_cast<int>(desc_.dwWidth), static_cast<int>(desc_.dwHeight), dst, texture,
+                                  static_cast<int>(src->desc_.dwWidth), static_cast<int>(src->desc_.dwHeight), srcRect,
+                                  key != nullptr, !src->layout_.hasAlpha);
       glState().bindFramebuffer(GL_FRAMEBUFFER, 0);
     }
     markGlWritten();
@@ -992,7 +991,8 @@ HRESULT Dx7Surface::Flip(LPDIRECTDRAWSURFACE7 overrideSurface, DWORD flags) {
   if (back->locked_) return DDERR_SURFACEBUSY;
   for (Dx7Surface* part : allParts())
     if (part->locked_) return DDERR_SURFACEBUSY;
-  if (!fbo_) return present(back, wholeRect(back->desc_.dwWidth, back->desc_.dwHeight), (flags & DDFLIP_NOVSYNC) ? 0 : 1);
+  if (!fbo_)
+    return present(back, wholeRect(back->desc_.dwWidth, back->desc_.dwHeight), (flags & DDFLIP_NOVSYNC) ? 0 : 1);
   rotateFlipChain(static_cast<Dx7Surface*>(overrideSurface));
   return present(this, wholeRect(desc_.dwWidth, desc_.dwHeight), (flags & DDFLIP_NOVSYNC) ? 0 : 1);
 }

@@ -1,8 +1,8 @@
 // The standard controls "STATIC", "BUTTON" and "COMBOBOX": their state and messages.
 // Drawing and user input are in win32_controls_ui.cpp.
+#include <strings.h>
 #include <algorithm>
 #include <cstring>
-#include <strings.h>
 
 #include "platform/win32/win32_controls.h"
 #include "platform/win32/win32_internal.h"
@@ -26,15 +26,20 @@ LRESULT buttonProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
   if (r == nullptr) return 0;
   DWORD type = r->style & BS_TYPEMASK;
   switch (message) {
-    case BM_GETCHECK: return static_cast<LRESULT>(r->check);
-    case BM_SETCHECK: r->check = static_cast<UINT>(wParam); return 0;
-    case BM_GETSTATE: return static_cast<LRESULT>(r->check);
+    case BM_GETCHECK:
+      return static_cast<LRESULT>(r->check);
+    case BM_SETCHECK:
+      r->check = static_cast<UINT>(wParam);
+      return 0;
+    case BM_GETSTATE:
+      return static_cast<LRESULT>(r->check);
     case BM_CLICK:
       if (type == BS_AUTOCHECKBOX) r->check = r->check == BST_CHECKED ? BST_UNCHECKED : BST_CHECKED;
       if (type == BS_AUTORADIOBUTTON) r->check = BST_CHECKED;
       notifyParent(window, BN_CLICKED);
       return 0;
-    default: return DefWindowProcA(window, message, wParam, lParam);
+    default:
+      return DefWindowProcA(window, message, wParam, lParam);
   }
 }
 
@@ -70,17 +75,23 @@ LRESULT comboProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
   int index = static_cast<int>(static_cast<LPARAM>(wParam));
   bool valid = index >= 0 && index < count;
   switch (message) {
-    case CB_ADDSTRING: return insertItem(*r, -1, reinterpret_cast<const char*>(lParam));
-    case CB_INSERTSTRING: return insertItem(*r, index < 0 ? count : std::min(index, count), reinterpret_cast<const char*>(lParam));
+    case CB_ADDSTRING:
+      return insertItem(*r, -1, reinterpret_cast<const char*>(lParam));
+    case CB_INSERTSTRING:
+      return insertItem(*r, index < 0 ? count : std::min(index, count), reinterpret_cast<const char*>(lParam));
     case CB_DELETESTRING:
       if (!valid) return CB_ERR;
       r->items.erase(r->items.begin() + index);
       r->itemData.erase(r->itemData.begin() + index);
-      if (r->selection == index) r->selection = -1;
-      else if (r->selection > index) --r->selection;
+      if (r->selection == index)
+        r->selection = -1;
+      else if (r->selection > index)
+        --r->selection;
       return static_cast<LRESULT>(r->items.size());
-    case CB_GETCOUNT: return count;
-    case CB_GETCURSEL: return r->selection;
+    case CB_GETCOUNT:
+      return count;
+    case CB_GETCURSEL:
+      return r->selection;
     case CB_SETCURSEL:
       r->selection = valid ? index : -1;
       return valid ? index : CB_ERR;
@@ -89,26 +100,31 @@ LRESULT comboProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
       r->itemData.clear();
       r->selection = -1;
       return CB_OKAY;
-    case CB_GETLBTEXTLEN: return valid ? static_cast<LRESULT>(r->items[index].size()) : CB_ERR;
+    case CB_GETLBTEXTLEN:
+      return valid ? static_cast<LRESULT>(r->items[index].size()) : CB_ERR;
     case CB_GETLBTEXT: {
       char* buffer = reinterpret_cast<char*>(lParam);
       if (!valid || buffer == nullptr) return CB_ERR;
       std::memcpy(buffer, r->items[index].c_str(), r->items[index].size() + 1);
       return static_cast<LRESULT>(r->items[index].size());
     }
-    case CB_FINDSTRING: return findItem(*r, wParam, reinterpret_cast<const char*>(lParam));
+    case CB_FINDSTRING:
+      return findItem(*r, wParam, reinterpret_cast<const char*>(lParam));
     case CB_SELECTSTRING: {
       int found = findItem(*r, wParam, reinterpret_cast<const char*>(lParam));
       if (found >= 0) r->selection = found;
       return found;
     }
-    case CB_GETITEMDATA: return valid ? r->itemData[index] : CB_ERR;
+    case CB_GETITEMDATA:
+      return valid ? r->itemData[index] : CB_ERR;
     case CB_SETITEMDATA:
       if (!valid) return CB_ERR;
       r->itemData[index] = lParam;
       return CB_OKAY;
-    case CB_SHOWDROPDOWN: return TRUE;
-    default: return DefWindowProcA(window, message, wParam, lParam);
+    case CB_SHOWDROPDOWN:
+      return TRUE;
+    default:
+      return DefWindowProcA(window, message, wParam, lParam);
   }
 }
 

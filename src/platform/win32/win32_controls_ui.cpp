@@ -3,9 +3,9 @@
 // their client coordinates; a user's choice reaches the parent window as the platform's
 // WM_COMMAND notification, after the frame is drawn.
 #include <SDL.h>
-#include <imgui.h>
 #include <backends/imgui_impl_opengl3.h>
 #include <backends/imgui_impl_sdl.h>
+#include <imgui.h>
 
 #include <cstdio>
 #include <string>
@@ -115,7 +115,8 @@ bool handleKey(UiWindow* ui, const SDL_KeyboardEvent& key) {
     case SDLK_ESCAPE:
       PostMessageA(window, WM_CLOSE, 0, 0);
       return true;
-    default: return false;
+    default:
+      return false;
   }
 }
 
@@ -195,9 +196,8 @@ void drawControl(HWND control, HWND focus, std::vector<Action>& actions) {
     float left = origin.x + static_cast<float>(c.x) - 1;
     float top = origin.y + static_cast<float>(c.y) - 1;
     float height = c.control == Win32ControlKind::ComboBox ? ImGui::GetFrameHeight() : static_cast<float>(c.height);
-    ImGui::GetWindowDrawList()->AddRect(ImVec2(left, top),
-                                        ImVec2(left + static_cast<float>(c.width) + 2, top + height + 2),
-                                        IM_COL32(0, 0, 160, 255));
+    ImGui::GetWindowDrawList()->AddRect(
+        ImVec2(left, top), ImVec2(left + static_cast<float>(c.width) + 2, top + height + 2), IM_COL32(0, 0, 160, 255));
   }
   ImGui::PushID(control);
   ImGui::SetCursorPos(ImVec2(static_cast<float>(c.x), static_cast<float>(c.y)));
@@ -233,7 +233,8 @@ void drawControl(HWND control, HWND focus, std::vector<Action>& actions) {
       }
       break;
     }
-    default: break;
+    default:
+      break;
   }
   ImGui::PopID();
 }
@@ -298,13 +299,23 @@ bool win32ControlsTakeEvent(const SDL_Event& event) {
   if (active == nullptr) return false;
   Uint32 windowId = 0;
   switch (event.type) {
-    case SDL_MOUSEMOTION: windowId = event.motion.windowID; break;
+    case SDL_MOUSEMOTION:
+      windowId = event.motion.windowID;
+      break;
     case SDL_MOUSEBUTTONDOWN:
-    case SDL_MOUSEBUTTONUP: windowId = event.button.windowID; break;
-    case SDL_MOUSEWHEEL: windowId = event.wheel.windowID; break;
+    case SDL_MOUSEBUTTONUP:
+      windowId = event.button.windowID;
+      break;
+    case SDL_MOUSEWHEEL:
+      windowId = event.wheel.windowID;
+      break;
     case SDL_KEYDOWN:
-    case SDL_KEYUP: windowId = event.key.windowID; break;
-    case SDL_TEXTINPUT: windowId = event.text.windowID; break;
+    case SDL_KEYUP:
+      windowId = event.key.windowID;
+      break;
+    case SDL_TEXTINPUT:
+      windowId = event.text.windowID;
+      break;
     case SDL_WINDOWEVENT:
       // Focus and size reach ImGui too; the window's own messages still follow.
       if (active->window->sdl == SDL_GetWindowFromID(event.window.windowID)) {
@@ -312,7 +323,8 @@ bool win32ControlsTakeEvent(const SDL_Event& event) {
         ImGui_ImplSDL2_ProcessEvent(&event);
       }
       return false;
-    default: return false;
+    default:
+      return false;
   }
   // Keys that come before SDL knows the focus belong to the window just shown.
   bool early = windowId == 0 && (event.type == SDL_KEYDOWN || event.type == SDL_KEYUP) &&

@@ -18,4 +18,3 @@ HWND win32WindowFromSdl(SDL_Window* window);
 // Screen size reported by GetSystemMetrics while headless or without a display.
 constexpr int kWin32VirtualScreenWidth = 1920;
 constexpr int kWin32VirtualScreenHeight = 1080;
-

@@ -107,7 +107,8 @@ DWORD timeGetTime() {
   if (clockSource != nullptr) return clockSource(clockContext);
   timespec now{};
   clock_gettime(CLOCK_MONOTONIC, &now);
-  std::uint64_t ms = static_cast<std::uint64_t>(now.tv_sec) * 1000u + static_cast<std::uint64_t>(now.tv_nsec) / 1000000u;
+  std::uint64_t ms =
+      static_cast<std::uint64_t>(now.tv_sec) * 1000u + static_cast<std::uint64_t>(now.tv_nsec) / 1000000u;
   return static_cast<DWORD>(ms);
 }
 
@@ -159,7 +160,8 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
     box.numbuttons = twoButtons ? 2 : 1;
     box.buttons = choices;
     int pressed = 0;
-    if (SDL_ShowMessageBox(&box, &pressed) == 0) return pressed < 0 ? (twoButtons ? choices[1].buttonid : accept) : pressed;
+    if (SDL_ShowMessageBox(&box, &pressed) == 0)
+      return pressed < 0 ? (twoButtons ? choices[1].buttonid : accept) : pressed;
   }
   std::fprintf(stderr, "%s: %s\n", caption, text);
   std::fflush(stderr);

@@ -118,8 +118,8 @@ using LPWORD = WORD*;
 inline char win32ResourceIdentifiers[0x10000];
 constexpr LPSTR MAKEINTRESOURCEA(WORD id) { return win32ResourceIdentifiers + id; }
 inline bool IS_INTRESOURCE(LPCSTR name) {
-  return name == nullptr || reinterpret_cast<ULONG_PTR>(name) - reinterpret_cast<ULONG_PTR>(win32ResourceIdentifiers) <
-                                0x10000u;
+  return name == nullptr ||
+         reinterpret_cast<ULONG_PTR>(name) - reinterpret_cast<ULONG_PTR>(win32ResourceIdentifiers) < 0x10000u;
 }
 constexpr WPARAM MAKEWPARAM(WORD lo, WORD hi) { return static_cast<WPARAM>(MAKELONG(lo, hi)); }
 constexpr LPARAM MAKELPARAM(WORD lo, WORD hi) { return static_cast<LPARAM>(MAKELONG(lo, hi)); }

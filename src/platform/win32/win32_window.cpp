@@ -3,11 +3,11 @@
 // events become the platform's window messages.
 #include <SDL.h>
 
+#include <strings.h>
 #include <algorithm>
 #include <cstring>
-#include <deque>
-#include <strings.h>
 #include <ctime>
+#include <deque>
 #include <unordered_set>
 
 #include "platform/win32/win32_internal.h"
@@ -75,7 +75,8 @@ ATOM addClass(const char* name, UINT style, WNDPROC procedure, HINSTANCE instanc
 DWORD messageTime() {
   timespec now{};
   clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<DWORD>(static_cast<std::uint64_t>(now.tv_sec) * 1000u + static_cast<std::uint64_t>(now.tv_nsec) / 1000000u);
+  return static_cast<DWORD>(static_cast<std::uint64_t>(now.tv_sec) * 1000u +
+                            static_cast<std::uint64_t>(now.tv_nsec) / 1000000u);
 }
 
 void post(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -106,29 +107,49 @@ WPARAM virtualKey(SDL_Keycode key) {
   if (key >= SDLK_F1 && key <= SDLK_F12) return VK_F1 + static_cast<WPARAM>(key - SDLK_F1);
   switch (key) {
     case SDLK_RETURN:
-    case SDLK_KP_ENTER: return VK_RETURN;
-    case SDLK_ESCAPE: return VK_ESCAPE;
-    case SDLK_SPACE: return VK_SPACE;
-    case SDLK_TAB: return VK_TAB;
-    case SDLK_BACKSPACE: return VK_BACK;
-    case SDLK_LEFT: return VK_LEFT;
-    case SDLK_RIGHT: return VK_RIGHT;
-    case SDLK_UP: return VK_UP;
-    case SDLK_DOWN: return VK_DOWN;
-    case SDLK_PAGEUP: return VK_PRIOR;
-    case SDLK_PAGEDOWN: return VK_NEXT;
-    case SDLK_HOME: return VK_HOME;
-    case SDLK_END: return VK_END;
-    case SDLK_INSERT: return VK_INSERT;
-    case SDLK_DELETE: return VK_DELETE;
-    case SDLK_PAUSE: return VK_PAUSE;
+    case SDLK_KP_ENTER:
+      return VK_RETURN;
+    case SDLK_ESCAPE:
+      return VK_ESCAPE;
+    case SDLK_SPACE:
+      return VK_SPACE;
+    case SDLK_TAB:
+      return VK_TAB;
+    case SDLK_BACKSPACE:
+      return VK_BACK;
+    case SDLK_LEFT:
+      return VK_LEFT;
+    case SDLK_RIGHT:
+      return VK_RIGHT;
+    case SDLK_UP:
+      return VK_UP;
+    case SDLK_DOWN:
+      return VK_DOWN;
+    case SDLK_PAGEUP:
+      return VK_PRIOR;
+    case SDLK_PAGEDOWN:
+      return VK_NEXT;
+    case SDLK_HOME:
+      return VK_HOME;
+    case SDLK_END:
+      return VK_END;
+    case SDLK_INSERT:
+      return VK_INSERT;
+    case SDLK_DELETE:
+      return VK_DELETE;
+    case SDLK_PAUSE:
+      return VK_PAUSE;
     case SDLK_LSHIFT:
-    case SDLK_RSHIFT: return VK_SHIFT;
+    case SDLK_RSHIFT:
+      return VK_SHIFT;
     case SDLK_LCTRL:
-    case SDLK_RCTRL: return VK_CONTROL;
+    case SDLK_RCTRL:
+      return VK_CONTROL;
     case SDLK_LALT:
-    case SDLK_RALT: return VK_MENU;
-    default: return 0;
+    case SDLK_RALT:
+      return VK_MENU;
+    default:
+      return 0;
   }
 }
 
@@ -163,7 +184,9 @@ void windowLost(HWND window) {
 
 void translateEvent(const SDL_Event& e) {
   switch (e.type) {
-    case SDL_QUIT: PostQuitMessage(0); break;
+    case SDL_QUIT:
+      PostQuitMessage(0);
+      break;
     case SDL_SYSWMEVENT: {
       std::vector<SDL_Window*> sdlWindows;
       for (HWND w : windowList()) sdlWindows.push_back(w->sdlLost ? nullptr : w->sdl);
@@ -176,7 +199,9 @@ void translateEvent(const SDL_Event& e) {
       Win32Window* r = win32Record(window);
       if (r == nullptr) break;
       switch (e.window.event) {
-        case SDL_WINDOWEVENT_CLOSE: post(window, WM_CLOSE, 0, 0); break;
+        case SDL_WINDOWEVENT_CLOSE:
+          post(window, WM_CLOSE, 0, 0);
+          break;
         case SDL_WINDOWEVENT_FOCUS_GAINED:
           focusWindow = window;
           post(window, WM_ACTIVATE, WA_ACTIVE, 0);
@@ -195,8 +220,11 @@ void translateEvent(const SDL_Event& e) {
           r->height = e.window.data2;
           post(window, WM_SIZE, 0, MAKELPARAM(static_cast<WORD>(r->width), static_cast<WORD>(r->height)));
           break;
-        case SDL_WINDOWEVENT_EXPOSED: post(window, WM_PAINT, 0, 0); break;
-        default: break;
+        case SDL_WINDOWEVENT_EXPOSED:
+          post(window, WM_PAINT, 0, 0);
+          break;
+        default:
+          break;
       }
       break;
     }
@@ -221,7 +249,8 @@ void translateEvent(const SDL_Event& e) {
       HWND window = windowOfSdlId(e.motion.windowID);
       if (window == nullptr) break;
       // The pointer over a window first asks it for its cursor.
-      post(window, WM_SETCURSOR, reinterpret_cast<WPARAM>(window), MAKELPARAM(HTCLIENT, static_cast<WORD>(WM_MOUSEMOVE)));
+      post(window, WM_SETCURSOR, reinterpret_cast<WPARAM>(window),
+           MAKELPARAM(HTCLIENT, static_cast<WORD>(WM_MOUSEMOVE)));
       post(window, WM_MOUSEMOVE, 0, MAKELPARAM(static_cast<WORD>(e.motion.x), static_cast<WORD>(e.motion.y)));
       break;
     }
@@ -237,7 +266,8 @@ void translateEvent(const SDL_Event& e) {
         post(window, message, 0, MAKELPARAM(static_cast<WORD>(e.button.x), static_cast<WORD>(e.button.y)));
       break;
     }
-    default: break;
+    default:
+      break;
   }
 }
 
@@ -358,8 +388,8 @@ HICON LoadIconA(HINSTANCE, LPCSTR name) { return name != nullptr ? stockHandle(8
 HCURSOR LoadCursorA(HINSTANCE, LPCSTR name) { return name != nullptr ? stockHandle(9) : nullptr; }
 HGDIOBJ GetStockObject(int object) { return object >= 0 && object <= 7 ? stockHandle(object) : nullptr; }
 
-HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y,
-                     int width, int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param) {
+HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y, int width,
+                     int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param) {
   Win32ControlKind kind = Win32ControlKind::None;
   WNDPROC procedure = win32ControlProcedure(className, &kind);
   if (procedure == nullptr) {
@@ -515,7 +545,8 @@ BOOL SetWindowTextA(HWND window, LPCSTR text) {
 }
 
 int GetWindowTextA(HWND window, LPSTR buffer, int size) {
-  return static_cast<int>(SendMessageA(window, WM_GETTEXT, static_cast<WPARAM>(size), reinterpret_cast<LPARAM>(buffer)));
+  return static_cast<int>(
+      SendMessageA(window, WM_GETTEXT, static_cast<WPARAM>(size), reinterpret_cast<LPARAM>(buffer)));
 }
 
 int GetClassNameA(HWND window, LPSTR buffer, int size) {
@@ -566,14 +597,22 @@ LONG_PTR GetWindowLongPtrA(HWND window, int index) {
   Win32Window* r = win32Record(window);
   if (r == nullptr) return 0;
   switch (index) {
-    case GWL_USERDATA: return r->userData;
-    case GWL_ID: return r->id;
-    case GWL_STYLE: return static_cast<LONG_PTR>(static_cast<LONG>(r->style));
-    case GWL_EXSTYLE: return static_cast<LONG_PTR>(r->exStyle);
-    case GWL_WNDPROC: return reinterpret_cast<LONG_PTR>(r->procedure);
-    case GWL_HINSTANCE: return reinterpret_cast<LONG_PTR>(r->instance);
-    case GWL_HWNDPARENT: return reinterpret_cast<LONG_PTR>(r->parent);
-    default: return 0;
+    case GWL_USERDATA:
+      return r->userData;
+    case GWL_ID:
+      return r->id;
+    case GWL_STYLE:
+      return static_cast<LONG_PTR>(static_cast<LONG>(r->style));
+    case GWL_EXSTYLE:
+      return static_cast<LONG_PTR>(r->exStyle);
+    case GWL_WNDPROC:
+      return reinterpret_cast<LONG_PTR>(r->procedure);
+    case GWL_HINSTANCE:
+      return reinterpret_cast<LONG_PTR>(r->instance);
+    case GWL_HWNDPARENT:
+      return reinterpret_cast<LONG_PTR>(r->parent);
+    default:
+      return 0;
   }
 }
 
@@ -582,18 +621,25 @@ LONG_PTR SetWindowLongPtrA(HWND window, int index, LONG_PTR value) {
   if (r == nullptr) return 0;
   LONG_PTR previous = GetWindowLongPtrA(window, index);
   switch (index) {
-    case GWL_USERDATA: r->userData = value; break;
-    case GWL_ID: r->id = value; break;
+    case GWL_USERDATA:
+      r->userData = value;
+      break;
+    case GWL_ID:
+      r->id = value;
+      break;
     case GWL_STYLE: {
       DWORD visible = r->style & WS_VISIBLE;
       r->style = (static_cast<DWORD>(value) & ~WS_VISIBLE) | visible;
       break;
     }
-    case GWL_EXSTYLE: r->exStyle = static_cast<DWORD>(value); break;
+    case GWL_EXSTYLE:
+      r->exStyle = static_cast<DWORD>(value);
+      break;
     case GWL_WNDPROC:
       if (value != 0) r->procedure = reinterpret_cast<WNDPROC>(value);
       break;
-    default: return 0;
+    default:
+      return 0;
   }
   return previous;
 }
@@ -607,7 +653,9 @@ LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
       if (LOWORD(static_cast<DWORD_PTR>(lParam)) == HTCLIENT) SetCursor(LoadCursorA(nullptr, IDC_ARROW));
       return FALSE;
     // Closing a window from the desktop ends the program.
-    case WM_CLOSE: PostQuitMessage(0); return 0;
+    case WM_CLOSE:
+      PostQuitMessage(0);
+      return 0;
     case WM_SYSKEYDOWN:
       if (wParam == VK_F1 + 3) PostMessageA(window, WM_CLOSE, 0, 0);  // Alt+F4
       return 0;
@@ -625,8 +673,10 @@ LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
       buffer[n] = '\0';
       return static_cast<LRESULT>(n);
     }
-    case WM_GETTEXTLENGTH: return static_cast<LRESULT>(r->text.size());
-    default: return 0;
+    case WM_GETTEXTLENGTH:
+      return static_cast<LRESULT>(r->text.size());
+    default:
+      return 0;
   }
 }
 

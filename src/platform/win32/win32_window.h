@@ -156,10 +156,10 @@ HGDIOBJ GetStockObject(int object);
 
 // Windows. Top-level windows get an SDL window (hidden until shown); WM_CREATE is sent
 // before CreateWindowExA returns, WM_DESTROY before DestroyWindow frees the record.
-HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y,
-                     int width, int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param);
-inline HWND CreateWindowA(LPCSTR className, LPCSTR windowName, DWORD style, int x, int y, int width,
-                          int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param) {
+HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y, int width,
+                     int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param);
+inline HWND CreateWindowA(LPCSTR className, LPCSTR windowName, DWORD style, int x, int y, int width, int height,
+                          HWND parent, HMENU menu, HINSTANCE instance, LPVOID param) {
   return CreateWindowExA(0, className, windowName, style, x, y, width, height, parent, menu, instance, param);
 }
 BOOL DestroyWindow(HWND window);

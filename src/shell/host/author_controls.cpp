@@ -18,23 +18,33 @@ bool AuthorClock::handleMessage(UINT message, WPARAM key) {
   if (!down) return false;
   const double step = shift ? 10.0 : 1.0;
   switch (key) {
-    case VK_SPACE: isPaused = !isPaused; break;
-    case VK_LEFT: seek -= step; break;
-    case VK_RIGHT: seek += step; break;
+    case VK_SPACE:
+      isPaused = !isPaused;
+      break;
+    case VK_LEFT:
+      seek -= step;
+      break;
+    case VK_RIGHT:
+      seek += step;
+      break;
     case VK_HOME:
       restart = true;
       seek = 0.0;
       ++restartCount;
       break;
-    case 'R': return true;
-    default: break;
+    case 'R':
+      return true;
+    default:
+      break;
   }
   return false;
 }
 
 double AuthorClock::advance(double elapsed) {
-  if (restart) now = 0.0;
-  else if (!isPaused && elapsed > 0.0) now += elapsed;
+  if (restart)
+    now = 0.0;
+  else if (!isPaused && elapsed > 0.0)
+    now += elapsed;
   now += seek;
   if (now < 0.0) now = 0.0;
   seek = 0.0;
@@ -67,8 +77,10 @@ bool AuthorShowClock::afterFrame(GraphicsDriver*, ShowHooks* show, float showTim
   }
   if (clock.paused() != paused) {
     paused = clock.paused();
-    if (paused) BASS_Stop();
-    else BASS_Start();
+    if (paused)
+      BASS_Stop();
+    else
+      BASS_Start();
   }
   const std::string shown = authorTitle("show", showTime, paused);
   if (titleSink != nullptr && shown != title) titleSink(shown.c_str(), titleContext);

@@ -38,10 +38,10 @@ struct CaptureOptions {
   std::string outDirectory;  // created when missing
   std::string videoName;     // the video file's name in it; empty: "show" and the codec's extension
   VideoCodec codec = VideoCodec::kH264;
-  int crf = -1;              // negative: the codec's default
+  int crf = -1;  // negative: the codec's default
   int fps = 30;
-  double from = 0.0;         // show time of the first frame, seconds
-  double to = -1.0;          // frames strictly before this show time; negative: to the show's end
+  double from = 0.0;  // show time of the first frame, seconds
+  double to = -1.0;   // frames strictly before this show time; negative: to the show's end
   CaptureFrames frames = CaptureFrames::kVideo;
   int width = 640;
   int height = 480;
@@ -70,8 +70,8 @@ struct CaptureResult {
 
 // Exit codes of the offline modes.
 constexpr int kRunOk = 0;
-constexpr int kRunFailed = 1;      // a failure while rendering or encoding
-constexpr int kRunBadRequest = 2;  // bad arguments
+constexpr int kRunFailed = 1;         // a failure while rendering or encoding
+constexpr int kRunBadRequest = 2;     // bad arguments
 constexpr int kRunInterrupted = 130;  // stopped by Ctrl+C; what was rendered is kept, complete
 constexpr int kRunTerminated = 143;   // the same after SIGTERM
 
@@ -81,8 +81,8 @@ bool captureInBuild();
 
 // Runs the whole show (or the part from..to) headless into options.outDirectory. Ctrl+C
 // (SIGINT) or SIGTERM ends it after the frame being rendered, with a complete output of what
-// was rendered (kRunInterrupted, kRunTerminated). An output that cannot be written or completed fails with kRunFailed and leaves
-// no incomplete video file.
+// was rendered (kRunInterrupted, kRunTerminated). An output that cannot be written or completed fails with kRunFailed
+// and leaves no incomplete video file.
 int runCapture(const CaptureOptions& options, CaptureResult* result = nullptr);
 
 // Renders the show's frame at show time `time` headless and writes it as PNG to path.

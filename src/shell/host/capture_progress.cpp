@@ -57,9 +57,9 @@ std::string captureProgressLine(const CaptureProgressState& state) {
   char text[200];
   double shown = state.fps > 0 ? static_cast<double>(state.frames) / state.fps : 0.0;
   if (state.totalFrames > 0) {
-    std::snprintf(text, sizeof text, "vellumite: frame %d of %d (%d%%), %.1f s of the show, %.2fx real time, about %s left",
-                  state.frames, state.totalFrames, percent(state), shown, speed(state),
-                  formatDuration(secondsLeft(state)).c_str());
+    std::snprintf(text, sizeof text,
+                  "vellumite: frame %d of %d (%d%%), %.1f s of the show, %.2fx real time, about %s left", state.frames,
+                  state.totalFrames, percent(state), shown, speed(state), formatDuration(secondsLeft(state)).c_str());
   } else {
     std::snprintf(text, sizeof text, "vellumite: frame %d, %.1f s of the show, %.2fx real time", state.frames, shown,
                   speed(state));

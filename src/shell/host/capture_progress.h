@@ -6,8 +6,8 @@
 #include <string>
 
 struct CaptureProgressState {
-  int frames = 0;        // frames rendered so far
-  int totalFrames = 0;   // frames expected in all; 0 when not known
+  int frames = 0;       // frames rendered so far
+  int totalFrames = 0;  // frames expected in all; 0 when not known
   int fps = 30;
   double elapsed = 0.0;  // seconds since the capture started
 };

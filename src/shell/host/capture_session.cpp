@@ -25,9 +25,9 @@
 #include "platform/win32/win32_window.h"
 #include "scene/particle_system.h"
 #include "shell/entry.h"
-#include "shell/memory_tracker.h"
 #include "shell/host/capture_progress.h"
 #include "shell/host/capture_sinks.h"
+#include "shell/memory_tracker.h"
 #include "shell/show_timeline.h"
 
 namespace {
@@ -38,9 +38,7 @@ constexpr int kMaxSide = 8192;
 
 using Clock = std::chrono::steady_clock;
 
-double secondsSince(Clock::time_point start) {
-  return std::chrono::duration<double>(Clock::now() - start).count();
-}
+double secondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
 // mkdir -p.
 bool makeDirectories(const std::string& path) {
@@ -377,8 +375,8 @@ int runSession(CaptureSession& session, ShowHooks* shown) {
 bool checkSize(const CaptureOptions& options) {
   if (options.width < 1 || options.height < 1 || options.width > kMaxSide || options.height > kMaxSide ||
       (options.bitsPerPixel != 16 && options.bitsPerPixel != 32)) {
-    std::fprintf(options.err, "vellumite: the frame size %dx%dx%d cannot be rendered\n", options.width,
-                 options.height, options.bitsPerPixel);
+    std::fprintf(options.err, "vellumite: the frame size %dx%dx%d cannot be rendered\n", options.width, options.height,
+                 options.bitsPerPixel);
     return false;
   }
   return true;
@@ -484,8 +482,9 @@ int runCapture(const CaptureOptions& options, CaptureResult* result) {
     sink = createPngSequenceSink(options.outDirectory, wavPath, &error);
   } else {
     VideoSettings video;
-    video.path = options.outDirectory + "/" +
-                 (options.videoName.empty() ? std::string("show") + videoFileExtension(options.codec) : options.videoName);
+    video.path =
+        options.outDirectory + "/" +
+        (options.videoName.empty() ? std::string("show") + videoFileExtension(options.codec) : options.videoName);
     video.codec = options.codec;
     video.width = options.width;
     video.height = options.height;

@@ -225,7 +225,9 @@ std::unique_ptr<FrameSink> createDiscardSink(const std::string& wavPath, std::st
   return sink;
 }
 
-std::unique_ptr<FrameSink> createSinglePngSink(const std::string& path) { return std::make_unique<SinglePngSink>(path); }
+std::unique_ptr<FrameSink> createSinglePngSink(const std::string& path) {
+  return std::make_unique<SinglePngSink>(path);
+}
 
 std::unique_ptr<FrameSink> createVideoSink(const VideoSettings& settings, std::string* error) {
   auto sink = std::make_unique<VideoSink>();

@@ -94,7 +94,8 @@ int afterProgramVideoChoice(GraphicsDriver*, void* context) {
 
 int checkVideoChoice(const Direct3DDriver& driver, const ProgramOptions& options, std::FILE* err) {
   switch (driver.videoChoice) {
-    case VideoChoice::kChosen: return -1;
+    case VideoChoice::kChosen:
+      return -1;
     case VideoChoice::kUnknownAdapter:
       std::fprintf(err, "vellumite: there is no display adapter %d\n", options.adapter);
       listModes(driver, err);

@@ -124,7 +124,8 @@ int chooseRunMode(const RunModeGiven& given, RunModeOptions* options, std::FILE*
         return bad(err, "--png writes frames into a folder, not into ", given.captureTarget.c_str());
       VideoCodec named = webm ? VideoCodec::kVp9 : VideoCodec::kH264;
       if (given.codecGiven && named != options->capture.codec)
-        return bad(err, webm ? "--codec h264 writes MP4; name the file .mp4" : "--codec vp9 writes WebM; name the file .webm");
+        return bad(
+            err, webm ? "--codec h264 writes MP4; name the file .mp4" : "--codec vp9 writes WebM; name the file .webm");
       options->capture.codec = named;
       std::size_t slash = given.captureTarget.rfind('/');
       options->capture.outDirectory = slash == 0 ? "/" : given.captureTarget.substr(0, slash);
@@ -264,8 +265,8 @@ int runMode(const RunModeOptions& options, const ProgramOptions& program) {
                      result.output.c_str());
       } else if (result.interrupted) {
         std::fprintf(stderr, "vellumite: stopped by %s after %d frames; %s holds the first %.1f s\n",
-                     code == kRunInterrupted ? "Ctrl+C" : "a termination signal", result.frames,
-                     result.output.c_str(), seconds);
+                     code == kRunInterrupted ? "Ctrl+C" : "a termination signal", result.frames, result.output.c_str(),
+                     seconds);
       }
       return code;
     }

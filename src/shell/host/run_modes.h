@@ -24,7 +24,7 @@ constexpr int kCaptureDefaultHeight = 720;
 
 struct RunModeOptions {
   RunMode mode = RunMode::kShow;
-  CaptureOptions capture;      // outDirectory, videoName, codec, crf, fps, from, to and frames
+  CaptureOptions capture;  // outDirectory, videoName, codec, crf, fps, from, to and frames
   double screenshotTime = 0.0;
   std::string screenshotPath;  // absolute
   std::string sceneFile;       // absolute

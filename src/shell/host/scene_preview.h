@@ -76,7 +76,8 @@ class PreviewScene {
 // Test hooks of the preview loop.
 struct PreviewHooks {
   // After each presented frame; false ends the preview.
-  bool (*afterFrame)(void* context, GraphicsDriver* driver, const PreviewScene& scene, const AuthorClock& clock) = nullptr;
+  bool (*afterFrame)(void* context, GraphicsDriver* driver, const PreviewScene& scene,
+                     const AuthorClock& clock) = nullptr;
   void* context = nullptr;
   // Milliseconds between looks at the files (the preview uses 250).
   std::uint32_t watchInterval = 250;

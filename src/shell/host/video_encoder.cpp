@@ -45,7 +45,8 @@ std::string videoCodecMissing(VideoCodec codec) {
   CodecNames names = codecNames(codec);
   std::string missing;
   if (avcodec_find_encoder_by_name(names.video) == nullptr) missing = names.video;
-  if (avcodec_find_encoder_by_name(names.sound) == nullptr) missing += (missing.empty() ? "" : " and ") + std::string(names.sound);
+  if (avcodec_find_encoder_by_name(names.sound) == nullptr)
+    missing += (missing.empty() ? "" : " and ") + std::string(names.sound);
   if (av_guess_format(names.container, nullptr, nullptr) == nullptr)
     missing += (missing.empty() ? "the " : " and the ") + std::string(names.container) + " container";
   return missing;
@@ -260,7 +261,8 @@ bool VideoEncoder::open(const VideoSettings& settings) {
     return s.fail("the FFmpeg libraries of this system cannot encode " + std::string(names.label) + ": " + missing +
                   " is missing");
   int code = avformat_alloc_output_context2(&s.format, nullptr, names.container, s.partPath.c_str());
-  if (code < 0 || s.format == nullptr) return s.fail("cannot set up the " + std::string(names.container) + " file", code);
+  if (code < 0 || s.format == nullptr)
+    return s.fail("cannot set up the " + std::string(names.container) + " file", code);
   s.packet = av_packet_alloc();
   if (s.packet == nullptr) return s.fail("cannot set up the encoder", AVERROR(ENOMEM));
   if (!s.openVideo(avcodec_find_encoder_by_name(names.video))) return false;
@@ -286,7 +288,8 @@ bool VideoEncoder::writeFrame(const std::uint32_t* pixels) {
     for (int y = 0; y < s.video->height; ++y) s.picture->data[0][y * s.picture->linesize[0] + s.settings.width] = 16;
   }
   if (s.video->height != s.settings.height) {
-    std::memset(s.picture->data[0] + s.settings.height * s.picture->linesize[0], 16, static_cast<std::size_t>(s.video->width));
+    std::memset(s.picture->data[0] + s.settings.height * s.picture->linesize[0], 16,
+                static_cast<std::size_t>(s.video->width));
   }
   s.picture->pts = s.frames++;
   return s.encode(s.video, s.videoStream, s.picture);
@@ -307,7 +310,8 @@ bool VideoEncoder::finish() {
     return false;
   }
   bool ok = s.encode(s.video, s.videoStream, nullptr);
-  if (ok && s.sound != nullptr) ok = s.convertSound(nullptr, 0) && s.drainSound(true) && s.encode(s.sound, s.soundStream, nullptr);
+  if (ok && s.sound != nullptr)
+    ok = s.convertSound(nullptr, 0) && s.drainSound(true) && s.encode(s.sound, s.soundStream, nullptr);
   if (ok) {
     int code = av_write_trailer(s.format);
     if (code < 0) ok = s.fail("cannot write " + s.settings.path, code);

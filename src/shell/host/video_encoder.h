@@ -20,7 +20,7 @@ struct VideoSettings {
   int width = 1280;  // odd sides are padded with a black row or column
   int height = 720;
   int fps = 30;
-  int crf = -1;      // constant rate factor; negative: the codec's default (18 H.264, 31 VP9)
+  int crf = -1;  // constant rate factor; negative: the codec's default (18 H.264, 31 VP9)
   bool sound = true;
   int sampleRate = 44100;
 };

@@ -64,8 +64,8 @@ Box drawBall(Direct3DDriver& driver) {
       const float angle = 2.0f * static_cast<float>(M_PI) * static_cast<float>(i + k) / static_cast<float>(slices);
       const float c = radius * std::cos(angle);
       const float d = radius * std::sin(angle);
-      rim[k] = ColouredVertex(c * ux[0] + d * vx[0], c * ux[1] + d * vx[1], c * ux[2] + d * vx[2], 0xFFFFFFFFu,
-                              nullptr, nullptr);
+      rim[k] = ColouredVertex(c * ux[0] + d * vx[0], c * ux[1] + d * vx[1], c * ux[2] + d * vx[2], 0xFFFFFFFFu, nullptr,
+                              nullptr);
     }
     // Both windings, whatever the culling.
     driver.drawTriangle(centre, rim[0], rim[1]);

@@ -155,7 +155,7 @@ TEST(D3d7MaterialPass, LaterStagesCombineByBlendModeAndBindTheirTextures) {
   for (int mode : modes) addLayer(material, "t.jpg", mode);
   material.layers[3].hasAlpha = true;
   EXPECT_TRUE(driver->applyMaterialPass(&material, 0));
-  const DWORD expected[8] = {D3DTOP_MODULATE, D3DTOP_MODULATE, D3DTOP_MODULATE2X, D3DTOP_MODULATE4X,
+  const DWORD expected[8] = {D3DTOP_MODULATE, D3DTOP_MODULATE, D3DTOP_MODULATE2X,  D3DTOP_MODULATE4X,
                              D3DTOP_ADD,      D3DTOP_SUBTRACT, D3DTOP_DOTPRODUCT3, D3DTOP_SELECTARG1};
   for (int stage = 0; stage < 8; ++stage) {
     SCOPED_TRACE(stage);
@@ -352,9 +352,9 @@ TEST(D3d7MaterialPass, BlendModesOnTheFirstStageAndOnLaterStagesGiveTheExpectedP
   };
   const Case cases[] = {
       // First stage: the pass is blended with the frame.
-      {"multiply onto frame", {{"half", 1}}, 0x404040, 0x404040},       // 2 · 0.5 · 0.25
-      {"add onto frame", {{"small", 4}}, 0x404040, 0x605048},            // 0x40 + texel
-      {"inverse onto frame", {{"half", 5}}, 0x404040, 0x909090},         // 0.5·0.75 + 0.25·0.75
+      {"multiply onto frame", {{"half", 1}}, 0x404040, 0x404040},  // 2 · 0.5 · 0.25
+      {"add onto frame", {{"small", 4}}, 0x404040, 0x605048},      // 0x40 + texel
+      {"inverse onto frame", {{"half", 5}}, 0x404040, 0x909090},   // 0.5·0.75 + 0.25·0.75
       // Later stages: combined inside the texture cascade, opaque onto the frame.
       {"modulate", {{"half", 0}, {"half", 1}}, 0x000000, 0x404040},
       {"modulate 2x", {{"half", 0}, {"quarter", 2}}, 0x000000, 0x404040},

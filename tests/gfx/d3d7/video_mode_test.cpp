@@ -64,8 +64,8 @@ TEST(D3d7AdapterEnumeration, ModesOfUsableDepthsAreKeptInOrder) {
 
 TEST(D3d7AdapterEnumeration, DefaultModePrefers640x480At32Bits) {
   Direct3DDriver driver(nullptr, "t");
-  addAdapterWithModes(driver, {modeDesc(320, 240, 16), modeDesc(640, 480, 16), modeDesc(640, 480, 32),
-                               modeDesc(800, 600, 32)});
+  addAdapterWithModes(driver,
+                      {modeDesc(320, 240, 16), modeDesc(640, 480, 16), modeDesc(640, 480, 32), modeDesc(800, 600, 32)});
   addAdapterWithModes(driver, {modeDesc(800, 600, 16), modeDesc(1024, 768, 32)});
   addAdapterWithModes(driver, {modeDesc(640, 480, 32), modeDesc(640, 480, 16)});
   addAdapterWithModes(driver, {modeDesc(640, 480, 15), modeDesc(640, 480, 16)});

@@ -1,7 +1,7 @@
 // Fuzz target for the BMP decoder (libFuzzer entry point; also driven by the corpus replay).
-#include "image/image_loader.h"
 #include "fuzz_common.h"
+#include "image/image_loader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    return image_fuzz::run(decodeBmp, data, size);
+  return image_fuzz::run(decodeBmp, data, size);
 }

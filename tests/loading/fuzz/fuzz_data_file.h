@@ -13,21 +13,21 @@ namespace loading_fuzz {
 // The file holds a malloc'ed copy of the bytes (as open leaves it); false when the copy
 // cannot be had.
 inline bool serve(DataFile& file, const uint8_t* data, size_t size) {
-    if (size > 0xffffffffu) return false;
-    auto* copy = static_cast<uint8_t*>(std::malloc(size > 0 ? size : 1));
-    if (copy == nullptr) return false;
-    if (size > 0) std::memcpy(copy, data, size);
-    file.close();
-    file.data = copy;
-    file.size = static_cast<uint32_t>(size);
-    file.position = 0;
-    file.littleEndian = 1;
-    return true;
+  if (size > 0xffffffffu) return false;
+  auto* copy = static_cast<uint8_t*>(std::malloc(size > 0 ? size : 1));
+  if (copy == nullptr) return false;
+  if (size > 0) std::memcpy(copy, data, size);
+  file.close();
+  file.data = copy;
+  file.size = static_cast<uint32_t>(size);
+  file.position = 0;
+  file.littleEndian = 1;
+  return true;
 }
 
 // Stops the run where a reader broke its own promise, so the fuzzer records the input.
 inline void require(bool condition) {
-    if (!condition) __builtin_trap();
+  if (!condition) __builtin_trap();
 }
 
 }  // namespace loading_fuzz

@@ -102,8 +102,8 @@ TEST_F(BlitTest, BlacknessAndWhitenessFillZBuffersWithZeroAndOneBits) {
 TEST_F(BlitTest, AlphaAndZBufferFlagsAreIgnoredAndTheBlitCopies) {
   IDirectDrawSurface7* picture = row({0xA0B0C0u});
   for (IDirectDrawSurface7* target : targets()) {
-    for (DWORD flag : {DDBLT_ALPHASRC, DDBLT_ALPHADEST, DDBLT_ALPHASRCCONSTOVERRIDE, DDBLT_ZBUFFER,
-                       DDBLT_ZBUFFERSRCOVERRIDE}) {
+    for (DWORD flag :
+         {DDBLT_ALPHASRC, DDBLT_ALPHADEST, DDBLT_ALPHASRCCONSTOVERRIDE, DDBLT_ZBUFFER, DDBLT_ZBUFFERSRCOVERRIDE}) {
       fill(target, 0);
       DDBLTFX fx = effects();
       ASSERT_EQ(target->Blt(nullptr, picture, nullptr, flag | DDBLT_WAIT, &fx), DD_OK) << std::hex << flag;
@@ -199,8 +199,8 @@ TEST_F(BlitTest, StretchesTakeTheSourcePixelAtTheFloorOfTheScaledPosition) {
     EXPECT_EQ(rgb(target, 1, 1), 0xFF0000u);
     EXPECT_EQ(rgb(target, 2, 1), 0x00FF00u);
     // A source rectangle offsets the same way: 7 source pixels from 1 onto 3 take 1, 3, 5.
-    IDirectDrawSurface7* ramp = row({0x000000u, 0x000011u, 0x000022u, 0x000033u, 0x000044u, 0x000055u, 0x000066u,
-                                     0x000077u});
+    IDirectDrawSurface7* ramp =
+        row({0x000000u, 0x000011u, 0x000022u, 0x000033u, 0x000044u, 0x000055u, 0x000066u, 0x000077u});
     RECT src{1, 0, 8, 1};
     RECT three2{0, 2, 3, 3};
     ASSERT_EQ(target->Blt(&three2, ramp, &src, DDBLT_WAIT, nullptr), DD_OK);
@@ -210,8 +210,8 @@ TEST_F(BlitTest, StretchesTakeTheSourcePixelAtTheFloorOfTheScaledPosition) {
     ramp->Release();
   }
   // Between two surfaces held in GL as well.
-  IDirectDrawSurface7* rt = dx7TestSurface(display.directDraw, 3, 1, dx7TestFormatX888(),
-                                           DDSCAPS_OFFSCREENPLAIN | DDSCAPS_3DDEVICE);
+  IDirectDrawSurface7* rt =
+      dx7TestSurface(display.directDraw, 3, 1, dx7TestFormatX888(), DDSCAPS_OFFSCREENPLAIN | DDSCAPS_3DDEVICE);
   ASSERT_NE(rt, nullptr);
   ASSERT_EQ(rt->Blt(nullptr, three, nullptr, DDBLT_WAIT, nullptr), DD_OK);
   RECT dst{0, 0, 2, 1};

@@ -30,7 +30,8 @@ class DeviceTest : public ::testing::Test {
 };
 
 TEST_F(DeviceTest, GetReturnsWhatSetStored) {
-  for (DWORD s = 0; s <= 152; ++s) ASSERT_EQ(device->SetRenderState(static_cast<D3DRENDERSTATETYPE>(s), s * 7 + 1), D3D_OK);
+  for (DWORD s = 0; s <= 152; ++s)
+    ASSERT_EQ(device->SetRenderState(static_cast<D3DRENDERSTATETYPE>(s), s * 7 + 1), D3D_OK);
   for (DWORD stage = 0; stage < 8; ++stage) {
     for (DWORD t = 0; t <= 24; ++t) {
       if (t == D3DTSS_ADDRESS) continue;
@@ -206,10 +207,8 @@ TEST_F(DeviceTest, VertexBuffersOfEveryEngineFormat) {
 
 TEST_F(DeviceTest, DrawsWholeAndIndexedVertexBuffers) {
   // The left half of the screen as a quad.
-  const ColourVertex quad[4] = {{-1, 1, 0.5f, 0xFFFF0000u},
-                                {0, 1, 0.5f, 0xFFFF0000u},
-                                {0, -1, 0.5f, 0xFFFF0000u},
-                                {-1, -1, 0.5f, 0xFFFF0000u}};
+  const ColourVertex quad[4] = {
+      {-1, 1, 0.5f, 0xFFFF0000u}, {0, 1, 0.5f, 0xFFFF0000u}, {0, -1, 0.5f, 0xFFFF0000u}, {-1, -1, 0.5f, 0xFFFF0000u}};
   D3DVERTEXBUFFERDESC desc{sizeof(D3DVERTEXBUFFERDESC), D3DVBCAPS_SYSTEMMEMORY, D3DFVF_XYZ | D3DFVF_DIFFUSE, 4};
   IDirect3DVertexBuffer7* vb = nullptr;
   ASSERT_EQ(display.direct3D->CreateVertexBuffer(&desc, &vb, 0), D3D_OK);
@@ -281,8 +280,8 @@ TEST_F(DeviceTest, ClearOfOneRectangleWithoutRectanglesClearsTheViewport) {
 }
 
 TEST_F(DeviceTest, TextureThatIsAlsoARenderTarget) {
-  IDirectDrawSurface7* target = dx7TestSurface(display.directDraw, 4, 4, dx7TestFormatX888(),
-                                               DDSCAPS_TEXTURE | DDSCAPS_3DDEVICE);
+  IDirectDrawSurface7* target =
+      dx7TestSurface(display.directDraw, 4, 4, dx7TestFormatX888(), DDSCAPS_TEXTURE | DDSCAPS_3DDEVICE);
   ASSERT_NE(target, nullptr);
   // Drawn into through a device of its own...
   IDirect3DDevice7* second = nullptr;
@@ -431,10 +430,10 @@ TEST(DeviceDrawOrderTest, TextureChangesAndClearsBetweenTrianglesKeepTheirPlace)
   device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
   const DWORD fvf = kOneSetFvf;
   // Left half (x < 0) and right half as single-triangle fans, the way the engine draws.
-  OneSetVertex left[3] = {{-1, -1, 0.5f, 0xFFFFFFFFu, 0, 0}, {-1, 1, 0.5f, 0xFFFFFFFFu, 0, 0},
-                            {0, 1, 0.5f, 0xFFFFFFFFu, 0, 0}};
-  OneSetVertex right[3] = {{0.1f, 1, 0.5f, 0xFFFFFFFFu, 0, 0}, {1, 1, 0.5f, 0xFFFFFFFFu, 0, 0},
-                             {1, -1, 0.5f, 0xFFFFFFFFu, 0, 0}};
+  OneSetVertex left[3] = {
+      {-1, -1, 0.5f, 0xFFFFFFFFu, 0, 0}, {-1, 1, 0.5f, 0xFFFFFFFFu, 0, 0}, {0, 1, 0.5f, 0xFFFFFFFFu, 0, 0}};
+  OneSetVertex right[3] = {
+      {0.1f, 1, 0.5f, 0xFFFFFFFFu, 0, 0}, {1, 1, 0.5f, 0xFFFFFFFFu, 0, 0}, {1, -1, 0.5f, 0xFFFFFFFFu, 0, 0}};
   ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000u, 1.0f, 0), D3D_OK);
   device->BeginScene();
   ASSERT_EQ(device->DrawPrimitive(D3DPT_TRIANGLEFAN, fvf, left, 3, 0), D3D_OK);
@@ -465,8 +464,8 @@ TEST_F(DeviceTest, ShaderShapingChangesBetweenDrawsShow) {
   device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
   device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
   device->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
-  OneSetVertex tri[3] = {{-1, -1, 0.5f, 0xFF00FF00u, 0, 0}, {-1, 3, 0.5f, 0xFF00FF00u, 0, 0},
-                           {3, -1, 0.5f, 0xFF00FF00u, 0, 0}};
+  OneSetVertex tri[3] = {
+      {-1, -1, 0.5f, 0xFF00FF00u, 0, 0}, {-1, 3, 0.5f, 0xFF00FF00u, 0, 0}, {3, -1, 0.5f, 0xFF00FF00u, 0, 0}};
   const DWORD fvf = kOneSetFvf;
   auto drawn = [&]() {
     device->BeginScene();

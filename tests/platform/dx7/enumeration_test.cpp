@@ -59,9 +59,9 @@ class EnumerationTest : public ::testing::Test {
 
 TEST_F(EnumerationTest, HeadlessHasOneAdapterWithTheUsualModesInAStableOrder) {
   std::vector<AdapterSeen> adapters;
-  ASSERT_EQ(DirectDrawEnumerateExA(collectAdapter, &adapters, DDENUM_ATTACHEDSECONDARYDEVICES |
-                                                                  DDENUM_DETACHEDSECONDARYDEVICES |
-                                                                  DDENUM_NONDISPLAYDEVICES),
+  ASSERT_EQ(DirectDrawEnumerateExA(
+                collectAdapter, &adapters,
+                DDENUM_ATTACHEDSECONDARYDEVICES | DDENUM_DETACHEDSECONDARYDEVICES | DDENUM_NONDISPLAYDEVICES),
             DD_OK);
   ASSERT_EQ(adapters.size(), 1u);
   EXPECT_FALSE(adapters[0].hasGuid);
@@ -84,8 +84,9 @@ TEST_F(EnumerationTest, HeadlessHasOneAdapterWithTheUsualModesInAStableOrder) {
     if (i > 0) {
       const auto& p = modes[i - 1];
       const auto& m = modes[i];
-      EXPECT_TRUE(p.width < m.width || (p.width == m.width && (p.height < m.height ||
-                                                                (p.height == m.height && p.bitsPerPixel < m.bitsPerPixel))));
+      EXPECT_TRUE(
+          p.width < m.width ||
+          (p.width == m.width && (p.height < m.height || (p.height == m.height && p.bitsPerPixel < m.bitsPerPixel))));
     }
     if (modes[i].width == 1920 && modes[i].height == 1080 && modes[i].bitsPerPixel == 32) fullHd = true;
   }
@@ -154,10 +155,10 @@ TEST_F(EnumerationTest, FormatsAndDevicesFollowTheProfile) {
   profile.maxSimultaneousTextures = 2;
   profile.maxActiveLights = 4;
   profile.rasterCaps = D3DPRASTERCAPS_FOGVERTEX;
-  profile.devices = {{IID_IDirect3DRGBDevice, "RGB", "RGB", 0, false},
-                     {IID_IDirect3DMMXDevice, "MMX", "MMX", 0, true},
-                     {IID_IDirect3DTnLHalDevice, "TnL", "TnL",
-                      D3DDEVCAPS_HWRASTERIZATION | D3DDEVCAPS_HWTRANSFORMANDLIGHT, true}};
+  profile.devices = {
+      {IID_IDirect3DRGBDevice, "RGB", "RGB", 0, false},
+      {IID_IDirect3DMMXDevice, "MMX", "MMX", 0, true},
+      {IID_IDirect3DTnLHalDevice, "TnL", "TnL", D3DDEVCAPS_HWRASTERIZATION | D3DDEVCAPS_HWTRANSFORMANDLIGHT, true}};
   dx7SetAdapterProfile(profile);
 
   z.clear();

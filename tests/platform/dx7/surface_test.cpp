@@ -26,10 +26,10 @@ TEST(PixelLayoutTest, ConvertsEachFormatToAndFromArgb) {
     std::uint32_t argb;
   };
   const Case cases[] = {
-      {dx7TestFormat565(), 0xF800u, 0xFFFF0000u},   {dx7TestFormat565(), 0x07E0u, 0xFF00FF00u},
-      {dx7TestFormat565(), 0x001Fu, 0xFF0000FFu},   {dx7TestFormat1555(), 0x7C00u, 0x00FF0000u},
-      {dx7TestFormat1555(), 0x801Fu, 0xFF0000FFu},  {dx7TestFormat4444(), 0xF0F0u, 0xFF00FF00u},
-      {dx7TestFormat4444(), 0x8421u, 0x88442211u},  {dx7TestFormatX888(), 0x123456u, 0xFF123456u},
+      {dx7TestFormat565(), 0xF800u, 0xFFFF0000u},      {dx7TestFormat565(), 0x07E0u, 0xFF00FF00u},
+      {dx7TestFormat565(), 0x001Fu, 0xFF0000FFu},      {dx7TestFormat1555(), 0x7C00u, 0x00FF0000u},
+      {dx7TestFormat1555(), 0x801Fu, 0xFF0000FFu},     {dx7TestFormat4444(), 0xF0F0u, 0xFF00FF00u},
+      {dx7TestFormat4444(), 0x8421u, 0x88442211u},     {dx7TestFormatX888(), 0x123456u, 0xFF123456u},
       {dx7TestFormat8888(), 0x80123456u, 0x80123456u},
   };
   for (const Case& c : cases) {
@@ -239,8 +239,8 @@ TEST_F(SurfaceTest, EveryZFormatClearsAndRoundTripsInItsOwnLayout) {
                         {dx7ZBufferFormat(32, 0xFFFFFF00u, 8, 0xFFu), 0x40000000u, 0x100},
                         {dx7ZBufferFormat(32, 0xFFFFFFFFu), 0x40000000u, 0x100}};
   for (const Case& c : cases) {
-    IDirectDrawSurface7* target = dx7TestSurface(display.directDraw, 4, 4, dx7TestFormatX888(),
-                                                 DDSCAPS_OFFSCREENPLAIN | DDSCAPS_3DDEVICE);
+    IDirectDrawSurface7* target =
+        dx7TestSurface(display.directDraw, 4, 4, dx7TestFormatX888(), DDSCAPS_OFFSCREENPLAIN | DDSCAPS_3DDEVICE);
     IDirectDrawSurface7* z = dx7TestSurface(display.directDraw, 4, 4, c.format, DDSCAPS_ZBUFFER);
     ASSERT_NE(z, nullptr);
     ASSERT_EQ(target->AddAttachedSurface(z), DD_OK);
@@ -384,9 +384,9 @@ TEST_F(SurfaceTest, EnumSurfacesHandsOutEachSurfaceOnce) {
   IDirectDrawSurface7* extra = dx7TestSurface(display.directDraw, 2, 2, dx7TestFormat565());
   ASSERT_NE(extra, nullptr);
   int count = 0;
-  ASSERT_EQ(display.directDraw->EnumSurfaces(DDENUMSURFACES_ALL | DDENUMSURFACES_DOESEXIST, nullptr, &count,
-                                             releaseEach),
-            DD_OK);
+  ASSERT_EQ(
+      display.directDraw->EnumSurfaces(DDENUMSURFACES_ALL | DDENUMSURFACES_DOESEXIST, nullptr, &count, releaseEach),
+      DD_OK);
   EXPECT_EQ(count, 4);  // primary, back buffer, z-buffer, extra
   // The handed-out references were the enumeration's own: the surfaces still work.
   EXPECT_EQ(dx7TestReadPixel(extra, 0, 0), 0u);
@@ -395,10 +395,10 @@ TEST_F(SurfaceTest, EnumSurfacesHandsOutEachSurfaceOnce) {
 
 TEST_F(SurfaceTest, DepthStencilBufferLocksWithTheMasksItWasCreatedWith) {
   // Depth in the low 24 bits, stencil in the top byte.
-  IDirectDrawSurface7* target = dx7TestSurface(display.directDraw, 4, 4, dx7TestFormatX888(),
-                                               DDSCAPS_OFFSCREENPLAIN | DDSCAPS_3DDEVICE);
-  IDirectDrawSurface7* z = dx7TestSurface(display.directDraw, 4, 4, dx7ZBufferFormat(32, 0x00FFFFFFu, 8, 0xFF000000u),
-                                          DDSCAPS_ZBUFFER);
+  IDirectDrawSurface7* target =
+      dx7TestSurface(display.directDraw, 4, 4, dx7TestFormatX888(), DDSCAPS_OFFSCREENPLAIN | DDSCAPS_3DDEVICE);
+  IDirectDrawSurface7* z =
+      dx7TestSurface(display.directDraw, 4, 4, dx7ZBufferFormat(32, 0x00FFFFFFu, 8, 0xFF000000u), DDSCAPS_ZBUFFER);
   ASSERT_NE(target, nullptr);
   ASSERT_NE(z, nullptr);
   ASSERT_EQ(target->AddAttachedSurface(z), DD_OK);

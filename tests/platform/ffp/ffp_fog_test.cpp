@@ -23,7 +23,9 @@ class FfpFogTest : public FfpTest {
     return centre();
   }
   // Red fogged towards blue by factor f (1 = no fog).
-  static std::uint32_t fogged(double f, int alpha = 255) { return argb(alpha, clampByte(255 * f), 0, clampByte(255 * (1 - f))); }
+  static std::uint32_t fogged(double f, int alpha = 255) {
+    return argb(alpha, clampByte(255 * f), 0, clampByte(255 * (1 - f)));
+  }
 };
 
 TEST_F(FfpFogTest, VertexFogLinear) {
@@ -45,7 +47,9 @@ TEST_F(FfpFogTest, VertexFogFactorIsSaturatedAtEachVertex) {
   state.transforms[D3DTRANSFORMSTATE_PROJECTION] = state.transforms[D3DTRANSFORMSTATE_WORLD];
   state.renderStates[D3DRENDERSTATE_FOGVERTEXMODE] = D3DFOG_LINEAR;
   state.setRenderStateFloat(D3DRENDERSTATE_FOGEND, 0.5f);
-  auto v = quad<ColourVertex>(-1, -1, 1, 1, [](float x, float y) { return ColourVertex{x, y, x < 0 ? 0.0f : 1.0f, 0xFFFF0000u}; });
+  auto v = quad<ColourVertex>(-1, -1, 1, 1, [](float x, float y) {
+    return ColourVertex{x, y, x < 0 ? 0.0f : 1.0f, 0xFFFF0000u};
+  });
   gl.clear(0xFF000000);
   ASSERT_TRUE(draw(v, kColourFvf));
   EXPECT_ARGB_NEAR(gl.readPixel(0, 32), fogged(1.0), 5);
@@ -58,7 +62,8 @@ TEST_F(FfpFogTest, TableFogModesUseEyeDepth) {
     DWORD mode;
     double f;
   };
-  for (const Case& c : {Case{D3DFOG_LINEAR, 0.5}, Case{D3DFOG_EXP, std::exp(-0.5)}, Case{D3DFOG_EXP2, std::exp(-0.25)}}) {
+  for (const Case& c :
+       {Case{D3DFOG_LINEAR, 0.5}, Case{D3DFOG_EXP, std::exp(-0.5)}, Case{D3DFOG_EXP2, std::exp(-0.25)}}) {
     state.renderStates[D3DRENDERSTATE_FOGTABLEMODE] = c.mode;
     EXPECT_ARGB_NEAR(drawAtDepth5(), fogged(c.f), 2) << "mode " << c.mode;
   }
@@ -73,8 +78,9 @@ TEST_F(FfpFogTest, TableFogIsPerPixel) {
   // where vertex fog would interpolate the two ends.
   state.renderStates[D3DRENDERSTATE_FOGTABLEMODE] = D3DFOG_LINEAR;
   state.setRenderStateFloat(D3DRENDERSTATE_FOGEND, 20.0f);
-  const std::vector<ColourVertex> floor = {{-20, -1, 19, 0xFFFF0000u}, {20, -1, 19, 0xFFFF0000u}, {20, -1, 1, 0xFFFF0000u},
-                                           {-20, -1, 19, 0xFFFF0000u}, {20, -1, 1, 0xFFFF0000u}, {-20, -1, 1, 0xFFFF0000u}};
+  const std::vector<ColourVertex> floor = {{-20, -1, 19, 0xFFFF0000u}, {20, -1, 19, 0xFFFF0000u},
+                                           {20, -1, 1, 0xFFFF0000u},   {-20, -1, 19, 0xFFFF0000u},
+                                           {20, -1, 1, 0xFFFF0000u},   {-20, -1, 1, 0xFFFF0000u}};
   ASSERT_TRUE(draw(floor, kColourFvf));
   // Row r (pixel centre at r) sees clip y = 1 - 2r/64 = -1/z, so z = 32 / (r - 32).
   for (int row : {36, 40, 48, 62}) {

@@ -61,7 +61,8 @@ TEST_F(FfpLightingTest, DirectionalLightWithMaterialAmbientAndEmissive) {
   setLight(0, light);
   ASSERT_TRUE(draw(normalQuad(0, 0, -1), kNormalFvf));
   const double ambient = 32 / 255.0 + 0.1;
-  EXPECT_ARGB_NEAR(centre(), argbF(1, ambient + 0.5 * 0.5 + 0.1, ambient + 0.5 * 0.5 * 0.5, ambient + 0.5 * 0.5 * 0.25), 2);
+  EXPECT_ARGB_NEAR(centre(), argbF(1, ambient + 0.5 * 0.5 + 0.1, ambient + 0.5 * 0.5 * 0.5, ambient + 0.5 * 0.5 * 0.25),
+                   2);
 
   // Facing away from the light: ambient and emissive only.
   gl.clear(0xFF000000);
@@ -91,9 +92,8 @@ TEST_F(FfpLightingTest, LightsAreInWorldSpaceAndTransformedByTheView) {
   state.transforms[D3DTRANSFORMSTATE_VIEW] = view;
   setLight(0, directional(0, 0, -1, rgba(0.5f, 0.5f, 0.5f)));
   // World normal (0, 0, 1) is camera (0, 0, -1) after the view; positions mirror back to the same quad.
-  std::vector<NormalVertex> v = quad<NormalVertex>(-1, -1, 1, 1, [](float x, float y) {
-    return NormalVertex{-x, y, -0.5f, 0, 0, 1};
-  });
+  std::vector<NormalVertex> v =
+      quad<NormalVertex>(-1, -1, 1, 1, [](float x, float y) { return NormalVertex{-x, y, -0.5f, 0, 0, 1}; });
   ASSERT_TRUE(draw(v, kNormalFvf));
   EXPECT_ARGB_NEAR(centre(), argbF(1, 0.5, 0.5, 0.5), 2);
 }

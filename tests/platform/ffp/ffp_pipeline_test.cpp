@@ -81,10 +81,11 @@ TEST_F(FfpPipelineTest, VertexUploadsFollowSourceVersion) {
 }
 
 TEST_F(FfpPipelineTest, IndexedStripFanAndPointDraws) {
-  const std::vector<ColourVertex> corners = {{-1, 1, 0.5f, 0xFF00FF00u}, {1, 1, 0.5f, 0xFF00FF00u},
-                                             {1, -1, 0.5f, 0xFF00FF00u}, {-1, -1, 0.5f, 0xFF00FF00u}};
+  const std::vector<ColourVertex> corners = {
+      {-1, 1, 0.5f, 0xFF00FF00u}, {1, 1, 0.5f, 0xFF00FF00u}, {1, -1, 0.5f, 0xFF00FF00u}, {-1, -1, 0.5f, 0xFF00FF00u}};
   const WORD indices[] = {0, 1, 2, 0, 2, 3};
-  ASSERT_TRUE(pipeline.draw(state, textures, D3DPT_TRIANGLELIST, kColourFvf, corners.data(), 4, indices, 6, nullptr, 0));
+  ASSERT_TRUE(
+      pipeline.draw(state, textures, D3DPT_TRIANGLELIST, kColourFvf, corners.data(), 4, indices, 6, nullptr, 0));
   EXPECT_EQ(gl.readPixel(2, 60), 0xFF00FF00u);
   EXPECT_EQ(gl.readPixel(60, 2), 0xFF00FF00u);
 
@@ -113,8 +114,8 @@ TEST_F(FfpPipelineTest, RefusesDrawsItCannotMakeSafely) {
   EXPECT_FALSE(pipeline.draw(state, textures, D3DPT_TRIANGLELIST, kColourFvf, v.data(), 6, outside, 3, nullptr, 0));
   EXPECT_FALSE(pipeline.draw(state, textures, static_cast<D3DPRIMITIVETYPE>(9), kColourFvf, v.data(), 6, nullptr, 0,
                              nullptr, 0));
-  EXPECT_FALSE(pipeline.draw(state, textures, D3DPT_TRIANGLELIST, 0x1 | D3DFVF_DIFFUSE, v.data(), 6, nullptr, 0,
-                             nullptr, 0));
+  EXPECT_FALSE(
+      pipeline.draw(state, textures, D3DPT_TRIANGLELIST, 0x1 | D3DFVF_DIFFUSE, v.data(), 6, nullptr, 0, nullptr, 0));
   EXPECT_FALSE(pipeline.draw(state, textures, D3DPT_TRIANGLELIST, kColourFvf, v.data(), 0, nullptr, 0, nullptr, 0));
   EXPECT_EQ(centre(), 0xFF000000u);
 }

@@ -27,8 +27,8 @@ TEST_F(FfpRasterTest, UnlitColoursPassAndImageIsTopRowFirst) {
 TEST_F(FfpRasterTest, PixelCentresSitAtIntegerCoordinates) {
   // Pre-transformed quad from x = 0.25 to 32.25: D3D covers the centres 1..32.
   auto make = [](float x, float y) { return ScreenVertex{x, y, 0.5f, 1.0f, 0xFFFFFFFFu}; };
-  std::vector<ScreenVertex> v = {make(0.25f, 0), make(32.25f, 0), make(32.25f, 64), make(0.25f, 0), make(32.25f, 64),
-                                 make(0.25f, 64)};
+  std::vector<ScreenVertex> v = {make(0.25f, 0), make(32.25f, 0),  make(32.25f, 64),
+                                 make(0.25f, 0), make(32.25f, 64), make(0.25f, 64)};
   ASSERT_TRUE(draw(v, kScreenFvf));
   EXPECT_EQ(gl.readPixel(0, 10), 0xFF000000u);
   EXPECT_EQ(gl.readPixel(1, 10), 0xFFFFFFFFu);
@@ -56,18 +56,19 @@ TEST_F(FfpRasterTest, ViewportPlacesTheImageFromTheTopLeft) {
 
 TEST_F(FfpRasterTest, CullingFollowsScreenWinding) {
   // Top-left, top-right, bottom-left: clockwise on D3D's y-down screen.
-  const std::vector<ColourVertex> clockwise = {{-1, 1, 0.5f, 0xFFFFFFFFu}, {1, 1, 0.5f, 0xFFFFFFFFu},
-                                               {-1, -1, 0.5f, 0xFFFFFFFFu}};
+  const std::vector<ColourVertex> clockwise = {
+      {-1, 1, 0.5f, 0xFFFFFFFFu}, {1, 1, 0.5f, 0xFFFFFFFFu}, {-1, -1, 0.5f, 0xFFFFFFFFu}};
   const std::vector<ColourVertex> counterClockwise = {clockwise[0], clockwise[2], clockwise[1]};
-  const std::vector<ScreenVertex> screenClockwise = {{0, 0, 0.5f, 1, 0xFFFFFFFFu}, {kSize, 0, 0.5f, 1, 0xFFFFFFFFu},
-                                                     {0, kSize, 0.5f, 1, 0xFFFFFFFFu}};
+  const std::vector<ScreenVertex> screenClockwise = {
+      {0, 0, 0.5f, 1, 0xFFFFFFFFu}, {kSize, 0, 0.5f, 1, 0xFFFFFFFFu}, {0, kSize, 0.5f, 1, 0xFFFFFFFFu}};
   const std::vector<ScreenVertex> screenCounterClockwise = {screenClockwise[0], screenClockwise[2], screenClockwise[1]};
   struct Case {
     DWORD cull;
     bool clockwiseDrawn;
     bool counterClockwiseDrawn;
   };
-  for (const Case& c : {Case{D3DCULL_CCW, true, false}, Case{D3DCULL_CW, false, true}, Case{D3DCULL_NONE, true, true}}) {
+  for (const Case& c :
+       {Case{D3DCULL_CCW, true, false}, Case{D3DCULL_CW, false, true}, Case{D3DCULL_NONE, true, true}}) {
     state.renderStates[D3DRENDERSTATE_CULLMODE] = c.cull;
     gl.clear(0xFF000000);
     ASSERT_TRUE(draw(clockwise, kColourFvf));
@@ -86,7 +87,8 @@ TEST_F(FfpRasterTest, CullingFollowsScreenWinding) {
 }
 
 TEST_F(FfpRasterTest, FlatShadingTakesTheFirstVertexGouraudInterpolates) {
-  const std::vector<ColourVertex> tri = {{-1, 1, 0.5f, 0xFFFF0000u}, {1, 1, 0.5f, 0xFF00FF00u}, {-1, -1, 0.5f, 0xFF0000FFu}};
+  const std::vector<ColourVertex> tri = {
+      {-1, 1, 0.5f, 0xFFFF0000u}, {1, 1, 0.5f, 0xFF00FF00u}, {-1, -1, 0.5f, 0xFF0000FFu}};
   state.renderStates[D3DRENDERSTATE_SHADEMODE] = D3DSHADE_FLAT;
   ASSERT_TRUE(draw(tri, kColourFvf));
   EXPECT_ARGB_NEAR(gl.readPixel(16, 16), 0xFFFF0000u, 0);
@@ -100,8 +102,8 @@ TEST_F(FfpRasterTest, FlatShadingTakesTheFirstVertexGouraudInterpolates) {
   // A fan's triangle i takes its colour from vertex i + 1.
   gl.clear(0xFF000000);
   state.renderStates[D3DRENDERSTATE_SHADEMODE] = D3DSHADE_FLAT;
-  const std::vector<ColourVertex> fan = {{-1, -1, 0.5f, 0xFFFF0000u}, {-1, 1, 0.5f, 0xFF00FF00u},
-                                         {1, 1, 0.5f, 0xFF0000FFu}, {1, -1, 0.5f, 0xFFFFFFFFu}};
+  const std::vector<ColourVertex> fan = {
+      {-1, -1, 0.5f, 0xFFFF0000u}, {-1, 1, 0.5f, 0xFF00FF00u}, {1, 1, 0.5f, 0xFF0000FFu}, {1, -1, 0.5f, 0xFFFFFFFFu}};
   ASSERT_TRUE(draw(fan, kColourFvf, D3DPT_TRIANGLEFAN));
   EXPECT_ARGB_NEAR(gl.readPixel(10, 30), 0xFF00FF00u, 0);
   EXPECT_ARGB_NEAR(gl.readPixel(50, 30), 0xFF0000FFu, 0);
@@ -123,12 +125,12 @@ TEST_F(FfpRasterTest, BlendFactors) {
       {D3DBLEND_INVSRCALPHA, D3DBLEND_SRCALPHA, [](double s, double d, double a) { return s * (1 - a) + d * a; }},
       {D3DBLEND_ONE, D3DBLEND_ONE, [](double s, double d, double) { return s + d; }},
       {D3DBLEND_DESTCOLOR, D3DBLEND_SRCCOLOR, [](double s, double d, double) { return s * d + d * s; }},
-      {D3DBLEND_INVDESTCOLOR, D3DBLEND_INVDESTCOLOR, [](double s, double d, double) { return s * (1 - d) + d * (1 - d); }},
+      {D3DBLEND_INVDESTCOLOR, D3DBLEND_INVDESTCOLOR,
+       [](double s, double d, double) { return s * (1 - d) + d * (1 - d); }},
       {D3DBLEND_ZERO, D3DBLEND_ONE, [](double, double d, double) { return d; }},
       {D3DBLEND_INVSRCCOLOR, D3DBLEND_ZERO, [](double s, double, double) { return s * (1 - s); }},
       {D3DBLEND_DESTALPHA, D3DBLEND_INVDESTALPHA, [](double s, double d, double) { return s * da + d * (1 - da); }},
-      {D3DBLEND_SRCALPHASAT, D3DBLEND_ZERO,
-       [](double s, double, double a) { return s * (a < 1 - da ? a : 1 - da); }},
+      {D3DBLEND_SRCALPHASAT, D3DBLEND_ZERO, [](double s, double, double a) { return s * (a < 1 - da ? a : 1 - da); }},
       // BOTHSRCALPHA and BOTHINVSRCALPHA set both factors whatever the destination says.
       {D3DBLEND_BOTHSRCALPHA, D3DBLEND_DESTCOLOR, [](double s, double d, double a) { return s * a + d * (1 - a); }},
       {D3DBLEND_BOTHINVSRCALPHA, D3DBLEND_ONE, [](double s, double d, double a) { return s * (1 - a) + d * a; }},
@@ -158,10 +160,14 @@ TEST_F(FfpRasterTest, EveryDepthCompareFunction) {
     bool nearer, same, farther;
   };
   const Case cases[] = {
-      {D3DCMP_NEVER, false, false, false},       {D3DCMP_LESS, true, false, false},
-      {D3DCMP_EQUAL, false, true, false},        {D3DCMP_LESSEQUAL, true, true, false},
-      {D3DCMP_GREATER, false, false, true},      {D3DCMP_NOTEQUAL, true, false, true},
-      {D3DCMP_GREATEREQUAL, false, true, true},  {D3DCMP_ALWAYS, true, true, true},
+      {D3DCMP_NEVER, false, false, false},
+      {D3DCMP_LESS, true, false, false},
+      {D3DCMP_EQUAL, false, true, false},
+      {D3DCMP_LESSEQUAL, true, true, false},
+      {D3DCMP_GREATER, false, false, true},
+      {D3DCMP_NOTEQUAL, true, false, true},
+      {D3DCMP_GREATEREQUAL, false, true, true},
+      {D3DCMP_ALWAYS, true, true, true},
       {0, true, true, true},  // no function of the platform: always
   };
   for (const Case& c : cases) {
@@ -180,8 +186,9 @@ TEST_F(FfpRasterTest, EveryDepthCompareFunction) {
 
 TEST_F(FfpRasterTest, FillModes) {
   // A quad over the middle: solid fills it, wireframe draws its edges only, points its corners.
-  auto middle = quad<ColourVertex>(-0.5f, -0.5f, 0.5f, 0.5f,
-                                   [](float x, float y) { return ColourVertex{x, y, 0.5f, 0xFFFFFFFFu}; });
+  auto middle = quad<ColourVertex>(-0.5f, -0.5f, 0.5f, 0.5f, [](float x, float y) {
+    return ColourVertex{x, y, 0.5f, 0xFFFFFFFFu};
+  });
   for (DWORD mode : {static_cast<DWORD>(D3DFILL_SOLID), DWORD{0}, DWORD{4}}) {
     gl.clear(0xFF000000);
     state.renderStates[D3DRENDERSTATE_FILLMODE] = mode;
@@ -244,8 +251,8 @@ void expectLaterPassWins(FfpTest& t, FixedFunctionPipeline& pipeline, DeviceStat
   state.renderStates[D3DRENDERSTATE_ZFUNC] = D3DCMP_LESS;
   const DWORD colours[3] = {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu};
   for (DWORD pass = 0; pass < 3; ++pass) {
-    const std::vector<ColourVertex> tri = {{-30, 20, 40, colours[pass]}, {30, 25, 90, colours[pass]},
-                                           {-20, -30, 60, colours[pass]}};
+    const std::vector<ColourVertex> tri = {
+        {-30, 20, 40, colours[pass]}, {30, 25, 90, colours[pass]}, {-20, -30, 60, colours[pass]}};
     state.renderStates[D3DRENDERSTATE_ZBIAS] = pass;
     // Each pass runs a different generated program, as material passes do.
     state.renderStates[D3DRENDERSTATE_SHADEMODE] = pass == 1 ? D3DSHADE_FLAT : D3DSHADE_GOURAUD;
@@ -280,7 +287,7 @@ TEST_F(FfpRasterTest, DepthWithoutClipControl) {
   EXPECT_EQ(centre(), 0xFFFF0000u);
   drawAt(0xFF0000FFu, 0.49f);
   EXPECT_EQ(centre(), 0xFF0000FFu);
-  drawAt(0xFFFFFFFFu, 1.01f);  // beyond the far plane: clipped
+  drawAt(0xFFFFFFFFu, 1.01f);   // beyond the far plane: clipped
   drawAt(0xFFFFFFFFu, -0.01f);  // before the near plane: clipped
   EXPECT_EQ(centre(), 0xFF0000FFu);
   expectLaterPassWins(*this, remapping, state, gl, textures);
@@ -383,7 +390,8 @@ TEST(FfpTranslationFallbacks, StencilOperationsAndFiltersWithoutAGlCounterpart) 
   EXPECT_EQ(ffpStencilOp(42), static_cast<GLenum>(GL_KEEP));
   EXPECT_EQ(ffpMinFilter(D3DTFN_ANISOTROPIC, D3DTFP_NONE), GL_LINEAR);
   EXPECT_EQ(ffpMinFilter(D3DTFN_POINT, 9), GL_NEAREST) << "an unknown mip filter leaves the mipmaps out";
-  for (DWORD linear : {D3DTFG_FLATCUBIC, D3DTFG_GAUSSIANCUBIC, D3DTFG_ANISOTROPIC}) EXPECT_EQ(ffpMagFilter(linear), GL_LINEAR);
+  for (DWORD linear : {D3DTFG_FLATCUBIC, D3DTFG_GAUSSIANCUBIC, D3DTFG_ANISOTROPIC})
+    EXPECT_EQ(ffpMagFilter(linear), GL_LINEAR);
 }
 
 }  // namespace

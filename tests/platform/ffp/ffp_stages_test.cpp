@@ -4,7 +4,7 @@
 
 namespace {
 
-constexpr std::uint32_t kTexel = 0x608040BFu;   // a 0x60, r 0x80, g 0x40, b 0xBF
+constexpr std::uint32_t kTexel = 0x608040BFu;    // a 0x60, r 0x80, g 0x40, b 0xBF
 constexpr std::uint32_t kDiffuse = 0xC8408020u;  // a 0xC8, r 0x40, g 0x80, b 0x20
 
 class FfpStageTest : public FfpTest {
@@ -136,13 +136,18 @@ TEST_F(FfpStageTest, CoordinateSetAddressingAndTransform) {
     std::uint32_t expected;
   };
   const Case cases[] = {
-      {D3DTADDRESS_WRAP, 1.1f, 0xFFFF0000u},   {D3DTADDRESS_WRAP, -0.1f, 0xFFFFFFFFu},
-      {D3DTADDRESS_MIRROR, 1.1f, 0xFFFFFFFFu}, {D3DTADDRESS_MIRROR, -0.1f, 0xFFFF0000u},
-      {D3DTADDRESS_MIRROR, 1.4f, 0xFF0000FFu}, {D3DTADDRESS_CLAMP, 1.4f, 0xFFFFFFFFu},
-      {D3DTADDRESS_CLAMP, -0.4f, 0xFFFF0000u}, {D3DTADDRESS_WRAP, 1.4f, 0xFF00FF00u},
+      {D3DTADDRESS_WRAP, 1.1f, 0xFFFF0000u},
+      {D3DTADDRESS_WRAP, -0.1f, 0xFFFFFFFFu},
+      {D3DTADDRESS_MIRROR, 1.1f, 0xFFFFFFFFu},
+      {D3DTADDRESS_MIRROR, -0.1f, 0xFFFF0000u},
+      {D3DTADDRESS_MIRROR, 1.4f, 0xFF0000FFu},
+      {D3DTADDRESS_CLAMP, 1.4f, 0xFFFFFFFFu},
+      {D3DTADDRESS_CLAMP, -0.4f, 0xFFFF0000u},
+      {D3DTADDRESS_WRAP, 1.4f, 0xFF00FF00u},
       // Outside the texture the border colour (black unless set; opaque, as the texture has no
       // alpha); an unknown mode wraps.
-      {D3DTADDRESS_BORDER, 1.4f, 0xFF000000u}, {D3DTADDRESS_BORDER, 0.1f, 0xFFFF0000u},
+      {D3DTADDRESS_BORDER, 1.4f, 0xFF000000u},
+      {D3DTADDRESS_BORDER, 0.1f, 0xFFFF0000u},
       {17, 1.4f, 0xFF00FF00u},
   };
   for (const Case& c : cases) {
@@ -327,7 +332,8 @@ TEST_F(FfpStageTest, EveryStageConfigurationBuilds) {
   }
   setStage(0, D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_DIFFUSE, D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_DIFFUSE);
   setStage(1, D3DTOP_ADD, D3DTA_TEXTURE, D3DTA_CURRENT, D3DTOP_DISABLE, D3DTA_TEXTURE, D3DTA_CURRENT);
-  const DWORD lit = D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE | D3DFVF_SPECULAR | D3DFVF_TEX2 | D3DFVF_TEXCOORDSIZE3(1);
+  const DWORD lit =
+      D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE | D3DFVF_SPECULAR | D3DFVF_TEX2 | D3DFVF_TEXCOORDSIZE3(1);
   struct LitVertex {
     float x, y, z, nx, ny, nz;
     DWORD diffuse, specular;

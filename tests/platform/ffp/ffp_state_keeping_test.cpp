@@ -67,20 +67,24 @@ TEST_F(FfpStateKeepingTest, KeptStateDrawsWhatSettingEverythingDraws) {
     for (int i = 0; i < 4; ++i) {
       state.transforms[D3DTRANSFORMSTATE_WORLD]._41 = 0.1f * static_cast<float>(i);
       state.transforms[D3DTRANSFORMSTATE_WORLD]._42 = -0.05f * static_cast<float>(i);
-      EXPECT_TRUE(fan({-0.5f, -0.5f, 0.4f, 0x80FF0000u}, {0.0f, 0.5f, 0.4f, 0x8000FF00u}, {0.5f, -0.5f, 0.4f, 0x800000FFu}));
+      EXPECT_TRUE(
+          fan({-0.5f, -0.5f, 0.4f, 0x80FF0000u}, {0.0f, 0.5f, 0.4f, 0x8000FF00u}, {0.5f, -0.5f, 0.4f, 0x800000FFu}));
     }
     state.transforms[D3DTRANSFORMSTATE_WORLD]._41 = state.transforms[D3DTRANSFORMSTATE_WORLD]._42 = 0.0f;
     // Flat shading takes the colour of the fan's provoking vertex, joined or not.
     state.renderStates[D3DRENDERSTATE_SHADEMODE] = D3DSHADE_FLAT;
     state.renderStates[D3DRENDERSTATE_ALPHABLENDENABLE] = FALSE;
-    EXPECT_TRUE(fan({-1.0f, 0.2f, 0.3f, 0xFFFF0000u}, {-0.4f, 1.0f, 0.3f, 0xFF00FF00u}, {-0.2f, 0.2f, 0.3f, 0xFF0000FFu}));
+    EXPECT_TRUE(
+        fan({-1.0f, 0.2f, 0.3f, 0xFFFF0000u}, {-0.4f, 1.0f, 0.3f, 0xFF00FF00u}, {-0.2f, 0.2f, 0.3f, 0xFF0000FFu}));
     EXPECT_TRUE(fan({0.2f, 0.2f, 0.3f, 0xFFFFFF00u}, {0.5f, 1.0f, 0.3f, 0xFF00FFFFu}, {1.0f, 0.2f, 0.3f, 0xFFFF00FFu}));
     state.renderStates[D3DRENDERSTATE_SHADEMODE] = D3DSHADE_GOURAUD;
     // Depth: later triangles behind earlier ones fail, then depth writes off.
     state.renderStates[D3DRENDERSTATE_ZFUNC] = D3DCMP_LESS;
-    EXPECT_TRUE(fan({-1.0f, -1.0f, 0.35f, 0xFFFFFFFFu}, {-1.0f, 1.0f, 0.35f, 0xFFFFFFFFu}, {1.0f, -1.0f, 0.35f, 0xFFFFFFFFu}));
+    EXPECT_TRUE(
+        fan({-1.0f, -1.0f, 0.35f, 0xFFFFFFFFu}, {-1.0f, 1.0f, 0.35f, 0xFFFFFFFFu}, {1.0f, -1.0f, 0.35f, 0xFFFFFFFFu}));
     state.renderStates[D3DRENDERSTATE_ZWRITEENABLE] = FALSE;
-    EXPECT_TRUE(fan({-1.0f, -1.0f, 0.1f, 0xFF102030u}, {1.0f, 1.0f, 0.1f, 0xFF102030u}, {1.0f, -1.0f, 0.1f, 0xFF102030u}));
+    EXPECT_TRUE(
+        fan({-1.0f, -1.0f, 0.1f, 0xFF102030u}, {1.0f, 1.0f, 0.1f, 0xFF102030u}, {1.0f, -1.0f, 0.1f, 0xFF102030u}));
     state.renderStates[D3DRENDERSTATE_ZWRITEENABLE] = TRUE;
     state.renderStates[D3DRENDERSTATE_ZFUNC] = D3DCMP_LESSEQUAL;
     // Textures switching between triangles, and a sampler change.
@@ -99,19 +103,25 @@ TEST_F(FfpStateKeepingTest, KeptStateDrawsWhatSettingEverythingDraws) {
     textures[0] = FfpTexture{};
     state.textureStageStates[0][D3DTSS_COLOROP] = D3DTOP_SELECTARG2;
     // An indexed draw between joined triangles keeps its place.
-    EXPECT_TRUE(fan({-1.0f, -1.0f, 0.0f, 0xFF00FF00u}, {-0.6f, -0.4f, 0.0f, 0xFF00FF00u}, {-0.2f, -1.0f, 0.0f, 0xFF00FF00u}));
-    const std::vector<ColourVertex> square{{-0.9f, -0.9f, 0.0f, 0xFFFF00FFu}, {-0.9f, -0.5f, 0.0f, 0xFFFF00FFu},
-                                           {-0.5f, -0.5f, 0.0f, 0xFFFF00FFu}, {-0.5f, -0.9f, 0.0f, 0xFFFF00FFu}};
+    EXPECT_TRUE(
+        fan({-1.0f, -1.0f, 0.0f, 0xFF00FF00u}, {-0.6f, -0.4f, 0.0f, 0xFF00FF00u}, {-0.2f, -1.0f, 0.0f, 0xFF00FF00u}));
+    const std::vector<ColourVertex> square{{-0.9f, -0.9f, 0.0f, 0xFFFF00FFu},
+                                           {-0.9f, -0.5f, 0.0f, 0xFFFF00FFu},
+                                           {-0.5f, -0.5f, 0.0f, 0xFFFF00FFu},
+                                           {-0.5f, -0.9f, 0.0f, 0xFFFF00FFu}};
     const WORD indices[6] = {0, 1, 2, 0, 2, 3};
-    EXPECT_TRUE(pipeline.draw(state, textures, D3DPT_TRIANGLELIST, kColourFvf, square.data(), 4, indices, 6, nullptr, 0));
-    EXPECT_TRUE(fan({-0.8f, -1.0f, 0.0f, 0xFF0000FFu}, {-0.7f, -0.6f, 0.0f, 0xFF0000FFu}, {-0.6f, -1.0f, 0.0f, 0xFF0000FFu}));
+    EXPECT_TRUE(
+        pipeline.draw(state, textures, D3DPT_TRIANGLELIST, kColourFvf, square.data(), 4, indices, 6, nullptr, 0));
+    EXPECT_TRUE(
+        fan({-0.8f, -1.0f, 0.0f, 0xFF0000FFu}, {-0.7f, -0.6f, 0.0f, 0xFF0000FFu}, {-0.6f, -1.0f, 0.0f, 0xFF0000FFu}));
     // Lit geometry whose material changes between triangles.
     state.renderStates[D3DRENDERSTATE_LIGHTING] = TRUE;
     state.renderStates[D3DRENDERSTATE_AMBIENT] = 0xFF404040u;
     for (int i = 0; i < 3; ++i) {
       state.material.ambient = {0.3f * static_cast<float>(i + 1), 0.5f, 0.2f, 1.0f};
       const float x = 0.1f + 0.3f * static_cast<float>(i);
-      EXPECT_TRUE(fan({x, -1.0f, 0.0f, 0xFFFFFFFFu}, {x, -0.6f, 0.0f, 0xFFFFFFFFu}, {x + 0.25f, -1.0f, 0.0f, 0xFFFFFFFFu}));
+      EXPECT_TRUE(
+          fan({x, -1.0f, 0.0f, 0xFFFFFFFFu}, {x, -0.6f, 0.0f, 0xFFFFFFFFu}, {x + 0.25f, -1.0f, 0.0f, 0xFFFFFFFFu}));
     }
   };
   std::vector<std::uint32_t> immediate, kept;
@@ -182,7 +192,8 @@ TEST_F(FfpStateKeepingTest, RestoreDrawsWhatWaitsAndPutsGlBack) {
   state.renderStates[D3DRENDERSTATE_ZWRITEENABLE] = FALSE;
   state.renderStates[D3DRENDERSTATE_CLIPPLANEENABLE] = 1;
   state.clipPlanes[0][3] = 1.0f;  // keeps everything
-  const std::vector<ColourVertex> tri{{-1, -1, 0.5f, 0xFF00FF00u}, {-1, 3, 0.5f, 0xFF00FF00u}, {3, -1, 0.5f, 0xFF00FF00u}};
+  const std::vector<ColourVertex> tri{
+      {-1, -1, 0.5f, 0xFF00FF00u}, {-1, 3, 0.5f, 0xFF00FF00u}, {3, -1, 0.5f, 0xFF00FF00u}};
   ASSERT_TRUE(draw(tri, kColourFvf, D3DPT_TRIANGLELIST));
   state.renderStates[D3DRENDERSTATE_FILLMODE] = D3DFILL_WIREFRAME;
   ASSERT_TRUE(draw(tri, kColourFvf, D3DPT_TRIANGLELIST));

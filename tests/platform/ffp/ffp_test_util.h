@@ -25,8 +25,8 @@ inline std::uint32_t argbF(double a, double r, double g, double b) {
   return argb(clampByte(a * 255.0), clampByte(r * 255.0), clampByte(g * 255.0), clampByte(b * 255.0));
 }
 
-#define EXPECT_ARGB_NEAR(actual, expected, tolerance)                                                     \
-  EXPECT_PRED3(argbNear, actual, expected, tolerance)                                                     \
+#define EXPECT_ARGB_NEAR(actual, expected, tolerance) \
+  EXPECT_PRED3(argbNear, actual, expected, tolerance) \
       << std::hex << "actual 0x" << (actual) << " expected 0x" << (expected) << std::dec
 
 class FfpTest : public ::testing::Test {
@@ -53,8 +53,8 @@ class FfpTest : public ::testing::Test {
 
   template <typename V>
   bool draw(const std::vector<V>& v, DWORD fvf, D3DPRIMITIVETYPE type = D3DPT_TRIANGLELIST) {
-    const bool ok = pipeline.draw(state, textures, type, fvf, v.data(), static_cast<DWORD>(v.size()), nullptr, 0,
-                                  nullptr, 0);
+    const bool ok =
+        pipeline.draw(state, textures, type, fvf, v.data(), static_cast<DWORD>(v.size()), nullptr, 0, nullptr, 0);
     EXPECT_EQ(GlTestContext::glErrorName(), nullptr);
     EXPECT_STREQ(pipeline.lastError(), "");
     return ok;

@@ -33,8 +33,8 @@ class Win32DesktopTest : public ::testing::Test {
     c.lpfnWndProc = keepMessages;
     c.lpszClassName = "DesktopTest";
     RegisterClassA(&c);
-    window = CreateWindowExA(0, "DesktopTest", "desktop", WS_POPUP | WS_VISIBLE | WS_CAPTION, 0, 0, 260, 175,
-                             nullptr, nullptr, nullptr, nullptr);
+    window = CreateWindowExA(0, "DesktopTest", "desktop", WS_POPUP | WS_VISIBLE | WS_CAPTION, 0, 0, 260, 175, nullptr,
+                             nullptr, nullptr, nullptr);
     sdl = win32SdlWindow(window);
   }
   void TearDown() override {
@@ -121,11 +121,11 @@ TEST_F(Win32DesktopTest, KeyboardFocusAndCloseBecomeMessages) {
 
 TEST_F(Win32DesktopTest, WindowWithControlsIsDrawnAndClicksReachItsProcedure) {
   if (sdl == nullptr) GTEST_SKIP() << "no SDL window on this machine";
-  HWND box = CreateWindowExA(0, "BUTTON", "Fullscreen", WS_CHILD | WS_VISIBLE | BS_AUTOCHECKBOX, 5, 85, 122, 15,
-                             window, nullptr, nullptr, nullptr);
+  HWND box = CreateWindowExA(0, "BUTTON", "Fullscreen", WS_CHILD | WS_VISIBLE | BS_AUTOCHECKBOX, 5, 85, 122, 15, window,
+                             nullptr, nullptr, nullptr);
   SetWindowLongA(box, GWL_ID, 4096);
-  HWND list = CreateWindowExA(0, "COMBOBOX", "Modes", WS_CHILD | WS_VISIBLE | CBS_DROPDOWNLIST, 5, 60, 245, 150,
-                              window, nullptr, nullptr, nullptr);
+  HWND list = CreateWindowExA(0, "COMBOBOX", "Modes", WS_CHILD | WS_VISIBLE | CBS_DROPDOWNLIST, 5, 60, 245, 150, window,
+                              nullptr, nullptr, nullptr);
   SendMessageA(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>("640x480x32Bpp"));
   SendMessageA(list, CB_SETCURSEL, 0, 0);
   for (int frame = 0; frame < 3; ++frame) EXPECT_TRUE(UpdateWindow(window));
@@ -149,17 +149,17 @@ TEST_F(Win32DesktopTest, KeysBeforeTheFocusNoticeReachTheWindowJustShown) {
 
 TEST_F(Win32DesktopTest, DialogKeyboardMovesFocusChangesListsAndPressesButtons) {
   if (sdl == nullptr) GTEST_SKIP() << "no SDL window on this machine";
-  HWND button = CreateWindowExA(0, "BUTTON", "Yeye whatever", WS_CHILD | WS_VISIBLE | BS_DEFPUSHBUTTON, 5, 115, 245,
-                                30, window, nullptr, nullptr, nullptr);
+  HWND button = CreateWindowExA(0, "BUTTON", "Yeye whatever", WS_CHILD | WS_VISIBLE | BS_DEFPUSHBUTTON, 5, 115, 245, 30,
+                                window, nullptr, nullptr, nullptr);
   SetWindowLongA(button, GWL_ID, 1024);
-  HWND list = CreateWindowExA(0, "COMBOBOX", "Modes", WS_CHILD | WS_VISIBLE | CBS_DROPDOWNLIST, 5, 60, 245, 150,
-                              window, nullptr, nullptr, nullptr);
+  HWND list = CreateWindowExA(0, "COMBOBOX", "Modes", WS_CHILD | WS_VISIBLE | CBS_DROPDOWNLIST, 5, 60, 245, 150, window,
+                              nullptr, nullptr, nullptr);
   SetWindowLongA(list, GWL_ID, 2049);
   for (const char* mode : {"640x480x16Bpp", "640x480x32Bpp", "800x600x32Bpp"})
     SendMessageA(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(mode));
   SendMessageA(list, CB_SETCURSEL, 0, 0);
-  HWND box = CreateWindowExA(0, "BUTTON", "Fullscreen", WS_CHILD | WS_VISIBLE | BS_AUTOCHECKBOX, 5, 85, 122, 15,
-                             window, nullptr, nullptr, nullptr);
+  HWND box = CreateWindowExA(0, "BUTTON", "Fullscreen", WS_CHILD | WS_VISIBLE | BS_AUTOCHECKBOX, 5, 85, 122, 15, window,
+                             nullptr, nullptr, nullptr);
   SetWindowLongA(box, GWL_ID, 4096);
   EXPECT_TRUE(UpdateWindow(window));
   drain();

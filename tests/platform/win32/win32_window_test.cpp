@@ -35,8 +35,8 @@ class Win32WindowTest : public ::testing::Test {
   }
   void TearDown() override { win32ClearMessageQueue(); }
   HWND createTop() {
-    return CreateWindowExA(0, "TestWindow", "title", WS_POPUP | WS_VISIBLE, 10, 20, 320, 200, nullptr, nullptr,
-                           nullptr, nullptr);
+    return CreateWindowExA(0, "TestWindow", "title", WS_POPUP | WS_VISIBLE, 10, 20, 320, 200, nullptr, nullptr, nullptr,
+                           nullptr);
   }
 };
 
@@ -129,8 +129,8 @@ TEST_F(Win32WindowTest, QueueKeepsOrderFiltersAndHoldsOneQuit) {
 
 TEST_F(Win32WindowTest, ComboBoxAndCheckBoxAnswerTheirMessages) {
   HWND top = createTop();
-  HWND combo = CreateWindowExA(0, "COMBOBOX", "Modes", WS_CHILD | WS_VISIBLE | CBS_DROPDOWNLIST | CBS_HASSTRINGS, 5,
-                               60, 245, 150, top, nullptr, nullptr, nullptr);
+  HWND combo = CreateWindowExA(0, "COMBOBOX", "Modes", WS_CHILD | WS_VISIBLE | CBS_DROPDOWNLIST | CBS_HASSTRINGS, 5, 60,
+                               245, 150, top, nullptr, nullptr, nullptr);
   SetWindowLongA(combo, GWL_ID, 2049);
   EXPECT_EQ(SendMessageA(combo, CB_GETCURSEL, 0, 0), CB_ERR);
   EXPECT_EQ(SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>("640x480x16Bpp")), 0);

@@ -71,17 +71,19 @@ std::string keyed(const std::string& keyword) {
 std::string richScene(int version) {
   const std::string id = version >= 4 ? " 10000000" : "";
   std::string s = "LWSC\n" + std::to_string(version) + "\n\nFirstFrame 1\nGridSize 0.5\n" +
-                  sceneEnvelopeText("AmbientColor", {{{0.2f, 0}, {1, 2}}, {{0.3f, 0}}, {{0.4f, 0}}}) + "AmbientIntensity 0.25\n";
+                  sceneEnvelopeText("AmbientColor", {{{0.2f, 0}, {1, 2}}, {{0.3f, 0}}, {{0.4f, 0}}}) +
+                  "AmbientIntensity 0.25\n";
   s += "LoadObjectLayer 1" + id + " Objects\\o0.lwo\n" + keyed("ObjectMotion") + "PivotPosition 0 1 0\n";
   s += "LoadObjectLayer 2" + id + " o0.lwo\n" + sceneItemMotionText("ObjectMotion", 1, 0, 0) + "ParentItem 10000000\n";
   s += "LoadObjectLayer 1" + id + " o1.lwo\n" + sceneItemMotionText("ObjectMotion", 0, 0, 2);
   s += "BoneFalloffType 2\n";
   for (int b = 0; b < 2; ++b) {
     s += std::string(version >= 4 ? "AddBone 40000000\n" : "") + "BoneName Bone" + std::to_string(b) +
-         "\nBoneActive 1\nBoneRestPosition 0 " + std::to_string(b) + " 0\nBoneRestDirection 0 90 0\n"
+         "\nBoneActive 1\nBoneRestPosition 0 " + std::to_string(b) +
+         " 0\nBoneRestDirection 0 90 0\n"
          "BoneRestLength 1\nBoneStrength 1\nScaleBoneStrength 1\nBoneLimitedRange 1\nBoneMinRange 0.1\n"
-         "BoneMaxRange 2\nBoneNormalization 1\nBoneWeightMapOnly " + std::to_string(b) +
-         "\nBoneWeightMapName " + (b == 0 ? "upper" : "lower") + "\n" + keyed("BoneMotion") +
+         "BoneMaxRange 2\nBoneNormalization 1\nBoneWeightMapOnly " +
+         std::to_string(b) + "\nBoneWeightMapName " + (b == 0 ? "upper" : "lower") + "\n" + keyed("BoneMotion") +
          (b == 0 ? "ParentItem 10000000\n" : "ParentItem 40000000\n");
   }
   s += "AddNullObject" + id + " fire\n" + sceneItemMotionText("ObjectMotion", 0, 1, 0);
@@ -123,7 +125,8 @@ int main(int argc, char** argv) {
   ok &= save(scenes, "seed_00.lws", text(withObjects(richScene(3), {rich, plain})));
   ok &= save(scenes, "seed_01.lws", text(withObjects(richScene(4), {rich, plain})));
   ok &= save(scenes, "seed_02.lws", text(richScene(3)));
-  ok &= save(scenes, "seed_03.lws", text("LWSC\n3\nAddNullObject fire\n" + sceneItemMotionText("ObjectMotion", 0, 0, 0)));
+  ok &=
+      save(scenes, "seed_03.lws", text("LWSC\n3\nAddNullObject fire\n" + sceneItemMotionText("ObjectMotion", 0, 0, 0)));
   ok &= save(scenes, "seed_04.lws", text("LWSC\n3\nCameraName C\nCameraMotion\n{\n  NumChannels 9\n  Channel 0\n"));
   ok &= save(scenes, "seed_05.lws", text(""));
 

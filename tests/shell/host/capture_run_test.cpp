@@ -12,10 +12,10 @@
 #include "scene/particle_system.h"
 #include "shell/host/capture.h"
 #include "support/scene_files.h"
-#include "support/test_xm_module.h"
 #include "support/show_fakes.h"
 #include "support/show_png_reader.h"
 #include "support/show_test_files.h"
+#include "support/test_xm_module.h"
 
 namespace {
 
@@ -165,8 +165,8 @@ TEST_F(CaptureRunTest, SoundTrackStartsAtFromAndFollowsTheFadeFrameByFrame) {
     EXPECT_LT(volume, previous) << k;
     previous = volume;
   }
-  EXPECT_EQ(wav.samples[0], 100 * 100);                    // 141.0: no fade call yet
-  EXPECT_NEAR(wav.samples.back() / 100, 55, 1);            // 141.9
+  EXPECT_EQ(wav.samples[0], 100 * 100);          // 141.0: no fade call yet
+  EXPECT_NEAR(wav.samples.back() / 100, 55, 1);  // 141.9
 }
 
 TEST_F(CaptureRunTest, ACaptureAfterTheFadeKeepsTheFadesLastVolume) {

@@ -73,8 +73,9 @@ class Decoder {
 
 std::vector<std::uint32_t> toRgb(const AVFrame* frame) {
   std::vector<std::uint32_t> pixels(static_cast<std::size_t>(frame->width) * static_cast<std::size_t>(frame->height));
-  SwsContext* scaler = sws_getContext(frame->width, frame->height, static_cast<AVPixelFormat>(frame->format),
-                                      frame->width, frame->height, AV_PIX_FMT_BGRA, SWS_BILINEAR, nullptr, nullptr, nullptr);
+  SwsContext* scaler =
+      sws_getContext(frame->width, frame->height, static_cast<AVPixelFormat>(frame->format), frame->width,
+                     frame->height, AV_PIX_FMT_BGRA, SWS_BILINEAR, nullptr, nullptr, nullptr);
   if (scaler == nullptr) return {};
   const int* table = sws_getCoefficients(frame->colorspace == AVCOL_SPC_BT709 ? SWS_CS_ITU709 : SWS_CS_DEFAULT);
   sws_setColorspaceDetails(scaler, table, frame->color_range == AVCOL_RANGE_JPEG, table, 1, 0, 1 << 16, 1 << 16);
@@ -308,7 +309,8 @@ TEST_F(CaptureVideoTest, OutputsThatCannotBeWrittenOrCompletedFailWithCode1AndLe
   // A folder that cannot be written into.
   if (geteuid() != 0) {
     std::filesystem::create_directories(dir.file("locked"));
-    std::filesystem::permissions(dir.file("locked"), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    std::filesystem::permissions(dir.file("locked"),
+                                 std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
     CaptureOptions locked = videoCapture("locked", 64, 48);
     locked.err = std::tmpfile();
     EXPECT_EQ(runCapture(locked), kRunFailed);

@@ -78,15 +78,24 @@ TEST(ProgramOptions, ModeTextsAreCheckedWhole) {
   EXPECT_EQ(bpp, 16);
   EXPECT_TRUE(parseVideoMode("123x45", &w, &h, &bpp));
   EXPECT_EQ(bpp, 32);
-  for (const char* bad : {"", "800", "800x", "x600", "800x600x24", "800x600x32x1", "0x600", "800x600 ", "-800x600",
-                          "99999999x1"})
+  for (const char* bad :
+       {"", "800", "800x", "x600", "800x600x24", "800x600x32x1", "0x600", "800x600 ", "-800x600", "99999999x1"})
     EXPECT_FALSE(parseVideoMode(bad, &w, &h, &bpp)) << bad;
 }
 
 TEST(ProgramOptions, UnknownOptionsAndBadValuesEndWithTwoAndTheUsage) {
-  for (std::vector<const char*> args : std::vector<std::vector<const char*>>{
-           {"--frobnicate"}, {"--mode"}, {"--mode", "big"}, {"--adapter", "x"}, {"--adapter", "-1"}, {"--help=yes"},
-           {"--data"}, {"show.lws"}, {"--max-fps"}, {"--max-fps", "0"}, {"--max-fps", "1001"}, {"--max-fps", "6o"}}) {
+  for (std::vector<const char*> args : std::vector<std::vector<const char*>>{{"--frobnicate"},
+                                                                             {"--mode"},
+                                                                             {"--mode", "big"},
+                                                                             {"--adapter", "x"},
+                                                                             {"--adapter", "-1"},
+                                                                             {"--help=yes"},
+                                                                             {"--data"},
+                                                                             {"show.lws"},
+                                                                             {"--max-fps"},
+                                                                             {"--max-fps", "0"},
+                                                                             {"--max-fps", "1001"},
+                                                                             {"--max-fps", "6o"}}) {
     Parsed p = parse(args);
     EXPECT_EQ(p.code, 2) << args[0];
     EXPECT_EQ(p.err.rfind("vellumite: ", 0), 0u) << p.err;

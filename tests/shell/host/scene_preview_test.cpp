@@ -74,9 +74,10 @@ TEST(ScenePreviewFiles, TheSceneObjectsAndPicturesAreWatched) {
   w.vertices({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, 2, {0, 0, 0, 0, 1, 0, 1, 0, 0, 1, 0, 1});
   w.triangles({{0, 1, 2}});
   ASSERT_TRUE(w.save(dir.file("box.3dx")));
-  dir.writeText("s.lws", "LWSC\n3\nLoadObjectLayer 1 Objects\\box.lwo\n" + sceneItemMotionText("ObjectMotion", 0, 0, 0) +
-                             "LoadObjectLayer 1 later.lwo\n" + sceneItemMotionText("ObjectMotion", 0, 0, 0) +
-                             "AddNullObject pivot\n" + sceneItemMotionText("ObjectMotion", 0, 0, 0));
+  dir.writeText("s.lws", "LWSC\n3\nLoadObjectLayer 1 Objects\\box.lwo\n" +
+                             sceneItemMotionText("ObjectMotion", 0, 0, 0) + "LoadObjectLayer 1 later.lwo\n" +
+                             sceneItemMotionText("ObjectMotion", 0, 0, 0) + "AddNullObject pivot\n" +
+                             sceneItemMotionText("ObjectMotion", 0, 0, 0));
   RecordingGraphicsDriver driver;
   Scene scene(&driver);
   ASSERT_TRUE(scene.loadScene("s.lws"));
@@ -165,7 +166,8 @@ bool afterFrame(void* context, GraphicsDriver* driver, const PreviewScene& previ
     quad.vertices({{-1, -1, 0}, {1, -1, 0}, {1, 1, 0}, {-1, 1, 0}});
     quad.triangles({{0, 1, 2}, {0, 2, 3}});
     quad.save(run.folder + "/quad.3dx");
-    fs::last_write_time(run.folder + "/quad.3dx", fs::last_write_time(run.folder + "/quad.3dx") + std::chrono::seconds(2));
+    fs::last_write_time(run.folder + "/quad.3dx",
+                        fs::last_write_time(run.folder + "/quad.3dx") + std::chrono::seconds(2));
   } else if (preview.loads >= 2 && run.reloadFrame < 0) {
     run.reloadFrame = run.frame;
     run.afterReload = clock.time();

@@ -44,8 +44,8 @@ std::string cwd() {
 }
 
 TEST(RunModeOptions, CaptureOptionsAndTheProgramsOptionsTakeTheirValuesInOnePass) {
-  Parsed p = parse({"--data", "--capture", "--mode", "800x600", "--capture", "out", "--fps=25", "--from", "10",
-                    "--to", "12.5", "--png", "--headless"});
+  Parsed p = parse({"--data", "--capture", "--mode", "800x600", "--capture", "out", "--fps=25", "--from", "10", "--to",
+                    "12.5", "--png", "--headless"});
   ASSERT_EQ(p.code, -1);
   EXPECT_EQ(p.options.mode, RunMode::kCapture);
   EXPECT_EQ(p.options.capture.outDirectory, cwd() + "/out");

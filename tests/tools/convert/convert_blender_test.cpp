@@ -53,8 +53,8 @@ TEST_P(ConvertBlenderTest, ProgramFramesCoverBlendersSilhouettes) {
     std::snprintf(suffix, sizeof suffix, "_%03d.png", frame);
     const std::string ours = dir.file(std::string(scene.name) + "_program" + suffix);
     const std::string seconds = std::to_string(frame / 24.0);
-    const ToolRun shot = runCommand("cd " + dir.path() + " && " + VELLUMITE_PROGRAM + " --scene " + lws + " --screenshot " +
-                                    seconds + " " + ours);
+    const ToolRun shot = runCommand("cd " + dir.path() + " && " + VELLUMITE_PROGRAM + " --scene " + lws +
+                                    " --screenshot " + seconds + " " + ours);
     ASSERT_EQ(shot.status, 0) << shot.messages;
     int w = 0, h = 0, bw = 0, bh = 0;
     const std::vector<unsigned char> program = greyPixels(ours, w, h);
@@ -79,6 +79,8 @@ TEST_P(ConvertBlenderTest, ProgramFramesCoverBlendersSilhouettes) {
 INSTANTIATE_TEST_SUITE_P(Scenes, ConvertBlenderTest,
                          ::testing::Values(BlenderScene{"chain", {0, 24, 48}}, BlenderScene{"flight", {0, 36, 54, 72}},
                                            BlenderScene{"arm", {0, 16, 32, 48}}),
-                         [](const ::testing::TestParamInfo<BlenderScene>& param) { return std::string(param.param.name); });
+                         [](const ::testing::TestParamInfo<BlenderScene>& param) {
+                           return std::string(param.param.name);
+                         });
 
 }  // namespace

@@ -85,11 +85,11 @@ const char* kTriangleMesh = R"("meshes":[{"primitives":[{"attributes":{"POSITION
 
 TEST_F(ConvertGltfSceneTest, HierarchyAndEveryInterpolationPlayAsInGltf) {
   GltfBuffer b;
-  b.floats({0, 0, 0, 1, 0, 0, 0, 1, 0}, "VEC3", true);            // 0: a triangle
-  const int times = b.floats({0, 1}, "SCALAR");                  // 1
-  const int slide = b.floats({0, 0, 0, 2, 0, 0}, "VEC3");        // 2
+  b.floats({0, 0, 0, 1, 0, 0, 0, 1, 0}, "VEC3", true);     // 0: a triangle
+  const int times = b.floats({0, 1}, "SCALAR");            // 1
+  const int slide = b.floats({0, 0, 0, 2, 0, 0}, "VEC3");  // 2
   const Q turned = axisAngle({1, 1, 0}, 120 * kPi / 180);
-  const int turn = b.floats(quats({{0, 0, 0, 1}, turned}), "VEC4");  // 3
+  const int turn = b.floats(quats({{0, 0, 0, 1}, turned}), "VEC4");                           // 3
   const int grow = b.floats({0, 0, 0, 1, 1, 1, 3, 3, 3, 0, 0, 0, 2, 2, 2, 0, 0, 0}, "VEC3");  // 4: cubic spline
   const int stepTimes = b.floats({0, 0.5f}, "SCALAR");
   const int steps = b.floats({0, 0, 0, 0, 5, 0}, "VEC3");
@@ -98,12 +98,17 @@ TEST_F(ConvertGltfSceneTest, HierarchyAndEveryInterpolationPlayAsInGltf) {
   {"name":"Ball","mesh":0,"translation":[0,0,1]},{"name":"Stepper"}],
 "animations":[{"name":"move","channels":[{"sampler":0,"target":{"node":0,"path":"translation"}},
   {"sampler":1,"target":{"node":1,"path":"rotation"}},{"sampler":2,"target":{"node":2,"path":"scale"}}],
-  "samplers":[{"input":)" + std::to_string(times) + R"(,"output":)" + std::to_string(slide) + R"(},
-  {"input":)" + std::to_string(times) + R"(,"output":)" + std::to_string(turn) + R"(},
-  {"input":)" + std::to_string(times) + R"(,"output":)" + std::to_string(grow) + R"(,"interpolation":"CUBICSPLINE"}]},
+  "samplers":[{"input":)" + std::to_string(times) +
+                           R"(,"output":)" + std::to_string(slide) + R"(},
+  {"input":)" + std::to_string(times) +
+                           R"(,"output":)" + std::to_string(turn) + R"(},
+  {"input":)" + std::to_string(times) +
+                           R"(,"output":)" + std::to_string(grow) + R"(,"interpolation":"CUBICSPLINE"}]},
  {"name":"hop","channels":[{"sampler":0,"target":{"node":3,"path":"translation"}}],
-  "samplers":[{"input":)" + std::to_string(stepTimes) + R"(,"output":)" + std::to_string(steps) + R"(,"interpolation":"STEP"}]}],
-)" + kTriangleMesh + "," + b.json() + "}";
+  "samplers":[{"input":)" + std::to_string(stepTimes) +
+                           R"(,"output":)" + std::to_string(steps) + R"(,"interpolation":"STEP"}]}],
+)" + kTriangleMesh + "," + b.json() +
+                           "}";
   const ToolRun run = convertAndLoad("moves", gltf);
   ASSERT_EQ(scene.objectCount, 4) << run.messages;
   EXPECT_TRUE(contains(run, "2 animations play at once")) << run.messages;
@@ -146,15 +151,16 @@ TEST_F(ConvertGltfSceneTest, TurnsThroughStraightUpHaveNoFlips) {
   const std::string gltf = R"({"asset":{"version":"2.0"},"scene":0,"scenes":[{"nodes":[0]}],
 "nodes":[{"name":"Flip","mesh":0}],
 "animations":[{"channels":[{"sampler":0,"target":{"node":0,"path":"rotation"}}],
-  "samplers":[{"input":)" + std::to_string(times) + R"(,"output":)" + std::to_string(turn) + R"(}]}],)" +
-                           kTriangleMesh + "," + b.json() + "}";
+  "samplers":[{"input":)" + std::to_string(times) +
+                           R"(,"output":)" + std::to_string(turn) + R"(}]}],)" + kTriangleMesh + "," + b.json() + "}";
   convertAndLoad("flip", gltf);
   ASSERT_EQ(scene.objectCount, 1);
   Motion* motion = scene.objects[0]->motions[0].motion;
   // Heading and bank stay put; pitch runs on past 90 degrees instead of turning round.
   for (int channel : {3, 5}) {
     const Envelope* e = motion->channels[channel];
-    for (int k = 0; k < e->keyCount; ++k) EXPECT_NEAR(e->keys[k].value, 0.0f, 1e-3f) << "channel " << channel << " key " << k;
+    for (int k = 0; k < e->keyCount; ++k)
+      EXPECT_NEAR(e->keys[k].value, 0.0f, 1e-3f) << "channel " << channel << " key " << k;
   }
   const Envelope* pitch = motion->channels[4];
   const float direction = pitch->lastKey->value > 0 ? 1.0f : -1.0f;
@@ -183,8 +189,8 @@ TEST_F(ConvertGltfSceneTest, CameraAndLightsAreCarriedAndTheRestIsSaid) {
 "cameras":[{"type":"perspective","perspective":{"yfov":1.0,"aspectRatio":1.5,"znear":0.5}},
   {"type":"perspective","perspective":{"yfov":0.5,"znear":0.1}}],
 "nodes":[{"name":"Eye","camera":0,"translation":[1,2,3]},{"name":"Sun","rotation":[)" +
-                           std::to_string(down[0]) + "," + std::to_string(down[1]) + "," + std::to_string(down[2]) + "," +
-                           std::to_string(down[3]) + R"(],"extensions":{"KHR_lights_punctual":{"light":0}}},
+                           std::to_string(down[0]) + "," + std::to_string(down[1]) + "," + std::to_string(down[2]) +
+                           "," + std::to_string(down[3]) + R"(],"extensions":{"KHR_lights_punctual":{"light":0}}},
   {"name":"Bulb","translation":[0,3,0],"extensions":{"KHR_lights_punctual":{"light":1}}},
   {"name":"Spot","extensions":{"KHR_lights_punctual":{"light":2}}},{"name":"Other","camera":1}],)" +
                            kTriangleMesh + "," + b.json() + "}";
@@ -229,7 +235,13 @@ TEST_F(ConvertGltfSceneTest, SkinsBecomeBonesThatBendTheMeshAsTheJointsDo) {
     for (int k = 0; k < 4; ++k) {
       points.insert(points.end(), {k == 1 || k == 2 ? 0.1f : -0.1f, static_cast<float>(ring), k >= 2 ? 0.1f : -0.1f});
       joints.insert(joints.end(), {0, 1, 0, 0});
-      weights.insert(weights.end(), {ring == 0 ? 1.0f : ring == 1 ? 0.5f : 0.0f, ring == 0 ? 0.0f : ring == 1 ? 0.5f : 1.0f, 0, 0});
+      weights.insert(weights.end(), {ring == 0   ? 1.0f
+                                     : ring == 1 ? 0.5f
+                                                 : 0.0f,
+                                     ring == 0   ? 0.0f
+                                     : ring == 1 ? 0.5f
+                                                 : 1.0f,
+                                     0, 0});
     }
   std::vector<unsigned> indices;
   for (int ring = 0; ring < 2; ++ring)
@@ -250,12 +262,14 @@ TEST_F(ConvertGltfSceneTest, SkinsBecomeBonesThatBendTheMeshAsTheJointsDo) {
   const std::string gltf = R"({"asset":{"version":"2.0"},"scene":0,"scenes":[{"nodes":[0,1]}],
 "nodes":[{"name":"Bar","mesh":0,"skin":0},{"name":"Rig","translation":[0,0,0],"children":[2]},
   {"name":"Upper","children":[3]},{"name":"Lower","translation":[0,1,0]}],
-"skins":[{"joints":[2,3],"inverseBindMatrices":)" + std::to_string(binds) + R"(}],
-"meshes":[{"primitives":[{"attributes":{"POSITION":)" + std::to_string(position) + R"(,"JOINTS_0":)" +
-                           std::to_string(joint) + R"(,"WEIGHTS_0":)" + std::to_string(weight) + R"(},"indices":)" +
-                           std::to_string(index) + R"(}]}],
+"skins":[{"joints":[2,3],"inverseBindMatrices":)" +
+                           std::to_string(binds) + R"(}],
+"meshes":[{"primitives":[{"attributes":{"POSITION":)" +
+                           std::to_string(position) + R"(,"JOINTS_0":)" + std::to_string(joint) + R"(,"WEIGHTS_0":)" +
+                           std::to_string(weight) + R"(},"indices":)" + std::to_string(index) + R"(}]}],
 "animations":[{"channels":[{"sampler":0,"target":{"node":3,"path":"rotation"}}],
-  "samplers":[{"input":)" + std::to_string(times) + R"(,"output":)" + std::to_string(bend) + R"(}]}],)" + b.json() + "}";
+  "samplers":[{"input":)" + std::to_string(times) +
+                           R"(,"output":)" + std::to_string(bend) + R"(}]}],)" + b.json() + "}";
   const ToolRun run = convertAndLoad("bar", gltf);
   ASSERT_EQ(scene.boneCount, 2) << run.messages;
   SceneObject* bar = scene.objects[0];
@@ -310,7 +324,8 @@ TEST_F(ConvertGltfSceneTest, BinaryGltfScenesReadTheirBinaryChunk) {
   const std::string head = R"({"asset":{"version":"2.0"},"scene":0,"scenes":[{"nodes":[0]}],
 "nodes":[{"name":"Pivot","children":[1]},{"name":"Box","mesh":0,"translation":[0,0,2]}],
 "animations":[{"channels":[{"sampler":0,"target":{"node":0,"path":"rotation"}}],
-  "samplers":[{"input":)" + std::to_string(times) + R"(,"output":)" + std::to_string(turn) + R"(}]}],)" + kTriangleMesh;
+  "samplers":[{"input":)" + std::to_string(times) +
+                           R"(,"output":)" + std::to_string(turn) + R"(}]}],)" + kTriangleMesh;
   ASSERT_TRUE(saveFile(dir.file("spin.glb"), b.glb(head)));
   const ToolRun run = convert(dir.file("spin.glb") + " " + dir.file("spin.lws"));
   ASSERT_EQ(run.status, 0) << run.messages;
@@ -331,7 +346,8 @@ TEST_F(ConvertGltfSceneTest, DamagedScenesEndWithExitCode2) {
   const std::string tail = std::string(",") + kTriangleMesh + "," + b.json() + "}";
   // Two nodes each the other's child.
   dir.writeText("loop.gltf", R"({"asset":{"version":"2.0"},"scene":0,"scenes":[{"nodes":[0]}],
-"nodes":[{"name":"A","mesh":0,"children":[1]},{"name":"B","children":[0]}])" + tail);
+"nodes":[{"name":"A","mesh":0,"children":[1]},{"name":"B","children":[0]}])" +
+                                 tail);
   ToolRun run = convert(dir.file("loop.gltf") + " " + dir.file("loop.lws"));
   EXPECT_EQ(run.status, 2) << run.messages;
   EXPECT_TRUE(contains(run, "their own ancestors") || contains(run, "two parents")) << run.messages;
@@ -339,7 +355,8 @@ TEST_F(ConvertGltfSceneTest, DamagedScenesEndWithExitCode2) {
   // A sampler whose values are fewer than its key times.
   dir.writeText("short.gltf", R"({"asset":{"version":"2.0"},"scene":0,"scenes":[{"nodes":[0]}],"nodes":[{"mesh":0}],
 "animations":[{"channels":[{"sampler":0,"target":{"node":0,"path":"translation"}}],
-  "samplers":[{"input":)" + std::to_string(times) + R"(,"output":)" + std::to_string(times) + R"(}]}])" + tail);
+  "samplers":[{"input":)" + std::to_string(times) +
+                                  R"(,"output":)" + std::to_string(times) + R"(}]}])" + tail);
   run = convert(dir.file("short.gltf") + " " + dir.file("short.lws"));
   EXPECT_EQ(run.status, 2) << run.messages;
   EXPECT_TRUE(contains(run, "do not fit its key times")) << run.messages;

@@ -25,9 +25,11 @@ std::string squareGltf(const std::string& material, const std::string& extra) {
   const int uvs = b.floats({0, 1, 1, 1, 1, 0, 0, 0}, "VEC2");
   const int indices = b.shorts({0, 1, 2, 0, 2, 3}, "SCALAR");
   return R"({"asset":{"version":"2.0"},"scene":0,"scenes":[{"nodes":[0]}],"nodes":[{"mesh":0}],
-"meshes":[{"primitives":[{"attributes":{"POSITION":)" + std::to_string(positions) + R"(,"TEXCOORD_0":)" +
-         std::to_string(uvs) + R"(},"indices":)" + std::to_string(indices) + R"(,"material":0}]}],
-"materials":[)" + material + "]," + extra + "," + b.json() + "}";
+"meshes":[{"primitives":[{"attributes":{"POSITION":)" +
+         std::to_string(positions) + R"(,"TEXCOORD_0":)" + std::to_string(uvs) + R"(},"indices":)" +
+         std::to_string(indices) + R"(,"material":0}]}],
+"materials":[)" +
+         material + "]," + extra + "," + b.json() + "}";
 }
 
 // A 4 x 4 PNG of one colour; a quarter opaque on the right half when translucent.
@@ -51,10 +53,9 @@ class ConvertMaterialTest : public ::testing::Test {
 // channel may become the base map; the whole picture tints the model.
 TEST_F(ConvertMaterialTest, PackedOcclusionBecomesAGreyBaseMapOfItsRedChannel) {
   ASSERT_TRUE(writeFlatPng(dir.file("orm.png"), 0xC81EFA, false));  // occlusion 200, roughness 30, metal 250
-  dir.writeText("bottle.gltf",
-                squareGltf(R"({"name":"glass","occlusionTexture":{"index":0},
+  dir.writeText("bottle.gltf", squareGltf(R"({"name":"glass","occlusionTexture":{"index":0},
   "pbrMetallicRoughness":{"metallicRoughnessTexture":{"index":0}}})",
-                           R"("textures":[{"source":0}],"images":[{"uri":"orm.png"}])"));
+                                          R"("textures":[{"source":0}],"images":[{"uri":"orm.png"}])"));
   const ToolRun run = convert(dir.file("bottle.gltf") + " " + dir.file("bottle.3dx"));
   ASSERT_EQ(run.status, 0) << run.messages;
   const ObjectFileLayer layer = readLayer(dir.file("bottle.3dx"));
@@ -72,10 +73,9 @@ TEST_F(ConvertMaterialTest, PackedOcclusionBecomesAGreyBaseMapOfItsRedChannel) {
 // Specular-glossiness's default specular factor is (1, 1, 1); added wherever light falls it
 // would wash the model out to white.
 TEST_F(ConvertMaterialTest, SpecularGlossinessKeepsItsDiffuseColourAndNoSpecular) {
-  dir.writeText("lantern.gltf",
-                squareGltf(R"({"name":"brass","extensions":{"KHR_materials_pbrSpecularGlossiness":
+  dir.writeText("lantern.gltf", squareGltf(R"({"name":"brass","extensions":{"KHR_materials_pbrSpecularGlossiness":
   {"diffuseFactor":[0.8,0.4,0.1,1],"glossinessFactor":0.5}}})",
-                           R"("extensionsUsed":["KHR_materials_pbrSpecularGlossiness"])"));
+                                           R"("extensionsUsed":["KHR_materials_pbrSpecularGlossiness"])"));
   const ToolRun run = convert(dir.file("lantern.gltf") + " " + dir.file("lantern.3dx"));
   ASSERT_EQ(run.status, 0) << run.messages;
   const ObjectFileLayer layer = readLayer(dir.file("lantern.3dx"));
@@ -149,10 +149,12 @@ TEST_F(ConvertMaterialTest, SkinnedMeshesArePlacedByTheirJointsAndInverseBindMat
   const std::string gltf = R"({"asset":{"version":"2.0"},"scene":0,"scenes":[{"nodes":[0,1]}],
 "nodes":[{"name":"body","mesh":0,"skin":0,"translation":[9,9,9]},{"name":"hip","translation":[4,0,-3],"children":[2]},
   {"name":"knee","translation":[0,2,0]}],
-"skins":[{"joints":[1,2],"inverseBindMatrices":)" + std::to_string(inverseBind) + R"(}],
-"meshes":[{"primitives":[{"attributes":{"POSITION":)" + std::to_string(positions) + R"(,"JOINTS_0":)" +
-                           std::to_string(joints) + R"(,"WEIGHTS_0":)" + std::to_string(weights) + R"(},"indices":)" +
-                           std::to_string(indices) + R"(}]}],)" + b.json() + "}";
+"skins":[{"joints":[1,2],"inverseBindMatrices":)" +
+                           std::to_string(inverseBind) + R"(}],
+"meshes":[{"primitives":[{"attributes":{"POSITION":)" +
+                           std::to_string(positions) + R"(,"JOINTS_0":)" + std::to_string(joints) + R"(,"WEIGHTS_0":)" +
+                           std::to_string(weights) + R"(},"indices":)" + std::to_string(indices) + R"(}]}],)" +
+                           b.json() + "}";
   dir.writeText("monster.gltf", gltf);
   const ToolRun run = convert(dir.file("monster.gltf") + " " + dir.file("monster.3dx"));
   ASSERT_EQ(run.status, 0) << run.messages;

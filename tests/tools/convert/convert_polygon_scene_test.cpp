@@ -32,7 +32,8 @@ TEST_F(ConvertPolygonSceneTest, BentAndTangledPolygonsKeepAllTheirCorners) {
   const double pi = std::acos(-1.0);
   for (int k = 0; k < 18; ++k) {
     const double a = 2 * pi * k / 18;
-    obj += "v " + std::to_string(std::cos(a)) + " " + std::to_string(std::sin(a)) + " " + std::to_string(0.9 * std::cos(3 * a)) + "\n";
+    obj += "v " + std::to_string(std::cos(a)) + " " + std::to_string(std::sin(a)) + " " +
+           std::to_string(0.9 * std::cos(3 * a)) + "\n";
   }
   obj += "f";
   for (int k = 1; k <= 18; ++k) obj += " " + std::to_string(k);
@@ -69,7 +70,9 @@ TEST_F(ConvertPolygonSceneTest, BentAndTangledPolygonsKeepAllTheirCorners) {
     const float* a = g.vertex(g.indices[3 * t]);
     const float* b = g.vertex(g.indices[3 * t + 1]);
     const float* c = g.vertex(g.indices[3 * t + 2]);
-    auto side = [](const float* p, const float* q, float x, float y) { return (q[0] - p[0]) * (y - p[1]) - (q[1] - p[1]) * (x - p[0]); };
+    auto side = [](const float* p, const float* q, float x, float y) {
+      return (q[0] - p[0]) * (y - p[1]) - (q[1] - p[1]) * (x - p[0]);
+    };
     const float s1 = side(a, b, 2, 3), s2 = side(b, c, 2, 3), s3 = side(c, a, 2, 3);
     EXPECT_FALSE((s1 > 0 && s2 > 0 && s3 > 0) || (s1 < 0 && s2 < 0 && s3 < 0)) << "triangle " << t;
   }
@@ -92,8 +95,9 @@ TEST_F(ConvertPolygonSceneTest, LaterSceneVersionsNameObjectsAfterTheirItemIds) 
   for (unsigned v : {3u, 0u, 1u, 2u}) be16(pols, v);
   chunk(c, "POLS", pols);
   ASSERT_TRUE(saveFile(dir.file("box.lwo"), form("LWO2", c)));
-  dir.writeText("late.lws", "LWSC\n5\n\nFirstFrame 1\nLoadObjectLayer 1 10000000 box.lwo\nChangeObject 0\n"
-                            "ObjectMotion\nNumChannels 9\n");
+  dir.writeText("late.lws",
+                "LWSC\n5\n\nFirstFrame 1\nLoadObjectLayer 1 10000000 box.lwo\nChangeObject 0\n"
+                "ObjectMotion\nNumChannels 9\n");
   ToolRun run = convert("--scene " + dir.file("late.lws"));
   EXPECT_EQ(run.status, 0) << run.messages;
   EXPECT_TRUE(contains(run, "converted 1 of 1 objects")) << run.messages;

@@ -136,7 +136,8 @@ std::string number(float v) {
 }
 }  // namespace
 
-int GltfBuffer::add(const Bytes& bytes, int componentType, std::size_t count, const char* type, const std::string& extra) {
+int GltfBuffer::add(const Bytes& bytes, int componentType, std::size_t count, const char* type,
+                    const std::string& extra) {
   while (data.size() % 4 != 0) data.push_back(0);
   views.push_back(R"({"buffer":0,"byteOffset":)" + std::to_string(data.size()) + R"(,"byteLength":)" +
                   std::to_string(bytes.size()) + "}");

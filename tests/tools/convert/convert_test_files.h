@@ -37,9 +37,9 @@ void be16(Bytes& b, unsigned v);
 void be32(Bytes& b, std::uint32_t v);
 void beFloat(Bytes& b, float f);
 void id4(Bytes& b, const char* id);
-void s0(Bytes& b, const std::string& s);  // NUL-terminated, padded to even length
-void chunk(Bytes& file, const char* id, const Bytes& data);      // four-byte length
-void subchunk(Bytes& out, const char* id, const Bytes& data);    // two-byte length
+void s0(Bytes& b, const std::string& s);                       // NUL-terminated, padded to even length
+void chunk(Bytes& file, const char* id, const Bytes& data);    // four-byte length
+void subchunk(Bytes& out, const char* id, const Bytes& data);  // two-byte length
 Bytes form(const char* type, const Bytes& chunks);
 
 // ---- glTF ----

@@ -1,7 +1,7 @@
 // Score text: the notation read into steps and chords, mistakes reported with their line, and
 // sections laid out on the rows and times the replayer will play them at.
-#include "composer.h"
 #include "score.h"
+#include "composer.h"
 
 #include <gtest/gtest.h>
 
@@ -18,11 +18,10 @@ const char* kChannels =
 TEST(Score, ReadsStepsChordsAndComments) {
   Score s;
   std::string error;
-  ASSERT_TRUE(parseScore(std::string(kChannels) +
-                             "section one 4 cut 0   # a comment\n"
-                             "chords Am:2 F#m7:2\n"
-                             "drum@32+2 x.o.g _3 ^ !\n"
-                             "low 1 5' 3, c#5 bb3\n",
+  ASSERT_TRUE(parseScore(std::string(kChannels) + "section one 4 cut 0   # a comment\n"
+                                                  "chords Am:2 F#m7:2\n"
+                                                  "drum@32+2 x.o.g _3 ^ !\n"
+                                                  "low 1 5' 3, c#5 bb3\n",
                          s, error))
       << error;
   ASSERT_EQ(s.sections.size(), 1u);
@@ -41,7 +40,7 @@ TEST(Score, ReadsStepsChordsAndComments) {
   ASSERT_EQ(low.items.size(), 5u);
   EXPECT_EQ(low.items[1].octave, 1);
   EXPECT_EQ(low.items[2].octave, -1);
-  EXPECT_EQ(low.items[3].value, 12 * 5 + 1 + 1);  // c#5
+  EXPECT_EQ(low.items[3].value, 12 * 5 + 1 + 1);   // c#5
   EXPECT_EQ(low.items[4].value, 12 * 3 + 10 + 1);  // bb3
 }
 
@@ -67,16 +66,15 @@ TEST(Score, ReportsMistakesWithTheirLine) {
 TEST(Composer, LaysSectionsOnBeatsAndVoicesChords) {
   Score s;
   std::string error;
-  ASSERT_TRUE(parseScore(std::string(kChannels) +
-                             "section intro 3 cut 0\n"
-                             "chords C:3\n"
-                             "keys c v20 _10\n"
-                             "low 1 _3 ^\n"
-                             "section main 70 cut 1.5\n"
-                             "chords Am:4\n"
-                             "drum x...\n"
-                             "section last 1 cut 36.5\n"
-                             "drum x\n",
+  ASSERT_TRUE(parseScore(std::string(kChannels) + "section intro 3 cut 0\n"
+                                                  "chords C:3\n"
+                                                  "keys c v20 _10\n"
+                                                  "low 1 _3 ^\n"
+                                                  "section main 70 cut 1.5\n"
+                                                  "chords Am:4\n"
+                                                  "drum x...\n"
+                                                  "section last 1 cut 36.5\n"
+                                                  "drum x\n",
                          s, error))
       << error;
   ComposedMusic m;

@@ -22,7 +22,7 @@ std::vector<uint8_t> readFile(const char* path) {
 }
 
 class ShowMusic : public ::testing::Test {
-protected:
+ protected:
   static void SetUpTestSuite() {
     std::ifstream in(VELLUMITE_SCORE);
     std::stringstream text;
@@ -51,8 +51,7 @@ TEST_F(ShowMusic, BothReadersPlayItForTheSameLength) {
   OfflineMusic music;
   ASSERT_TRUE(music.open(VELLUMITE_SHOW_MUSIC, 0, 50));
   std::vector<int16_t> chunk(44100 * 2);
-  while (music.render(chunk.data(), 44100, 100) == 44100) {
-  }
+  while (music.render(chunk.data(), 44100, 100) == 44100) {}
   const double openmptPlayed = double(music.framesRendered()) / OfflineMusic::kRate;
 
   xmp_context ctx = xmp_create_context();
@@ -80,9 +79,9 @@ TEST_F(ShowMusic, BothReadersPlayItForTheSameLength) {
 }
 
 TEST_F(ShowMusic, SectionsTurnOnABeatAtTheSceneCuts) {
-  openmpt_module* mod = openmpt_module_create_from_memory2(bytes.data(), bytes.size(), openmpt_log_func_silent,
-                                                          nullptr, openmpt_error_func_ignore, nullptr, nullptr,
-                                                          nullptr, nullptr);
+  openmpt_module* mod =
+      openmpt_module_create_from_memory2(bytes.data(), bytes.size(), openmpt_log_func_silent, nullptr,
+                                         openmpt_error_func_ignore, nullptr, nullptr, nullptr, nullptr);
   ASSERT_NE(mod, nullptr);
   std::vector<double> cuts;
   for (const SectionTiming& s : composed->sections) {

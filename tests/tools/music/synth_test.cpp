@@ -24,9 +24,9 @@ std::vector<float> playNote(const XmInstrument& instrument, int note) {
   m.patterns.push_back(p);
   m.instruments.push_back(instrument);
   const std::vector<uint8_t> bytes = xmBytes(m);
-  openmpt_module* mod = openmpt_module_create_from_memory2(bytes.data(), bytes.size(), openmpt_log_func_silent,
-                                                          nullptr, openmpt_error_func_ignore, nullptr, nullptr,
-                                                          nullptr, nullptr);
+  openmpt_module* mod =
+      openmpt_module_create_from_memory2(bytes.data(), bytes.size(), openmpt_log_func_silent, nullptr,
+                                         openmpt_error_func_ignore, nullptr, nullptr, nullptr, nullptr);
   std::vector<float> out(kRate);
   if (mod == nullptr) return {};
   openmpt_module_read_float_mono(mod, kRate, out.size(), out.data());
@@ -58,13 +58,13 @@ double cents(double f, double reference) { return 1200.0 * std::log2(f / referen
 TEST(Synth, PitchedInstrumentsPlayInTune) {
   struct Case {
     const char* name;
-    int note;   // XM note: A-2 = 34, A-3 = 46, A-4 = 58
+    int note;  // XM note: A-2 = 34, A-3 = 46, A-4 = 58
     double hz;
     size_t from;  // where the tone has settled
   } cases[] = {
-      {"bass", 34, 110, 30000},  {"bass", 46, 220, 30000},  {"pad", 46, 220, 20000}, {"strings", 46, 220, 30000},
-      {"lead", 58, 440, 20000},  {"lead", 70, 880, 20000},  {"pluck", 58, 440, 1000}, {"stab", 49, 261.63, 2000},
-      {"tom", 34, 110, 15000},
+      {"bass", 34, 110, 30000},    {"bass", 46, 220, 30000},   {"pad", 46, 220, 20000},
+      {"strings", 46, 220, 30000}, {"lead", 58, 440, 20000},   {"lead", 70, 880, 20000},
+      {"pluck", 58, 440, 1000},    {"stab", 49, 261.63, 2000}, {"tom", 34, 110, 15000},
   };
   for (const Case& c : cases) {
     XmInstrument ins;

@@ -31,16 +31,25 @@ XmModule sampleModule() {
     XmPattern p(rows, m.channels);
     for (XmCell& c : p.cells) {
       switch (next(6)) {
-        case 0: break;  // empty
-        case 1: c = {uint8_t(1 + next(96)), uint8_t(1 + next(3)), 0, 0, 0}; break;
-        case 2: c = {kXmKeyOff, 0, 0, 0, 0}; break;
+        case 0:
+          break;  // empty
+        case 1:
+          c = {uint8_t(1 + next(96)), uint8_t(1 + next(3)), 0, 0, 0};
+          break;
+        case 2:
+          c = {kXmKeyOff, 0, 0, 0, 0};
+          break;
         case 3: {  // any effect but the pattern break, whose decimal parameter readers convert
           const uint8_t effect = uint8_t(next(16));
           c = {0, 0, xmSetVolume(int(next(65))), uint8_t(effect == 0x0d ? 0x0a : effect), uint8_t(1 + next(255))};
           break;
         }
-        case 4: c = {uint8_t(1 + next(96)), 3, xmSetVolume(64), 0x0f, uint8_t(1 + next(31))}; break;
-        default: c = {0, 0, 0, 0x10, uint8_t(next(65))}; break;
+        case 4:
+          c = {uint8_t(1 + next(96)), 3, xmSetVolume(64), 0x0f, uint8_t(1 + next(31))};
+          break;
+        default:
+          c = {0, 0, 0, 0x10, uint8_t(next(65))};
+          break;
       }
     }
     m.patterns.push_back(p);
@@ -88,7 +97,7 @@ XmModule sampleModule() {
 char effectLetter(uint8_t effect) { return effect < 10 ? char('0' + effect) : char('A' + effect - 10); }
 
 class XmWriterTest : public ::testing::Test {
-protected:
+ protected:
   void SetUp() override {
     module = sampleModule();
     bytes = xmBytes(module);
@@ -99,13 +108,14 @@ protected:
 };
 
 TEST_F(XmWriterTest, LibopenmptReportsWhatWasWritten) {
-  openmpt_module* mod = openmpt_module_create_from_memory2(bytes.data(), bytes.size(), openmpt_log_func_silent,
-                                                          nullptr, openmpt_error_func_ignore, nullptr, nullptr,
-                                                          nullptr, nullptr);
+  openmpt_module* mod =
+      openmpt_module_create_from_memory2(bytes.data(), bytes.size(), openmpt_log_func_silent, nullptr,
+                                         openmpt_error_func_ignore, nullptr, nullptr, nullptr, nullptr);
   ASSERT_NE(mod, nullptr);
   EXPECT_EQ(openmpt_module_get_num_channels(mod), module.channels);
   ASSERT_EQ(openmpt_module_get_num_orders(mod), int(module.orders.size()));
-  for (size_t i = 0; i < module.orders.size(); ++i) EXPECT_EQ(openmpt_module_get_order_pattern(mod, int(i)), module.orders[i]);
+  for (size_t i = 0; i < module.orders.size(); ++i)
+    EXPECT_EQ(openmpt_module_get_order_pattern(mod, int(i)), module.orders[i]);
   ASSERT_EQ(openmpt_module_get_num_patterns(mod), int(module.patterns.size()));
   EXPECT_EQ(openmpt_module_get_num_instruments(mod), 3);
   EXPECT_EQ(openmpt_module_get_num_samples(mod), 3);
@@ -131,7 +141,8 @@ TEST_F(XmWriterTest, LibopenmptReportsWhatWasWritten) {
                     cell.volume - 0x10);
         }
         if (cell.effect != 0 || cell.param != 0) {
-          const char* fx = openmpt_module_format_pattern_row_channel_command(mod, int(p), r, c, OPENMPT_MODULE_COMMAND_EFFECT);
+          const char* fx =
+              openmpt_module_format_pattern_row_channel_command(mod, int(p), r, c, OPENMPT_MODULE_COMMAND_EFFECT);
           EXPECT_EQ(fx[0], effectLetter(cell.effect));
           openmpt_free_string(fx);
           EXPECT_EQ(openmpt_module_get_pattern_row_channel_command(mod, int(p), r, c, OPENMPT_MODULE_COMMAND_PARAMETER),

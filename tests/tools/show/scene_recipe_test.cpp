@@ -38,13 +38,13 @@ class SceneRecipeTest : public ::testing::Test {
 
 TEST_F(SceneRecipeTest, ItemsParentsAndTargetsReachTheParser) {
   const int errors = RecipeErrors::count();
-  ASSERT_TRUE(compileAndLoad(
-      "grid 2.5\n"
-      "null Rig\n  h 0:0 2:360 linear post=offset\n"
-      "null fire   # carries the fire\n  parent Rig\n  scale 0.5\n"
-      "camera Eye\n  position 0 1 -5\n  target fire\n"
-      "light Key\n  type spot\n  parent Rig\n  color 0:1,0,0 1:0,0,1 step post=repeat\n  intensity 0.7\n"
-      "light Fill\n  type point\n"));
+  ASSERT_TRUE(
+      compileAndLoad("grid 2.5\n"
+                     "null Rig\n  h 0:0 2:360 linear post=offset\n"
+                     "null fire   # carries the fire\n  parent Rig\n  scale 0.5\n"
+                     "camera Eye\n  position 0 1 -5\n  target fire\n"
+                     "light Key\n  type spot\n  parent Rig\n  color 0:1,0,0 1:0,0,1 step post=repeat\n  intensity 0.7\n"
+                     "light Fill\n  type point\n"));
   EXPECT_EQ(RecipeErrors::count(), errors);
   EXPECT_FLOAT_EQ(scene.gridSize, 2.5f);
   ASSERT_EQ(scene.objectCount, 2);
@@ -74,12 +74,12 @@ TEST_F(SceneRecipeTest, ItemsParentsAndTargetsReachTheParser) {
 
 TEST_F(SceneRecipeTest, ManyFiresEachNamedFireInTheSceneAndRenamedInTheRecipe) {
   const int errors = RecipeErrors::count();
-  ASSERT_TRUE(compileAndLoad(
-      "null Ring\n"
-      "null fire as Torch0\n  parent Ring\n  x 2\n"
-      "null fire as Torch1\n  parent Torch0\n  scale 0:0.001 2:0.4/s\n"
-      "camera Eye\n  target Torch1\n"
-      "light Key\n"));
+  ASSERT_TRUE(
+      compileAndLoad("null Ring\n"
+                     "null fire as Torch0\n  parent Ring\n  x 2\n"
+                     "null fire as Torch1\n  parent Torch0\n  scale 0:0.001 2:0.4/s\n"
+                     "camera Eye\n  target Torch1\n"
+                     "light Key\n"));
   EXPECT_EQ(RecipeErrors::count(), errors);
   ASSERT_EQ(scene.objectCount, 3);
   EXPECT_NE(scene.objects[1]->effect, nullptr);
@@ -99,12 +99,13 @@ TEST_F(SceneRecipeTest, BonesBelongToTheirObjectAndChainByName) {
   w.triangles({{0, 1, 2}});
   ASSERT_TRUE(w.save(dir.file("stick.3dx")));
   const int errors = RecipeErrors::count();
-  ASSERT_TRUE(compileAndLoad(
-      "object stick.lwo as First\n"
-      "object stick.lwo as Second\n"
-      "falloff 3\n"
-      "bone Lower\n  parent Second\n  rest 0 0 0\n  direction 0 -90 0\n  length 1\n  strength 1\n"
-      "bone Upper\n  parent Lower\n  rest 0 0 1\n  length 1\n  strength 2\n  weightmap Top\n  p 0:0 1:45/t 2:0 step\n"));
+  ASSERT_TRUE(
+      compileAndLoad("object stick.lwo as First\n"
+                     "object stick.lwo as Second\n"
+                     "falloff 3\n"
+                     "bone Lower\n  parent Second\n  rest 0 0 0\n  direction 0 -90 0\n  length 1\n  strength 1\n"
+                     "bone Upper\n  parent Lower\n  rest 0 0 1\n  length 1\n  strength 2\n  weightmap Top\n  p 0:0 "
+                     "1:45/t 2:0 step\n"));
   EXPECT_EQ(RecipeErrors::count(), errors);
   ASSERT_EQ(scene.boneCount, 2);
   const SceneBone* lower = scene.bones[0];
@@ -127,7 +128,8 @@ TEST_F(SceneRecipeTest, BonesBelongToTheirObjectAndChainByName) {
 }
 
 TEST_F(SceneRecipeTest, AmbientLinesBecomeValuesOrEnvelopes) {
-  ASSERT_TRUE(compileAndLoad("ambient color 0.5,0.25,1\nambient intensity 0:0 4:0.02 tcb post=oscillate\ncamera Eye\n"));
+  ASSERT_TRUE(
+      compileAndLoad("ambient color 0.5,0.25,1\nambient intensity 0:0 4:0.02 tcb post=oscillate\ncamera Eye\n"));
   const Motion* colour = scene.ambientColors[0].motion;
   ASSERT_NE(colour, nullptr);
   EXPECT_FLOAT_EQ(colour->channels[1]->keys[0].value, 0.25f);
@@ -141,15 +143,15 @@ TEST_F(SceneRecipeTest, MistakesAreReportedWithTheirLine) {
     const char* text;
     int errors;
   } cases[] = {
-      {"null A\n  wobble 3\n", 1},                  // unknown property
-      {"null A\n  x 0:1 2\n", 1},                   // keys mixed with a constant
-      {"null A\n  x 0:one\n", 1},                   // not a number
-      {"null A\n  x 0:1 post=sideways\n", 1},       // unknown end behaviour
-      {"null A\nnull A\n", 1},                      // a name used twice
-      {"  x 1\n", 1},                               // a property before any item
-      {"camera Eye\n  target Nowhere\n", 1},        // target names nothing
-      {"light L\n  type laser\n", 1},               // unknown light type
-      {"teleport\n", 1},                            // unknown statement
+      {"null A\n  wobble 3\n", 1},             // unknown property
+      {"null A\n  x 0:1 2\n", 1},              // keys mixed with a constant
+      {"null A\n  x 0:one\n", 1},              // not a number
+      {"null A\n  x 0:1 post=sideways\n", 1},  // unknown end behaviour
+      {"null A\nnull A\n", 1},                 // a name used twice
+      {"  x 1\n", 1},                          // a property before any item
+      {"camera Eye\n  target Nowhere\n", 1},   // target names nothing
+      {"light L\n  type laser\n", 1},          // unknown light type
+      {"teleport\n", 1},                       // unknown statement
   };
   for (const Case& c : cases) {
     const int before = RecipeErrors::count();
@@ -160,7 +162,8 @@ TEST_F(SceneRecipeTest, MistakesAreReportedWithTheirLine) {
 
 TEST(RecipeFileTest, WordsOptionsQuotesAndComments) {
   SceneTempDir dir;
-  auto recipe = readRecipeFile(dir.writeText("p.txt", "# a comment\npicture t.jpg 8 4 text \"THE END\" b=#ff8000 size=3\n\n  group plate w=2 # note\n"));
+  auto recipe = readRecipeFile(dir.writeText(
+      "p.txt", "# a comment\npicture t.jpg 8 4 text \"THE END\" b=#ff8000 size=3\n\n  group plate w=2 # note\n"));
   ASSERT_TRUE(recipe.has_value());
   ASSERT_EQ(recipe->lines.size(), 2u);
   const RecipeLine& a = recipe->lines[0];

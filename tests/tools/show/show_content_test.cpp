@@ -31,13 +31,12 @@
 
 namespace {
 
-const char* const kScenes[] = {"grand.lws", "text.lws", "design.lws", "dass.lws", "dance2.lws", "Slut.lws", "skitdemo.lws"};
+const char* const kScenes[] = {"grand.lws",  "text.lws", "design.lws",  "dass.lws",
+                               "dance2.lws", "Slut.lws", "skitdemo.lws"};
 
 class ShowContent : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ASSERT_EQ(chdir(VELLUMITE_SHOW_DIR), 0) << "build the show first: " << VELLUMITE_SHOW_DIR;
-  }
+  void SetUp() override { ASSERT_EQ(chdir(VELLUMITE_SHOW_DIR), 0) << "build the show first: " << VELLUMITE_SHOW_DIR; }
 };
 
 TEST_F(ShowContent, EverySceneLoadsWholeWithNothingMissing) {
@@ -84,7 +83,8 @@ TEST_F(ShowContent, EverySceneLoadsWholeWithNothingMissing) {
     }
     delete s;
   }
-  for (const char* picture : {"laddar.jpg", "slut.jpg", "light.jpg", "lensflare.jpg", "lensflarea.jpg", "fire0.jpg", "fire5.jpg"}) {
+  for (const char* picture :
+       {"laddar.jpg", "slut.jpg", "light.jpg", "lensflare.jpg", "lensflarea.jpg", "fire0.jpg", "fire5.jpg"}) {
     EXPECT_TRUE(DecodedPicture(picture)) << picture;
   }
 }
@@ -124,7 +124,8 @@ TEST_F(ShowContent, PicturesHaveDetailAndTheFireSixFlamesOnBlack) {
       for (int x = 0; x < picture.width(); ++x) {
         const unsigned char* p = picture.bgr() + (std::size_t(y) * picture.width() + x) * 3;
         grey.push_back(p[0] + p[1] + p[2]);
-        if (x == 0 || y == 0 || x == picture.width() - 1 || y == picture.height() - 1) border = std::max(border, grey.back());
+        if (x == 0 || y == 0 || x == picture.width() - 1 || y == picture.height() - 1)
+          border = std::max(border, grey.back());
         if (p[2] > 200 && p[1] > 120) ++hot;
       }
     EXPECT_LE(border, 3 * 12) << name << ": the border is not black";
@@ -135,7 +136,8 @@ TEST_F(ShowContent, PicturesHaveDetailAndTheFireSixFlamesOnBlack) {
     for (int b = a + 1; b < 6; ++b) {
       long sum = 0;
       for (std::size_t i = 0; i < flames[a].size(); ++i) sum += std::abs(flames[a][i] - flames[b][i]);
-      EXPECT_GT(double(sum) / (3.0 * double(flames[a].size())), 8.0) << "fire" << a << " and fire" << b << " look alike";
+      EXPECT_GT(double(sum) / (3.0 * double(flames[a].size())), 8.0)
+          << "fire" << a << " and fire" << b << " look alike";
     }
 }
 
@@ -168,8 +170,7 @@ double meanBrightness(const ShowPicture& p) {
 double meanDifference(const ShowPicture& a, const ShowPicture& b) {
   double sum = 0;
   for (std::size_t i = 0; i < a.pixels.size(); ++i)
-    for (int shift : {16, 8, 0})
-      sum += std::abs(int((a.pixels[i] >> shift) & 255) - int((b.pixels[i] >> shift) & 255));
+    for (int shift : {16, 8, 0}) sum += std::abs(int((a.pixels[i] >> shift) & 255) - int((b.pixels[i] >> shift) & 255));
   return sum / (3.0 * double(a.pixels.size()));
 }
 

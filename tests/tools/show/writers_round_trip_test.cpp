@@ -29,7 +29,8 @@ class WritersRoundTrip : public ::testing::Test {
 
   const float* vertex(const MeshGroup& g, int i) {
     auto* base = static_cast<const std::uint8_t*>(scene.lockVertexBuffer(g.vertexBuffer));
-    const float* v = reinterpret_cast<const float*>(base + std::size_t(i) * std::size_t(scene.vertexStride(g.vertexBuffer)));
+    const float* v =
+        reinterpret_cast<const float*>(base + std::size_t(i) * std::size_t(scene.vertexStride(g.vertexBuffer)));
     scene.unlockVertexBuffer(g.vertexBuffer);
     return v;
   }
@@ -114,9 +115,11 @@ TEST_F(WritersRoundTrip, SceneTextKeepsEveryKeyParameterBehaviourAndParent) {
   SceneChannel x{{{1, 0, 0, 0.5f, -0.25f, 0.75f}, {3, 2, 3}, {5, 4, 4}}, 2, 4};
   std::vector<SceneChannel> channels(9, SceneChannel{{{0, 0}}, 1, 1});
   channels[0] = x;
-  std::string text = "AddNullObject Root\n" + sceneMotionBlock("ObjectMotion", std::vector<SceneChannel>(9, SceneChannel{{{0, 0}}, 1, 1})) +
-                     "AddNullObject Child\n" + sceneMotionBlock("ObjectMotion", channels) + "ParentItem " + sceneItemId(1, 0) + "\n" +
-                     "LightName Lamp\n" + sceneMotionBlock("LightMotion", std::vector<SceneChannel>(9, SceneChannel{{{0, 0}}, 1, 1})) +
+  std::string text = "AddNullObject Root\n" +
+                     sceneMotionBlock("ObjectMotion", std::vector<SceneChannel>(9, SceneChannel{{{0, 0}}, 1, 1})) +
+                     "AddNullObject Child\n" + sceneMotionBlock("ObjectMotion", channels) + "ParentItem " +
+                     sceneItemId(1, 0) + "\n" + "LightName Lamp\n" +
+                     sceneMotionBlock("LightMotion", std::vector<SceneChannel>(9, SceneChannel{{{0, 0}}, 1, 1})) +
                      sceneValueOrEnvelope("LightColor", {SceneChannel{{{1, 0}}, 1, 1}, SceneChannel{{{0.5f, 0}}, 1, 1},
                                                          SceneChannel{{{0, 0}, {1, 2}}, 3, 5}}) +
                      sceneValueOrEnvelope("LightIntensity", {SceneChannel{{{0.8f, 0}}, 1, 1}});

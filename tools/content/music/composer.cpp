@@ -39,15 +39,33 @@ int degreeNote(const ScoreChord& c, int degree, int octave, int center) {
   auto interval = [&c](size_t i, int fallback) { return i < c.intervals.size() ? c.intervals[i] : fallback; };
   int step = 0;
   switch (degree) {
-    case 1: step = 0; break;
-    case 2: step = 2; break;
-    case 3: step = interval(1, 4); break;
-    case 4: step = 5; break;
-    case 5: step = interval(2, 7); break;
-    case 6: step = 9; break;
-    case 7: step = interval(3, 10) % 12; break;
-    case 8: step = 12; break;
-    default: step = 14; break;
+    case 1:
+      step = 0;
+      break;
+    case 2:
+      step = 2;
+      break;
+    case 3:
+      step = interval(1, 4);
+      break;
+    case 4:
+      step = 5;
+      break;
+    case 5:
+      step = interval(2, 7);
+      break;
+    case 6:
+      step = 9;
+      break;
+    case 7:
+      step = interval(3, 10) % 12;
+      break;
+    case 8:
+      step = 12;
+      break;
+    default:
+      step = 14;
+      break;
   }
   return root + step + 12 * octave;
 }
@@ -60,7 +78,8 @@ std::vector<int> voicing(const ScoreChord& c, int voices, int center) {
   for (size_t i : {size_t(0), size_t(1), size_t(3), size_t(2), size_t(4)})
     if (i < iv.size()) order.push_back(iv[i]);
   std::vector<int> notes;
-  for (int k = 0; k < voices && k < int(order.size()); ++k) notes.push_back(placeNear(c.root + order[size_t(k)], center));
+  for (int k = 0; k < voices && k < int(order.size()); ++k)
+    notes.push_back(placeNear(c.root + order[size_t(k)], center));
   std::sort(notes.begin(), notes.end());
   for (int k = int(notes.size()); k < voices; ++k) notes.push_back(notes[size_t(k - int(order.size()))] + 12);
   std::sort(notes.begin(), notes.end());
@@ -173,7 +192,8 @@ bool composeMusic(const Score& score, ComposedMusic& music, std::string& error) 
         }
         std::vector<int> notes;
         switch (item.kind) {
-          case ScoreItem::Rest: break;
+          case ScoreItem::Rest:
+            break;
           case ScoreItem::Off:
             for (int v = 0; v < c.voices; ++v) cell(row, layout.first[size_t(ci)] + v) = XmCell{kXmKeyOff, 0, 0, 0, 0};
             break;
@@ -183,10 +203,18 @@ bool composeMusic(const Score& score, ComposedMusic& music, std::string& error) 
               if (x.note == 0) x.volume = xmSetVolume(volume);
             }
             break;
-          case ScoreItem::Hit: notes = {kMiddleCNote}; break;
-          case ScoreItem::Note: notes = {item.value}; break;
-          case ScoreItem::Degree: notes = {degreeNote(*chord, item.value, item.octave, c.center)}; break;
-          case ScoreItem::Chord: notes = voicing(*chord, c.voices, c.center); break;
+          case ScoreItem::Hit:
+            notes = {kMiddleCNote};
+            break;
+          case ScoreItem::Note:
+            notes = {item.value};
+            break;
+          case ScoreItem::Degree:
+            notes = {degreeNote(*chord, item.value, item.octave, c.center)};
+            break;
+          case ScoreItem::Chord:
+            notes = voicing(*chord, c.voices, c.center);
+            break;
         }
         for (size_t v = 0; v < notes.size(); ++v) {
           if (notes[v] < 1 || notes[v] > 96) {
@@ -250,8 +278,8 @@ bool composeMusic(const Score& score, ComposedMusic& music, std::string& error) 
         const XmPattern& q = m.patterns[index];
         if (q.rows == p.rows &&
             std::equal(q.cells.begin(), q.cells.end(), p.cells.begin(), [](const XmCell& a, const XmCell& b) {
-              return a.note == b.note && a.instrument == b.instrument && a.volume == b.volume &&
-                     a.effect == b.effect && a.param == b.param;
+              return a.note == b.note && a.instrument == b.instrument && a.volume == b.volume && a.effect == b.effect &&
+                     a.param == b.param;
             }))
           break;
         ++index;

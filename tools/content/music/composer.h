@@ -11,17 +11,17 @@
 
 struct SectionTiming {
   std::string name;
-  int firstRow = 0;       // rows from the start of the song
-  int order = 0;          // where the section starts in the order list ...
-  int row = 0;            // ... and the row there
-  double seconds = 0;     // start time as the replayer counts it (whole ticks of 2.5 / bpm s)
-  double cut = -1;        // the score's wish, or -1
+  int firstRow = 0;    // rows from the start of the song
+  int order = 0;       // where the section starts in the order list ...
+  int row = 0;         // ... and the row there
+  double seconds = 0;  // start time as the replayer counts it (whole ticks of 2.5 / bpm s)
+  double cut = -1;     // the score's wish, or -1
 };
 
 struct ComposedMusic {
   XmModule module;
   std::vector<SectionTiming> sections;
-  double seconds = 0;     // length of one pass through the song
+  double seconds = 0;  // length of one pass through the song
 };
 
 // Seconds from the song's start to the start of row (as counted through the whole song).

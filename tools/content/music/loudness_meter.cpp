@@ -23,7 +23,8 @@ double LoudnessMeter::Biquad::run(double x) {
   return y;
 }
 
-LoudnessMeter::LoudnessMeter(double sampleRate) : rate(sampleRate), subBlockFrames(size_t(std::lround(sampleRate / 10))) {
+LoudnessMeter::LoudnessMeter(double sampleRate)
+    : rate(sampleRate), subBlockFrames(size_t(std::lround(sampleRate / 10))) {
   // Stage 1: a high shelf of about +4 dB above 1.7 kHz (the head's effect).
   {
     const double f0 = 1681.974450955533, gain = 3.999843853973347, q = 0.7071752369554196;

@@ -28,11 +28,16 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     if (a == "--help") return usage(stdout);
-    if (a == "--measure") measure = true;
-    else if (a == "--wav" && i + 1 < argc) wavPath = argv[++i], measure = true;
-    else if (!a.empty() && a[0] != '-' && scorePath.empty()) scorePath = a;
-    else if (!a.empty() && a[0] != '-' && outPath.empty()) outPath = a;
-    else return usage(stderr);
+    if (a == "--measure")
+      measure = true;
+    else if (a == "--wav" && i + 1 < argc)
+      wavPath = argv[++i], measure = true;
+    else if (!a.empty() && a[0] != '-' && scorePath.empty())
+      scorePath = a;
+    else if (!a.empty() && a[0] != '-' && outPath.empty())
+      outPath = a;
+    else
+      return usage(stderr);
   }
   if (outPath.empty()) return usage(stderr);
 
@@ -73,16 +78,18 @@ int main(int argc, char** argv) {
     return 1;
   }
   const MixFigures f = measureMix(pcm);
-  std::printf("show mix: %.2f LUFS integrated, true peak %.2f dBTP, sample peak %.2f dBFS, side/mid %.1f dB, "
-              "first silent second %d\n",
-              f.loudness.integratedLufs, f.loudness.truePeakDbtp, f.loudness.samplePeakDbfs, f.sideToMidDb,
-              f.firstSilentSecond);
+  std::printf(
+      "show mix: %.2f LUFS integrated, true peak %.2f dBTP, sample peak %.2f dBFS, side/mid %.1f dB, "
+      "first silent second %d\n",
+      f.loudness.integratedLufs, f.loudness.truePeakDbtp, f.loudness.samplePeakDbfs, f.sideToMidDb,
+      f.firstSilentSecond);
   // Each section on its own: how the mix builds from one to the next.
   for (size_t i = 0; i < music.sections.size(); ++i) {
     const double from = music.sections[i].seconds;
     const double to = std::min(146.5, i + 1 < music.sections.size() ? music.sections[i + 1].seconds : music.seconds);
     if (to <= from + 0.5) continue;
-    const std::vector<int16_t> part(pcm.begin() + long(from * kShowMixRate) * 2, pcm.begin() + long(to * kShowMixRate) * 2);
+    const std::vector<int16_t> part(pcm.begin() + long(from * kShowMixRate) * 2,
+                                    pcm.begin() + long(to * kShowMixRate) * 2);
     const MixFigures p = measureMix(part);
     std::printf("  %-10s %6.2f LUFS, true peak %6.2f dBTP\n", music.sections[i].name.c_str(), p.loudness.integratedLufs,
                 p.loudness.truePeakDbtp);

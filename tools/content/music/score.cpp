@@ -54,13 +54,17 @@ bool lexItems(const std::string& token, std::vector<ScoreItem>& items) {
     const char c = token[i];
     ScoreItem item;
     if (c == '.' || c == '-' || c == '|') {
-      if (c == '|') { ++i; continue; }
+      if (c == '|') {
+        ++i;
+        continue;
+      }
       item.kind = ScoreItem::Rest;
       ++i;
     } else if (c == '_') {  // a run of rests: _15
       size_t j = i + 1;
       int n = 0;
-      while (j < token.size() && std::isdigit(static_cast<unsigned char>(token[j])) && n < 10000) n = n * 10 + (token[j++] - '0');
+      while (j < token.size() && std::isdigit(static_cast<unsigned char>(token[j])) && n < 10000)
+        n = n * 10 + (token[j++] - '0');
       if (j == i + 1 || n < 1) return false;
       items.insert(items.end(), size_t(n), ScoreItem());
       i = j;
@@ -68,7 +72,8 @@ bool lexItems(const std::string& token, std::vector<ScoreItem>& items) {
     } else if (c == 'v') {  // v40: the sounding notes' volume changes to 40 (of 64)
       size_t j = i + 1;
       int n = 0;
-      while (j < token.size() && std::isdigit(static_cast<unsigned char>(token[j])) && n <= 64) n = n * 10 + (token[j++] - '0');
+      while (j < token.size() && std::isdigit(static_cast<unsigned char>(token[j])) && n <= 64)
+        n = n * 10 + (token[j++] - '0');
       if (j == i + 1 || n > 64) return false;
       item.kind = ScoreItem::Volume;
       item.velocity = n;
@@ -113,10 +118,13 @@ bool parseChord(const std::string& symbol, ScoreChord& chord) {
   size_t i = 1;
   if (i < symbol.size() && (symbol[i] == '#' || symbol[i] == 'b')) root += symbol[i++] == '#' ? 1 : -1;
   const std::string quality = symbol.substr(i);
-  static const struct { const char* name; std::vector<int> intervals; } kQualities[] = {
-      {"", {0, 4, 7}},        {"m", {0, 3, 7}},          {"7", {0, 4, 7, 10}},   {"m7", {0, 3, 7, 10}},
-      {"maj7", {0, 4, 7, 11}}, {"sus4", {0, 5, 7}},      {"sus2", {0, 2, 7}},    {"dim", {0, 3, 6}},
-      {"5", {0, 7}},          {"add9", {0, 4, 7, 14}},   {"madd9", {0, 3, 7, 14}}, {"m7b5", {0, 3, 6, 10}},
+  static const struct {
+    const char* name;
+    std::vector<int> intervals;
+  } kQualities[] = {
+      {"", {0, 4, 7}},         {"m", {0, 3, 7}},        {"7", {0, 4, 7, 10}},     {"m7", {0, 3, 7, 10}},
+      {"maj7", {0, 4, 7, 11}}, {"sus4", {0, 5, 7}},     {"sus2", {0, 2, 7}},      {"dim", {0, 3, 6}},
+      {"5", {0, 7}},           {"add9", {0, 4, 7, 14}}, {"madd9", {0, 3, 7, 14}}, {"m7b5", {0, 3, 6, 10}},
   };
   for (const auto& q : kQualities) {
     if (quality == q.name) {
@@ -191,11 +199,16 @@ bool parseScore(const std::string& text, Score& score, std::string& error) {
           continue;
         }
         if (!toInt(w[k + 1], v)) return fail("channel option " + opt + " needs a number");
-        if (opt == "pan" && v >= 0 && v <= 255) c.pan = v;
-        else if (opt == "volume" && v >= 0 && v <= 64) c.volume = v;
-        else if (opt == "voices" && v >= 1 && v <= 8) c.voices = v;
-        else if (opt == "spread" && v >= 0 && v <= 127) c.spread = v;
-        else return fail("bad channel option " + opt + " " + w[k + 1]);
+        if (opt == "pan" && v >= 0 && v <= 255)
+          c.pan = v;
+        else if (opt == "volume" && v >= 0 && v <= 64)
+          c.volume = v;
+        else if (opt == "voices" && v >= 1 && v <= 8)
+          c.voices = v;
+        else if (opt == "spread" && v >= 0 && v <= 127)
+          c.spread = v;
+        else
+          return fail("bad channel option " + opt + " " + w[k + 1]);
       }
       score.channels.push_back(c);
     } else if (key == "section") {

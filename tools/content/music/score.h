@@ -9,18 +9,18 @@
 struct ScoreChannel {
   std::string name;
   std::string instrument;
-  int pan = 128;          // 0 left .. 255 right
-  int volume = 64;        // 0..64
-  int voices = 1;         // a chord channel plays one chord tone per voice
-  int spread = 0;         // voices fan out over pan ± spread
-  int center = 49;        // chord tones and degrees are placed around this note (C-4 = 49)
-  std::string echoOf;     // repeats that channel's first voice ...
-  int echoRows = 0;       // ... this many rows later
+  int pan = 128;       // 0 left .. 255 right
+  int volume = 64;     // 0..64
+  int voices = 1;      // a chord channel plays one chord tone per voice
+  int spread = 0;      // voices fan out over pan ± spread
+  int center = 49;     // chord tones and degrees are placed around this note (C-4 = 49)
+  std::string echoOf;  // repeats that channel's first voice ...
+  int echoRows = 0;    // ... this many rows later
 };
 
 struct ScoreChord {
-  int root = 0;                 // pitch class, C = 0
-  std::vector<int> intervals;   // semitones above the root: root, third, fifth, [seventh, ...]
+  int root = 0;                // pitch class, C = 0
+  std::vector<int> intervals;  // semitones above the root: root, third, fifth, [seventh, ...]
   int beats = 4;
 };
 
@@ -34,8 +34,8 @@ struct ScoreItem {
 
 struct ScoreLine {
   std::string channel;
-  int volume = 64;    // scales the channel's volume for this line
-  int offset = 0;     // rows into the section where the line starts
+  int volume = 64;               // scales the channel's volume for this line
+  int offset = 0;                // rows into the section where the line starts
   std::vector<ScoreItem> items;  // repeated to the end of the section ...
   bool once = false;             // ... unless played only once
   int lineNumber = 0;
@@ -44,8 +44,8 @@ struct ScoreLine {
 struct ScoreSection {
   std::string name;
   int beats = 0;
-  double cut = -1;    // seconds where this section must start, or -1
-  int volume = 64;    // scales every line of the section
+  double cut = -1;                 // seconds where this section must start, or -1
+  int volume = 64;                 // scales every line of the section
   std::vector<ScoreChord> chords;  // repeated to the end of the section
   std::vector<ScoreLine> lines;
   int lineNumber = 0;
@@ -53,7 +53,7 @@ struct ScoreSection {
 
 struct Score {
   int bpm = 125;
-  std::vector<int> groove = {6};   // ticks per row, cycling over the rows of each beat
+  std::vector<int> groove = {6};  // ticks per row, cycling over the rows of each beat
   std::vector<ScoreChannel> channels;
   std::vector<ScoreSection> sections;
 };

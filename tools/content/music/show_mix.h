@@ -17,8 +17,8 @@ bool renderShowMix(const std::string& xmPath, double seconds, std::vector<int16_
 
 struct MixFigures {
   LoudnessReport loudness;
-  int firstSilentSecond = -1;   // first whole second below -60 dBFS RMS, or -1
-  double sideToMidDb = -1e9;    // energy of (L - R) against (L + R): how far left and right differ
+  int firstSilentSecond = -1;  // first whole second below -60 dBFS RMS, or -1
+  double sideToMidDb = -1e9;   // energy of (L - R) against (L + R): how far left and right differ
 };
 
 MixFigures measureMix(const std::vector<int16_t>& pcm);

@@ -67,17 +67,34 @@ struct Biquad {
     const double w = 2 * kPi * freq / kRate, c = std::cos(w), alpha = std::sin(w) / (2 * q);
     const double a0 = 1 + alpha;
     switch (kind) {
-      case Low: b0 = (1 - c) / 2; b1 = 1 - c; b2 = (1 - c) / 2; break;
-      case High: b0 = (1 + c) / 2; b1 = -(1 + c); b2 = (1 + c) / 2; break;
-      case Band: b0 = alpha; b1 = 0; b2 = -alpha; break;
+      case Low:
+        b0 = (1 - c) / 2;
+        b1 = 1 - c;
+        b2 = (1 - c) / 2;
+        break;
+      case High:
+        b0 = (1 + c) / 2;
+        b1 = -(1 + c);
+        b2 = (1 + c) / 2;
+        break;
+      case Band:
+        b0 = alpha;
+        b1 = 0;
+        b2 = -alpha;
+        break;
     }
-    b0 /= a0; b1 /= a0; b2 /= a0;
+    b0 /= a0;
+    b1 /= a0;
+    b2 /= a0;
     a1 = -2 * c / a0;
     a2 = (1 - alpha) / a0;
   }
   double run(double x) {
     const double y = b0 * x + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2;
-    x2 = x1; x1 = x; y2 = y1; y1 = y;
+    x2 = x1;
+    x1 = x;
+    y2 = y1;
+    y1 = y;
     return y;
   }
 };
@@ -140,7 +157,8 @@ void loopTail(XmSample& s, uint32_t start, uint32_t length) {
 // Envelope in ticks of 20 ms: a rise, a hold at sustain, a release after the key goes up.
 XmEnvelope sustainEnvelope(uint16_t attack, uint16_t decay, uint16_t level, uint16_t release) {
   XmEnvelope e;
-  e.points = {{0, uint16_t(attack == 0 ? 64 : 0)}, {uint16_t(std::max<int>(attack, 1)), 64},
+  e.points = {{0, uint16_t(attack == 0 ? 64 : 0)},
+              {uint16_t(std::max<int>(attack, 1)), 64},
               {uint16_t(std::max<int>(attack, 1) + decay + 1), level},
               {uint16_t(std::max<int>(attack, 1) + decay + 1 + release), 0}};
   e.sustain = 2;
@@ -175,7 +193,8 @@ Wave snare() {
   for (size_t i = 0; i < w.size(); ++i) {
     const double t = double(i) / kRate;
     const double tone = (std::sin(2 * kPi * 186 * t) * 0.55 * std::exp(-t / 0.045) +
-                         std::sin(2 * kPi * 334 * t) * 0.3 * std::exp(-t / 0.03)) * fadeIn(i, 0.001);
+                         std::sin(2 * kPi * 334 * t) * 0.3 * std::exp(-t / 0.03)) *
+                        fadeIn(i, 0.001);
     const double x = n.next();
     const double rattle = lp.run(hp.run(x) * 0.8 + bp.run(x) * 0.5) * std::exp(-t / 0.085);
     w[i] = std::tanh(1.4 * (tone + rattle));
@@ -245,8 +264,7 @@ Wave tom() {  // pitched: fundamental around 110 Hz at its body
     const double t = double(i) / kRate;
     const double f = 110 * (1 + 0.5 * std::exp(-t / 0.05));
     phase += f / kRate;
-    w[i] = (std::sin(2 * kPi * phase) + n.next() * 0.15 * std::exp(-t / 0.01)) * std::exp(-t / 0.22) *
-           fadeIn(i, 0.001);
+    w[i] = (std::sin(2 * kPi * phase) + n.next() * 0.15 * std::exp(-t / 0.01)) * std::exp(-t / 0.22) * fadeIn(i, 0.001);
   }
   for (size_t i = w.size() - 800; i < w.size(); ++i) w[i] *= double(w.size() - i) / 800.0;
   return w;
@@ -340,7 +358,8 @@ XmSample bell() {  // f0 = kRate / 100, a struck tone with an inharmonic shimmer
     const double t = double(i) / kRate;
     const double index = 2.2 * std::exp(-t / 0.35) + 0.3;
     w[i] = (std::sin(2 * kPi * f0 * t + index * std::sin(2 * kPi * f0 * 3.5 * t)) * std::exp(-t / 0.9) +
-            0.35 * std::sin(2 * kPi * f0 * 2 * t) * std::exp(-t / 0.4)) * fadeIn(i, 0.001);
+            0.35 * std::sin(2 * kPi * f0 * 2 * t) * std::exp(-t / 0.4)) *
+           fadeIn(i, 0.001);
   }
   room(w, 0.3, 0.8);
   for (size_t i = w.size() - 6000; i < w.size(); ++i) w[i] *= double(w.size() - i) / 6000.0;

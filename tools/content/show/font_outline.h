@@ -16,7 +16,7 @@ struct Coverage {
 struct GlyphCoverage {
   Coverage coverage;
   int left = 0, top = 0;  // bitmap origin relative to the pen position, in pixels (top: up from the baseline)
-  float advance = 0;       // pen advance in pixels
+  float advance = 0;      // pen advance in pixels
 };
 
 class FontOutline {

@@ -71,11 +71,13 @@ const std::vector<Tongue>& flameTongues(int frame) {
   static const std::vector<Tongue> flames[6] = {
       {{0.5f, 0.78f, 0.26f, 0.0f, 0.03f, 0.0f}},
       {{0.42f, 0.72f, 0.2f, -0.12f, 0.03f, 1.0f}, {0.6f, 0.58f, 0.17f, 0.1f, 0.04f, 2.5f}},
-      {{0.5f, 0.62f, 0.2f, 0.0f, 0.05f, 0.4f}, {0.3f, 0.44f, 0.13f, -0.12f, 0.03f, 1.9f},
+      {{0.5f, 0.62f, 0.2f, 0.0f, 0.05f, 0.4f},
+       {0.3f, 0.44f, 0.13f, -0.12f, 0.03f, 1.9f},
        {0.7f, 0.5f, 0.14f, 0.14f, 0.03f, 3.1f}},
       {{0.52f, 0.84f, 0.15f, -0.24f, 0.07f, 0.7f}},
       {{0.46f, 0.7f, 0.17f, 0.22f, 0.09f, 2.2f}, {0.62f, 0.4f, 0.1f, 0.3f, 0.05f, 4.0f}},
-      {{0.36f, 0.62f, 0.11f, -0.16f, 0.08f, 1.4f}, {0.56f, 0.8f, 0.1f, 0.05f, 0.1f, 3.3f},
+      {{0.36f, 0.62f, 0.11f, -0.16f, 0.08f, 1.4f},
+       {0.56f, 0.8f, 0.1f, 0.05f, 0.1f, 3.3f},
        {0.7f, 0.46f, 0.09f, 0.2f, 0.06f, 5.1f}}};
   return flames[std::clamp(frame, 0, 5)];
 }
@@ -107,11 +109,13 @@ Shader shaderFor(const RecipeLine& line, const std::string& kind, int width, int
   if (kind == "brushed") {  // metal: a to b down the picture, fine streaks across, engraved grooves
     const float grooves = line.number("grooves", 0);
     return [=](float u, float v) {
-      const float streak = 0.6f * valueNoise(u * 3, v * 192, 3, 192, seed) + 0.4f * valueNoise(u * 8, v * 96, 8, 96, seed + 1);
+      const float streak =
+          0.6f * valueNoise(u * 3, v * 192, 3, 192, seed) + 0.4f * valueNoise(u * 8, v * 96, 8, 96, seed + 1);
       Rgb c = scaled(mix(a, b, std::pow(v, power)), 0.78f + 0.4f * streak);
       if (grooves > 0) {
         const float g = v * grooves - std::floor(v * grooves);
-        c = scaled(c, 1 - 0.65f * std::exp(-std::pow((g - 0.5f) * 26, 2.0f)) + 0.3f * std::exp(-std::pow((g - 0.58f) * 30, 2.0f)));
+        c = scaled(c, 1 - 0.65f * std::exp(-std::pow((g - 0.5f) * 26, 2.0f)) +
+                          0.3f * std::exp(-std::pow((g - 0.58f) * 30, 2.0f)));
         // A chased wave between the grooves.
         const float wave = 0.28f + 0.09f * std::sin(u * grooves * 4 * 3.14159f);
         c = scaled(c, 1 - 0.5f * std::exp(-std::pow((g - wave) * 40, 2.0f)));
@@ -125,7 +129,8 @@ Shader shaderFor(const RecipeLine& line, const std::string& kind, int width, int
       const bool down = (int(std::floor(fu)) + int(std::floor(fv))) % 2 == 0;
       const float across = down ? fu - std::floor(fu) : fv - std::floor(fv);
       const float along = down ? fv - std::floor(fv) : fu - std::floor(fu);
-      const float fibre = valueNoise(down ? u * 4 : u * 256, down ? v * 256 : v * 4, down ? 4 : 256, down ? 256 : 4, seed);
+      const float fibre =
+          valueNoise(down ? u * 4 : u * 256, down ? v * 256 : v * 4, down ? 4 : 256, down ? 256 : 4, seed);
       const float shade = (0.45f + 0.55f * std::sin(3.14159f * across)) * (0.7f + 0.3f * std::sin(3.14159f * along));
       return scaled(down ? a : b, shade * (0.8f + 0.35f * fibre));
     };
@@ -146,8 +151,7 @@ Shader shaderFor(const RecipeLine& line, const std::string& kind, int width, int
       return edge < 0.03f ? grout : mix(grout, c, std::min(1.0f, (edge - 0.03f) * 40));
     };
   }
-  if (kind == "stripes")
-    return [=](float, float v) { return mix(a, b, 0.5f + 0.5f * std::sin(v * n * 2 * 3.14159f)); };
+  if (kind == "stripes") return [=](float, float v) { return mix(a, b, 0.5f + 0.5f * std::sin(v * n * 2 * 3.14159f)); };
   if (kind == "rings")
     return [=](float u, float v) {
       const float r = std::hypot(u - 0.5f, v - 0.5f) * 2;
@@ -191,8 +195,8 @@ Shader shaderFor(const RecipeLine& line, const std::string& kind, int width, int
         const float rise = std::max(0.0f, y) / t.height;
         if (rise >= 1) continue;
         const float centre = t.x + t.lean * rise * rise + t.waver * std::sin(rise * 9 + t.phase);
-        const float half = t.width * std::pow(1 - rise, 0.75f) * std::min(1.0f, 0.55f + rise * 3) *
-                           std::min(1.0f, (y + 0.08f) * 8);
+        const float half =
+            t.width * std::pow(1 - rise, 0.75f) * std::min(1.0f, 0.55f + rise * 3) * std::min(1.0f, (y + 0.08f) * 8);
         const float across = std::fabs(u - centre) / std::max(half, 1e-3f);
         f = std::max(f, (1 - across) * (1 - 0.6f * rise));
       }
@@ -232,8 +236,8 @@ Shader shaderFor(const RecipeLine& line, const std::string& kind, int width, int
 
 bool makePicture(const RecipeLine& line, const std::string& dir, const FontOutline& font) {
   float w = 0, h = 0;
-  if (line.words.size() < 5 || !parseNumber(line.words[2], &w) || !parseNumber(line.words[3], &h) || w < 1 ||
-      h < 1 || w > 2048 || h > 2048) {
+  if (line.words.size() < 5 || !parseNumber(line.words[2], &w) || !parseNumber(line.words[3], &h) || w < 1 || h < 1 ||
+      w > 2048 || h > 2048) {
     RecipeErrors::report(line.file, line.lineNumber, "expected: picture NAME WIDTH HEIGHT KIND options");
     return false;
   }
@@ -257,7 +261,8 @@ bool makePicture(const RecipeLine& line, const std::string& dir, const FontOutli
         if (r < 0.018f) c = scaled(c, 1 - cracks * (1 - r / 0.018f));
       }
       for (int k = 0; k < 3; ++k)
-        rgb[(std::size_t(y) * width + x) * 3 + k] = std::uint8_t(std::clamp(c[std::size_t(k)], 0.0f, 1.0f) * 255.0f + 0.5f);
+        rgb[(std::size_t(y) * width + x) * 3 + k] =
+            std::uint8_t(std::clamp(c[std::size_t(k)], 0.0f, 1.0f) * 255.0f + 0.5f);
     }
   JpegSettings settings;
   settings.quality = int(line.number("quality", 90));

@@ -13,8 +13,10 @@ int gErrors = 0;
 
 void RecipeErrors::report(const std::string& where, int line, const std::string& message) {
   ++gErrors;
-  if (line > 0) std::fprintf(stderr, "%s:%d: %s\n", where.c_str(), line, message.c_str());
-  else std::fprintf(stderr, "%s: %s\n", where.c_str(), message.c_str());
+  if (line > 0)
+    std::fprintf(stderr, "%s:%d: %s\n", where.c_str(), line, message.c_str());
+  else
+    std::fprintf(stderr, "%s: %s\n", where.c_str(), message.c_str());
 }
 
 int RecipeErrors::count() { return gErrors; }
@@ -69,8 +71,7 @@ std::array<float, 3> RecipeLine::colour(const std::string& key, std::array<float
   if (it == options.end()) return fallback;
   std::array<float, 3> c = fallback;
   if (!parseColour(it->second, &c)) {
-    RecipeErrors::report(file, lineNumber,
-                         key + "=" + it->second + " is not a colour (#RRGGBB or r,g,b)");
+    RecipeErrors::report(file, lineNumber, key + "=" + it->second + " is not a colour (#RRGGBB or r,g,b)");
     return fallback;
   }
   return c;
@@ -103,8 +104,10 @@ std::optional<RecipeFile> readRecipeFile(const std::string& path) {
     auto finish = [&]() {
       if (!any) return;
       const std::size_t eq = word.find('=');
-      if (eq != std::string::npos && eq > 0 && !quoted) out.options[word.substr(0, eq)] = word.substr(eq + 1);
-      else out.words.push_back(word);
+      if (eq != std::string::npos && eq > 0 && !quoted)
+        out.options[word.substr(0, eq)] = word.substr(eq + 1);
+      else
+        out.words.push_back(word);
       word.clear();
       any = false;
       quoted = false;

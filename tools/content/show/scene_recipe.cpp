@@ -33,14 +33,12 @@ constexpr float kDegrees = 0.017453292f;
 
 struct Context {
   const RecipeLine* line = nullptr;
-  void error(const std::string& message) const {
-    RecipeErrors::report(line->file, line->lineNumber, message);
-  }
+  void error(const std::string& message) const { RecipeErrors::report(line->file, line->lineNumber, message); }
 };
 
 int behaviourNumber(const std::string& name, const Context& at) {
-  static const std::map<std::string, int> names = {{"reset", 0},  {"constant", 1}, {"repeat", 2},
-                                                   {"oscillate", 3}, {"offset", 4}, {"linear", 5}};
+  static const std::map<std::string, int> names = {{"reset", 0},     {"constant", 1}, {"repeat", 2},
+                                                   {"oscillate", 3}, {"offset", 4},   {"linear", 5}};
   const auto it = names.find(name);
   if (it != names.end()) return it->second;
   at.error("unknown end behaviour '" + name + "'");
@@ -113,15 +111,18 @@ std::vector<SceneChannel> parseSpec(const RecipeLine& line, std::size_t first, i
       continue;
     }
     for (int k = 0; k < components; ++k)
-      channels[std::size_t(k)].keys.push_back(SceneKey{v[std::size_t(k)], time, keyShape < 0 ? shape : keyShape,
-                                                        tension, continuity, bias});
+      channels[std::size_t(k)].keys.push_back(
+          SceneKey{v[std::size_t(k)], time, keyShape < 0 ? shape : keyShape, tension, continuity, bias});
   }
   if (keyed && !constants.empty()) at.error("a value mixes constants and keys");
   if (!keyed) {
-    if (constants.size() == std::size_t(components) && components > 1 && constants[0].size() == 1) {  // "position 1 2 3" style: one value each
-      for (int k = 0; k < components; ++k) channels[std::size_t(k)].keys.push_back(SceneKey{constants[std::size_t(k)][0], 0});
+    if (constants.size() == std::size_t(components) && components > 1 &&
+        constants[0].size() == 1) {  // "position 1 2 3" style: one value each
+      for (int k = 0; k < components; ++k)
+        channels[std::size_t(k)].keys.push_back(SceneKey{constants[std::size_t(k)][0], 0});
     } else if (constants.size() == 1 && constants[0].size() == std::size_t(components)) {
-      for (int k = 0; k < components; ++k) channels[std::size_t(k)].keys.push_back(SceneKey{constants[0][std::size_t(k)], 0});
+      for (int k = 0; k < components; ++k)
+        channels[std::size_t(k)].keys.push_back(SceneKey{constants[0][std::size_t(k)], 0});
     } else if (!failed) {
       at.error("expected a value");
     }
@@ -136,13 +137,13 @@ enum class Kind { kObject, kLight, kCamera, kBone };
 struct Item {
   Kind kind;
   std::string name;
-  std::string header;       // the line that creates it
-  int index = 0;            // in the scene's list of its kind
-  int boneNumber = 0;       // bones: among the bones of their object
-  int owner = 0;            // bones: object index
+  std::string header;                  // the line that creates it
+  int index = 0;                       // in the scene's list of its kind
+  int boneNumber = 0;                  // bones: among the bones of their object
+  int owner = 0;                       // bones: object index
   std::vector<SceneChannel> channels;  // nine: position, rotation (radians), scale
   std::string parent, target;
-  std::string extra;        // type, colour, intensity, pivot, bone properties
+  std::string extra;  // type, colour, intensity, pivot, bone properties
   std::string boneProperties;
   bool hasColour = false, hasIntensity = false;
 };
@@ -233,7 +234,7 @@ std::string compileSceneRecipe(const RecipeFile& recipe) {
     }
     Item& item = items.back();
     static const std::map<std::string, std::pair<int, float>> channelNames = {
-        {"x", {0, 1}}, {"y", {1, 1}}, {"z", {2, 1}}, {"h", {3, kDegrees}}, {"p", {4, kDegrees}},
+        {"x", {0, 1}},        {"y", {1, 1}},  {"z", {2, 1}},  {"h", {3, kDegrees}}, {"p", {4, kDegrees}},
         {"b", {5, kDegrees}}, {"sx", {6, 1}}, {"sy", {7, 1}}, {"sz", {8, 1}}};
     const auto channel = channelNames.find(word);
     if (channel != channelNames.end()) {

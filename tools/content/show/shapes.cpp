@@ -74,8 +74,8 @@ const Part kDancerParts[] = {
     {"UpperArmR", {-0.25f, 1.62f, 0}, {-0.25f, 1.33f, 0}, 0.055f, 0.045f},
     {"ForeArmR", {-0.25f, 1.33f, 0}, {-0.25f, 1.05f, 0}, 0.045f, 0.04f},
 };
-const char* const kDancerMaps[] = {"Hips", "Chest", "ThighL", "ShinL", "ThighR", "ShinR",
-                                   "UpperArmL", "ForeArmL", "UpperArmR", "ForeArmR"};
+const char* const kDancerMaps[] = {"Hips",  "Chest",     "ThighL",   "ShinL",     "ThighR",
+                                   "ShinR", "UpperArmL", "ForeArmL", "UpperArmR", "ForeArmR"};
 
 Mesh dancer(std::vector<ObjectWriter::WeightMap>* maps, int sides) {
   Mesh m;
@@ -86,10 +86,9 @@ Mesh dancer(std::vector<ObjectWriter::WeightMap>* maps, int sides) {
     owner.resize(m.pos.size(), p.map);
   }
   // Torso: hips to shoulders, a waist, and the head on top.
-  std::vector<std::array<float, 2>> profile = {{0.0f, 0.88f},  {0.15f, 0.9f},  {0.17f, 1.0f}, {0.13f, 1.2f},
-                                               {0.19f, 1.45f}, {0.21f, 1.6f},  {0.12f, 1.7f}, {0.05f, 1.74f},
-                                               {0.05f, 1.77f}, {0.11f, 1.83f}, {0.12f, 1.92f}, {0.08f, 2.0f},
-                                               {0.0f, 2.02f}};
+  std::vector<std::array<float, 2>> profile = {
+      {0.0f, 0.88f},  {0.15f, 0.9f},  {0.17f, 1.0f},  {0.13f, 1.2f},  {0.19f, 1.45f}, {0.21f, 1.6f}, {0.12f, 1.7f},
+      {0.05f, 1.74f}, {0.05f, 1.77f}, {0.11f, 1.83f}, {0.12f, 1.92f}, {0.08f, 2.0f},  {0.0f, 2.02f}};
   Mesh torso = meshRevolve(profile, sides + 2);
   for (MeshVec3& p : torso.pos) p[2] *= 0.7f;  // flatter front to back
   m.append(torso);
@@ -125,7 +124,8 @@ std::vector<std::array<float, 2>> profileOption(const RecipeLine& line) {
   while (std::getline(s, point, ',')) {
     const std::size_t colon = point.find(':');
     float r, y;
-    if (colon == std::string::npos || !parseNumber(point.substr(0, colon), &r) || !parseNumber(point.substr(colon + 1), &y)) {
+    if (colon == std::string::npos || !parseNumber(point.substr(0, colon), &r) ||
+        !parseNumber(point.substr(colon + 1), &y)) {
       RecipeErrors::report(line.file, line.lineNumber, "profile points are RADIUS:Y");
       return {};
     }
@@ -198,7 +198,9 @@ LetterSolid extrudeLetter(const GlyphCoverage& glyph, float height, float depth)
   (void)unit;
   out.advance = glyph.advance;
   auto value = [&](int x, int y) { return c.at(x, y); };
-  auto world = [&](float x, float y) { return std::array<float, 2>{(float(glyph.left) + x + 0.5f), (float(glyph.top) - y - 0.5f)}; };
+  auto world = [&](float x, float y) {
+    return std::array<float, 2>{(float(glyph.left) + x + 0.5f), (float(glyph.top) - y - 0.5f)};
+  };
   std::map<std::tuple<int, int, int, int>, std::uint16_t> frontIndex;  // (face, kind, x, y)
   const float z0 = -depth / 2, z1 = depth / 2;
   auto faceVertex = [&](int face, int kind, int x, int y, std::array<float, 2> p) {
@@ -248,7 +250,8 @@ LetterSolid extrudeLetter(const GlyphCoverage& glyph, float height, float depth)
         if (inside[k]) poly.push_back({world(float(cx[k]), float(cy[k])), 0, cx[k], cy[k], false});
         if (inside[k] != inside[n]) {
           const float t = (0.5f - v[k]) / (v[n] - v[k]);
-          const float ex = float(cx[k]) + (float(cx[n]) - float(cx[k])) * t, ey = float(cy[k]) + (float(cy[n]) - float(cy[k])) * t;
+          const float ex = float(cx[k]) + (float(cx[n]) - float(cx[k])) * t,
+                      ey = float(cy[k]) + (float(cy[n]) - float(cy[k])) * t;
           const bool horizontal = cy[k] == cy[n];
           const int kx = std::min(cx[k], cx[n]), ky = std::min(cy[k], cy[n]);
           poly.push_back({world(ex, ey), horizontal ? 1 : 2, kx, ky, true});
@@ -259,7 +262,8 @@ LetterSolid extrudeLetter(const GlyphCoverage& glyph, float height, float depth)
       for (int face = 0; face < 2; ++face) {
         std::vector<std::uint16_t> idx;
         for (const Point& p : poly) idx.push_back(faceVertex(face, p.kind, p.x, p.y, p.p));
-        for (std::size_t i = 1; i + 1 < idx.size(); ++i) out.front.tri(idx[0], idx[i], idx[i + 1], {0, 0, face == 0 ? -1.0f : 1.0f});
+        for (std::size_t i = 1; i + 1 < idx.size(); ++i)
+          out.front.tri(idx[0], idx[i], idx[i + 1], {0, 0, face == 0 ? -1.0f : 1.0f});
       }
       for (std::size_t i = 0; i < poly.size(); ++i) {
         const Point& a = poly[i];
@@ -358,7 +362,8 @@ bool makeMeshes(const RecipeFile& recipe, const std::string& dir, const FontOutl
       }
       if (line.number("print", 0) != 0) std::printf("letters %s:%s\n", word2.c_str(), layout.c_str());
     } else {
-      RecipeErrors::report(line.file, line.lineNumber, "expected 'mesh FILE', an indented 'group KIND ...' or 'letters WORD'");
+      RecipeErrors::report(line.file, line.lineNumber,
+                           "expected 'mesh FILE', an indented 'group KIND ...' or 'letters WORD'");
     }
   }
   flush();

@@ -14,7 +14,7 @@
 struct LetterSolid {
   Mesh front;  // the front and back faces
   Mesh walls;
-  float advance = 0;     // pen advance, in the same units
+  float advance = 0;  // pen advance, in the same units
   float centreX = 0, centreY = 0;
 };
 LetterSolid extrudeLetter(const GlyphCoverage& glyph, float height, float depth);

@@ -1,5 +1,6 @@
 // Stretching copies between GL textures and framebuffers for Blt: a screen rectangle drawn with
-// the source pixel floor(x * source size / destination size) for each pixel, optionally dropping texels whose alpha marks a matching colour key.
+// the source pixel floor(x * source size / destination size) for each pixel, optionally dropping texels whose alpha
+// marks a matching colour key.
 #pragma once
 
 #include "platform/dx7/ffp/gl_api.h"

@@ -43,9 +43,9 @@ class FixedFunctionPipeline {
   // vertex pointer or count differ from the last draw of that source. A null sourceId uploads
   // every time. Returns false (nothing drawn) for an unknown primitive type or vertex format,
   // no vertices, an index outside the vertices, or a shader that fails to build.
-  bool draw(const DeviceState& state, const FfpTexture textures[kDeviceTextureStages], D3DPRIMITIVETYPE type,
-            DWORD fvf, const void* vertices, DWORD vertexCount, const WORD* indices, DWORD indexCount,
-            const void* sourceId, std::uint64_t sourceVersion);
+  bool draw(const DeviceState& state, const FfpTexture textures[kDeviceTextureStages], D3DPRIMITIVETYPE type, DWORD fvf,
+            const void* vertices, DWORD vertexCount, const WORD* indices, DWORD indexCount, const void* sourceId,
+            std::uint64_t sourceVersion);
 
   // Keeps GL state between draws (see above); false restores it and goes back to leaving GL as
   // described after every draw.

@@ -12,8 +12,12 @@ std::string num(int v) { return std::to_string(v); }
 void appendFogFunction(std::string& s, int formula, bool table) {
   s += "float fogFactor(float d) {\n";
   switch (formula) {
-    case D3DFOG_EXP: s += "  return exp(-uFogParams.z * d);\n"; break;
-    case D3DFOG_EXP2: s += "  float t = uFogParams.z * d;\n  return exp(-t * t);\n"; break;
+    case D3DFOG_EXP:
+      s += "  return exp(-uFogParams.z * d);\n";
+      break;
+    case D3DFOG_EXP2:
+      s += "  float t = uFogParams.z * d;\n  return exp(-t * t);\n";
+      break;
     default:
       s += table ? "  if (uFogParams.y == uFogParams.x) return d < uFogParams.x ? 1.0 : 0.0;\n"
                  : "  if (uFogParams.y == uFogParams.x) return 0.0;\n";
@@ -37,10 +41,14 @@ std::string texCoordInput(const FfpShaderKey& key, int set) {
   if (set >= key.texCoordCount) return "vec4(0.0, 0.0, 1.0, 0.0)";
   const std::string a = "aTexCoord" + num(set);
   switch (key.texCoordSize[set]) {
-    case 1: return "vec4(" + a + ".x, 1.0, 0.0, 0.0)";
-    case 3: return "vec4(" + a + ".xyz, 1.0)";
-    case 4: return a;
-    default: return "vec4(" + a + ".xy, 1.0, 0.0)";
+    case 1:
+      return "vec4(" + a + ".x, 1.0, 0.0, 0.0)";
+    case 3:
+      return "vec4(" + a + ".xyz, 1.0)";
+    case 4:
+      return a;
+    default:
+      return "vec4(" + a + ".xy, 1.0, 0.0)";
   }
 }
 
@@ -48,7 +56,8 @@ bool needsEyeNormal(const FfpShaderKey& key) {
   if (key.lighting) return true;
   for (int s = 0; s < key.stageCount; ++s)
     if (key.stages[s].samplesTexture && (key.stages[s].texCoordGen == FfpTexCoordGen::kCameraSpaceNormal ||
-                                        key.stages[s].texCoordGen == FfpTexCoordGen::kCameraSpaceReflection)) return true;
+                                         key.stages[s].texCoordGen == FfpTexCoordGen::kCameraSpaceReflection))
+      return true;
   return false;
 }
 
@@ -102,11 +111,21 @@ std::string materialColour(int source, const char* material) {
 std::string argument(int arg, int stage) {
   std::string v;
   switch (arg & D3DTA_SELECTMASK) {
-    case D3DTA_CURRENT: v = "current"; break;
-    case D3DTA_TEXTURE: v = "tex" + num(stage); break;
-    case D3DTA_TFACTOR: v = "uTextureFactor"; break;
-    case D3DTA_SPECULAR: v = "specular"; break;
-    default: v = "diffuse"; break;
+    case D3DTA_CURRENT:
+      v = "current";
+      break;
+    case D3DTA_TEXTURE:
+      v = "tex" + num(stage);
+      break;
+    case D3DTA_TFACTOR:
+      v = "uTextureFactor";
+      break;
+    case D3DTA_SPECULAR:
+      v = "specular";
+      break;
+    default:
+      v = "diffuse";
+      break;
   }
   if (arg & D3DTA_ALPHAREPLICATE) v = "vec4(" + v + ".a)";
   if (arg & D3DTA_COMPLEMENT) v = "(vec4(1.0) - " + v + ")";
@@ -121,20 +140,34 @@ std::string operation(int op, bool colour, int stage) {
   auto sat = [](const std::string& e) { return "clamp(" + e + ", 0.0, 1.0)"; };
   auto blend = [&](const std::string& a) { return "mix(" + y + ", " + x + ", " + a + ")"; };
   switch (op) {
-    case D3DTOP_SELECTARG2: return y;
-    case D3DTOP_MODULATE: return x + " * " + y;
-    case D3DTOP_MODULATE2X: return sat(x + " * " + y + " * 2.0");
-    case D3DTOP_MODULATE4X: return sat(x + " * " + y + " * 4.0");
-    case D3DTOP_ADD: return sat(x + " + " + y);
-    case D3DTOP_ADDSIGNED: return sat(x + " + " + y + " - 0.5");
-    case D3DTOP_ADDSIGNED2X: return sat("(" + x + " + " + y + " - 0.5) * 2.0");
-    case D3DTOP_SUBTRACT: return sat(x + " - " + y);
-    case D3DTOP_ADDSMOOTH: return sat(x + " + " + y + " - " + x + " * " + y);
-    case D3DTOP_BLENDDIFFUSEALPHA: return blend("diffuse.a");
-    case D3DTOP_BLENDTEXTUREALPHA: return blend("tex" + num(stage) + ".a");
-    case D3DTOP_BLENDFACTORALPHA: return blend("uTextureFactor.a");
-    case D3DTOP_BLENDCURRENTALPHA: return blend("current.a");
-    case D3DTOP_BLENDTEXTUREALPHAPM: return sat(x + " + " + y + " * (1.0 - tex" + num(stage) + ".a)");
+    case D3DTOP_SELECTARG2:
+      return y;
+    case D3DTOP_MODULATE:
+      return x + " * " + y;
+    case D3DTOP_MODULATE2X:
+      return sat(x + " * " + y + " * 2.0");
+    case D3DTOP_MODULATE4X:
+      return sat(x + " * " + y + " * 4.0");
+    case D3DTOP_ADD:
+      return sat(x + " + " + y);
+    case D3DTOP_ADDSIGNED:
+      return sat(x + " + " + y + " - 0.5");
+    case D3DTOP_ADDSIGNED2X:
+      return sat("(" + x + " + " + y + " - 0.5) * 2.0");
+    case D3DTOP_SUBTRACT:
+      return sat(x + " - " + y);
+    case D3DTOP_ADDSMOOTH:
+      return sat(x + " + " + y + " - " + x + " * " + y);
+    case D3DTOP_BLENDDIFFUSEALPHA:
+      return blend("diffuse.a");
+    case D3DTOP_BLENDTEXTUREALPHA:
+      return blend("tex" + num(stage) + ".a");
+    case D3DTOP_BLENDFACTORALPHA:
+      return blend("uTextureFactor.a");
+    case D3DTOP_BLENDCURRENTALPHA:
+      return blend("current.a");
+    case D3DTOP_BLENDTEXTUREALPHAPM:
+      return sat(x + " + " + y + " * (1.0 - tex" + num(stage) + ".a)");
     case D3DTOP_MODULATEALPHA_ADDCOLOR:
       return colour ? sat("x.rgb + x.a * y.rgb") : x;
     case D3DTOP_MODULATECOLOR_ADDALPHA:
@@ -147,7 +180,8 @@ std::string operation(int op, bool colour, int stage) {
       const std::string d = "clamp(4.0 * dot(x.rgb - vec3(0.5), y.rgb - vec3(0.5)), 0.0, 1.0)";
       return colour ? "vec3(" + d + ")" : d;
     }
-    default: return x;  // SELECTARG1
+    default:
+      return x;  // SELECTARG1
   }
 }
 
@@ -167,7 +201,8 @@ void appendVertexDeclarations(std::string& s, const FfpShaderKey& key) {
   s += "uniform mat4 uWorldView;\nuniform mat4 uProj;\nuniform mat4 uNormalMatrix;\n";
   s += "uniform vec4 uScreen;\nuniform vec2 uPixelOffset;\n";
   if (key.lighting) {
-    s += "uniform vec4 uMatDiffuse;\nuniform vec4 uMatAmbient;\nuniform vec4 uMatSpecular;\nuniform vec4 uMatEmissive;\n";
+    s += "uniform vec4 uMatDiffuse;\nuniform vec4 uMatAmbient;\nuniform vec4 uMatSpecular;\nuniform vec4 "
+         "uMatEmissive;\n";
     s += "uniform float uMatPower;\nuniform vec4 uGlobalAmbient;\n";
     if (key.lightCount > 0) {
       const std::string n = num(kFfpMaxLights);
@@ -178,7 +213,8 @@ void appendVertexDeclarations(std::string& s, const FfpShaderKey& key) {
     }
   }
   bool anyTransform = false;
-  for (int st = 0; st < key.stageCount; ++st) anyTransform |= key.stages[st].samplesTexture && key.stages[st].transformCount;
+  for (int st = 0; st < key.stageCount; ++st)
+    anyTransform |= key.stages[st].samplesTexture && key.stages[st].transformCount;
   if (anyTransform) s += "uniform mat4 uTexMatrix[8];\n";
   if (key.fogMode == FfpFogMode::kTable || key.fogMode == FfpFogMode::kVertex) s += "uniform vec4 uFogParams;\n";
   if (key.fogMode == FfpFogMode::kVertex) appendFogFunction(s, key.fogFormula, false);

@@ -7,9 +7,7 @@
 
 FfpShaderKey::FfpShaderKey() { std::memset(static_cast<void*>(this), 0, sizeof(*this)); }
 
-bool FfpShaderKey::operator==(const FfpShaderKey& other) const {
-  return std::memcmp(this, &other, sizeof(*this)) == 0;
-}
+bool FfpShaderKey::operator==(const FfpShaderKey& other) const { return std::memcmp(this, &other, sizeof(*this)) == 0; }
 
 std::size_t FfpShaderKey::hash() const {
   // FNV-1a over the bytes; the key is small and hashed once per draw.
@@ -68,8 +66,10 @@ bool ffpStageStateShapesKey(DWORD stageState) {
 bool ffpOpReadsArg1(DWORD op) {
   switch (op) {
     case D3DTOP_DISABLE:
-    case D3DTOP_SELECTARG2: return false;
-    default: return true;
+    case D3DTOP_SELECTARG2:
+      return false;
+    default:
+      return true;
   }
 }
 
@@ -79,8 +79,10 @@ bool ffpOpReadsArg2(DWORD op) {
     case D3DTOP_SELECTARG1:
     case D3DTOP_PREMODULATE:
     case D3DTOP_BUMPENVMAP:
-    case D3DTOP_BUMPENVMAPLUMINANCE: return false;
-    default: return true;
+    case D3DTOP_BUMPENVMAPLUMINANCE:
+      return false;
+    default:
+      return true;
   }
 }
 
@@ -162,7 +164,8 @@ void addRaster(FfpShaderKey& key, const DWORD* rs) {
 
   if (rs[D3DRENDERSTATE_ALPHATESTENABLE]) {
     const DWORD func = rs[D3DRENDERSTATE_ALPHAFUNC];
-    if (func >= D3DCMP_NEVER && func <= D3DCMP_ALWAYS && func != D3DCMP_ALWAYS) key.alphaTest = static_cast<std::uint8_t>(func);
+    if (func >= D3DCMP_NEVER && func <= D3DCMP_ALWAYS && func != D3DCMP_ALWAYS)
+      key.alphaTest = static_cast<std::uint8_t>(func);
   }
 }
 

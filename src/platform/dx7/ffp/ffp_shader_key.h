@@ -29,7 +29,7 @@ constexpr int kFfpMaxLights = 8;
 
 // Where a stage's texture coordinates come from (D3DTSS_TCI_* >> 16).
 enum class FfpTexCoordGen : std::uint8_t {
-  kPassThru = 0,              // the vertex's coordinate set
+  kPassThru = 0,  // the vertex's coordinate set
   kCameraSpaceNormal = 1,
   kCameraSpacePosition = 2,
   kCameraSpaceReflection = 3,
@@ -85,7 +85,7 @@ struct FfpShaderKey {
   FfpFogMode fogMode;
   std::uint8_t fogFormula;  // D3DFOG_* for table or vertex fog
   std::uint8_t rangeFog;
-  std::uint8_t alphaTest;  // D3DCMP_* when ALPHATESTENABLE, else 0
+  std::uint8_t alphaTest;    // D3DCMP_* when ALPHATESTENABLE, else 0
   std::uint8_t clipControl;  // clip z is already 0..1 (no remap in the shader)
   std::uint8_t stageCount;   // stages before the first disabled one
   std::uint8_t clipPlanes;   // CLIPPLANEENABLE bits of the planes in use

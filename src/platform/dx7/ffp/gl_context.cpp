@@ -22,7 +22,7 @@
 EM_ASYNC_JS(void, waitForBrowserFrame, (), {
   const frames = Module.vellumiteFrames;
   const presented = performance.now();
-  await new Promise(resolve => requestAnimationFrame(resolve));
+  await new Promise(resolve = > requestAnimationFrame(resolve));
   if (frames) frames.push(presented, performance.now());
 });
 #endif
@@ -108,18 +108,17 @@ bool GlContext::createEgl() {
   if (eglInitialize(display, &major, &minor) != EGL_TRUE) return false;
   if (eglBindAPI(es ? EGL_OPENGL_ES_API : EGL_OPENGL_API) != EGL_TRUE) return false;
 
-  const EGLint configAttributes[] = {EGL_SURFACE_TYPE, 0, EGL_RENDERABLE_TYPE,
-                                     es ? EGL_OPENGL_ES3_BIT : EGL_OPENGL_BIT, EGL_NONE};
+  const EGLint configAttributes[] = {EGL_SURFACE_TYPE, 0, EGL_RENDERABLE_TYPE, es ? EGL_OPENGL_ES3_BIT : EGL_OPENGL_BIT,
+                                     EGL_NONE};
   EGLConfig config = nullptr;
   EGLint configCount = 0;
   if (eglChooseConfig(display, configAttributes, &config, 1, &configCount) != EGL_TRUE || configCount < 1)
     config = nullptr;  // EGL_KHR_no_config_context
-  const EGLint contextAttributes[] = {EGL_CONTEXT_MAJOR_VERSION, 3, EGL_CONTEXT_MINOR_VERSION, 3,
-                                      EGL_CONTEXT_OPENGL_PROFILE_MASK, EGL_CONTEXT_OPENGL_CORE_PROFILE_BIT,
-                                      EGL_NONE};
+  const EGLint contextAttributes[] = {
+      EGL_CONTEXT_MAJOR_VERSION,           3,       EGL_CONTEXT_MINOR_VERSION, 3, EGL_CONTEXT_OPENGL_PROFILE_MASK,
+      EGL_CONTEXT_OPENGL_CORE_PROFILE_BIT, EGL_NONE};
   const EGLint esContextAttributes[] = {EGL_CONTEXT_MAJOR_VERSION, 3, EGL_CONTEXT_MINOR_VERSION, 0, EGL_NONE};
-  EGLContext context =
-      eglCreateContext(display, config, EGL_NO_CONTEXT, es ? esContextAttributes : contextAttributes);
+  EGLContext context = eglCreateContext(display, config, EGL_NO_CONTEXT, es ? esContextAttributes : contextAttributes);
   if (context == EGL_NO_CONTEXT) return false;
   if (eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, context) != EGL_TRUE) {
     eglDestroyContext(display, context);
@@ -257,7 +256,8 @@ bool GlContext::takeFrameRead(std::vector<std::uint32_t>& pixels, int* width, in
   --pendingReads_;
   std::size_t count = static_cast<std::size_t>(read.width) * static_cast<std::size_t>(read.height);
   state_.bindBuffer(GL_PIXEL_PACK_BUFFER, read.buffer);
-  const void* mapped = glMapBufferRange(GL_PIXEL_PACK_BUFFER, 0, static_cast<GLsizeiptr>(read.capacity), GL_MAP_READ_BIT);
+  const void* mapped =
+      glMapBufferRange(GL_PIXEL_PACK_BUFFER, 0, static_cast<GLsizeiptr>(read.capacity), GL_MAP_READ_BIT);
   bool ok = mapped != nullptr;
   if (ok) {
     pixels.resize(count);

@@ -137,6 +137,6 @@ class GlContext {
     int height = 0;
   };
   FrameRead reads_[kFrameReadRing];
-  int nextRead_ = 0;     // the slot beginFrameRead fills next
+  int nextRead_ = 0;  // the slot beginFrameRead fills next
   int pendingReads_ = 0;
 };

@@ -78,7 +78,8 @@ bool esTakes(GLenum format, GLenum type) {
 std::vector<std::uint32_t> converted(GLsizei width, GLsizei height, GLenum format, GLenum type, const void* pixels,
                                      bool opaque) {
   std::size_t bytes = type == GL_UNSIGNED_BYTE ? 4 : 2;
-  std::size_t rowTexels = unpackRowLength > 0 ? static_cast<std::size_t>(unpackRowLength) : static_cast<std::size_t>(width);
+  std::size_t rowTexels =
+      unpackRowLength > 0 ? static_cast<std::size_t>(unpackRowLength) : static_cast<std::size_t>(width);
   std::vector<std::uint32_t> out(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
   const auto* base = static_cast<const std::uint8_t*>(pixels);
   for (GLsizei y = 0; y < height; ++y) {
@@ -485,9 +486,9 @@ void dialectDrawElementsBaseVertex(GLenum mode, GLsizei count, GLenum type, cons
   for (int i = 0; i < movedCount; ++i) {
     const Moved& m = moved[i];
     // Arrays with stride 0 are packed: their element size is the stride.
-    GLint typeBytes = m.type == GL_FLOAT || m.type == GL_INT || m.type == GL_UNSIGNED_INT ? 4
+    GLint typeBytes = m.type == GL_FLOAT || m.type == GL_INT || m.type == GL_UNSIGNED_INT            ? 4
                       : m.type == GL_SHORT || m.type == GL_UNSIGNED_SHORT || m.type == GL_HALF_FLOAT ? 2
-                                                                                                      : 1;
+                                                                                                     : 1;
     GLint stride = m.stride != 0 ? m.stride : m.size * typeBytes;
     point(m, static_cast<std::intptr_t>(baseVertex) * stride);
   }
