@@ -40,6 +40,8 @@ foreach(file program options option_table author_controls show_services web/web_
   list(APPEND engine_sources "${src}/shell/host/${file}.cpp")
 endforeach()
 list(APPEND engine_sources "${src}/platform/win32/web/win32_controls_web.cpp")
+# The setup dialog's remembered choice (port-only, beside the PNG writer in port/).
+list(APPEND engine_sources "${src}/port/video_choice_file.cpp")
 
 add_executable(vellumite ${engine_sources})
 set_target_properties(vellumite PROPERTIES OUTPUT_NAME vellumite SUFFIX ".js")
