@@ -19,12 +19,15 @@
 // The page shows what was drawn once the program hands control back to the browser: each
 // presented frame waits for the browser's next frame. The page's measurements (frames, and
 // the program's own time per frame) are kept in Module.vellumiteFrames when the page asks.
+// The body is JavaScript, which clang-format would break.
+// clang-format off
 EM_ASYNC_JS(void, waitForBrowserFrame, (), {
   const frames = Module.vellumiteFrames;
   const presented = performance.now();
-  await new Promise(resolve = > requestAnimationFrame(resolve));
+  await new Promise(resolve => requestAnimationFrame(resolve));
   if (frames) frames.push(presented, performance.now());
 });
+// clang-format on
 #endif
 
 GlContext& GlContext::instance() {
