@@ -191,7 +191,8 @@ constexpr DWORD D3DPV_DONOTCOPYDATA = 0x1;
 // Primitive types, transforms
 // ---------------------------------------------------------------------------------------------
 
-enum D3DPRIMITIVETYPE {
+// 32 bits wide, as the platform forces it, so that any value a caller passes can be held and refused.
+enum D3DPRIMITIVETYPE : unsigned int {
   D3DPT_POINTLIST = 1,
   D3DPT_LINELIST = 2,
   D3DPT_LINESTRIP = 3,
