@@ -91,6 +91,9 @@ std::uint32_t id(const char* text) {
          (std::uint32_t(static_cast<unsigned char>(text[2])) << 8) | static_cast<unsigned char>(text[3]);
 }
 
+// The surface's specular level as a fixed-point fraction (its float form is VSPC).
+constexpr std::uint32_t kSpecularLevelChunk = (std::uint32_t('S') << 24) | (std::uint32_t('P') << 16) | ('E' << 8) | 'C';
+
 // The texture kinds of a surface: what each maps to in the import library's terms, or
 // none when the object file has no place for it.
 bool textureType(std::uint32_t chunk, aiTextureType& type, std::string& what) {
@@ -132,7 +135,7 @@ bool readSurface(Reader r, Surface& s, std::vector<std::string>& notes) {
       s.diffuse = static_cast<float>(d.u2()) / 256.0f;
     } else if (chunk == id("VDIF") && d.has(4)) {
       s.diffuse = d.f4();
-    } else if (chunk == id("SPEC") && d.has(2)) {
+    } else if (chunk == kSpecularLevelChunk && d.has(2)) {
       s.specular = static_cast<float>(d.u2()) / 256.0f;
     } else if (chunk == id("VSPC") && d.has(4)) {
       s.specular = d.f4();
