@@ -92,7 +92,8 @@ std::uint32_t id(const char* text) {
 }
 
 // The surface's specular level as a fixed-point fraction (its float form is VSPC).
-constexpr std::uint32_t kSpecularLevelChunk = (std::uint32_t('S') << 24) | (std::uint32_t('P') << 16) | ('E' << 8) | 'C';
+constexpr std::uint32_t kSpecularLevelChunk =
+    (std::uint32_t('S') << 24) | (std::uint32_t('P') << 16) | ('E' << 8) | 'C';
 
 // The texture kinds of a surface: what each maps to in the import library's terms, or
 // none when the object file has no place for it.
