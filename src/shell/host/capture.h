@@ -75,8 +75,9 @@ constexpr int kRunBadRequest = 2;     // bad arguments
 constexpr int kRunInterrupted = 130;  // stopped by Ctrl+C; what was rendered is kept, complete
 constexpr int kRunTerminated = 143;   // the same after SIGTERM
 
-// True where this build has the capture; a build without it (VELLUMITE_CAPTURE off) has
-// stand-ins that say so and fail with kRunBadRequest.
+// True where this build has the capture; a build without it (VELLUMITE_CAPTURE off) has a
+// stand-in for runCapture that says so and fails with kRunBadRequest. Screenshots are in
+// every build.
 bool captureInBuild();
 
 // Runs the whole show (or the part from..to) headless into options.outDirectory. Ctrl+C
@@ -85,8 +86,9 @@ bool captureInBuild();
 // and leaves no incomplete video file.
 int runCapture(const CaptureOptions& options, CaptureResult* result = nullptr);
 
-// Renders the show's frame at show time `time` headless and writes it as PNG to path.
-// Size, services and streams come from options (its folder and frame settings are unused).
+// Renders the show's frame at show time `time` headless and writes it as PNG to path (on the
+// page: on the canvas, and its pixels to path). Size, services and streams come from options
+// (its folder and frame settings are unused).
 int runScreenshot(double time, const std::string& path, const CaptureOptions& options);
 
 // Renders the frame of any show at its time `time` headless (loading it first) and writes it

@@ -80,23 +80,6 @@ class DiscardSink : public FrameSink {
   SoundFile sound_;
 };
 
-class SinglePngSink : public FrameSink {
- public:
-  explicit SinglePngSink(std::string file) { output_ = std::move(file); }
-  bool write(std::vector<std::uint32_t>& pixels, int width, int height, const std::int16_t*, std::size_t) override {
-    if (written) return true;
-    if (!writePngArgb(output_.c_str(), pixels.data(), width, height)) {
-      error_ = withReason("cannot write " + output_, errno);
-      return false;
-    }
-    written = true;
-    return true;
-  }
-  bool finish() override { return true; }
-
-  bool written = false;
-};
-
 // Frames wait in a short queue for the encoder's thread; the rendering waits only when the
 // queue is full. Buffers circulate between the two sides instead of being copied.
 class VideoSink : public FrameSink {
@@ -223,10 +206,6 @@ std::unique_ptr<FrameSink> createDiscardSink(const std::string& wavPath, std::st
   auto sink = std::make_unique<DiscardSink>();
   if (!sink->sound_.open(wavPath, error)) return nullptr;
   return sink;
-}
-
-std::unique_ptr<FrameSink> createSinglePngSink(const std::string& path) {
-  return std::make_unique<SinglePngSink>(path);
 }
 
 std::unique_ptr<FrameSink> createVideoSink(const VideoSettings& settings, std::string* error) {

@@ -1,5 +1,5 @@
 // Where the frames and the sound track of a capture go: numbered PNG files with a WAV file,
-// one PNG picture (a screenshot), nowhere (benchmarks, with the WAV file), or a video file
+// one picture (a screenshot), nowhere (benchmarks, with the WAV file), or a video file
 // encoded on a thread of its own behind a short queue of frames.
 #pragma once
 
@@ -38,8 +38,9 @@ std::unique_ptr<FrameSink> createPngSequenceSink(const std::string& folder, cons
                                                  std::string* error);
 // Frames are dropped; the sound goes to `wavPath` as above.
 std::unique_ptr<FrameSink> createDiscardSink(const std::string& wavPath, std::string* error);
-// The first frame as one PNG picture.
-std::unique_ptr<FrameSink> createSinglePngSink(const std::string& path);
+// A screenshot: the first frame as one PNG picture (screenshot_sink.cpp); on the page, the
+// frame kept on the canvas and its pixels in a file (web/screenshot_sink_web.cpp).
+std::unique_ptr<FrameSink> createScreenshotSink(const std::string& path);
 // A video file; the encoder runs on its own thread behind a queue of kVideoQueueFrames frames.
 // Null when the encoder cannot start or the file cannot be created (the reason in *error).
 constexpr int kVideoQueueFrames = 4;

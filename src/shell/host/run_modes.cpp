@@ -108,8 +108,7 @@ struct RunModeGiven {
 
 // After every argument: the combination makes sense, and the mode it asks for.
 int chooseRunMode(const RunModeGiven& given, RunModeOptions* options, std::FILE* err) {
-  if ((given.capture || given.screenshot) && !captureInBuild())
-    return bad(err, given.capture ? "--capture" : "--screenshot", ": capture is not in this build");
+  if (given.capture && !captureInBuild()) return bad(err, "--capture", ": capture is not in this build");
   if (given.capture && (given.screenshot || given.scene))
     return bad(err, "--capture cannot be combined with --screenshot or --scene");
   if (given.captureOnly != nullptr && !given.capture)
