@@ -1,7 +1,8 @@
 # The web build: the engine and the program's show mode as WebAssembly (Emscripten), on
 # WebGL 2, Web Audio and the page's canvas through SDL2. The libraries come from
-# scripts/ensure-web-deps.sh, built from Debian's sources into VELLUMITE_WEB_DEPS. The offline
-# modes (capture, screenshots into files, the scene preview) and the tools are left out.
+# scripts/ensure-web-deps.sh, built from Debian's sources into VELLUMITE_WEB_DEPS. The
+# screenshot is in (its frame stays on the page); the capture, the scene preview and the tools
+# are left out.
 set(VELLUMITE_WEB_DEPS "${PROJECT_SOURCE_DIR}/build/web-deps" CACHE PATH "Libraries built for wasm32")
 foreach(lib openmpt jpeg sdl2)
   if(NOT EXISTS "${VELLUMITE_WEB_DEPS}/${lib}/include")
@@ -35,8 +36,10 @@ endforeach()
 # captures and screenshots. (The X11 error handler builds to nothing without X11.)
 list(REMOVE_ITEM engine_sources "${src}/platform/win32/win32_controls_ui.cpp"
      "${src}/image/png_writer.cpp")
-# The port's host: the program's options and show mode only.
-foreach(file program options option_table author_controls show_services web/web_main)
+# The port's host: the program's options and show mode, and the screenshot on the capture
+# session (without the capture's video, sound and PNG files: the page keeps the frame).
+foreach(file program options option_table author_controls show_services capture_session capture_progress screenshot
+             web/screenshot_sink_web web/web_main)
   list(APPEND engine_sources "${src}/shell/host/${file}.cpp")
 endforeach()
 list(APPEND engine_sources "${src}/platform/win32/web/win32_controls_web.cpp")

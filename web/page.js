@@ -1,10 +1,15 @@
 // The show's page: gathers the show's files (the page's own show, ?data=URL, or a folder the
 // user picks or drops), starts the program on a click (browsers allow sound only after one),
 // draws the program's setup dialog as page elements, and offers to play again at the end.
-// URL parameters become the program's options: ?mode=WxH, ?aspect=fill.
+// URL parameters become the program's options: ?mode=WxH, ?aspect=fill, and ?screenshot=T,
+// which starts at once, renders the show's frame at T seconds as the desktop program's
+// --screenshot does, leaves it on the canvas with its pixels in the file system's
+// /screenshot.bgra, and then sets the title to "vellumite: frame T".
 'use strict';
 
 const params = new URLSearchParams(location.search);
+const screenshot = params.get('screenshot');
+const screenshotFile = '/screenshot.bgra';
 const page = {
   start: document.getElementById('start'),
   status: document.getElementById('start-status'),
@@ -33,6 +38,8 @@ function say(text) {
 function updateStart() {
   const ready = runtimeReady && showFiles !== null;
   page.play.disabled = !ready || running;
+  // A screenshot plays no sound, so it needs no click to start.
+  if (ready && screenshot !== null && !running) setTimeout(startShow);
   if (!runtimeReady) page.status.textContent = 'Loading the program…';
   else if (showFiles === null) page.status.textContent = 'Loading the show…';
   else page.status.textContent = `${Object.keys(showFiles).length} files from ${showSource}`;
@@ -134,6 +141,7 @@ function programArguments() {
   if (mode) args.push('--mode', mode);
   const aspect = params.get('aspect');
   if (aspect) args.push('--aspect', aspect);
+  if (screenshot !== null) args.push('--screenshot', screenshot, screenshotFile);
   return args;
 }
 
@@ -143,7 +151,7 @@ function startShow() {
   // Sound may start only from the user's gesture: the audio context the program's sound
   // output will use is made here.
   const AudioContextType = window.AudioContext || window.webkitAudioContext;
-  if (AudioContextType) {
+  if (AudioContextType && screenshot === null) {
     Module.SDL2 = Module.SDL2 || {};
     Module.SDL2.audioContext = new AudioContextType();
     Module.SDL2.audioContext.resume();
@@ -263,9 +271,15 @@ window.addEventListener('unhandledrejection', (event) => {
 
 function showEnd(code) {
   running = false;
+  if (screenshot !== null && code === 0) {
+    // The frame stays on the canvas.
+    document.title = `vellumite: frame ${screenshot}`;
+    document.dispatchEvent(new CustomEvent('vellumite-exit', { detail: code }));
+    return;
+  }
   page.canvas.hidden = true;
   page.dialog.hidden = true;
-  page.end.hidden = false;
+  page.end.hidden = screenshot !== null;
   if (document.fullscreenElement) document.exitFullscreen();
   if (code !== 0) say(`vellumite: the program ended with exit code ${code}`);
   document.dispatchEvent(new CustomEvent('vellumite-exit', { detail: code }));

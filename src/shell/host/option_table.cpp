@@ -1,6 +1,9 @@
 // The one option table: a single pass over the command line and the usage text.
 #include "shell/host/option_table.h"
 
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -118,4 +121,14 @@ void OptionTable::printUsage(std::FILE* stream) const {
     }
     std::fputs(s.footer.c_str(), stream);
   }
+}
+
+bool parseOptionSeconds(const char* text, double* out) {
+  if (text == nullptr || *text == '\0') return false;
+  char* end = nullptr;
+  errno = 0;
+  double value = std::strtod(text, &end);
+  if (errno != 0 || *end != '\0' || !std::isfinite(value) || value < 0.0 || value > 3600.0) return false;
+  *out = value;
+  return true;
 }

@@ -83,3 +83,6 @@ class OptionTable {
   std::vector<Section> sections;
   std::vector<std::function<int(std::FILE*)>> checks;
 };
+
+// A show time in seconds as an option's value: a finite number from 0 to 3600.
+bool parseOptionSeconds(const char* text, double* out);

@@ -25,16 +25,6 @@ int bad(std::FILE* err, const char* message, const char* detail = "") {
   return kRunBadRequest;
 }
 
-bool parseSeconds(const char* text, double* out) {
-  if (text == nullptr || *text == '\0') return false;
-  char* end = nullptr;
-  errno = 0;
-  double value = std::strtod(text, &end);
-  if (errno != 0 || *end != '\0' || !std::isfinite(value) || value < 0.0 || value > 3600.0) return false;
-  *out = value;
-  return true;
-}
-
 bool parseFps(const char* text, int* out) {
   if (text == nullptr || *text == '\0') return false;
   char* end = nullptr;
@@ -171,7 +161,7 @@ void registerRunModeOptions(OptionTable& table, RunModeOptions* options) {
              nullptr, true});
   table.add({"--from", "S", "capture only the show times from S to S seconds",
              [options, given](OptionCall& call) {
-               if (!parseSeconds(call.value(), &options->capture.from))
+               if (!parseOptionSeconds(call.value(), &options->capture.from))
                  return call.fail("--from takes a show time in seconds");
                given->captureOnly = "--from";
                return -1;
@@ -179,7 +169,7 @@ void registerRunModeOptions(OptionTable& table, RunModeOptions* options) {
              "--from S --to S", true});
   table.add({"--to", "S", "",
              [options, given](OptionCall& call) {
-               if (!parseSeconds(call.value(), &options->capture.to))
+               if (!parseOptionSeconds(call.value(), &options->capture.to))
                  return call.fail("--to takes a show time in seconds");
                given->captureOnly = "--to";
                return -1;
@@ -217,7 +207,7 @@ void registerRunModeOptions(OptionTable& table, RunModeOptions* options) {
              nullptr, true});
   table.add({"--screenshot", "T OUT.png", "render the show's frame at T seconds into OUT.png",
              [options, given](OptionCall& call) {
-               if (!parseSeconds(call.value(), &options->screenshotTime))
+               if (!parseOptionSeconds(call.value(), &options->screenshotTime))
                  return call.fail("--screenshot takes a time in seconds and a PNG file name");
                const char* path = call.value();
                if (path == nullptr || *path == '\0')

@@ -28,6 +28,9 @@ EM_ASYNC_JS(void, waitForBrowserFrame, (), {
   if (frames) frames.push(presented, performance.now());
 });
 // clang-format on
+
+// WebGL 2 reads a buffer back by copying it out (getBufferSubData); it maps none for reading.
+extern "C" void glGetBufferSubData(GLenum target, GLintptr offset, GLsizeiptr size, void* data);
 #endif
 
 GlContext& GlContext::instance() {
@@ -259,21 +262,30 @@ bool GlContext::takeFrameRead(std::vector<std::uint32_t>& pixels, int* width, in
   --pendingReads_;
   std::size_t count = static_cast<std::size_t>(read.width) * static_cast<std::size_t>(read.height);
   state_.bindBuffer(GL_PIXEL_PACK_BUFFER, read.buffer);
+  // The ES dialect read the frame as RGBA bytes.
+  const bool rgba = glDialectEs();
+  auto convert = [&](const std::uint32_t* source, std::uint32_t* target) {
+    for (std::size_t i = 0; i < count; ++i) {
+      std::uint32_t v = source[i];
+      if (rgba) v = (v & 0xFF00FF00u) | ((v & 0xFFu) << 16) | ((v >> 16) & 0xFFu);
+      target[i] = v | 0xFF000000u;
+    }
+  };
+#if defined(__EMSCRIPTEN__)
+  pixels.resize(count);
+  glGetBufferSubData(GL_PIXEL_PACK_BUFFER, 0, static_cast<GLsizeiptr>(count * 4u), pixels.data());
+  convert(pixels.data(), pixels.data());
+  const bool ok = true;  // the copy fails only on arguments that are right here
+#else
   const void* mapped =
       glMapBufferRange(GL_PIXEL_PACK_BUFFER, 0, static_cast<GLsizeiptr>(read.capacity), GL_MAP_READ_BIT);
   bool ok = mapped != nullptr;
   if (ok) {
     pixels.resize(count);
-    const std::uint32_t* source = static_cast<const std::uint32_t*>(mapped);
-    // The ES dialect read the frame as RGBA bytes.
-    const bool rgba = glDialectEs();
-    for (std::size_t i = 0; i < count; ++i) {
-      std::uint32_t v = source[i];
-      if (rgba) v = (v & 0xFF00FF00u) | ((v & 0xFFu) << 16) | ((v >> 16) & 0xFFu);
-      pixels[i] = v | 0xFF000000u;
-    }
+    convert(static_cast<const std::uint32_t*>(mapped), pixels.data());
     ok = glUnmapBuffer(GL_PIXEL_PACK_BUFFER) == GL_TRUE;
   }
+#endif
   state_.bindBuffer(GL_PIXEL_PACK_BUFFER, 0);
   if (!ok) return false;
   if (width) *width = read.width;
