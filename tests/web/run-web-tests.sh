@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The web build's checks: the page built (scripts/build-web.sh), the show's first 30 s of music
-# rendered as WebAssembly under node equal sample for sample to the native render, and the
-# page in Debian's headless Chromium (tests/web/page_test.mjs). Prints how long each took.
+# rendered as WebAssembly under node equal sample for sample to the native render, the page in
+# Debian's headless Chromium (tests/web/page_test.mjs), and the page's frames at several show
+# times against the native --screenshot frames (tests/web/frames_test.mjs). Prints how long
+# each took.
 #   tests/web/run-web-tests.sh NATIVE_BUILD_DIR
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
@@ -26,3 +28,6 @@ mark "music compared"
 
 node tests/web/page_test.mjs "$root/build/web"
 mark "page tests done"
+
+node tests/web/frames_test.mjs "$native/src/shell/vellumite" "$root/build/web"
+mark "frames compared"
