@@ -22,9 +22,9 @@ if [ "$(id -u)" -ne 0 ]; then
 fi
 export DEBIAN_FRONTEND=noninteractive
 
-# The compiler (with its frozen library cache), the browser the page tests drive, and
-# dpkg-source for unpacking source packages.
-packages=(emscripten chromium dpkg-dev)
+# The compiler (with its frozen library cache), the browsers the page tests drive (Firefox on a
+# virtual X display: headless, it finds no GL), and dpkg-source for unpacking source packages.
+packages=(emscripten chromium firefox-esr xvfb xauth dpkg-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -80,16 +80,26 @@ done
 export NODE_PATH=/usr/share/nodejs
 cflags="-O2"
 
+# A library is built again when its source version or its recipe (the function that builds it,
+# the flags) changes; objects left by a stopped run are kept only for the same recipe.
+recipe_of() { printf '%s %s %s\n' "$(basename "$2")" "$cflags" "$(declare -f "$1" | sha1sum | cut -c1-16)"; }
+is_built() { [ -f "$1/.built" ] && [ "$(cat "$1/.built")" = "$2" ]; }
+start_objects() {
+  { [ -f "$1/obj/.recipe" ] && [ "$(cat "$1/obj/.recipe")" = "$2" ]; } || rm -rf "$1/obj"
+  mkdir -p "$1/obj" && echo "$2" >"$1/obj/.recipe"
+}
+
 # libopenmpt: the library without its optional decoders (zlib, mpg123, Ogg/Vorbis: the show's
 # music is an XM module with 8- and 16-bit samples, which needs none).
 build_openmpt() {
-  local src out
+  local src out recipe
   src="$(source_dir libopenmpt)"
   out="$deps/openmpt"
-  [ -f "$out/.built" ] && [ "$(cat "$out/.built")" = "$(basename "$src")" ] && return 0
+  recipe="$(recipe_of build_openmpt "$src")"
+  is_built "$out" "$recipe" && return 0
   step "building $(basename "$src") for wasm32"
   # Objects already compiled (by a run that was stopped) are kept.
-  rm -rf "$out/lib" "$out/include" && mkdir -p "$out/obj" "$out/lib" "$out/include/libopenmpt"
+  rm -rf "$out/lib" "$out/include" && start_objects "$out" "$recipe" && mkdir -p "$out/lib" "$out/include/libopenmpt"
   # The library's sources as its own build lists them.
   grep -hE '^(MPT_FILES_COMMON|MPT_FILES_SOUNDDSP|MPT_FILES_SOUNDLIB|libopenmpt_la_SOURCES) \+= .*\.cpp$' \
     "$src/Makefile.am" | awk '{ print $3 }' >"$out/sources.txt"
@@ -102,7 +112,7 @@ build_openmpt() {
     "$src"/libopenmpt/libopenmpt_version.h "$src"/libopenmpt/libopenmpt_ext.h \
     "$src"/libopenmpt/libopenmpt_ext.hpp "$out/include/libopenmpt/"
   rm -rf "$out/obj"
-  basename "$src" >"$out/.built"
+  echo "$recipe" >"$out/.built"
   step_done
 }
 
@@ -110,12 +120,13 @@ build_openmpt() {
 # arithmetic coding as Debian builds it), its configuration headers written from their
 # templates as its CMake configuration would write them for this target.
 build_jpeg() {
-  local src out version
+  local src out version recipe
   src="$(source_dir libjpeg-turbo)"
   out="$deps/jpeg"
-  [ -f "$out/.built" ] && [ "$(cat "$out/.built")" = "$(basename "$src")" ] && return 0
+  recipe="$(recipe_of build_jpeg "$src")"
+  is_built "$out" "$recipe" && return 0
   step "building $(basename "$src") for wasm32"
-  rm -rf "$out/lib" "$out/include" && mkdir -p "$out/obj" "$out/lib" "$out/include" "$out/config"
+  rm -rf "$out/lib" "$out/include" && start_objects "$out" "$recipe" && mkdir -p "$out/lib" "$out/include" "$out/config"
   version="$(sed -n 's/^set(VERSION \([0-9.]*\)).*/\1/p' "$src/CMakeLists.txt")"
   local number
   number="$(echo "$version" | awk -F. '{ printf "%d%03d%03d", $1, $2, $3 }')"
@@ -142,7 +153,7 @@ build_jpeg() {
   emar rcs "$out/lib/libjpeg.a" "$out"/obj/*.o
   cp "$src/jpeglib.h" "$src/jmorecfg.h" "$src/jerror.h" "$out/config/jconfig.h" "$out/include/"
   rm -rf "$out/obj"
-  basename "$src" >"$out/.built"
+  echo "$recipe" >"$out/.built"
   step_done
 }
 
@@ -150,12 +161,13 @@ build_jpeg() {
 # directly (its CMake configuration runs hundreds of compiler checks), video on the page's
 # canvas, sound through Web Audio, no threads so the page needs no cross-origin isolation.
 build_sdl2() {
-  local src out
+  local src out recipe
   src="$(source_dir libsdl2)"
   out="$deps/sdl2"
-  [ -f "$out/.built" ] && [ "$(cat "$out/.built")" = "$(basename "$src")" ] && return 0
+  recipe="$(recipe_of build_sdl2 "$src")"
+  is_built "$out" "$recipe" && return 0
   step "building $(basename "$src") for wasm32"
-  rm -rf "$out/lib" "$out/include" && mkdir -p "$out/obj" "$out/lib" "$out/include/SDL2"
+  rm -rf "$out/lib" "$out/include" && start_objects "$out" "$recipe" && mkdir -p "$out/lib" "$out/include/SDL2"
   cat >"$out/sources.txt" <<'LIST'
 SDL.c SDL_assert.c SDL_dataqueue.c SDL_error.c SDL_guid.c SDL_hints.c SDL_list.c SDL_log.c SDL_utils.c
 atomic/SDL_atomic.c atomic/SDL_spinlock.c
@@ -198,7 +210,7 @@ LIST
   emar rcs "$out/lib/libSDL2.a" "$out"/obj/*.o
   cp "$src"/include/*.h "$out/include/SDL2/"
   rm -rf "$out/obj"
-  basename "$src" >"$out/.built"
+  echo "$recipe" >"$out/.built"
   step_done
 }
 

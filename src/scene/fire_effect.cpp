@@ -99,6 +99,9 @@ void FireEffect::animate(float time, Camera*) {
       m->setDiffuse(grey * 0x01010101u);
       selectMaterial(frameMaterials[frame]);
     }
+    // A fire scaled to nothing gives 0 * (0 / 0) at its base: a billboard of no size, not
+    // one whose corners are all NaN.
+    if (billboardSize != billboardSize) billboardSize = 0.0f;
     Vector3 centre = p;
     drawBillboard(centre, billboardSize);
     if (p.y > by + 3.0f * s) respawn(p);

@@ -177,7 +177,7 @@ TEST_F(FireEffectTest, FramesAdvanceWithTimeAndNeighboursAreOneFrameApart) {
   EXPECT_EQ(driver.count("drawBillboard"), 6);
 }
 
-TEST_F(FireEffectTest, FireScaledToNothingStillGetsAValidFade) {
+TEST_F(FireEffectTest, FireScaledToNothingStillGetsAValidFadeAndAnEmptyBillboard) {
   makeFire(1);
   fire->size = 0.0f;  // the object's x scale is animated from zero
   // A seed whose third draw (the rise) is 0, so the particle stays exactly at the base: 0 / 0.
@@ -194,6 +194,7 @@ TEST_F(FireEffectTest, FireScaledToNothingStillGetsAValidFade) {
   const GfxCall drawn = driver.callsOf("drawBillboard")[0];
   EXPECT_EQ(drawn.materialTransparency, 0.01f);
   EXPECT_EQ(drawn.materialDiffuse, 0x02020202u);
+  EXPECT_EQ(drawn.floats[0], 0.0f);  // not NaN
 }
 
 TEST_F(FireEffectTest, ParticleAboveThreeSizesIsSentBackToTheBase) {

@@ -17,6 +17,7 @@
 
 #include <cstdlib>
 
+#include "convert/convert_test_files.h"
 #include "port/decoded_picture.h"
 #include "port/png_writer.h"
 #include "scene/object_file.h"
@@ -72,33 +73,13 @@ const ObjectFileWeightMap* weightMap(const ObjectFileGroup& g, const std::string
 }
 
 // ---- LightWave objects, big-endian IFF chunks ----
-using Bytes = ByteBuffer;
-void be16(Bytes& b, unsigned v) { appendU16BigEndian(b, static_cast<std::uint16_t>(v)); }
-void id4(Bytes& b, const char* id) { appendFixedString(b, id, 4); }
-// A LightWave string: NUL-terminated, padded to an even length.
-void s0(Bytes& b, const std::string& s) {
-  appendString(b, s);
-  if ((s.size() + 1) % 2 != 0) b.push_back(0);
-}
-void chunk(Bytes& file, const char* id, const Bytes& data) {
-  id4(file, id);
-  appendU32BigEndian(file, static_cast<std::uint32_t>(data.size()));
-  file.insert(file.end(), data.begin(), data.end());
-  if (data.size() % 2 != 0) file.push_back(0);
-}
-void subchunk(Bytes& out, const char* id, const Bytes& data) {
-  id4(out, id);
-  be16(out, static_cast<unsigned>(data.size()));
-  out.insert(out.end(), data.begin(), data.end());
-}
-Bytes form(const Bytes& chunks) {
-  Bytes file;
-  id4(file, "FORM");
-  appendU32BigEndian(file, static_cast<std::uint32_t>(chunks.size() + 4));
-  id4(file, "LWO2");
-  file.insert(file.end(), chunks.begin(), chunks.end());
-  return file;
-}
+using convert_test::be16;
+using convert_test::Bytes;
+using convert_test::chunk;
+using convert_test::id4;
+using convert_test::s0;
+using convert_test::subchunk;
+Bytes form(const Bytes& chunks) { return convert_test::form("LWO2", chunks); }
 
 Bytes layerChunk(int number, const std::string& name) {
   Bytes d;
@@ -225,20 +206,6 @@ Bytes twoLayerObject() {
 }
 
 // ---- glTF: a skinned triangle with its buffer inline ----
-std::string base64(const Bytes& data) {
-  static const char* table = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  std::string out;
-  for (std::size_t i = 0; i < data.size(); i += 3) {
-    std::uint32_t v = std::uint32_t(data[i]) << 16;
-    if (i + 1 < data.size()) v |= std::uint32_t(data[i + 1]) << 8;
-    if (i + 2 < data.size()) v |= data[i + 2];
-    out += table[(v >> 18) & 63];
-    out += table[(v >> 12) & 63];
-    out += i + 1 < data.size() ? table[(v >> 6) & 63] : '=';
-    out += i + 2 < data.size() ? table[v & 63] : '=';
-  }
-  return out;
-}
 // Without inverse bind matrices (optional in glTF) the import library of Debian 12 crashes.
 std::string skinnedTriangleGltf(bool inverseBindMatrices = true) {
   Bytes buffer;
@@ -263,7 +230,8 @@ std::string skinnedTriangleGltf(bool inverseBindMatrices = true) {
 "textures":[{"source":0},{"source":1}],
 "images":[{"uri":"tex.png"},{"uri":"rough.png"}],
 "buffers":[{"byteLength":)" +
-         std::to_string(buffer.size()) + R"(,"uri":"data:application/octet-stream;base64,)" + base64(buffer) + R"("}],
+         std::to_string(buffer.size()) + R"(,"uri":"data:application/octet-stream;base64,)" +
+         convert_test::base64(buffer) + R"("}],
 "bufferViews":[{"buffer":0,"byteOffset":0,"byteLength":36},{"buffer":0,"byteOffset":36,"byteLength":24},
   {"buffer":0,"byteOffset":60,"byteLength":24},{"buffer":0,"byteOffset":84,"byteLength":48},
   {"buffer":0,"byteOffset":132,"byteLength":6},{"buffer":0,"byteOffset":140,"byteLength":128}],

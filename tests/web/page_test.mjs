@@ -1,10 +1,11 @@
-// The web page in headless Chromium: the show plays 5 s and ends on Escape without an
-// exception, and a show folder that lacks a file names it on the page as the native program
-// names it on stderr.
+// The web page in headless Chromium (or Firefox with VELLUMITE_BROWSER=firefox): the show
+// plays 5 s and ends on Escape without an exception, and a show folder that lacks a file names
+// it on the page as the native program names it on stderr.
 //   node tests/web/page_test.mjs PAGE_DIR
 import { cpSync, mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
+import { FirefoxBrowser } from './firefox_driver.mjs';
 import { Browser, serve } from './page_driver.mjs';
 
 const pageDir = process.argv[2];
@@ -61,7 +62,9 @@ rmSync(join(dataDir, 'env.jpg'));
 check(readFileSync(join(dataDir, 'files.txt'), 'utf8').includes('env.jpg'), 'the list still names env.jpg');
 
 const server = await serve(pageDir, dataDir);
-const browser = await Browser.launch();
+const firefox = process.env.VELLUMITE_BROWSER === 'firefox';
+console.log(`-- in ${firefox ? 'Firefox' : 'Chromium'}`);
+const browser = await (firefox ? FirefoxBrowser : Browser).launch();
 try {
   for (const [name, test] of [['plays 5 s and ends on Escape', playsAndEnds], ['names a missing file', namesMissingFile]]) {
     console.log(`-- ${name}`);

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # The web build's checks: the page built (scripts/build-web.sh), the show's first 30 s of music
 # rendered as WebAssembly under node equal sample for sample to the native render, the page in
-# Debian's headless Chromium (tests/web/page_test.mjs), and the page's frames at several show
-# times against the native --screenshot frames (tests/web/frames_test.mjs). Prints how long
-# each took.
+# Debian's headless Chromium and in Firefox ESR on a virtual X display (tests/web/page_test.mjs),
+# and the page's frames at several show times in Chromium against the native --screenshot
+# frames (tests/web/frames_test.mjs). Prints how long each took.
 #   tests/web/run-web-tests.sh NATIVE_BUILD_DIR
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
@@ -27,7 +27,10 @@ echo "ok   the wasm music's first 30 s equal the native render ($(stat -c %s "$w
 mark "music compared"
 
 node tests/web/page_test.mjs "$root/build/web"
-mark "page tests done"
+mark "page tests done in Chromium"
+VELLUMITE_BROWSER=firefox xvfb-run -a -s "-screen 0 1280x1024x24" \
+  node --experimental-websocket tests/web/page_test.mjs "$root/build/web"
+mark "page tests done in Firefox"
 
 node tests/web/frames_test.mjs "$native/src/shell/vellumite" "$root/build/web"
 mark "frames compared"

@@ -2,6 +2,8 @@
 // sub-chunks (two-byte lengths), turned into a scene of the asset import library.
 #include "lwob_object.h"
 
+#include "iff_reader.h"
+
 #include <assimp/material.h>
 #include <assimp/scene.h>
 
@@ -17,41 +19,6 @@
 
 namespace convert {
 namespace {
-
-class Reader {
- public:
-  Reader(const unsigned char* data, std::size_t size) : p(data), end(data + size) {}
-  bool has(std::size_t n) const { return static_cast<std::size_t>(end - p) >= n; }
-  std::uint32_t u2() {
-    const std::uint32_t v = (std::uint32_t(p[0]) << 8) | p[1];
-    p += 2;
-    return v;
-  }
-  std::uint32_t u4() {
-    const std::uint32_t v =
-        (std::uint32_t(p[0]) << 24) | (std::uint32_t(p[1]) << 16) | (std::uint32_t(p[2]) << 8) | p[3];
-    p += 4;
-    return v;
-  }
-  float f4() {
-    const std::uint32_t v = u4();
-    float f;
-    std::memcpy(&f, &v, 4);
-    return f;
-  }
-  // A NUL-terminated string padded to an even length.
-  bool s0(std::string& s) {
-    const unsigned char* start = p;
-    while (p < end && *p != 0) ++p;
-    if (p == end) return false;
-    s.assign(reinterpret_cast<const char*>(start), static_cast<std::size_t>(p - start));
-    ++p;
-    if ((p - start) % 2 != 0 && p < end) ++p;
-    return true;
-  }
-  const unsigned char* p;
-  const unsigned char* end;
-};
 
 enum class Projection { planar, cylindrical, spherical, cubic, other };
 
@@ -85,12 +52,6 @@ constexpr std::uint32_t kSmoothing = 4;
 constexpr std::uint32_t kDoubleSided = 256;
 constexpr std::uint32_t kAdditive = 512;
 
-std::uint32_t id(const char* text) {
-  return (std::uint32_t(static_cast<unsigned char>(text[0])) << 24) |
-         (std::uint32_t(static_cast<unsigned char>(text[1])) << 16) |
-         (std::uint32_t(static_cast<unsigned char>(text[2])) << 8) | static_cast<unsigned char>(text[3]);
-}
-
 // The surface's specular level as a fixed-point fraction (its float form is VSPC).
 constexpr std::uint32_t kSpecularLevelChunk =
     (std::uint32_t('S') << 24) | (std::uint32_t('P') << 16) | ('E' << 8) | 'C';
@@ -98,51 +59,49 @@ constexpr std::uint32_t kSpecularLevelChunk =
 // The texture kinds of a surface: what each maps to in the import library's terms, or
 // none when the object file has no place for it.
 bool textureType(std::uint32_t chunk, aiTextureType& type, std::string& what) {
-  if (chunk == id("CTEX"))
+  if (chunk == iffId("CTEX"))
     type = aiTextureType_DIFFUSE, what = "colour";
-  else if (chunk == id("TTEX"))
+  else if (chunk == iffId("TTEX"))
     type = aiTextureType_OPACITY, what = "transparency";
-  else if (chunk == id("RTEX"))
+  else if (chunk == iffId("RTEX"))
     type = aiTextureType_REFLECTION, what = "reflection";
-  else if (chunk == id("LTEX"))
+  else if (chunk == iffId("LTEX"))
     type = aiTextureType_EMISSIVE, what = "luminosity";
-  else if (chunk == id("DTEX"))
+  else if (chunk == iffId("DTEX"))
     type = aiTextureType_NONE, what = "diffuse level";
-  else if (chunk == id("STEX"))
+  else if (chunk == iffId("STEX"))
     type = aiTextureType_NONE, what = "specular level";
-  else if (chunk == id("BTEX"))
+  else if (chunk == iffId("BTEX"))
     type = aiTextureType_NONE, what = "bump";
   else
     return false;
   return true;
 }
 
-bool readSurface(Reader r, Surface& s, std::vector<std::string>& notes) {
+bool readSurface(IffReader r, Surface& s, std::vector<std::string>& notes) {
   if (!r.s0(s.name)) return false;
   ImageMap* current = nullptr;
-  while (r.has(6)) {
-    const std::uint32_t chunk = r.u4();
-    const std::uint32_t length = r.u2();
-    if (!r.has(length)) return false;
-    Reader d(r.p, length);
-    r.p += std::min<std::size_t>(length + (length % 2), static_cast<std::size_t>(r.end - r.p));
+  std::uint32_t chunk = 0;
+  IffReader d(nullptr, 0);
+  for (IffChunk got; (got = r.next(2, chunk, d)) != IffChunk::kEnd;) {
+    if (got == IffChunk::kDamaged) return false;
     aiTextureType type = aiTextureType_NONE;
     std::string what;
-    if (chunk == id("COLR") && d.has(3)) {
+    if (chunk == iffId("COLR") && d.has(3)) {
       for (float& c : s.colour) c = static_cast<float>(*d.p++) / 255.0f;
-    } else if (chunk == id("FLAG") && d.has(2)) {
+    } else if (chunk == iffId("FLAG") && d.has(2)) {
       s.flags = d.u2();
-    } else if (chunk == id("DIFF") && d.has(2)) {
+    } else if (chunk == iffId("DIFF") && d.has(2)) {
       s.diffuse = static_cast<float>(d.u2()) / 256.0f;
-    } else if (chunk == id("VDIF") && d.has(4)) {
+    } else if (chunk == iffId("VDIF") && d.has(4)) {
       s.diffuse = d.f4();
     } else if (chunk == kSpecularLevelChunk && d.has(2)) {
       s.specular = static_cast<float>(d.u2()) / 256.0f;
-    } else if (chunk == id("VSPC") && d.has(4)) {
+    } else if (chunk == iffId("VSPC") && d.has(4)) {
       s.specular = d.f4();
-    } else if (chunk == id("TRAN") && d.has(2)) {
+    } else if (chunk == iffId("TRAN") && d.has(2)) {
       s.transparency = static_cast<float>(d.u2()) / 256.0f;
-    } else if (chunk == id("VTRN") && d.has(4)) {
+    } else if (chunk == iffId("VTRN") && d.has(4)) {
       s.transparency = d.f4();
     } else if (textureType(chunk, type, what)) {
       ImageMap map;
@@ -165,18 +124,18 @@ bool readSurface(Reader r, Surface& s, std::vector<std::string>& notes) {
       current = &s.maps.back();
       if (map.projection == Projection::other)
         notes.push_back("surface " + s.name + ": its " + what + " texture (" + map.kind + ") is not carried");
-    } else if (current != nullptr && chunk == id("TIMG")) {
+    } else if (current != nullptr && chunk == iffId("TIMG")) {
       d.s0(current->image);
       // "name (sequence)" and similar suffixes name the same picture.
       const std::size_t suffix = current->image.find(" (");
       if (suffix != std::string::npos) current->image.resize(suffix);
-    } else if (current != nullptr && chunk == id("TFLG") && d.has(2)) {
+    } else if (current != nullptr && chunk == iffId("TFLG") && d.has(2)) {
       const std::uint32_t flags = d.u2();
       current->axis = (flags & 1) ? 0 : (flags & 2) ? 1 : 2;
       current->worldCoordinates = (flags & 8) != 0;
-    } else if (current != nullptr && chunk == id("TSIZ") && d.has(12)) {
+    } else if (current != nullptr && chunk == iffId("TSIZ") && d.has(12)) {
       for (float& v : current->size) v = d.f4();
-    } else if (current != nullptr && chunk == id("TCTR") && d.has(12)) {
+    } else if (current != nullptr && chunk == iffId("TCTR") && d.has(12)) {
       for (float& v : current->centre) v = d.f4();
     }
   }
@@ -226,27 +185,25 @@ LwobResult readLwobObject(const std::string& path) {
   std::vector<std::string> surfaceNames;
   std::vector<Polygon> polygons;
   std::map<std::string, Surface> surfaces;
-  Reader file(bytes.data() + 12, bytes.size() - 12);
-  while (file.has(8)) {
-    const std::uint32_t chunk = file.u4();
-    const std::uint32_t length = file.u4();
-    if (!file.has(length)) {
+  IffReader file(bytes.data() + 12, bytes.size() - 12);
+  std::uint32_t chunk = 0;
+  IffReader d(nullptr, 0);
+  for (IffChunk got; (got = file.next(4, chunk, d)) != IffChunk::kEnd;) {
+    if (got == IffChunk::kDamaged) {
       result.error = "a damaged LightWave object (a chunk runs past the end of the file)";
       return result;
     }
-    Reader d(file.p, length);
-    file.p += length;
-    if (length % 2 != 0 && file.p < file.end) ++file.p;
-    if (chunk == id("PNTS")) {
+    const std::size_t length = static_cast<std::size_t>(d.end - d.p);
+    if (chunk == iffId("PNTS")) {
       if (length % 12 != 0) {
         result.error = "a damaged LightWave object (a point list of the wrong size)";
         return result;
       }
       while (d.has(4)) points.push_back(d.f4());
-    } else if (chunk == id("SRFS")) {
+    } else if (chunk == iffId("SRFS")) {
       std::string name;
       while (d.has(1) && d.s0(name)) surfaceNames.push_back(name);
-    } else if (chunk == id("POLS")) {
+    } else if (chunk == iffId("POLS")) {
       int details = 0;  // detail polygons still to come after a polygon with a negative surface
       while (d.has(2)) {
         const std::uint32_t count = d.u2();
@@ -262,14 +219,14 @@ LwobResult readLwobObject(const std::string& path) {
         if (details > 0) --details;
         if (surface < 0 && d.has(2)) details = static_cast<int>(d.u2());
       }
-    } else if (chunk == id("SURF")) {
+    } else if (chunk == iffId("SURF")) {
       Surface s;
       if (!readSurface(d, s, result.notes)) {
         result.error = "a damaged LightWave object (a surface runs past its chunk)";
         return result;
       }
       surfaces[s.name] = s;
-    } else if (chunk == id("CRVS") || chunk == id("PCHS")) {
+    } else if (chunk == iffId("CRVS") || chunk == iffId("PCHS")) {
       result.notes.push_back("curves and patches are not carried");
     }
   }

@@ -2,17 +2,21 @@
 // writers write is what the object loader, the scene parser and the picture decoder read.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 
+#include "font_outline.h"
 #include "gfx/material.h"
 #include "image/image_loader.h"
 #include "loading/envelope.h"
 #include "loading/motion.h"
+#include "recipe_file.h"
 #include "scene/scene.h"
 #include "scene/scene_light.h"
 #include "scene/scene_object.h"
+#include "shapes.h"
 #include "support/gfx_recording_driver.h"
 #include "support/scene_files.h"
 #include "writers/jpeg_writer.h"
@@ -109,6 +113,40 @@ TEST_F(WritersRoundTrip, PrimitiveShapesGetOutwardNormalsFromTheLoader) {
   const SceneObject* q = scene.objects[1];
   EXPECT_NEAR(vertex(q->groups[0], 5)[4], 1.0f, 1e-5f);
   EXPECT_NEAR(vertex(q->groups[1], 4)[5], -1.0f, 1e-5f);
+}
+
+TEST_F(WritersRoundTrip, RecipeShapesAreTurnedAboutTheUprightAxisThenPlaced) {
+  // An upright plate faces a viewer at -z; turned 90 degrees it faces -x, then moves to at=.
+  auto recipe = readRecipeFile(dir.writeText("meshes.txt",
+                                             "mesh turned.3dx\n"
+                                             "  group plate w=2 h=4 upright=1 turn=90 at=3,0,1\n"
+                                             "  group plate w=2 h=4 upright=1 at=3,0,1\n"));
+  ASSERT_TRUE(recipe.has_value());
+  FontOutline noFont("");
+  ASSERT_TRUE(makeMeshes(*recipe, dir.file(""), noFont));
+  ASSERT_TRUE(scene.loadObjectLayer("turned.lwo", 1));
+  const SceneObject* o = scene.objects[0];
+  ASSERT_EQ(o->groupCount, 2);
+  float turnedZ[2] = {1e9f, -1e9f}, plainX[2] = {1e9f, -1e9f};
+  for (int i = 0; i < o->groups[0].vertexCount; ++i) {
+    const float* v = vertex(o->groups[0], i);
+    EXPECT_NEAR(v[0], 3.0f, 1e-5f);
+    EXPECT_NEAR(v[3], -1.0f, 1e-5f);  // the normal, from the winding: the turn keeps it outward
+    turnedZ[0] = std::min(turnedZ[0], v[2]);
+    turnedZ[1] = std::max(turnedZ[1], v[2]);
+  }
+  for (int i = 0; i < o->groups[1].vertexCount; ++i) {
+    const float* v = vertex(o->groups[1], i);
+    EXPECT_NEAR(v[2], 1.0f, 1e-5f);
+    EXPECT_NEAR(v[5], -1.0f, 1e-5f);
+    plainX[0] = std::min(plainX[0], v[0]);
+    plainX[1] = std::max(plainX[1], v[0]);
+  }
+  // The plate's width now runs along z about its place.
+  EXPECT_NEAR(turnedZ[0], 0.0f, 1e-5f);
+  EXPECT_NEAR(turnedZ[1], 2.0f, 1e-5f);
+  EXPECT_NEAR(plainX[0], 2.0f, 1e-5f);
+  EXPECT_NEAR(plainX[1], 4.0f, 1e-5f);
 }
 
 TEST_F(WritersRoundTrip, SceneTextKeepsEveryKeyParameterBehaviourAndParent) {
