@@ -2,8 +2,9 @@
 # The page beside the native program on this machine, in one run: the page's size gzipped, the
 # native show benchmark at 640 x 480 (bench_show on llvmpipe), then the page played through in
 # headless Chromium (page_bench.mjs) with its figures beside the native ones for the same scene
-# windows, and the music's drift from the show clock. RUNS plays the page more than once.
-#   [RUNS=N] bench/web/compare.sh [NATIVE_BUILD_DIR] [PAGE_DIR]
+# windows, and the music's drift from the show clock. RUNS plays the page more than once;
+# PAGE_FLAGS go to page_bench.mjs (--unpaced, --series).
+#   [RUNS=N] [PAGE_FLAGS=...] bench/web/compare.sh [NATIVE_BUILD_DIR] [PAGE_DIR]
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 native="${1:-$root/build/test}"
@@ -25,5 +26,6 @@ grep -v "^BM_\|^---\|^Run\|^Load" "$work/native.txt" || true
 echo "load average after the native run: $(cut -d' ' -f1-3 /proc/loadavg)"
 for run in $(seq 1 "$runs"); do
   echo "-- page run $run (headless Chromium, SwiftShader WebGL 2, 640x480)"
-  node "$root/bench/web/page_bench.mjs" "$page" --native "$work/native.txt"
+  # shellcheck disable=SC2086
+  node "$root/bench/web/page_bench.mjs" "$page" --native "$work/native.txt" ${PAGE_FLAGS:-}
 done

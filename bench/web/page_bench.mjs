@@ -1,16 +1,16 @@
 // The page played through once in Debian's headless Chromium (software WebGL 2 through
-// SwiftShader) at 640 x 480, measured in two ways:
+// SwiftShader) at 640 x 480, its frames paced as on a display (--unpaced: as fast as the page
+// asks, when the browser queues frames far ahead of drawing them and then holds the page's
+// thread for seconds), measured in two ways:
 // - frames: per scene window of the show, the page's frames per second and the program's own
 //   time per frame (from the browser handing a frame back to the program to the program
 //   presenting the next, without the wait for the browser's next frame). Each frame is placed
 //   on the show clock the program reads: the clock's time since the music started, which the
 //   program tells a page that asks. With --native FILE (the output of bench_show) the windows
 //   are bench_show's and its figures stand beside the page's.
-// - music: how far the music heard is from that show clock, every second of the show. The
-//   sound output is a ScriptProcessorNode whose buffers the program fills on the page's thread;
-//   each buffer is followed to the time the audio context plays it. A buffer filled late is
-//   still heard at its own time slot, so each second's drift is the earliest its buffers give.
-//   node bench/web/page_bench.mjs PAGE_DIR [--native FILE] [--seconds LIMIT] [--series] [--save JSON]
+// - music: how far the music heard is from that show clock, every second of the show (the
+//   median of the second's marks, below).
+//   node bench/web/page_bench.mjs PAGE_DIR [--native FILE] [--unpaced] [--seconds LIMIT] [--series] [--save JSON]
 import { readFileSync, writeFileSync } from 'node:fs';
 import { cpus, loadavg } from 'node:os';
 import { Browser, serve } from '../../tests/web/page_driver.mjs';
@@ -22,7 +22,7 @@ const option = (name, fallback) => {
 };
 const pageDir = args[0];
 if (!pageDir || pageDir.startsWith('--')) {
-  console.error('usage: page_bench.mjs PAGE_DIR [--native FILE] [--seconds LIMIT] [--series]');
+  console.error('usage: page_bench.mjs PAGE_DIR [--native FILE] [--unpaced] [--seconds LIMIT] [--series] [--save JSON]');
   process.exit(2);
 }
 const limit = Number(option('--seconds', 400));
@@ -189,7 +189,8 @@ function musicFigures(music) {
 }
 
 const server = await serve(pageDir);
-const browser = await Browser.launch();
+const paced = !args.includes('--unpaced');
+const browser = await Browser.launch({ paced });
 try {
   const version = (await browser.send('Browser.getVersion', {}, null)).product;
   await browser.open(`${server.url}?mode=640x480`);
@@ -216,7 +217,7 @@ try {
   const pairs = await browser.evaluate('Module.vellumiteFrames');
   const said = await browser.evaluate("Array.from(document.querySelectorAll('#messages li')).map((li) => li.textContent)");
 
-  console.log(`machine: ${cpus().length} cores (${cpus()[0].model}), ${version}, WebGL 2 on ${renderer}`);
+  console.log(`machine: ${cpus().length} cores (${cpus()[0].model}), ${version}, WebGL 2 on ${renderer}, frames ${paced ? 'paced' : 'unpaced'}`);
   console.log(`load average (1 min) during the show: ${round(Math.min(...loads), 2)} to ${round(Math.max(...loads), 2)}, mean ${round(loads.reduce((a, b) => a + b, 0) / loads.length, 2)}`);
   if (!ended) console.log(`the show had not ended after ${limit} s`);
   if (said.length > 0) console.log(`page said: ${said.join('; ')}`);
