@@ -22,7 +22,7 @@ trap 'rm -rf "$work"' EXIT
 echo "-- native (bench_show, 640x480, llvmpipe)"
 SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy EGL_PLATFORM=surfaceless \
   "$native/bench/bench_show" --benchmark_filter=640 >"$work/native.txt" 2>/dev/null || true
-grep -v "^BM_\|^---\|^Run\|^Load" "$work/native.txt" || true
+grep -v "^BM_\|^---\|^Run\|^Load\|^Benchmark" "$work/native.txt" || true
 echo "load average after the native run: $(cut -d' ' -f1-3 /proc/loadavg)"
 for run in $(seq 1 "$runs"); do
   echo "-- page run $run (headless Chromium, SwiftShader WebGL 2, 640x480)"

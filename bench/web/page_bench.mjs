@@ -107,7 +107,7 @@ const listen = `(async () => {
   const context = new AudioContext();
   await context.audioWorklet.addModule(URL.createObjectURL(new Blob([${JSON.stringify(tap)}], { type: 'text/javascript' })));
   Module.SDL2 = Module.SDL2 || {};
-  Object.defineProperty(Module.SDL2, 'audioContext', { get: () => context, set: (made) => made.close() });
+  Object.defineProperty(Module.SDL2, 'audioContext', { get: () => context, set: (made) => { if (made && made !== context) made.close(); } });
   document.getElementById('play').click();
   return performance.now();
 })()`;
@@ -228,10 +228,11 @@ try {
     console.log(`loading (play to music start): ${round((music.started - clicked) / 1000, 1)} s; ` +
       `show clock at the start ${music.clock} ms against the page's ${round(music.started, 1)} ms`);
 
-    console.log('\n-- frames (640x480); page: frames per second of wall time, program ms from the frame handed back to the present');
+    console.log('\n-- frames (640x480); page: frames per second of wall time, the program\'s ms from the frame handed back to the present (mean, median);');
+    if (native.length > 0) console.log('   native: bench_show\'s frames per second, the engine\'s ms and the engine\'s with the GL driver\'s (llvmpipe) per frame');
     const { rows, longest } = frameFigures(pairs, music.started);
     const head = native.length > 0
-      ? `${'window (s)'.padEnd(22)} ${'frames'.padStart(6)} ${'page fps'.padStart(8)} ${'wasm ms'.padStart(8)} ${'median'.padStart(7)} ${'native fps'.padStart(10)} ${'native ms'.padStart(9)} ${'eng+drv'.padStart(8)} ${'wasm/nat'.padStart(8)}`
+      ? `${'window (s)'.padEnd(22)} ${'frames'.padStart(6)} ${'page fps'.padStart(8)} ${'wasm ms'.padStart(8)} ${'median'.padStart(7)} ${'native fps'.padStart(10)} ${'engine'.padStart(7)} ${'eng+drv'.padStart(8)} ${'wasm/e+d'.padStart(8)}`
       : `${'window (s)'.padEnd(22)} ${'frames'.padStart(6)} ${'page fps'.padStart(8)} ${'wasm ms'.padStart(8)} ${'median'.padStart(7)}`;
     console.log(head);
     for (const r of rows) {
@@ -240,7 +241,7 @@ try {
       const n = native.find((x) => x.from === r.from);
       if (n) {
         const own = n.engine + n.driver;
-        line += ` ${round(n.fps).padStart(10)} ${round(1000 / n.fps, 2).padStart(9)} ${round(own, 2).padStart(8)}`;
+        line += ` ${round(n.fps).padStart(10)} ${round(n.engine, 2).padStart(7)} ${round(own, 2).padStart(8)}`;
         line += ` ${round(r.engine / own, 2).padStart(8)}`;
       }
       console.log(line);
