@@ -53,7 +53,7 @@ const windows = native.length > 0 ? native : [
 // Installed in the page before the show starts. Told by the program when its music starts, it
 // marks every buffer of the sound output with the position of the music it holds (one sample
 // in 512: the left channel carries the position, the right a value no 16-bit sample takes),
-// and a tap between the output and the speakers, on the audio thread, notes each mark with
+// and a tap where the buffers meet, before the volume, on the audio thread, notes each mark with
 // the audio context's frame at which it is played. The context's output time stamps place
 // those frames on the page's clock.
 const kMark = 0.7654321;
@@ -100,7 +100,7 @@ const listen = `(async () => {
     tapNode.port.onmessage = (message) => { for (const v of message.data) music.marks.push(v); };
     output.node.disconnect();
     output.node.connect(tapNode);
-    tapNode.connect(context.destination);
+    tapNode.connect(output.volume);
     music.tapped = performance.now();
   };
   // The audio context the page makes on the click is this one, with the tap loaded.

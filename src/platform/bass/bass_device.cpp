@@ -114,7 +114,11 @@ Music* find(HMUSIC handle) {
 // with the device lock held.
 void mix(int16_t* out, size_t frames) {
   Library& lib = library();
+#if defined(__EMSCRIPTEN__)
+  const int volume = 100;  // the page's output applies the volume as the music is heard
+#else
   const int volume = lib.musicVolume.load(std::memory_order_relaxed);
+#endif
   while (frames > 0) {
     const size_t chunk = frames < bass_mixer::kChunkFrames ? frames : bass_mixer::kChunkFrames;
     std::memset(lib.accumulator, 0, chunk * 2 * sizeof(float));
@@ -217,6 +221,7 @@ BOOL BASS_Init(int device, DWORD freq, DWORD, HWND) {
   if (lib.initialised) return FALSE;
 #if defined(__EMSCRIPTEN__)
   if ((device != -1 && device != 0) || !web_audio::open()) return FALSE;
+  web_audio::setVolume(1.0);
   lib.frequency = freq != 0 ? int32_t(freq) : 44100;
   lib.bufferFrames = int(webSchedule().ahead * lib.frequency);
   lib.musicVolume = 100;
@@ -379,6 +384,9 @@ BOOL BASS_SetGlobalVolumes(int musvol, int samvol, int strvol) {
       (strvol != -1 && !validVolume(strvol)))
     return FALSE;
   if (musvol != -1) lib.musicVolume = musvol;
+#if defined(__EMSCRIPTEN__)
+  if (musvol != -1) web_audio::setVolume(musvol / 100.0);
+#endif
   if (samvol != -1) lib.sampleVolume = samvol;
   if (strvol != -1) lib.streamVolume = strvol;
   return TRUE;

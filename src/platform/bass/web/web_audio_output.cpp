@@ -11,9 +11,12 @@ EM_JS(int, webAudioOpen, (), {
   Module.SDL2 = Module.SDL2 || {};
   const context = Module.SDL2.audioContext || (Module.SDL2.audioContext = new Context());
   if (context.state === 'suspended') context.resume();
+  // The buffers meet in node; volume then sets how loud they are heard.
   const node = context.createGain();
-  node.connect(context.destination);
-  const output = Module.vellumiteMusicOutput = { context, node, sources: new Set(), onChunk: null };
+  const volume = context.createGain();
+  node.connect(volume);
+  volume.connect(context.destination);
+  const output = Module.vellumiteMusicOutput = { context, node, volume, sources: new Set(), onChunk: null };
   // Fed between the program's frames, while it waits for the browser.
   output.timer = setInterval(() => _bassWebPump(), 10);
   return 1;
@@ -26,6 +29,7 @@ EM_JS(void, webAudioClose, (), {
   for (const source of output.sources) source.stop();
   output.sources.clear();
   output.node.disconnect();
+  output.volume.disconnect();
   Module.vellumiteMusicOutput = undefined;
 });
 
@@ -77,6 +81,11 @@ EM_JS(void, webAudioStopAll, (), {
   output.sources.clear();
 });
 
+EM_JS(void, webAudioSetVolume, (double gain), {
+  const output = Module.vellumiteMusicOutput;
+  if (output) output.volume.gain.value = gain;
+});
+
 EM_JS(void, webAudioTellStarted, (double clock, int rate), {
   if (typeof Module.vellumiteMusicStarted === 'function') Module.vellumiteMusicStarted(clock, rate);
 });
@@ -94,6 +103,7 @@ void play(const int16_t* samples, size_t frames, int rate, double when, uint64_t
   webAudioPlay(samples, static_cast<int>(frames), rate, when, static_cast<double>(position));
 }
 void stopAll() { webAudioStopAll(); }
+void setVolume(double gain) { webAudioSetVolume(gain); }
 void tellStarted(double clock, int rate) { webAudioTellStarted(clock, rate); }
 
 }  // namespace web_audio

@@ -26,6 +26,8 @@ double pageNow();
 void play(const int16_t* samples, size_t frames, int rate, double when, uint64_t position);
 // Stops every buffer queued.
 void stopAll();
+// How loud the music is heard from now on, queued buffers included (0..1).
+void setVolume(double gain);
 // A page that asks (Module.vellumiteMusicStarted set to a function) is told that the music
 // started, with the clock's reading (timeGetTime) then and the rate it is mixed at.
 void tellStarted(double clock, int rate);
