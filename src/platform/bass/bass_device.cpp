@@ -323,6 +323,7 @@ BOOL BASS_Start() {
   // Output resumed after a stop: the music goes on from where it stopped, heard from now.
   if (!lib.running && lib.timeline) restartTimeline(lib, web_audio::pageNow(), lib.nextFrame);
   lib.running = true;
+  web_audio::feed(true);
   bassWebPump();
 #else
   SDL_PauseAudioDevice(lib.device, 0);
@@ -335,6 +336,7 @@ BOOL BASS_Stop() {
   if (!lib.initialised) return FALSE;
 #if defined(__EMSCRIPTEN__)
   lib.running = false;
+  web_audio::feed(false);
   web_audio::stopAll();
 #else
   SDL_PauseAudioDevice(lib.device, 1);

@@ -16,26 +16,27 @@ EM_JS(int, webAudioOpen, (), {
   const volume = context.createGain();
   node.connect(volume);
   volume.connect(context.destination);
-  const output = Module.vellumiteMusicOutput = { context, node, volume, sources: new Set(), onChunk: null };
-  // Fed between the program's frames, while it waits for the browser.
-  output.timer = setInterval(() => _bassWebPump(), 10);
+  Module.vellumiteMusicOutput = { context, node, volume, sources: new Set(), onChunk: null, timer: null };
   return 1;
+});
+
+EM_JS(void, webAudioFeed, (int on), {
+  const output = Module.vellumiteMusicOutput;
+  if (!output) return;
+  if (output.timer !== null) clearInterval(output.timer);
+  // Fed between the program's frames, while it waits for the browser.
+  output.timer = on ? setInterval(() => _bassWebPump(), 10) : null;
 });
 
 EM_JS(void, webAudioClose, (), {
   const output = Module.vellumiteMusicOutput;
   if (!output) return;
-  clearInterval(output.timer);
+  if (output.timer !== null) clearInterval(output.timer);
   for (const source of output.sources) source.stop();
   output.sources.clear();
   output.node.disconnect();
   output.volume.disconnect();
   Module.vellumiteMusicOutput = undefined;
-});
-
-EM_JS(int, webAudioRate, (), {
-  const output = Module.vellumiteMusicOutput;
-  return output ? output.context.sampleRate : 0;
 });
 
 EM_JS(double, webAudioNow, (), {
@@ -95,7 +96,7 @@ namespace web_audio {
 
 bool open() { return webAudioOpen() != 0; }
 void close() { webAudioClose(); }
-int rate() { return webAudioRate(); }
+void feed(bool on) { webAudioFeed(on ? 1 : 0); }
 double now() { return webAudioNow(); }
 double heardAt(double pageMs) { return webAudioHeardAt(pageMs); }
 double pageNow() { return webAudioPageNow(); }

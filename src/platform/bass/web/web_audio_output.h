@@ -1,6 +1,6 @@
 // The sound output of the web page: buffers of mixed music played by the page's audio context
-// at times given on its clock, through one node. A timer of the page calls the library's
-// bassWebPump() to keep the output fed while the program waits for the browser.
+// at times given on its clock, through one node and then a volume. While the output is fed, a
+// timer of the page calls the library's bassWebPump() between the program's frames.
 #pragma once
 
 #include <cstddef>
@@ -9,12 +9,12 @@
 namespace web_audio {
 
 // The page's audio context (the one the page made on the user's click, else a new one), the
-// node the music plays through, and the timer. False when the browser has no Web Audio.
+// node the music plays through. False when the browser has no Web Audio.
 bool open();
 // Stops what is queued and the timer.
 void close();
-// The context's sample rate.
-int rate();
+// Starts or stops the timer that feeds the output.
+void feed(bool on);
 // The output's time now, seconds on the context's clock.
 double now();
 // The output time at which what is played is heard at a moment of the page's clock
