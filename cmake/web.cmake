@@ -42,7 +42,8 @@ foreach(file program options option_table author_controls show_services capture_
              web/screenshot_sink_web web/web_main)
   list(APPEND engine_sources "${src}/shell/host/${file}.cpp")
 endforeach()
-list(APPEND engine_sources "${src}/platform/win32/web/win32_controls_web.cpp")
+list(APPEND engine_sources "${src}/platform/win32/web/win32_controls_web.cpp"
+     "${src}/platform/bass/web/web_audio_output.cpp")
 # The setup dialog's remembered choice (port-only, beside the PNG writer in port/).
 list(APPEND engine_sources "${src}/port/video_choice_file.cpp")
 

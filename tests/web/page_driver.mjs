@@ -40,15 +40,18 @@ export function serve(root, dataRoot) {
   });
 }
 
-// A headless Chromium with one page, spoken to over --remote-debugging-pipe.
+// A headless Chromium with one page, spoken to over --remote-debugging-pipe. Frames come as
+// fast as the page asks for them, unless paced: then at most 60 a second and no faster than
+// the browser draws them, as in a browser on a display.
 export class Browser {
-  static async launch() {
+  static async launch({ paced = false } = {}) {
     const profile = mkdtempSync(join(tmpdir(), 'vellumite-chromium-'));
     const executable = process.env.VELLUMITE_CHROMIUM || '/usr/bin/chromium';
+    const unpaced = paced ? [] : ['--disable-gpu-vsync', '--disable-frame-rate-limit'];
     const child = spawn(executable, [
       '--headless=new', '--use-angle=swiftshader', '--enable-unsafe-swiftshader', '--no-sandbox',
       '--autoplay-policy=no-user-gesture-required', '--remote-debugging-pipe', '--no-first-run',
-      '--disable-gpu-vsync', '--disable-frame-rate-limit', '--disable-background-timer-throttling',
+      ...unpaced, '--disable-background-timer-throttling',
       '--disable-renderer-backgrounding', '--window-size=1024,768', `--user-data-dir=${profile}`, 'about:blank',
     ], { stdio: ['ignore', 'ignore', 'pipe', 'pipe', 'pipe'] });
     const browser = new Browser(child, profile);

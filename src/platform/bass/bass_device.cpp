@@ -14,23 +14,37 @@
 #ifdef VELLUMITE_HAVE_ALSA
 #include <alsa/asoundlib.h>
 #endif
+#if defined(__EMSCRIPTEN__)
+#include <emscripten.h>
+#endif
 
 #include "platform/bass/bass.h"
 #include "platform/bass/module_mixer.h"
 #include "platform/win32/win32_system.h"
+#if defined(__EMSCRIPTEN__)
+#include "platform/bass/music_schedule.h"
+#include "platform/bass/web/web_audio_output.h"
+#endif
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
 // Frames per device buffer: about 12 ms at 44.1 kHz, so what is heard stays close to the
-// show clock. In a web page the buffers are filled on the page's one thread between frames,
-// which software WebGL may take 100 ms to draw: about 93 ms there (what is heard is still
-// placed on the show clock, less the buffer).
-#if defined(__EMSCRIPTEN__)
-constexpr Uint16 kDeviceBufferFrames = 4096;
-#else
+// show clock.
 constexpr Uint16 kDeviceBufferFrames = 512;
+
+#if defined(__EMSCRIPTEN__)
+// In a web page the music is mixed on the page's one thread between frames, which software
+// WebGL may take 100 ms or (compiling its shaders) seconds to draw, and each buffer is
+// scheduled at the time of the page's audio output when the show clock reaches it: half a
+// second is kept queued, and a stall longer than that skips the music to where the show is.
+MusicSchedule::Settings webSchedule() {
+  MusicSchedule::Settings settings;
+  settings.chunkFrames = 4096;
+  settings.ahead = 0.5;
+  return settings;
+}
 #endif
 
 struct Music {
@@ -54,6 +68,17 @@ struct Library {
   std::vector<std::unique_ptr<Music>> musics;
   float scratch[bass_mixer::kChunkFrames * 2];
   float accumulator[bass_mixer::kChunkFrames * 2];
+#if defined(__EMSCRIPTEN__)
+  // The page's output: running between BASS_Start and BASS_Stop; once a module plays, the
+  // music's frame 0 is heard at frameZeroPageMs on the page's clock (the clock timeGetTime
+  // reads) and nextFrame is the next frame the mixer produces.
+  MusicSchedule schedule{webSchedule()};
+  bool running = false;
+  bool timeline = false;
+  double frameZeroPageMs = 0.0;
+  uint64_t nextFrame = 0;
+  std::vector<int16_t> pcm;
+#endif
 };
 
 Library& library() {
@@ -85,10 +110,15 @@ Music* find(HMUSIC handle) {
   return lib.musics[handle - 1].get();
 }
 
-// Mixes every playing module into out; runs with the device lock held.
+// Mixes every playing module into out (null: mixed and dropped, the modules moving on); runs
+// with the device lock held.
 void mix(int16_t* out, size_t frames) {
   Library& lib = library();
+#if defined(__EMSCRIPTEN__)
+  const int volume = 100;  // the page's output applies the volume as the music is heard
+#else
   const int volume = lib.musicVolume.load(std::memory_order_relaxed);
+#endif
   while (frames > 0) {
     const size_t chunk = frames < bass_mixer::kChunkFrames ? frames : bass_mixer::kChunkFrames;
     std::memset(lib.accumulator, 0, chunk * 2 * sizeof(float));
@@ -99,13 +129,17 @@ void mix(int16_t* out, size_t frames) {
       music->framesMixed += produced;
       if (produced < chunk) music->playing = false;  // reached its end
     }
-    bass_mixer::toPcm16(lib.accumulator, out, chunk * 2);
-    out += chunk * 2;
+    if (out != nullptr) {
+      bass_mixer::toPcm16(lib.accumulator, out, chunk * 2);
+      out += chunk * 2;
+    }
     frames -= chunk;
   }
 }
 
+#if !defined(__EMSCRIPTEN__)
 void audioCallback(void*, Uint8* stream, int length) { mix(reinterpret_cast<int16_t*>(stream), size_t(length) / 4); }
+#endif
 
 bool validVolume(int v) { return v >= 0 && v <= 100; }
 
@@ -139,7 +173,43 @@ void reportDrift(const Library& lib) {
   }
 }
 
+#if defined(__EMSCRIPTEN__)
+bool anyPlaying(const Library& lib) {
+  for (const auto& music : lib.musics)
+    if (music && music->playing) return true;
+  return false;
+}
+
+// The page's music timeline starts again: frame 0 is heard at pageMs, nothing is queued.
+void restartTimeline(Library& lib, double pageMs, uint64_t frame) {
+  web_audio::stopAll();
+  lib.schedule = MusicSchedule(webSchedule());
+  lib.timeline = true;
+  lib.nextFrame = frame;
+  lib.frameZeroPageMs = pageMs - 1000.0 * double(frame) / double(lib.frequency);
+}
+#endif
+
 }  // namespace
+
+#if defined(__EMSCRIPTEN__)
+// Called by the page's timer (and when a module starts): queues the buffers that are due.
+extern "C" EMSCRIPTEN_KEEPALIVE void bassWebPump() {
+  Library& lib = library();
+  if (!lib.initialised || !lib.running || !lib.timeline || !anyPlaying(lib)) return;
+  lib.schedule.follow(web_audio::heardAt(lib.frameZeroPageMs));
+  const size_t frames = lib.schedule.settings().chunkFrames;
+  lib.pcm.resize(frames * 2);
+  for (int queued = 0; queued < 64; ++queued) {
+    const MusicSchedule::Chunk chunk = lib.schedule.next(web_audio::now(), lib.nextFrame);
+    if (!chunk.due) break;
+    if (chunk.frame > lib.nextFrame) mix(nullptr, size_t(chunk.frame - lib.nextFrame));
+    mix(lib.pcm.data(), frames);
+    web_audio::play(lib.pcm.data(), frames, lib.frequency, chunk.when, chunk.frame);
+    lib.nextFrame = chunk.frame + frames;
+  }
+}
+#endif
 
 DWORD BASS_GetVersion() {
   const DWORD reported = reportedVersion.load();
@@ -149,6 +219,19 @@ DWORD BASS_GetVersion() {
 BOOL BASS_Init(int device, DWORD freq, DWORD, HWND) {
   Library& lib = library();
   if (lib.initialised) return FALSE;
+#if defined(__EMSCRIPTEN__)
+  if ((device != -1 && device != 0) || !web_audio::open()) return FALSE;
+  web_audio::setVolume(1.0);
+  lib.frequency = freq != 0 ? int32_t(freq) : 44100;
+  lib.bufferFrames = int(webSchedule().ahead * lib.frequency);
+  lib.musicVolume = 100;
+  lib.sampleVolume = 100;
+  lib.streamVolume = 100;
+  lib.running = false;
+  lib.timeline = false;
+  lib.initialised = true;
+  return TRUE;
+#else
 #ifdef VELLUMITE_HAVE_ALSA
   snd_lib_error_set_handler(alsaError);
 #endif
@@ -186,16 +269,23 @@ BOOL BASS_Init(int device, DWORD freq, DWORD, HWND) {
   lib.streamVolume = 100;
   lib.initialised = true;
   return TRUE;
+#endif
 }
 
 BOOL BASS_Free() {
   Library& lib = library();
   if (!lib.initialised) return FALSE;
+#if defined(__EMSCRIPTEN__)
+  web_audio::close();
+  lib.musics.clear();
+  lib.initialised = false;
+#else
   SDL_CloseAudioDevice(lib.device);  // waits for the callback to finish
   lib.device = 0;
   lib.musics.clear();
   lib.initialised = false;
   SDL_QuitSubSystem(SDL_INIT_AUDIO);
+#endif
   return TRUE;
 }
 
@@ -229,14 +319,28 @@ BOOL BASS_MusicFree(HMUSIC handle) {
 BOOL BASS_Start() {
   Library& lib = library();
   if (!lib.initialised) return FALSE;
+#if defined(__EMSCRIPTEN__)
+  // Output resumed after a stop: the music goes on from where it stopped, heard from now.
+  if (!lib.running && lib.timeline) restartTimeline(lib, web_audio::pageNow(), lib.nextFrame);
+  lib.running = true;
+  web_audio::feed(true);
+  bassWebPump();
+#else
   SDL_PauseAudioDevice(lib.device, 0);
+#endif
   return TRUE;
 }
 
 BOOL BASS_Stop() {
   Library& lib = library();
   if (!lib.initialised) return FALSE;
+#if defined(__EMSCRIPTEN__)
+  lib.running = false;
+  web_audio::feed(false);
+  web_audio::stopAll();
+#else
   SDL_PauseAudioDevice(lib.device, 1);
+#endif
   DeviceLock lock;
   reportDrift(lib);
   return TRUE;
@@ -264,6 +368,14 @@ BOOL BASS_MusicPlayEx(HMUSIC handle, DWORD pos, int flags, BOOL reset) {
   music->framesMixed = 0;
   music->started = Clock::now();
   music->playing = true;
+#if defined(__EMSCRIPTEN__)
+  // The show clock starts with the music: its frame 0 is heard now on the page's clock (what
+  // is already too late to be heard in time is skipped).
+  Library& lib = library();
+  restartTimeline(lib, web_audio::pageNow(), 0);
+  web_audio::tellStarted(double(timeGetTime()), lib.frequency);
+  bassWebPump();
+#endif
   return TRUE;
 }
 
@@ -274,6 +386,9 @@ BOOL BASS_SetGlobalVolumes(int musvol, int samvol, int strvol) {
       (strvol != -1 && !validVolume(strvol)))
     return FALSE;
   if (musvol != -1) lib.musicVolume = musvol;
+#if defined(__EMSCRIPTEN__)
+  if (musvol != -1) web_audio::setVolume(musvol / 100.0);
+#endif
   if (samvol != -1) lib.sampleVolume = samvol;
   if (strvol != -1) lib.streamVolume = strvol;
   return TRUE;
