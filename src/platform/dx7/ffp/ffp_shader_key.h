@@ -58,8 +58,15 @@ struct FfpStageKey {
   std::uint8_t projected;       // D3DTTFF_PROJECTED
   std::uint8_t samplesTexture;  // the stage reads its texture (coordinates needed)
   std::uint8_t colorKey;        // 0 none, 1 keyed texels are not drawn, 2 keyed texels read alpha 0
-  std::uint8_t pad[2];
+  // Sampler states the shader carries out where the GL dialect's samplers lack them (ES):
+  // border addressing (kFfpBorder* bits) and a level-of-detail bias.
+  std::uint8_t border;
+  std::uint8_t lodBias;
 };
+
+constexpr std::uint8_t kFfpBorderU = 1;
+constexpr std::uint8_t kFfpBorderV = 2;
+constexpr std::uint8_t kFfpBorderPoint = 4;  // point filtered: a texel is the border or not
 
 struct FfpShaderKey {
   // Vertex format
@@ -109,12 +116,16 @@ struct FfpShaderKeyHash {
 };
 
 // Builds the key for a draw with this state, these stage textures and vertex layout. The first
-// maxLights enabled lights (in index order, at most kFfpMaxLights) take part in lighting.
+// maxLights enabled lights (in index order, at most kFfpMaxLights) take part in lighting. With
+// samplerStatesInShader the shader does border addressing and the LOD bias itself.
 FfpShaderKey ffpBuildShaderKey(const DeviceState& state, const FfpTexture textures[kDeviceTextureStages],
-                               const FfpVertexLayout& layout, bool clipControl, int maxLights = kFfpMaxLights);
+                               const FfpVertexLayout& layout, bool clipControl, int maxLights = kFfpMaxLights,
+                               bool samplerStatesInShader = false);
 // The same for a vertex format.
 FfpShaderKey ffpBuildShaderKey(const DeviceState& state, const FfpTexture textures[kDeviceTextureStages], DWORD fvf,
-                               bool clipControl, int maxLights = kFfpMaxLights);
+                               bool clipControl, int maxLights = kFfpMaxLights, bool samplerStatesInShader = false);
+// Whether a stage's MIPMAPLODBIAS is a bias to apply (finite and not zero).
+bool ffpHasLodBias(DWORD bias);
 
 // Whether a render state / texture stage state can change the key: the device gives its state a
 // new shape version only when one of these changes (or a light's type or enable).
