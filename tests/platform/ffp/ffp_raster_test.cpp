@@ -107,6 +107,23 @@ TEST_F(FfpRasterTest, FlatShadingTakesTheFirstVertexGouraudInterpolates) {
   ASSERT_TRUE(draw(fan, kColourFvf, D3DPT_TRIANGLEFAN));
   EXPECT_ARGB_NEAR(gl.readPixel(10, 30), 0xFF00FF00u, 0);
   EXPECT_ARGB_NEAR(gl.readPixel(50, 30), 0xFF0000FFu, 0);
+
+  // A strip's triangle i from vertex i; both triangles wind clockwise, so culling
+  // counter-clockwise ones keeps them.
+  gl.clear(0xFF000000);
+  state.renderStates[D3DRENDERSTATE_CULLMODE] = D3DCULL_CCW;
+  const std::vector<ColourVertex> strip = {
+      {-1, -1, 0.5f, 0xFFFF0000u}, {-1, 1, 0.5f, 0xFF00FF00u}, {1, -1, 0.5f, 0xFF0000FFu}, {1, 1, 0.5f, 0xFFFFFFFFu}};
+  ASSERT_TRUE(draw(strip, kColourFvf, D3DPT_TRIANGLESTRIP));
+  EXPECT_ARGB_NEAR(gl.readPixel(10, 50), 0xFFFF0000u, 0);
+  EXPECT_ARGB_NEAR(gl.readPixel(50, 10), 0xFF00FF00u, 0);
+
+  // Indexed, the first index's vertex.
+  gl.clear(0xFF000000);
+  const WORD indices[3] = {2, 0, 1};
+  ASSERT_TRUE(pipeline.draw(state, textures, D3DPT_TRIANGLELIST, kColourFvf, tri.data(), 3, indices, 3, nullptr, 0));
+  EXPECT_ARGB_NEAR(gl.readPixel(16, 16), 0xFF0000FFu, 0);
+  state.renderStates[D3DRENDERSTATE_CULLMODE] = D3DCULL_NONE;
 }
 
 TEST_F(FfpRasterTest, BlendFactors) {

@@ -12,6 +12,7 @@
 #include "platform/dx7/ffp/ffp_enum_translation.h"
 #include "platform/dx7/ffp/ffp_magnification.h"
 #include "platform/dx7/ffp/ffp_programs.h"
+#include "platform/dx7/ffp/ffp_provoking.h"
 #include "platform/dx7/ffp/ffp_raster_state.h"
 #include "platform/dx7/ffp/ffp_samplers.h"
 #include "platform/dx7/ffp/ffp_uniforms.h"
@@ -90,6 +91,8 @@ struct FixedFunctionPipeline::Impl {
   // program can work out what the frame buffer will hold (llvmpipe's blending does).
   bool nearestBytes = false;
   static constexpr std::size_t kBatchBytes = std::size_t{256} << 10;
+  // The indices of a flat-shaded draw reordered for a dialect whose last vertex provokes.
+  std::vector<WORD> provokingOrder;
 
   // One draw on its way through the pipeline.
   struct DrawCall {
@@ -152,7 +155,7 @@ struct FixedFunctionPipeline::Impl {
                   const StageBindings& stages);
   void applyStageBindings(const FfpShaderKey& key, const StageBindings& stages);
   void applyClipping(const FfpShaderKey& key);
-  void drawNow(const DrawCall& call);
+  void drawNow(const DrawCall& call, bool lastProvokes);
   void startBatch(const FfpProgram& program, const FfpShaderKey& key, const FfpVertexLayout& layout);
   void appendToBatch(const DrawCall& call);
 };
@@ -394,7 +397,7 @@ void FixedFunctionPipeline::Impl::submit(FfpProgram& program, const FfpShaderKey
     flushBatch();
     if (!same) applyState(program, key, raster, view, stages);
     if (!joinable) {
-      drawNow(call);
+      drawNow(call, glDialectEs() && key.flatShading);
       if (!keepState) restore();
       return;
     }
@@ -451,16 +454,26 @@ void FixedFunctionPipeline::Impl::applyClipping(const FfpShaderKey& key) {
     gl->enable(GL_CLIP_DISTANCE0 + static_cast<GLenum>(i), ((key.clipPlanes >> i) & 1) != 0);
 }
 
-void FixedFunctionPipeline::Impl::drawNow(const DrawCall& call) {
+// lastProvokes: flat shading takes the last vertex's colour, where the draw wants the first's.
+void FixedFunctionPipeline::Impl::drawNow(const DrawCall& call, bool lastProvokes) {
   const DWORD stride = call.layout.stride;
   gl->bindVertexArray(streams.vertexArray());
   GLuint buffer = 0;
   const std::size_t first = streams.bindVertices(call.vertices, static_cast<std::size_t>(call.vertexCount) * stride,
                                                  stride, call.sourceId, call.sourceVersion, buffer);
   streams.setAttributes(buffer, call.layout);
-  if (call.indices) {
-    const std::size_t at = streams.appendIndices(call.indices, call.indexCount);
-    glDrawElementsBaseVertex(call.mode, static_cast<GLsizei>(call.indexCount), GL_UNSIGNED_SHORT,
+  GLenum mode = call.mode;
+  const WORD* indices = call.indices;
+  DWORD indexCount = call.indexCount;
+  if (lastProvokes &&
+      ffpLastVertexProvokes(call.mode, call.indices, indices ? indexCount : call.vertexCount, provokingOrder, mode)) {
+    if (provokingOrder.empty()) return;
+    indices = provokingOrder.data();
+    indexCount = static_cast<DWORD>(provokingOrder.size());
+  }
+  if (indices) {
+    const std::size_t at = streams.appendIndices(indices, indexCount);
+    glDrawElementsBaseVertex(mode, static_cast<GLsizei>(indexCount), GL_UNSIGNED_SHORT,
                              reinterpret_cast<const void*>(at), static_cast<GLint>(first));
   } else {
     glDrawArrays(call.mode, static_cast<GLint>(first), static_cast<GLsizei>(call.vertexCount));
@@ -479,16 +492,22 @@ void FixedFunctionPipeline::Impl::startBatch(const FfpProgram& program, const Ff
 }
 
 // A fan's triangle goes in GL's order for it (second, third, first vertex: the provoking vertex
-// first), so GL sees the very same triangle.
+// first), so GL sees the very same triangle. Flat shaded where the last vertex provokes, every
+// triangle is turned round by one more.
 void FixedFunctionPipeline::Impl::appendToBatch(const DrawCall& call) {
   const DWORD stride = call.layout.stride;
   const auto* bytes = static_cast<const std::uint8_t*>(call.vertices);
+  const bool lastProvokes = glDialectEs() && batch.key.flatShading;
+  const std::size_t at = batch.vertices.size();
   if (call.type == D3DPT_TRIANGLEFAN) {
     batch.vertices.insert(batch.vertices.end(), bytes + stride, bytes + 3 * std::size_t{stride});
     batch.vertices.insert(batch.vertices.end(), bytes, bytes + stride);
   } else {
     batch.vertices.insert(batch.vertices.end(), bytes, bytes + std::size_t{call.vertexCount} * stride);
   }
+  if (lastProvokes)
+    ffpRotateTriangles(batch.vertices.data() + at, static_cast<DWORD>((batch.vertices.size() - at) / (3 * stride)),
+                       stride);
 }
 
 FixedFunctionPipeline::FixedFunctionPipeline(bool useClipControl, GlState* sharedState)
