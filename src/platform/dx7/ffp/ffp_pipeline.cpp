@@ -461,7 +461,6 @@ void FixedFunctionPipeline::Impl::drawNow(const DrawCall& call, bool lastProvoke
   GLuint buffer = 0;
   const std::size_t first = streams.bindVertices(call.vertices, static_cast<std::size_t>(call.vertexCount) * stride,
                                                  stride, call.sourceId, call.sourceVersion, buffer);
-  streams.setAttributes(buffer, call.layout);
   GLenum mode = call.mode;
   const WORD* indices = call.indices;
   DWORD indexCount = call.indexCount;
@@ -471,10 +470,16 @@ void FixedFunctionPipeline::Impl::drawNow(const DrawCall& call, bool lastProvoke
     indices = provokingOrder.data();
     indexCount = static_cast<DWORD>(provokingOrder.size());
   }
+  // ES has no base vertex: indices reach the draw's vertices through where the attributes start.
+  const bool baseInAttributes = indices && glDialectEs();
+  streams.setAttributes(buffer, call.layout, baseInAttributes ? first : 0);
   if (indices) {
     const std::size_t at = streams.appendIndices(indices, indexCount);
-    glDrawElementsBaseVertex(mode, static_cast<GLsizei>(indexCount), GL_UNSIGNED_SHORT,
-                             reinterpret_cast<const void*>(at), static_cast<GLint>(first));
+    if (baseInAttributes)
+      glDrawElements(mode, static_cast<GLsizei>(indexCount), GL_UNSIGNED_SHORT, reinterpret_cast<const void*>(at));
+    else
+      glDrawElementsBaseVertex(mode, static_cast<GLsizei>(indexCount), GL_UNSIGNED_SHORT,
+                               reinterpret_cast<const void*>(at), static_cast<GLint>(first));
   } else {
     glDrawArrays(call.mode, static_cast<GLint>(first), static_cast<GLsizei>(call.vertexCount));
   }
