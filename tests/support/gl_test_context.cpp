@@ -112,12 +112,14 @@ bool GlTestContext::create(int width, int height, Depth depth) {
   }
 
   esClipDistances_ = false;
+  esDepthClamp_ = false;
   if (es_) {
     GLint count = 0;
     glGetIntegerv(GL_NUM_EXTENSIONS, &count);
     for (GLint i = 0; i < count; ++i) {
       const char* name = reinterpret_cast<const char*>(glGetStringi(GL_EXTENSIONS, static_cast<GLuint>(i)));
       if (name != nullptr && std::strcmp(name, "GL_EXT_clip_cull_distance") == 0) esClipDistances_ = true;
+      if (name != nullptr && std::strcmp(name, "GL_EXT_depth_clamp") == 0) esDepthClamp_ = true;
     }
   }
 

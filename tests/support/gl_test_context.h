@@ -24,9 +24,11 @@ class GlTestContext {
 
   bool valid() const { return context_ != nullptr; }
   const char* error() const { return error_; }
-  // Whether the context speaks ES 3.0, and whether it has user clip distances there.
+  // Whether the context speaks ES 3.0, and whether it has user clip distances and depth clamping
+  // there.
   bool es() const { return es_; }
   bool esClipDistances() const { return esClipDistances_; }
+  bool esDepthClamp() const { return esDepthClamp_; }
   int width() const { return width_; }
   int height() const { return height_; }
   unsigned int framebuffer() const { return fbo_; }
@@ -60,6 +62,7 @@ class GlTestContext {
   int height_ = 0;
   bool es_ = false;
   bool esClipDistances_ = false;
+  bool esDepthClamp_ = false;
   const char* error_ = "not created";
 };
 

@@ -334,14 +334,19 @@ TEST_F(FfpRasterTest, AlphaTestDiscards) {
 namespace {
 
 TEST_F(FfpRasterTest, PretransformedVerticesAreNotClippedInDepth) {
-  // z outside 0..1 is still drawn with depth testing off.
+  // z outside 0..1 is still drawn with depth testing off. An ES context clamps depth where it
+  // can, else the shader clamps it per vertex: that first, before GL's clamping is ever on.
   state.renderStates[D3DRENDERSTATE_ZENABLE] = D3DZB_FALSE;
-  for (float z : {1.5f, -0.5f}) {
-    gl.clear(0xFF000000);
-    auto make = [z](float x, float y) { return ScreenVertex{x, y, z, 1.0f, 0xFF20A040u}; };
-    std::vector<ScreenVertex> v = {make(0, 64), make(64, 64), make(64, 0), make(0, 64), make(64, 0), make(0, 0)};
-    ASSERT_TRUE(draw(v, kScreenFvf));
-    EXPECT_ARGB_NEAR(centre(), 0xFF20A040u, 1) << "z " << z;
+  for (bool contextClamps : {false, true}) {
+    if (!gl.es() && !contextClamps) continue;
+    glDialectSetEsDepthClamp(contextClamps && gl.esDepthClamp());
+    for (float z : {1.5f, -0.5f}) {
+      gl.clear(0xFF000000);
+      auto make = [z](float x, float y) { return ScreenVertex{x, y, z, 1.0f, 0xFF20A040u}; };
+      std::vector<ScreenVertex> v = {make(0, 64), make(64, 64), make(64, 0), make(0, 64), make(64, 0), make(0, 0)};
+      ASSERT_TRUE(draw(v, kScreenFvf));
+      EXPECT_ARGB_NEAR(centre(), 0xFF20A040u, 1) << "z " << z << (contextClamps ? "" : ", clamped by the shader");
+    }
   }
 }
 

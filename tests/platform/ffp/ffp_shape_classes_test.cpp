@@ -54,7 +54,7 @@ std::pair<FfpShaderKey, FfpShaderKey> keyOf(const DeviceState& s) {
     textures[st].hasColorKey = true;
   }
   return {ffpBuildShaderKey(s, textures, kFvf, false),
-          ffpBuildShaderKey(s, textures, kFvf, false, kFfpMaxLights, true)};
+          ffpBuildShaderKey(s, textures, kFvf, false, kFfpMaxLights, kFfpEmulateSamplerStates)};
 }
 
 TEST(FfpShapeClasses, EveryRenderStateThatChangesTheKeyIsAShapingOne) {

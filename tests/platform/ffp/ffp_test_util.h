@@ -44,6 +44,7 @@ class FfpTest : public ::testing::Test {
     // The back end speaks the context's dialect.
     glDialectSetEs(gl.es());
     glDialectSetEsClipDistances(gl.esClipDistances());
+    glDialectSetEsDepthClamp(gl.esDepthClamp());
     state.reset(kSize, kSize, true);
     state.renderStates[D3DRENDERSTATE_LIGHTING] = FALSE;
     state.renderStates[D3DRENDERSTATE_CULLMODE] = D3DCULL_NONE;

@@ -313,7 +313,9 @@ FfpProgram* FixedFunctionPipeline::Impl::programFor(const DeviceState& state,
                                                     const FfpVertexLayout& layout) {
   // The key is worked out again only when a state that shapes it changed.
   if (!shape.matches(state.shapeVersion, layout.fvf, maxLights, textures)) {
-    const FfpShaderKey built = ffpBuildShaderKey(state, textures, layout, clipControl, maxLights, glDialectEs());
+    const unsigned emulation =
+        glDialectEs() ? kFfpEmulateSamplerStates | (glDialectEsDepthClamp() ? 0u : kFfpEmulateDepthClamp) : 0u;
+    const FfpShaderKey built = ffpBuildShaderKey(state, textures, layout, clipControl, maxLights, emulation);
     if (!programs.contains(built)) flushBatch();  // building a program changes the program in use
     shape.remember(state.shapeVersion, layout.fvf, maxLights, textures, built, &program(built));
   }

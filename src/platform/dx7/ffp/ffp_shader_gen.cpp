@@ -237,6 +237,7 @@ void appendPosition(std::string& s, const FfpShaderKey& key) {
     s += "  float w = aPosition.w > 0.0 ? 1.0 / aPosition.w : 1.0;\n";
     s += "  vec2 ndc = (aPosition.xy - uScreen.xy) / uScreen.zw * 2.0 - 1.0;\n";
     s += "  vec4 c = vec4(ndc * w, aPosition.z * w, w);\n";
+    if (key.depthClampInShader) s += "  c.z = clamp(c.z, 0.0, c.w);\n";
     s += "  vec3 P = vec3(0.0);\n";
   } else {
     s += "  vec4 eye = uWorldView * vec4(aPosition.xyz, 1.0);\n";

@@ -256,10 +256,12 @@ void addStageSamplerStates(FfpStageKey& st, const DWORD* ts) {
 
 FfpShaderKey ffpBuildShaderKey(const DeviceState& state, const FfpTexture textures[kDeviceTextureStages],
                                const FfpVertexLayout& layout, bool clipControl, int maxLights,
-                               bool samplerStatesInShader) {
+                               unsigned shaderEmulation) {
   if (maxLights > kFfpMaxLights) maxLights = kFfpMaxLights;
   FfpShaderKey key;
   addVertexFormat(key, layout, clipControl);
+  // Only pre-transformed vertices are drawn with depth clamping.
+  key.depthClampInShader = key.pretransformed && (shaderEmulation & kFfpEmulateDepthClamp);
   addLighting(key, state, maxLights);
   addRaster(key, state.renderStates);
   for (DWORD s = 0; s < kDeviceTextureStages; ++s) {
@@ -270,13 +272,13 @@ FfpShaderKey ffpBuildShaderKey(const DeviceState& state, const FfpTexture textur
     FfpStageKey& st = key.stages[s];
     addStageOperations(st, ts, bound);
     if (st.samplesTexture) addStageTexture(st, key, ts, state.renderStates, textures[s]);
-    if (st.samplesTexture && samplerStatesInShader) addStageSamplerStates(st, ts);
+    if (st.samplesTexture && (shaderEmulation & kFfpEmulateSamplerStates)) addStageSamplerStates(st, ts);
     key.stageCount = static_cast<std::uint8_t>(s + 1);
   }
   return key;
 }
 
 FfpShaderKey ffpBuildShaderKey(const DeviceState& state, const FfpTexture textures[kDeviceTextureStages], DWORD fvf,
-                               bool clipControl, int maxLights, bool samplerStatesInShader) {
-  return ffpBuildShaderKey(state, textures, FfpVertexLayout(fvf), clipControl, maxLights, samplerStatesInShader);
+                               bool clipControl, int maxLights, unsigned shaderEmulation) {
+  return ffpBuildShaderKey(state, textures, FfpVertexLayout(fvf), clipControl, maxLights, shaderEmulation);
 }

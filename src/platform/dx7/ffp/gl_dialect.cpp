@@ -21,6 +21,7 @@ bool esDialect = true;
 bool esDialect = false;
 #endif
 bool esClipDistances = false;
+bool esDepthClamp = false;
 GLint unpackRowLength = 0;
 // Textures whose alpha reads as one (TEXTURE_SWIZZLE_A = ONE), for ES implementations
 // without swizzles (WebGL 2): their uploads get opaque alpha instead.
@@ -95,7 +96,8 @@ std::vector<std::uint32_t> converted(GLsizei width, GLsizei height, GLenum forma
 
 bool desktopOnlyCapability(GLenum capability) {
   if (capability >= GL_CLIP_DISTANCE0 && capability < GL_CLIP_DISTANCE0 + 8) return !esClipDistances;
-  return capability == GL_DEPTH_CLAMP || capability == GL_POLYGON_OFFSET_POINT || capability == GL_POLYGON_OFFSET_LINE;
+  if (capability == GL_DEPTH_CLAMP) return !esDepthClamp;
+  return capability == GL_POLYGON_OFFSET_POINT || capability == GL_POLYGON_OFFSET_LINE;
 }
 
 GLuint linkedProgram(const char* vertexSource, const char* fragmentSource) {
@@ -330,6 +332,8 @@ bool glDialectEs() { return esDialect; }
 void glDialectSetEs(bool es) { esDialect = es; }
 bool glDialectEsClipDistances() { return esClipDistances; }
 void glDialectSetEsClipDistances(bool available) { esClipDistances = available; }
+bool glDialectEsDepthClamp() { return esDepthClamp; }
+void glDialectSetEsDepthClamp(bool available) { esDepthClamp = available; }
 
 bool glDialectEsRequested() {
 #if defined(__EMSCRIPTEN__)

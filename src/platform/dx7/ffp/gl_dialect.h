@@ -41,6 +41,10 @@ void glDialectSetEs(bool es);
 // Whether the ES context clips with user clip distances (EXT_clip_cull_distance).
 bool glDialectEsClipDistances();
 void glDialectSetEsClipDistances(bool available);
+// Whether the ES context clamps depth (EXT_depth_clamp); without it the shaders clamp
+// pre-transformed depth per vertex.
+bool glDialectEsDepthClamp();
+void glDialectSetEsDepthClamp(bool available);
 // Whether the native program is asked for the ES dialect (VELLUMITE_GL=gles).
 bool glDialectEsRequested();
 // A shader's source as the dialect wants it: for ES the version line "#version 300 es" with
