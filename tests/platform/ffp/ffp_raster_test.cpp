@@ -219,6 +219,17 @@ TEST_F(FfpRasterTest, FillModes) {
   bool edge = false;
   for (int x = 15; x <= 17; ++x) edge = edge || gl.readPixel(x, 32) == 0xFFFFFFFFu;
   EXPECT_TRUE(edge) << "on its left edge";
+  // A strip's triangles each have their edges: the diagonal between them too.
+  gl.clear(0xFF000000);
+  const std::vector<ColourVertex> strip = {{-0.5f, -0.5f, 0.5f, 0xFFFFFFFFu},
+                                           {-0.5f, 0.5f, 0.5f, 0xFFFFFFFFu},
+                                           {0.5f, -0.5f, 0.5f, 0xFFFFFFFFu},
+                                           {0.5f, 0.5f, 0.5f, 0xFFFFFFFFu}};
+  ASSERT_TRUE(draw(strip, kColourFvf, D3DPT_TRIANGLESTRIP));
+  bool diagonal = false;
+  for (int x = 31; x <= 33; ++x) diagonal = diagonal || gl.readPixel(x, 32) == 0xFFFFFFFFu;
+  EXPECT_TRUE(diagonal) << "on the strip's diagonal";
+  EXPECT_EQ(gl.readPixel(40, 22), 0xFF000000u) << "inside a wireframe strip";
   gl.clear(0xFF000000);
   state.renderStates[D3DRENDERSTATE_FILLMODE] = D3DFILL_POINT;
   ASSERT_TRUE(draw(middle, kColourFvf));

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/dx7/ffp/ffp_enum_translation.h"
+#include "platform/dx7/ffp/ffp_fill_mode.h"
 #include "platform/dx7/ffp/ffp_magnification.h"
 #include "platform/dx7/ffp/ffp_programs.h"
 #include "platform/dx7/ffp/ffp_provoking.h"
@@ -91,8 +92,10 @@ struct FixedFunctionPipeline::Impl {
   // program can work out what the frame buffer will hold (llvmpipe's blending does).
   bool nearestBytes = false;
   static constexpr std::size_t kBatchBytes = std::size_t{256} << 10;
-  // The indices of a flat-shaded draw reordered for a dialect whose last vertex provokes.
+  // The indices of a flat-shaded draw reordered for a dialect whose last vertex provokes, and
+  // of a wireframe draw's edges for one without polygon modes.
   std::vector<WORD> provokingOrder;
+  std::vector<WORD> edges;
 
   // One draw on its way through the pipeline.
   struct DrawCall {
@@ -155,7 +158,7 @@ struct FixedFunctionPipeline::Impl {
                   const StageBindings& stages);
   void applyStageBindings(const FfpShaderKey& key, const StageBindings& stages);
   void applyClipping(const FfpShaderKey& key);
-  void drawNow(const DrawCall& call, bool lastProvokes);
+  void drawNow(const DrawCall& call, bool lastProvokes, GLenum fill);
   void startBatch(const FfpProgram& program, const FfpShaderKey& key, const FfpVertexLayout& layout);
   void appendToBatch(const DrawCall& call);
 };
@@ -390,7 +393,9 @@ FixedFunctionPipeline::Impl::StageBindings FixedFunctionPipeline::Impl::stageBin
 void FixedFunctionPipeline::Impl::submit(FfpProgram& program, const FfpShaderKey& key, const FfpRasterState& raster,
                                          const ViewState& view, const StageBindings& stages, const DrawCall& call) {
   const DWORD stride = call.layout.stride;
-  const bool joinable = keepState && !call.sourceId && !call.indices && call.unwrapped.empty() &&
+  // Without polygon modes (ES) the fill mode is carried out on the draw's own primitives.
+  const GLenum fill = glDialectEs() ? raster.polygonMode : static_cast<GLenum>(GL_FILL);
+  const bool joinable = keepState && !call.sourceId && !call.indices && call.unwrapped.empty() && fill == GL_FILL &&
                         ((call.type == D3DPT_TRIANGLEFAN && call.vertexCount == 3) ||
                          (call.type == D3DPT_TRIANGLELIST && call.vertexCount % 3 == 0));
   const bool same = stateMatches(program, key, raster, view, stages);
@@ -399,7 +404,7 @@ void FixedFunctionPipeline::Impl::submit(FfpProgram& program, const FfpShaderKey
     flushBatch();
     if (!same) applyState(program, key, raster, view, stages);
     if (!joinable) {
-      drawNow(call, glDialectEs() && key.flatShading);
+      drawNow(call, glDialectEs() && key.flatShading, fill);
       if (!keepState) restore();
       return;
     }
@@ -457,7 +462,9 @@ void FixedFunctionPipeline::Impl::applyClipping(const FfpShaderKey& key) {
 }
 
 // lastProvokes: flat shading takes the last vertex's colour, where the draw wants the first's.
-void FixedFunctionPipeline::Impl::drawNow(const DrawCall& call, bool lastProvokes) {
+// fill: the fill mode GL_LINE or GL_POINT where the triangles are to be drawn as such, not by
+// GL's polygon mode.
+void FixedFunctionPipeline::Impl::drawNow(const DrawCall& call, bool lastProvokes, GLenum fill) {
   const DWORD stride = call.layout.stride;
   gl->bindVertexArray(streams.vertexArray());
   GLuint buffer = 0;
@@ -472,6 +479,15 @@ void FixedFunctionPipeline::Impl::drawNow(const DrawCall& call, bool lastProvoke
     indices = provokingOrder.data();
     indexCount = static_cast<DWORD>(provokingOrder.size());
   }
+  const bool triangles = mode == GL_TRIANGLES || mode == GL_TRIANGLE_STRIP || mode == GL_TRIANGLE_FAN;
+  if (fill == GL_LINE && ffpTriangleEdges(mode, indices, indices ? indexCount : call.vertexCount, edges)) {
+    if (edges.empty()) return;
+    mode = GL_LINES;
+    indices = edges.data();
+    indexCount = static_cast<DWORD>(edges.size());
+  } else if (fill == GL_POINT && triangles) {
+    mode = GL_POINTS;
+  }
   // ES has no base vertex: indices reach the draw's vertices through where the attributes start.
   const bool baseInAttributes = indices && glDialectEs();
   streams.setAttributes(buffer, call.layout, baseInAttributes ? first : 0);
@@ -483,7 +499,7 @@ void FixedFunctionPipeline::Impl::drawNow(const DrawCall& call, bool lastProvoke
       glDrawElementsBaseVertex(mode, static_cast<GLsizei>(indexCount), GL_UNSIGNED_SHORT,
                                reinterpret_cast<const void*>(at), static_cast<GLint>(first));
   } else {
-    glDrawArrays(call.mode, static_cast<GLint>(first), static_cast<GLsizei>(call.vertexCount));
+    glDrawArrays(mode, static_cast<GLint>(first), static_cast<GLsizei>(call.vertexCount));
   }
 }
 

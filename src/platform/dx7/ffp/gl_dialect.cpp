@@ -364,6 +364,8 @@ std::string glDialectShaderSource(const char* source) {
       continue;
     }
     if (!esClipDistances && line.find("gl_ClipDistance") != std::string::npos) continue;
+    // ES leaves the size of points undefined unless the vertex shader writes it.
+    if (line.rfind("  gl_Position = ", 0) == 0) line += "\n  gl_PointSize = 1.0;";
     // Vertex colours come as BGRA bytes, which ES reads as RGBA: swizzled back.
     for (int location : {kFfpAttribDiffuse, kFfpAttribSpecular}) {
       std::string prefix = "layout(location = " + std::to_string(location) + ") in vec4 ";
@@ -389,7 +391,6 @@ void dialectDrawBuffer(GLenum buffer) {
 }
 
 void dialectPolygonMode(GLenum face, GLenum mode) {
-  // ES fills polygons only: wireframe and point modes draw filled.
   if (esDialect) return;
 #if !defined(__EMSCRIPTEN__)
   glPolygonMode(face, mode);

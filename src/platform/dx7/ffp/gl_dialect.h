@@ -48,11 +48,12 @@ void glDialectSetEsDepthClamp(bool available);
 // Whether the native program is asked for the ES dialect (VELLUMITE_GL=gles).
 bool glDialectEsRequested();
 // A shader's source as the dialect wants it: for ES the version line "#version 300 es" with
-// high precision, the vertex colours read from BGRA bytes swizzled back, and the clip
-// distances through their extension (left out where the context lacks it).
+// high precision, the vertex colours read from BGRA bytes swizzled back, the clip distances
+// through their extension (left out where the context lacks it), and points one pixel wide.
 std::string glDialectShaderSource(const char* source);
 
 void dialectDrawBuffer(GLenum buffer);
+// ES has no polygon modes: the pipeline draws wireframe and point fill itself.
 void dialectPolygonMode(GLenum face, GLenum mode);
 void dialectProvokingVertex(GLenum convention);
 void dialectClipControl(GLenum origin, GLenum depth);
