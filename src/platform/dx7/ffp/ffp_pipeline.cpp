@@ -514,23 +514,27 @@ void FixedFunctionPipeline::Impl::startBatch(const FfpProgram& program, const Ff
   batch.stride = layout.stride;
 }
 
-// A fan's triangle goes in GL's order for it (second, third, first vertex: the provoking vertex
-// first), so GL sees the very same triangle. Flat shaded where the last vertex provokes, every
-// triangle is turned round by one more.
+// A fan's triangle goes in the order GL draws it in, so that GL sees the very same triangle:
+// second, third, first vertex where the first vertex provokes (the provoking vertex first), as
+// it comes where the last one does. Flat shaded where the last vertex provokes, triangles are
+// turned round so that their first vertex comes last, as such draws are on their own.
 void FixedFunctionPipeline::Impl::appendToBatch(const DrawCall& call) {
-  const DWORD stride = call.layout.stride;
+  const std::size_t stride = call.layout.stride;
   const auto* bytes = static_cast<const std::uint8_t*>(call.vertices);
-  const bool lastProvokes = glDialectEs() && batch.key.flatShading;
-  const std::size_t at = batch.vertices.size();
+  const bool es = glDialectEs();
+  const bool lastProvokes = es && batch.key.flatShading;
   if (call.type == D3DPT_TRIANGLEFAN) {
-    batch.vertices.insert(batch.vertices.end(), bytes + stride, bytes + 3 * std::size_t{stride});
-    batch.vertices.insert(batch.vertices.end(), bytes, bytes + stride);
-  } else {
-    batch.vertices.insert(batch.vertices.end(), bytes, bytes + std::size_t{call.vertexCount} * stride);
+    // Vertex order: (1, 2, 0); (0, 1, 2) in ES; (2, 0, 1) in ES flat shaded (1 provokes).
+    const int first = !es ? 1 : (lastProvokes ? 2 : 0);
+    for (int i = 0; i < 3; ++i) {
+      const std::uint8_t* vertex = bytes + static_cast<std::size_t>((first + i) % 3) * stride;
+      batch.vertices.insert(batch.vertices.end(), vertex, vertex + stride);
+    }
+    return;
   }
-  if (lastProvokes)
-    ffpRotateTriangles(batch.vertices.data() + at, static_cast<DWORD>((batch.vertices.size() - at) / (3 * stride)),
-                       stride);
+  const std::size_t at = batch.vertices.size();
+  batch.vertices.insert(batch.vertices.end(), bytes, bytes + std::size_t{call.vertexCount} * stride);
+  if (lastProvokes) ffpRotateTriangles(batch.vertices.data() + at, call.vertexCount / 3, call.layout.stride);
 }
 
 FixedFunctionPipeline::FixedFunctionPipeline(bool useClipControl, GlState* sharedState)
