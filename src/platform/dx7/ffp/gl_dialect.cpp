@@ -120,7 +120,7 @@ GLuint linkedProgram(const char* vertexSource, const char* fragmentSource) {
   return program;
 }
 
-// The objects of the depth copy, made on its first use.
+// The objects of the depth copy, made on its first use in a context.
 struct DepthCopy {
   GLuint depthProgram = 0, stencilProgram = 0, vertexArray = 0, sampler = 0;
   GLuint framebuffer = 0, stencilFramebuffer = 0, colour = 0;
@@ -167,6 +167,7 @@ struct DepthCopy {
     return true;
   }
 };
+DepthCopy depthCopy;
 
 // The GL state the depth copy changes, taken before and put back after.
 struct CopyStateKeeper {
@@ -270,7 +271,7 @@ bool readDepthByCopy(GLint x, GLint y, GLsizei width, GLsizei height, bool stenc
                                           GL_FRAMEBUFFER_ATTACHMENT_OBJECT_TYPE, &stencilType);
     stencil = stencilType == GL_TEXTURE;
   }
-  static DepthCopy copy;
+  DepthCopy& copy = depthCopy;
   if (!copy.ready()) return false;
   CopyStateKeeper keeper;
   for (GLenum capability : CopyStateKeeper::kCapabilities) glDisable(capability);
@@ -329,7 +330,10 @@ bool readDepthByCopy(GLint x, GLint y, GLsizei width, GLsizei height, bool stenc
 }  // namespace
 
 bool glDialectEs() { return esDialect; }
-void glDialectSetEs(bool es) { esDialect = es; }
+void glDialectSetEs(bool es) {
+  esDialect = es;
+  depthCopy = DepthCopy{};  // a new context: its objects are made again
+}
 bool glDialectEsClipDistances() { return esClipDistances; }
 void glDialectSetEsClipDistances(bool available) { esClipDistances = available; }
 bool glDialectEsDepthClamp() { return esDepthClamp; }

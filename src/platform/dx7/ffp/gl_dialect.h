@@ -35,7 +35,8 @@ using GLdouble = double;
 #define GL_POLYGON_OFFSET_LINE 0x2A02
 #endif
 
-// Whether the current context speaks ES 3.0 (set once, when the context is made).
+// Whether the current context speaks ES 3.0 (set once, when the context is made: setting it
+// forgets the GL objects the dialect made in an earlier context).
 bool glDialectEs();
 void glDialectSetEs(bool es);
 // Whether the ES context clips with user clip distances (EXT_clip_cull_distance).
