@@ -1,4 +1,5 @@
-// Headless EGL + GL 3.3 core context with an FBO target for rendering tests.
+// Headless EGL context (GL 3.3 core, or ES 3.0 with VELLUMITE_GL=gles) with an FBO target for
+// rendering tests.
 #include "support/gl_test_context.h"
 
 #define GL_GLEXT_PROTOTYPES 1
@@ -6,6 +7,7 @@
 #include <EGL/eglext.h>
 #include <GL/glcorearb.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -35,6 +37,14 @@ EGLDisplay openDisplay() {
   return eglGetDisplay(EGL_DEFAULT_DISPLAY);
 }
 
+// 0xAARRGGBB values as R, G, B, A bytes in memory, and back (the swap is its own inverse).
+void swapRedBlue(std::uint32_t* pixels, std::size_t count) {
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::uint32_t v = pixels[i];
+    pixels[i] = (v & 0xFF00FF00u) | ((v >> 16) & 0xFFu) | ((v & 0xFFu) << 16);
+  }
+}
+
 }  // namespace
 
 bool argbNear(std::uint32_t a, std::uint32_t b, int tolerance) {
@@ -61,8 +71,10 @@ bool GlTestContext::create(int width, int height, Depth depth) {
     return false;
   }
   display_ = display;
-  if (!eglBindAPI(EGL_OPENGL_API)) {
-    error_ = "no desktop GL API";
+  const char* dialect = std::getenv("VELLUMITE_GL");
+  es_ = dialect != nullptr && std::strcmp(dialect, "gles") == 0;
+  if (!eglBindAPI(es_ ? EGL_OPENGL_ES_API : EGL_OPENGL_API)) {
+    error_ = es_ ? "no GL ES API" : "no desktop GL API";
     destroy();
     return false;
   }
@@ -74,7 +86,7 @@ bool GlTestContext::create(int width, int height, Depth depth) {
   }
   EGLConfig config = nullptr;
   if (!hasExtension(displayExtensions, "EGL_KHR_no_config_context")) {
-    const EGLint attributes[] = {EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT, EGL_NONE};
+    const EGLint attributes[] = {EGL_RENDERABLE_TYPE, es_ ? EGL_OPENGL_ES3_BIT : EGL_OPENGL_BIT, EGL_NONE};
     EGLint count = 0;
     if (!eglChooseConfig(display, attributes, &config, 1, &count) || count < 1) {
       error_ = "no GL config";
@@ -85,7 +97,8 @@ bool GlTestContext::create(int width, int height, Depth depth) {
   const EGLint contextAttributes[] = {
       EGL_CONTEXT_MAJOR_VERSION,           3,       EGL_CONTEXT_MINOR_VERSION, 3, EGL_CONTEXT_OPENGL_PROFILE_MASK,
       EGL_CONTEXT_OPENGL_CORE_PROFILE_BIT, EGL_NONE};
-  EGLContext context = eglCreateContext(display, config, EGL_NO_CONTEXT, contextAttributes);
+  const EGLint esAttributes[] = {EGL_CONTEXT_MAJOR_VERSION, 3, EGL_CONTEXT_MINOR_VERSION, 0, EGL_NONE};
+  EGLContext context = eglCreateContext(display, config, EGL_NO_CONTEXT, es_ ? esAttributes : contextAttributes);
   if (context == EGL_NO_CONTEXT) {
     error_ = "eglCreateContext failed";
     destroy();
@@ -96,6 +109,18 @@ bool GlTestContext::create(int width, int height, Depth depth) {
     error_ = "eglMakeCurrent failed";
     destroy();
     return false;
+  }
+
+  esClipDistances_ = false;
+  esDepthClamp_ = false;
+  if (es_) {
+    GLint count = 0;
+    glGetIntegerv(GL_NUM_EXTENSIONS, &count);
+    for (GLint i = 0; i < count; ++i) {
+      const char* name = reinterpret_cast<const char*>(glGetStringi(GL_EXTENSIONS, static_cast<GLuint>(i)));
+      if (name != nullptr && std::strcmp(name, "GL_EXT_clip_cull_distance") == 0) esClipDistances_ = true;
+      if (name != nullptr && std::strcmp(name, "GL_EXT_depth_clamp") == 0) esDepthClamp_ = true;
+    }
   }
 
   width_ = width;
@@ -141,7 +166,10 @@ void GlTestContext::destroy() {
 void GlTestContext::bindTarget() {
   glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
   glViewport(0, 0, width_, height_);
-  glDepthRange(0.0, 1.0);
+  if (es_)
+    glDepthRangef(0.0f, 1.0f);
+  else
+    glDepthRange(0.0, 1.0);
 }
 
 void GlTestContext::clear(std::uint32_t argb, float depth) {
@@ -150,7 +178,10 @@ void GlTestContext::clear(std::uint32_t argb, float depth) {
   glDepthMask(GL_TRUE);
   glDisable(GL_SCISSOR_TEST);
   glClearColor(argbRed(argb) / 255.0f, argbGreen(argb) / 255.0f, argbBlue(argb) / 255.0f, argbAlpha(argb) / 255.0f);
-  glClearDepth(depth);
+  if (es_)
+    glClearDepthf(depth);
+  else
+    glClearDepth(depth);
   glClear(GL_COLOR_BUFFER_BIT | (depth_ ? GL_DEPTH_BUFFER_BIT : 0));
 }
 
@@ -158,7 +189,8 @@ std::uint32_t GlTestContext::readPixel(int x, int y) {
   std::uint8_t bgra[4] = {0, 0, 0, 0};
   glBindFramebuffer(GL_READ_FRAMEBUFFER, fbo_);
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  glReadPixels(x, y, 1, 1, GL_BGRA, GL_UNSIGNED_BYTE, bgra);
+  glReadPixels(x, y, 1, 1, es_ ? GL_RGBA : GL_BGRA, GL_UNSIGNED_BYTE, bgra);
+  if (es_) std::swap(bgra[0], bgra[2]);
   return static_cast<std::uint32_t>(bgra[0]) | (static_cast<std::uint32_t>(bgra[1]) << 8) |
          (static_cast<std::uint32_t>(bgra[2]) << 16) | (static_cast<std::uint32_t>(bgra[3]) << 24);
 }
@@ -167,7 +199,12 @@ std::vector<std::uint32_t> GlTestContext::readImage() {
   std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_));
   glBindFramebuffer(GL_READ_FRAMEBUFFER, fbo_);
   glPixelStorei(GL_PACK_ALIGNMENT, 4);
-  glReadPixels(0, 0, width_, height_, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, pixels.data());
+  if (es_) {
+    glReadPixels(0, 0, width_, height_, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+    swapRedBlue(pixels.data(), pixels.size());
+  } else {
+    glReadPixels(0, 0, width_, height_, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, pixels.data());
+  }
   return pixels;
 }
 
@@ -176,7 +213,13 @@ unsigned int GlTestContext::createTexture(int width, int height, const std::uint
   glGenTextures(1, &name);
   glBindTexture(GL_TEXTURE_2D, name);
   glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, argb);
+  if (es_) {
+    std::vector<std::uint32_t> rgba(argb, argb + static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+    swapRedBlue(rgba.data(), rgba.size());
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+  } else {
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, argb);
+  }
   if (mipmaps) {
     glGenerateMipmap(GL_TEXTURE_2D);
   } else {

@@ -1,4 +1,5 @@
-// A headless OpenGL 3.3 core context for rendering tests: EGL without a surface (Mesa's
+// A headless OpenGL 3.3 core context for rendering tests, or an OpenGL ES 3.0 one where
+// VELLUMITE_GL=gles asks for the back end's ES dialect: EGL without a surface (Mesa's
 // surfaceless platform, llvmpipe), with a framebuffer object holding an RGBA8 colour target and
 // an optional depth target. Row 0 of the target is the top row of the image, as the Direct3D
 // subset stores surfaces, so readPixel(x, y) takes D3D screen coordinates.
@@ -23,6 +24,11 @@ class GlTestContext {
 
   bool valid() const { return context_ != nullptr; }
   const char* error() const { return error_; }
+  // Whether the context speaks ES 3.0, and whether it has user clip distances and depth clamping
+  // there.
+  bool es() const { return es_; }
+  bool esClipDistances() const { return esClipDistances_; }
+  bool esDepthClamp() const { return esDepthClamp_; }
   int width() const { return width_; }
   int height() const { return height_; }
   unsigned int framebuffer() const { return fbo_; }
@@ -54,6 +60,9 @@ class GlTestContext {
   unsigned int depth_ = 0;
   int width_ = 0;
   int height_ = 0;
+  bool es_ = false;
+  bool esClipDistances_ = false;
+  bool esDepthClamp_ = false;
   const char* error_ = "not created";
 };
 

@@ -107,6 +107,23 @@ TEST_F(FfpRasterTest, FlatShadingTakesTheFirstVertexGouraudInterpolates) {
   ASSERT_TRUE(draw(fan, kColourFvf, D3DPT_TRIANGLEFAN));
   EXPECT_ARGB_NEAR(gl.readPixel(10, 30), 0xFF00FF00u, 0);
   EXPECT_ARGB_NEAR(gl.readPixel(50, 30), 0xFF0000FFu, 0);
+
+  // A strip's triangle i from vertex i; both triangles wind clockwise, so culling
+  // counter-clockwise ones keeps them.
+  gl.clear(0xFF000000);
+  state.renderStates[D3DRENDERSTATE_CULLMODE] = D3DCULL_CCW;
+  const std::vector<ColourVertex> strip = {
+      {-1, -1, 0.5f, 0xFFFF0000u}, {-1, 1, 0.5f, 0xFF00FF00u}, {1, -1, 0.5f, 0xFF0000FFu}, {1, 1, 0.5f, 0xFFFFFFFFu}};
+  ASSERT_TRUE(draw(strip, kColourFvf, D3DPT_TRIANGLESTRIP));
+  EXPECT_ARGB_NEAR(gl.readPixel(10, 50), 0xFFFF0000u, 0);
+  EXPECT_ARGB_NEAR(gl.readPixel(50, 10), 0xFF00FF00u, 0);
+
+  // Indexed, the first index's vertex.
+  gl.clear(0xFF000000);
+  const WORD indices[3] = {2, 0, 1};
+  ASSERT_TRUE(pipeline.draw(state, textures, D3DPT_TRIANGLELIST, kColourFvf, tri.data(), 3, indices, 3, nullptr, 0));
+  EXPECT_ARGB_NEAR(gl.readPixel(16, 16), 0xFF0000FFu, 0);
+  state.renderStates[D3DRENDERSTATE_CULLMODE] = D3DCULL_NONE;
 }
 
 TEST_F(FfpRasterTest, BlendFactors) {
@@ -202,6 +219,17 @@ TEST_F(FfpRasterTest, FillModes) {
   bool edge = false;
   for (int x = 15; x <= 17; ++x) edge = edge || gl.readPixel(x, 32) == 0xFFFFFFFFu;
   EXPECT_TRUE(edge) << "on its left edge";
+  // A strip's triangles each have their edges: the diagonal between them too.
+  gl.clear(0xFF000000);
+  const std::vector<ColourVertex> strip = {{-0.5f, -0.5f, 0.5f, 0xFFFFFFFFu},
+                                           {-0.5f, 0.5f, 0.5f, 0xFFFFFFFFu},
+                                           {0.5f, -0.5f, 0.5f, 0xFFFFFFFFu},
+                                           {0.5f, 0.5f, 0.5f, 0xFFFFFFFFu}};
+  ASSERT_TRUE(draw(strip, kColourFvf, D3DPT_TRIANGLESTRIP));
+  bool diagonal = false;
+  for (int x = 31; x <= 33; ++x) diagonal = diagonal || gl.readPixel(x, 32) == 0xFFFFFFFFu;
+  EXPECT_TRUE(diagonal) << "on the strip's diagonal";
+  EXPECT_EQ(gl.readPixel(40, 22), 0xFF000000u) << "inside a wireframe strip";
   gl.clear(0xFF000000);
   state.renderStates[D3DRENDERSTATE_FILLMODE] = D3DFILL_POINT;
   ASSERT_TRUE(draw(middle, kColourFvf));
@@ -317,14 +345,19 @@ TEST_F(FfpRasterTest, AlphaTestDiscards) {
 namespace {
 
 TEST_F(FfpRasterTest, PretransformedVerticesAreNotClippedInDepth) {
-  // z outside 0..1 is still drawn with depth testing off.
+  // z outside 0..1 is still drawn with depth testing off. An ES context clamps depth where it
+  // can, else the shader clamps it per vertex: that first, before GL's clamping is ever on.
   state.renderStates[D3DRENDERSTATE_ZENABLE] = D3DZB_FALSE;
-  for (float z : {1.5f, -0.5f}) {
-    gl.clear(0xFF000000);
-    auto make = [z](float x, float y) { return ScreenVertex{x, y, z, 1.0f, 0xFF20A040u}; };
-    std::vector<ScreenVertex> v = {make(0, 64), make(64, 64), make(64, 0), make(0, 64), make(64, 0), make(0, 0)};
-    ASSERT_TRUE(draw(v, kScreenFvf));
-    EXPECT_ARGB_NEAR(centre(), 0xFF20A040u, 1) << "z " << z;
+  for (bool contextClamps : {false, true}) {
+    if (!gl.es() && !contextClamps) continue;
+    glDialectSetEsDepthClamp(contextClamps && gl.esDepthClamp());
+    for (float z : {1.5f, -0.5f}) {
+      gl.clear(0xFF000000);
+      auto make = [z](float x, float y) { return ScreenVertex{x, y, z, 1.0f, 0xFF20A040u}; };
+      std::vector<ScreenVertex> v = {make(0, 64), make(64, 64), make(64, 0), make(0, 64), make(64, 0), make(0, 0)};
+      ASSERT_TRUE(draw(v, kScreenFvf));
+      EXPECT_ARGB_NEAR(centre(), 0xFF20A040u, 1) << "z " << z << (contextClamps ? "" : ", clamped by the shader");
+    }
   }
 }
 

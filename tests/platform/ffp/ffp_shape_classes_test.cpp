@@ -4,6 +4,7 @@
 // states and comparing keys.
 #include <gtest/gtest.h>
 
+#include <utility>
 #include <vector>
 
 #include "platform/dx7/device_state.h"
@@ -44,19 +45,21 @@ std::vector<DeviceState> startingStates() {
   return states;
 }
 
-FfpShaderKey keyOf(const DeviceState& s) {
+// The key with the sampler states in the sampler, and with those the shader does itself (ES).
+std::pair<FfpShaderKey, FfpShaderKey> keyOf(const DeviceState& s) {
   FfpTexture textures[kDeviceTextureStages];
   for (int st = 0; st < 2; ++st) {
     textures[st].name = 1 + static_cast<unsigned>(st);
     textures[st].hasAlpha = st == 0;
     textures[st].hasColorKey = true;
   }
-  return ffpBuildShaderKey(s, textures, kFvf, false);
+  return {ffpBuildShaderKey(s, textures, kFvf, false),
+          ffpBuildShaderKey(s, textures, kFvf, false, kFfpMaxLights, kFfpEmulateSamplerStates)};
 }
 
 TEST(FfpShapeClasses, EveryRenderStateThatChangesTheKeyIsAShapingOne) {
   for (const DeviceState& start : startingStates()) {
-    const FfpShaderKey before = keyOf(start);
+    const auto before = keyOf(start);
     for (DWORD rs = 0; rs < D3DRENDERSTATE_SLOTCOUNT; ++rs) {
       if (ffpRenderStateShapesKey(rs)) continue;
       for (DWORD value : kValues) {
@@ -70,7 +73,7 @@ TEST(FfpShapeClasses, EveryRenderStateThatChangesTheKeyIsAShapingOne) {
 
 TEST(FfpShapeClasses, EveryStageStateThatChangesTheKeyIsAShapingOne) {
   for (const DeviceState& start : startingStates()) {
-    const FfpShaderKey before = keyOf(start);
+    const auto before = keyOf(start);
     for (DWORD stage = 0; stage < 3; ++stage)
       for (DWORD ts = 0; ts < D3DTSS_SLOTCOUNT; ++ts) {
         if (ffpStageStateShapesKey(ts)) continue;
@@ -86,7 +89,7 @@ TEST(FfpShapeClasses, EveryStageStateThatChangesTheKeyIsAShapingOne) {
 // Lights reach the key through their type and whether they are on; the rest are uniforms.
 TEST(FfpShapeClasses, LightsShapeTheKeyOnlyThroughTypeAndEnable) {
   const DeviceState start = startingStates()[0];
-  const FfpShaderKey before = keyOf(start);
+  const auto before = keyOf(start);
   DeviceState moved = start;
   moved.lights[0].dvPosition.x = 5.0f;
   moved.lights[0].dcvDiffuse.r = 0.25f;

@@ -2,6 +2,8 @@
 // generated coordinates, texture transforms, addressing and filtering.
 #include "ffp_test_util.h"
 
+#include <cstring>
+
 namespace {
 
 constexpr std::uint32_t kTexel = 0x608040BFu;    // a 0x60, r 0x80, g 0x40, b 0xBF
@@ -169,6 +171,67 @@ TEST_F(FfpStageTest, CoordinateSetAddressingAndTransform) {
   m._11 = 3.0f;  // u = 0.3 + 0.5
   state.transforms[D3DTRANSFORMSTATE_TEXTURE0] = m;
   EXPECT_EQ(stripAt(0.1f), 0xFFFFFFFFu);
+}
+
+TEST_F(FfpStageTest, BorderColourFollowsTheFilterOnEachBorderedAxis) {
+  const unsigned int white = texture(4, 4, std::vector<std::uint32_t>(16, 0xFFFFFFFFu));
+  textures[0] = FfpTexture{white, false};
+  setStage(0, D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_CURRENT, D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_CURRENT);
+  DWORD* ts = state.textureStageStates[0];
+  ts[D3DTSS_BORDERCOLOR] = 0x400000FFu;  // its alpha reads as one: the texture has none
+  auto at = [&](float u, float v) {
+    gl.clear(0xFF000000);
+    EXPECT_TRUE(draw(texturedQuad(kDiffuse, u, v), kTexturedFvf));
+    return centre();
+  };
+  ts[D3DTSS_ADDRESSU] = D3DTADDRESS_BORDER;
+  ts[D3DTSS_ADDRESSV] = D3DTADDRESS_WRAP;
+  // Point sampled, a lookup is a texel or the border.
+  EXPECT_EQ(at(0.99f, 0.5f), 0xFFFFFFFFu);
+  EXPECT_EQ(at(1.0f, 0.5f), 0xFF0000FFu);
+  EXPECT_EQ(at(0.3f, 1.7f), 0xFFFFFFFFu);  // v wraps
+  // Linear: at the edge half the footprint is border; a texel further out, all of it.
+  ts[D3DTSS_MAGFILTER] = D3DTFG_LINEAR;
+  ts[D3DTSS_MINFILTER] = D3DTFN_LINEAR;
+  EXPECT_ARGB_NEAR(at(1.0f, 0.5f), 0xFF8080FFu, 2);
+  EXPECT_ARGB_NEAR(at(0.0f, 0.5f), 0xFF8080FFu, 2);
+  EXPECT_ARGB_NEAR(at(-0.0625f, 0.5f), 0xFF4040FFu, 2);  // a quarter inside
+  EXPECT_EQ(at(1.2f, 0.5f), 0xFF0000FFu);
+  EXPECT_EQ(at(0.5f, 0.5f), 0xFFFFFFFFu);
+  // Bordered in v alone, then in both.
+  ts[D3DTSS_ADDRESSU] = D3DTADDRESS_CLAMP;
+  ts[D3DTSS_ADDRESSV] = D3DTADDRESS_BORDER;
+  EXPECT_EQ(at(1.5f, 0.5f), 0xFFFFFFFFu);
+  EXPECT_EQ(at(0.5f, -0.5f), 0xFF0000FFu);
+  ts[D3DTSS_ADDRESS] = D3DTADDRESS_BORDER;
+  ts[D3DTSS_ADDRESSU] = ts[D3DTSS_ADDRESSV] = D3DTADDRESS_BORDER;
+  EXPECT_ARGB_NEAR(at(1.0f, 1.0f), 0xFF4040FFu, 2);  // half of each axis inside
+}
+
+TEST_F(FfpStageTest, LodBiasMovesTheLookupToAnotherLevel) {
+  // A red and blue checker whose next level is their mean, tiled so that a pixel covers half a
+  // texel: level 0 unbiased, level 1 with a bias of 2.
+  const unsigned int checker = texture(2, 2, {0xFFFF0000u, 0xFF0000FFu, 0xFF0000FFu, 0xFFFF0000u}, true);
+  textures[0] = FfpTexture{checker, false};
+  setStage(0, D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_CURRENT, D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_CURRENT);
+  DWORD* ts = state.textureStageStates[0];
+  ts[D3DTSS_MAGFILTER] = D3DTFG_POINT;
+  ts[D3DTSS_MINFILTER] = D3DTFN_POINT;
+  ts[D3DTSS_MIPFILTER] = D3DTFP_POINT;
+  const std::vector<TexturedVertex> tiled = quad<TexturedVertex>(-1, -1, 1, 1, [](float x, float y) {
+    return TexturedVertex{x, y, 0.5f, kDiffuse, 8.0f * (x + 1.0f), 8.0f * (1.0f - y), 0, 0};
+  });
+  auto drawn = [&](float bias) {
+    std::memcpy(&ts[D3DTSS_MIPMAPLODBIAS], &bias, sizeof(bias));
+    gl.clear(0xFF000000);
+    EXPECT_TRUE(draw(tiled, kTexturedFvf));
+    return gl.readPixel(21, 37);
+  };
+  const std::uint32_t level0 = drawn(0.0f);
+  EXPECT_TRUE(level0 == 0xFFFF0000u || level0 == 0xFF0000FFu) << std::hex << level0;
+  EXPECT_ARGB_NEAR(drawn(2.0f), 0xFF800080u, 2);
+  EXPECT_EQ(drawn(0.5f), level0);  // still magnified
+  EXPECT_EQ(drawn(-3.0f), level0);
 }
 
 TEST_F(FfpStageTest, GeneratedCameraSpaceCoordinates) {

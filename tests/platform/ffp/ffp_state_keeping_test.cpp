@@ -203,9 +203,11 @@ TEST_F(FfpStateKeepingTest, RestoreDrawsWhatWaitsAndPutsGlBack) {
   GLint value = -1;
   glGetIntegerv(GL_DEPTH_WRITEMASK, &value);
   EXPECT_EQ(value, GL_TRUE);
-  GLint modes[2] = {0, 0};
-  glGetIntegerv(GL_POLYGON_MODE, modes);
-  EXPECT_EQ(modes[0], GL_FILL);
+  if (!gl.es()) {  // ES has no polygon modes to leave set
+    GLint modes[2] = {0, 0};
+    glGetIntegerv(GL_POLYGON_MODE, modes);
+    EXPECT_EQ(modes[0], GL_FILL);
+  }
   glGetIntegerv(GL_ACTIVE_TEXTURE, &value);
   EXPECT_EQ(value, GL_TEXTURE0);
   for (GLenum unit : {GL_TEXTURE0, GL_TEXTURE1}) {

@@ -11,6 +11,7 @@
 
 #include "platform/dx7/device_state.h"
 #include "platform/dx7/ffp/ffp_pipeline.h"
+#include "platform/dx7/ffp/gl_api.h"
 #include "support/d3d_test_vertices.h"
 #include "support/gl_test_context.h"
 
@@ -40,6 +41,10 @@ class FfpTest : public ::testing::Test {
       if (require && std::string(require) == "1") FAIL() << "no GL context: " << gl.error();
       GTEST_SKIP() << "no GL context: " << gl.error();
     }
+    // The back end speaks the context's dialect.
+    glDialectSetEs(gl.es());
+    glDialectSetEsClipDistances(gl.esClipDistances());
+    glDialectSetEsDepthClamp(gl.esDepthClamp());
     state.reset(kSize, kSize, true);
     state.renderStates[D3DRENDERSTATE_LIGHTING] = FALSE;
     state.renderStates[D3DRENDERSTATE_CULLMODE] = D3DCULL_NONE;

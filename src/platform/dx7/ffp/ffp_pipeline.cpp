@@ -10,8 +10,10 @@
 #include <vector>
 
 #include "platform/dx7/ffp/ffp_enum_translation.h"
+#include "platform/dx7/ffp/ffp_fill_mode.h"
 #include "platform/dx7/ffp/ffp_magnification.h"
 #include "platform/dx7/ffp/ffp_programs.h"
+#include "platform/dx7/ffp/ffp_provoking.h"
 #include "platform/dx7/ffp/ffp_raster_state.h"
 #include "platform/dx7/ffp/ffp_samplers.h"
 #include "platform/dx7/ffp/ffp_uniforms.h"
@@ -90,6 +92,10 @@ struct FixedFunctionPipeline::Impl {
   // program can work out what the frame buffer will hold (llvmpipe's blending does).
   bool nearestBytes = false;
   static constexpr std::size_t kBatchBytes = std::size_t{256} << 10;
+  // The indices of a flat-shaded draw reordered for a dialect whose last vertex provokes, and
+  // of a wireframe draw's edges for one without polygon modes.
+  std::vector<WORD> provokingOrder;
+  std::vector<WORD> edges;
 
   // One draw on its way through the pipeline.
   struct DrawCall {
@@ -152,7 +158,7 @@ struct FixedFunctionPipeline::Impl {
                   const StageBindings& stages);
   void applyStageBindings(const FfpShaderKey& key, const StageBindings& stages);
   void applyClipping(const FfpShaderKey& key);
-  void drawNow(const DrawCall& call);
+  void drawNow(const DrawCall& call, bool lastProvokes, GLenum fill);
   void startBatch(const FfpProgram& program, const FfpShaderKey& key, const FfpVertexLayout& layout);
   void appendToBatch(const DrawCall& call);
 };
@@ -310,7 +316,9 @@ FfpProgram* FixedFunctionPipeline::Impl::programFor(const DeviceState& state,
                                                     const FfpVertexLayout& layout) {
   // The key is worked out again only when a state that shapes it changed.
   if (!shape.matches(state.shapeVersion, layout.fvf, maxLights, textures)) {
-    const FfpShaderKey built = ffpBuildShaderKey(state, textures, layout, clipControl, maxLights);
+    const unsigned emulation =
+        glDialectEs() ? kFfpEmulateSamplerStates | (glDialectEsDepthClamp() ? 0u : kFfpEmulateDepthClamp) : 0u;
+    const FfpShaderKey built = ffpBuildShaderKey(state, textures, layout, clipControl, maxLights, emulation);
     if (!programs.contains(built)) flushBatch();  // building a program changes the program in use
     shape.remember(state.shapeVersion, layout.fvf, maxLights, textures, built, &program(built));
   }
@@ -385,7 +393,9 @@ FixedFunctionPipeline::Impl::StageBindings FixedFunctionPipeline::Impl::stageBin
 void FixedFunctionPipeline::Impl::submit(FfpProgram& program, const FfpShaderKey& key, const FfpRasterState& raster,
                                          const ViewState& view, const StageBindings& stages, const DrawCall& call) {
   const DWORD stride = call.layout.stride;
-  const bool joinable = keepState && !call.sourceId && !call.indices && call.unwrapped.empty() &&
+  // Without polygon modes (ES) the fill mode is carried out on the draw's own primitives.
+  const GLenum fill = glDialectEs() ? raster.polygonMode : static_cast<GLenum>(GL_FILL);
+  const bool joinable = keepState && !call.sourceId && !call.indices && call.unwrapped.empty() && fill == GL_FILL &&
                         ((call.type == D3DPT_TRIANGLEFAN && call.vertexCount == 3) ||
                          (call.type == D3DPT_TRIANGLELIST && call.vertexCount % 3 == 0));
   const bool same = stateMatches(program, key, raster, view, stages);
@@ -394,7 +404,7 @@ void FixedFunctionPipeline::Impl::submit(FfpProgram& program, const FfpShaderKey
     flushBatch();
     if (!same) applyState(program, key, raster, view, stages);
     if (!joinable) {
-      drawNow(call);
+      drawNow(call, glDialectEs() && key.flatShading, fill);
       if (!keepState) restore();
       return;
     }
@@ -451,19 +461,45 @@ void FixedFunctionPipeline::Impl::applyClipping(const FfpShaderKey& key) {
     gl->enable(GL_CLIP_DISTANCE0 + static_cast<GLenum>(i), ((key.clipPlanes >> i) & 1) != 0);
 }
 
-void FixedFunctionPipeline::Impl::drawNow(const DrawCall& call) {
+// lastProvokes: flat shading takes the last vertex's colour, where the draw wants the first's.
+// fill: the fill mode GL_LINE or GL_POINT where the triangles are to be drawn as such, not by
+// GL's polygon mode.
+void FixedFunctionPipeline::Impl::drawNow(const DrawCall& call, bool lastProvokes, GLenum fill) {
   const DWORD stride = call.layout.stride;
   gl->bindVertexArray(streams.vertexArray());
   GLuint buffer = 0;
   const std::size_t first = streams.bindVertices(call.vertices, static_cast<std::size_t>(call.vertexCount) * stride,
                                                  stride, call.sourceId, call.sourceVersion, buffer);
-  streams.setAttributes(buffer, call.layout);
-  if (call.indices) {
-    const std::size_t at = streams.appendIndices(call.indices, call.indexCount);
-    glDrawElementsBaseVertex(call.mode, static_cast<GLsizei>(call.indexCount), GL_UNSIGNED_SHORT,
-                             reinterpret_cast<const void*>(at), static_cast<GLint>(first));
+  GLenum mode = call.mode;
+  const WORD* indices = call.indices;
+  DWORD indexCount = call.indexCount;
+  if (lastProvokes &&
+      ffpLastVertexProvokes(call.mode, call.indices, indices ? indexCount : call.vertexCount, provokingOrder, mode)) {
+    if (provokingOrder.empty()) return;
+    indices = provokingOrder.data();
+    indexCount = static_cast<DWORD>(provokingOrder.size());
+  }
+  const bool triangles = mode == GL_TRIANGLES || mode == GL_TRIANGLE_STRIP || mode == GL_TRIANGLE_FAN;
+  if (fill == GL_LINE && ffpTriangleEdges(mode, indices, indices ? indexCount : call.vertexCount, edges)) {
+    if (edges.empty()) return;
+    mode = GL_LINES;
+    indices = edges.data();
+    indexCount = static_cast<DWORD>(edges.size());
+  } else if (fill == GL_POINT && triangles) {
+    mode = GL_POINTS;
+  }
+  // ES has no base vertex: indices reach the draw's vertices through where the attributes start.
+  const bool baseInAttributes = indices && glDialectEs();
+  streams.setAttributes(buffer, call.layout, baseInAttributes ? first : 0);
+  if (indices) {
+    const std::size_t at = streams.appendIndices(indices, indexCount);
+    if (baseInAttributes)
+      glDrawElements(mode, static_cast<GLsizei>(indexCount), GL_UNSIGNED_SHORT, reinterpret_cast<const void*>(at));
+    else
+      glDrawElementsBaseVertex(mode, static_cast<GLsizei>(indexCount), GL_UNSIGNED_SHORT,
+                               reinterpret_cast<const void*>(at), static_cast<GLint>(first));
   } else {
-    glDrawArrays(call.mode, static_cast<GLint>(first), static_cast<GLsizei>(call.vertexCount));
+    glDrawArrays(mode, static_cast<GLint>(first), static_cast<GLsizei>(call.vertexCount));
   }
 }
 
@@ -478,17 +514,27 @@ void FixedFunctionPipeline::Impl::startBatch(const FfpProgram& program, const Ff
   batch.stride = layout.stride;
 }
 
-// A fan's triangle goes in GL's order for it (second, third, first vertex: the provoking vertex
-// first), so GL sees the very same triangle.
+// A fan's triangle goes in the order GL draws it in, so that GL sees the very same triangle:
+// second, third, first vertex where the first vertex provokes (the provoking vertex first), as
+// it comes where the last one does. Flat shaded where the last vertex provokes, triangles are
+// turned round so that their first vertex comes last, as such draws are on their own.
 void FixedFunctionPipeline::Impl::appendToBatch(const DrawCall& call) {
-  const DWORD stride = call.layout.stride;
+  const std::size_t stride = call.layout.stride;
   const auto* bytes = static_cast<const std::uint8_t*>(call.vertices);
+  const bool es = glDialectEs();
+  const bool lastProvokes = es && batch.key.flatShading;
   if (call.type == D3DPT_TRIANGLEFAN) {
-    batch.vertices.insert(batch.vertices.end(), bytes + stride, bytes + 3 * std::size_t{stride});
-    batch.vertices.insert(batch.vertices.end(), bytes, bytes + stride);
-  } else {
-    batch.vertices.insert(batch.vertices.end(), bytes, bytes + std::size_t{call.vertexCount} * stride);
+    // Vertex order: (1, 2, 0); (0, 1, 2) in ES; (2, 0, 1) in ES flat shaded (1 provokes).
+    const int first = !es ? 1 : (lastProvokes ? 2 : 0);
+    for (int i = 0; i < 3; ++i) {
+      const std::uint8_t* vertex = bytes + static_cast<std::size_t>((first + i) % 3) * stride;
+      batch.vertices.insert(batch.vertices.end(), vertex, vertex + stride);
+    }
+    return;
   }
+  const std::size_t at = batch.vertices.size();
+  batch.vertices.insert(batch.vertices.end(), bytes, bytes + std::size_t{call.vertexCount} * stride);
+  if (lastProvokes) ffpRotateTriangles(batch.vertices.data() + at, call.vertexCount / 3, call.layout.stride);
 }
 
 FixedFunctionPipeline::FixedFunctionPipeline(bool useClipControl, GlState* sharedState)

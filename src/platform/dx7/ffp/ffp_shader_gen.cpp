@@ -237,6 +237,7 @@ void appendPosition(std::string& s, const FfpShaderKey& key) {
     s += "  float w = aPosition.w > 0.0 ? 1.0 / aPosition.w : 1.0;\n";
     s += "  vec2 ndc = (aPosition.xy - uScreen.xy) / uScreen.zw * 2.0 - 1.0;\n";
     s += "  vec4 c = vec4(ndc * w, aPosition.z * w, w);\n";
+    if (key.depthClampInShader) s += "  c.z = clamp(c.z, 0.0, c.w);\n";
     s += "  vec3 P = vec3(0.0);\n";
   } else {
     s += "  vec4 eye = uWorldView * vec4(aPosition.xyz, 1.0);\n";
@@ -343,10 +344,33 @@ void appendFragmentDeclarations(std::string& s, const FfpShaderKey& key) {
     s += "uniform sampler2D uTex" + num(st) + ";\n";
     if (key.stages[st].colorKey) s += "uniform vec3 uKeyLow" + num(st) + ";\nuniform vec3 uKeyHigh" + num(st) + ";\n";
   }
+  bool border = false, lodBias = false;
+  for (int st = 0; st < key.stageCount; ++st) {
+    border |= key.stages[st].samplesTexture && key.stages[st].border;
+    lodBias |= key.stages[st].samplesTexture && key.stages[st].lodBias;
+  }
+  if (border) s += "uniform vec4 uBorderColour[" + num(static_cast<int>(kDeviceTextureStages)) + "];\n";
+  if (lodBias) s += "uniform float uLodBias[" + num(static_cast<int>(kDeviceTextureStages)) + "];\n";
   s += "uniform float uPixelCorrection;\n";
   s += "uniform vec4 uTextureFactor;\nuniform vec3 uFogColor;\nuniform vec4 uFogParams;\nuniform float uAlphaRef;\n";
   if (key.fogMode == FfpFogMode::kTable) appendFogFunction(s, key.fogFormula, true);
   s += "out vec4 fragColor;\n";
+}
+
+// Border addressing for the samplers that lack it: texN (sampled clamped to the edge) blends
+// towards the border colour by the share of its filter footprint that lies outside the texture
+// on the bordered axes. The footprint is level 0's: a minified lookup's band is narrower.
+void appendStageBorder(std::string& s, const FfpStageKey& stage, const std::string& n, const std::string& at) {
+  s += "    {\n      vec2 at = " + at + ";\n";
+  if (stage.border & kFfpBorderPoint) {
+    s += "      vec2 inside = vec2(greaterThanEqual(at, vec2(0.0))) * vec2(lessThan(at, vec2(1.0)));\n";
+  } else {
+    s += "      vec2 size = vec2(textureSize(uTex" + n + ", 0));\n";
+    s += "      vec2 inside = clamp(at * size + 0.5, 0.0, 1.0) * clamp((1.0 - at) * size + 0.5, 0.0, 1.0);\n";
+  }
+  const std::string u = stage.border & kFfpBorderU ? "inside.x" : "1.0";
+  const std::string v = stage.border & kFfpBorderV ? "inside.y" : "1.0";
+  s += "      tex" + n + " = mix(uBorderColour[" + n + "], tex" + n + ", " + u + " * " + v + ");\n    }\n";
 }
 
 // texN: stage st's texel, colour keyed.
@@ -362,8 +386,12 @@ void appendStageSample(std::string& s, const FfpShaderKey& key, int st) {
   const std::string tc = key.pretransformed
                              ? "(vTex" + n + " - uPixelCorrection * (dFdx(vTex" + n + ") + dFdy(vTex" + n + ")))"
                              : "vTex" + n;
+  const std::string bias = stage.lodBias ? ", uLodBias[" + n + "]" : "";
   s += "    vec4 tex" + n + " = " +
-       (stage.projected ? "textureProj(uTex" + n + ", " + tc + ")" : "texture(uTex" + n + ", " + tc + ")") + ";\n";
+       (stage.projected ? "textureProj(uTex" + n + ", " + tc + bias + ")"
+                        : "texture(uTex" + n + ", " + tc + bias + ")") +
+       ";\n";
+  if (stage.border) appendStageBorder(s, stage, n, stage.projected ? "(" + tc + ").xy / (" + tc + ").z" : tc);
   if (!stage.textureAlpha) s += "    tex" + n + ".a = 1.0;\n";
   if (stage.colorKey) {
     // Texels inside the colour key's range (half a step either side for the texture's precision).

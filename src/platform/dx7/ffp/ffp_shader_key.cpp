@@ -1,6 +1,7 @@
 // Reduces the device state to the fields that shape the generated shaders.
 #include "platform/dx7/ffp/ffp_shader_key.h"
 
+#include <cmath>
 #include <cstring>
 
 #include "platform/dx7/ffp/ffp_enum_translation.h"
@@ -57,10 +58,23 @@ bool ffpStageStateShapesKey(DWORD stageState) {
     case D3DTSS_ALPHAARG2:
     case D3DTSS_TEXCOORDINDEX:
     case D3DTSS_TEXTURETRANSFORMFLAGS:
+    // Border addressing and the LOD bias, where the shader does them.
+    case D3DTSS_ADDRESS:
+    case D3DTSS_ADDRESSU:
+    case D3DTSS_ADDRESSV:
+    case D3DTSS_MAGFILTER:
+    case D3DTSS_MINFILTER:
+    case D3DTSS_MIPMAPLODBIAS:
       return true;
     default:
       return false;
   }
+}
+
+bool ffpHasLodBias(DWORD bias) {
+  float value = 0.0f;
+  std::memcpy(&value, &bias, sizeof(value));
+  return std::isfinite(value) && value != 0.0f;
 }
 
 bool ffpOpReadsArg1(DWORD op) {
@@ -229,13 +243,25 @@ void addStageTexture(FfpStageKey& st, const FfpShaderKey& key, const DWORD* ts, 
     st.colorKey = rs[D3DRENDERSTATE_COLORKEYBLENDENABLE] ? 2 : 1;
 }
 
+// Border addressing and the LOD bias of a stage that samples its texture, for the shader.
+void addStageSamplerStates(FfpStageKey& st, const DWORD* ts) {
+  if (ts[D3DTSS_ADDRESSU] == D3DTADDRESS_BORDER) st.border |= kFfpBorderU;
+  if (ts[D3DTSS_ADDRESSV] == D3DTADDRESS_BORDER) st.border |= kFfpBorderV;
+  if (st.border && ts[D3DTSS_MAGFILTER] == D3DTFG_POINT && ts[D3DTSS_MINFILTER] == D3DTFN_POINT)
+    st.border |= kFfpBorderPoint;
+  st.lodBias = ffpHasLodBias(ts[D3DTSS_MIPMAPLODBIAS]);
+}
+
 }  // namespace
 
 FfpShaderKey ffpBuildShaderKey(const DeviceState& state, const FfpTexture textures[kDeviceTextureStages],
-                               const FfpVertexLayout& layout, bool clipControl, int maxLights) {
+                               const FfpVertexLayout& layout, bool clipControl, int maxLights,
+                               unsigned shaderEmulation) {
   if (maxLights > kFfpMaxLights) maxLights = kFfpMaxLights;
   FfpShaderKey key;
   addVertexFormat(key, layout, clipControl);
+  // Only pre-transformed vertices are drawn with depth clamping.
+  key.depthClampInShader = key.pretransformed && (shaderEmulation & kFfpEmulateDepthClamp);
   addLighting(key, state, maxLights);
   addRaster(key, state.renderStates);
   for (DWORD s = 0; s < kDeviceTextureStages; ++s) {
@@ -246,12 +272,13 @@ FfpShaderKey ffpBuildShaderKey(const DeviceState& state, const FfpTexture textur
     FfpStageKey& st = key.stages[s];
     addStageOperations(st, ts, bound);
     if (st.samplesTexture) addStageTexture(st, key, ts, state.renderStates, textures[s]);
+    if (st.samplesTexture && (shaderEmulation & kFfpEmulateSamplerStates)) addStageSamplerStates(st, ts);
     key.stageCount = static_cast<std::uint8_t>(s + 1);
   }
   return key;
 }
 
 FfpShaderKey ffpBuildShaderKey(const DeviceState& state, const FfpTexture textures[kDeviceTextureStages], DWORD fvf,
-                               bool clipControl, int maxLights) {
-  return ffpBuildShaderKey(state, textures, FfpVertexLayout(fvf), clipControl, maxLights);
+                               bool clipControl, int maxLights, unsigned shaderEmulation) {
+  return ffpBuildShaderKey(state, textures, FfpVertexLayout(fvf), clipControl, maxLights, shaderEmulation);
 }

@@ -58,8 +58,15 @@ struct FfpStageKey {
   std::uint8_t projected;       // D3DTTFF_PROJECTED
   std::uint8_t samplesTexture;  // the stage reads its texture (coordinates needed)
   std::uint8_t colorKey;        // 0 none, 1 keyed texels are not drawn, 2 keyed texels read alpha 0
-  std::uint8_t pad[2];
+  // Sampler states the shader carries out where the GL dialect's samplers lack them (ES):
+  // border addressing (kFfpBorder* bits) and a level-of-detail bias.
+  std::uint8_t border;
+  std::uint8_t lodBias;
 };
+
+constexpr std::uint8_t kFfpBorderU = 1;
+constexpr std::uint8_t kFfpBorderV = 2;
+constexpr std::uint8_t kFfpBorderPoint = 4;  // point filtered: a texel is the border or not
 
 struct FfpShaderKey {
   // Vertex format
@@ -92,7 +99,9 @@ struct FfpShaderKey {
   // The fragment's colour, as the frame buffer would store it, is written doubled: one draw
   // of triangles that came twice in a row under additive blending (see the pipeline).
   std::uint8_t addedTwice;
-  std::uint8_t pad[1];
+  // Pre-transformed depth is clamped to 0..1 in the vertex shader: the context has no depth
+  // clamp (an ES context without EXT_depth_clamp), and geometry outside would be clipped.
+  std::uint8_t depthClampInShader;
   FfpStageKey stages[kDeviceTextureStages];
 
   FfpShaderKey();
@@ -108,13 +117,20 @@ struct FfpShaderKeyHash {
   std::size_t operator()(const FfpShaderKey& key) const { return key.hash(); }
 };
 
+// What the generated shaders do where the GL dialect lacks it (bits of shaderEmulation below).
+constexpr unsigned kFfpEmulateSamplerStates = 1;  // border addressing and the LOD bias
+constexpr unsigned kFfpEmulateDepthClamp = 2;     // depth clamping, per vertex
+
 // Builds the key for a draw with this state, these stage textures and vertex layout. The first
 // maxLights enabled lights (in index order, at most kFfpMaxLights) take part in lighting.
 FfpShaderKey ffpBuildShaderKey(const DeviceState& state, const FfpTexture textures[kDeviceTextureStages],
-                               const FfpVertexLayout& layout, bool clipControl, int maxLights = kFfpMaxLights);
+                               const FfpVertexLayout& layout, bool clipControl, int maxLights = kFfpMaxLights,
+                               unsigned shaderEmulation = 0);
 // The same for a vertex format.
 FfpShaderKey ffpBuildShaderKey(const DeviceState& state, const FfpTexture textures[kDeviceTextureStages], DWORD fvf,
-                               bool clipControl, int maxLights = kFfpMaxLights);
+                               bool clipControl, int maxLights = kFfpMaxLights, unsigned shaderEmulation = 0);
+// Whether a stage's MIPMAPLODBIAS is a bias to apply (finite and not zero).
+bool ffpHasLodBias(DWORD bias);
 
 // Whether a render state / texture stage state can change the key: the device gives its state a
 // new shape version only when one of these changes (or a light's type or enable).

@@ -165,6 +165,26 @@ void stageClipPlanes(FfpStagedUniforms& staged, const FfpProgram& p, const Devic
   staged.stage(kUniformClipPlane, &planes[0][0], 4 * kFfpMaxClipPlanes);
 }
 
+// Each stage's border colour and LOD bias, where the shader does border addressing or the bias.
+void stageSamplerStates(FfpStagedUniforms& staged, const FfpProgram& p, const DeviceState& state) {
+  constexpr int kStages = static_cast<int>(kDeviceTextureStages);
+  if (p.has(kUniformBorderColour)) {
+    float colours[kStages][4];
+    for (int st = 0; st < kStages; ++st)
+      ffpColourToFloats(state.textureStageStates[st][D3DTSS_BORDERCOLOR], colours[st]);
+    staged.stage(kUniformBorderColour, &colours[0][0], 4 * kStages);
+  }
+  if (p.has(kUniformLodBias)) {
+    float biases[kStages];
+    for (int st = 0; st < kStages; ++st) {
+      const DWORD bias = state.textureStageStates[st][D3DTSS_MIPMAPLODBIAS];
+      biases[st] = 0.0f;
+      if (ffpHasLodBias(bias)) std::memcpy(&biases[st], &bias, sizeof(float));
+    }
+    staged.stage(kUniformLodBias, biases, kStages);
+  }
+}
+
 void stageColourKeys(FfpStagedUniforms& staged, const FfpProgram& p, const FfpShaderKey& key,
                      const FfpTexture textures[kDeviceTextureStages]) {
   for (int st = 0; st < key.stageCount; ++st) {
@@ -258,5 +278,6 @@ void ffpStageUniforms(FfpStagedUniforms& staged, const FfpProgram& p, const FfpS
   }
   stageRasterValues(staged, p, state);
   stageClipPlanes(staged, p, state);
+  stageSamplerStates(staged, p, state);
   stageColourKeys(staged, p, key, textures);
 }

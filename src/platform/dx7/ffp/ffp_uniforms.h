@@ -37,6 +37,8 @@ enum FfpUniformSlot : int {
   kUniformTextureFactor,
   kUniformAlphaRef,
   kUniformClipPlane,
+  kUniformBorderColour,
+  kUniformLodBias,
   kUniformKeyLow0,
   kUniformKeyHigh0 = kUniformKeyLow0 + kDeviceTextureStages,
   kUniformSlotCount = kUniformKeyHigh0 + kDeviceTextureStages
@@ -75,6 +77,8 @@ inline constexpr FfpUniformInfo kFfpUniforms[kUniformSlotCount] = {
     {"uTextureFactor", 4, 1, false},
     {"uAlphaRef", 1, 1, false},
     {"uClipPlane", 4, kFfpMaxClipPlanes, false},
+    {"uBorderColour", 4, kDeviceTextureStages, false},
+    {"uLodBias", 1, kDeviceTextureStages, false},
     {"uKeyLow0", 3, 1, false},
     {"uKeyLow1", 3, 1, false},
     {"uKeyLow2", 3, 1, false},

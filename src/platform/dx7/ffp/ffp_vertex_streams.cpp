@@ -74,32 +74,37 @@ std::size_t FfpVertexStreams::bindVertices(const void* vertices, std::size_t byt
   return entry.dynamic ? entry.streamOffset / stride : 0;
 }
 
-void FfpVertexStreams::setAttributes(GLuint buffer, const FfpVertexLayout& layout) {
-  if (attributeBuffer_ != 0 && attributeBuffer_ == buffer && attributeFvf_ == layout.fvf) return;
-  for (GLuint i = 0; i < static_cast<GLuint>(kFfpAttribTexCoord0 + 8); ++i) glDisableVertexAttribArray(i);
+void FfpVertexStreams::setAttributes(GLuint buffer, const FfpVertexLayout& layout, std::size_t baseVertex) {
+  const bool sameArrays = attributeBuffer_ != 0 && attributeBuffer_ == buffer && attributeFvf_ == layout.fvf;
+  if (sameArrays && attributeBase_ == baseVertex) return;
   const auto stride = static_cast<GLsizei>(layout.stride);
-  auto at = [](int offset) { return reinterpret_cast<const void*>(static_cast<std::uintptr_t>(offset)); };
-  glEnableVertexAttribArray(kFfpAttribPosition);
+  const std::size_t base = baseVertex * layout.stride;
+  auto at = [base](int offset) {
+    return reinterpret_cast<const void*>(static_cast<std::uintptr_t>(base + static_cast<std::size_t>(offset)));
+  };
+  // A new first vertex moves the pointers; a new buffer or layout sets which arrays are on too.
+  if (!sameArrays) {
+    for (GLuint i = 0; i < static_cast<GLuint>(kFfpAttribTexCoord0 + 8); ++i) glDisableVertexAttribArray(i);
+    glEnableVertexAttribArray(kFfpAttribPosition);
+    if (layout.normalOffset >= 0) glEnableVertexAttribArray(kFfpAttribNormal);
+    if (layout.diffuseOffset >= 0) glEnableVertexAttribArray(kFfpAttribDiffuse);
+    if (layout.specularOffset >= 0) glEnableVertexAttribArray(kFfpAttribSpecular);
+    for (int i = 0; i < layout.texCoordCount; ++i)
+      glEnableVertexAttribArray(static_cast<GLuint>(kFfpAttribTexCoord0 + i));
+  }
   glVertexAttribPointer(kFfpAttribPosition, layout.positionSize, GL_FLOAT, GL_FALSE, stride, at(0));
-  if (layout.normalOffset >= 0) {
-    glEnableVertexAttribArray(kFfpAttribNormal);
+  if (layout.normalOffset >= 0)
     glVertexAttribPointer(kFfpAttribNormal, 3, GL_FLOAT, GL_FALSE, stride, at(layout.normalOffset));
-  }
-  if (layout.diffuseOffset >= 0) {
-    glEnableVertexAttribArray(kFfpAttribDiffuse);
+  if (layout.diffuseOffset >= 0)
     glVertexAttribPointer(kFfpAttribDiffuse, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, stride, at(layout.diffuseOffset));
-  }
-  if (layout.specularOffset >= 0) {
-    glEnableVertexAttribArray(kFfpAttribSpecular);
+  if (layout.specularOffset >= 0)
     glVertexAttribPointer(kFfpAttribSpecular, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, stride, at(layout.specularOffset));
-  }
-  for (int i = 0; i < layout.texCoordCount; ++i) {
-    const GLuint location = static_cast<GLuint>(kFfpAttribTexCoord0 + i);
-    glEnableVertexAttribArray(location);
-    glVertexAttribPointer(location, layout.texCoordSize[i], GL_FLOAT, GL_FALSE, stride, at(layout.texCoordOffset[i]));
-  }
+  for (int i = 0; i < layout.texCoordCount; ++i)
+    glVertexAttribPointer(static_cast<GLuint>(kFfpAttribTexCoord0 + i), layout.texCoordSize[i], GL_FLOAT, GL_FALSE,
+                          stride, at(layout.texCoordOffset[i]));
   attributeBuffer_ = buffer;
   attributeFvf_ = layout.fvf;
+  attributeBase_ = baseVertex;
 }
 
 void FfpVertexStreams::releaseSource(const void* sourceId) {

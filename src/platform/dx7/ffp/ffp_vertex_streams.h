@@ -52,12 +52,14 @@ class FfpVertexStreams {
   }
 
   // Points the attributes (of the bound vertex array) at `buffer`, bound to GL_ARRAY_BUFFER,
-  // vertex 0 at its start; nothing when they already read it with this layout.
-  void setAttributes(GLuint buffer, const FfpVertexLayout& layout);
+  // vertex 0 at vertex baseVertex of it (a dialect without base vertices draws indices so);
+  // nothing when they already read it so with this layout.
+  void setAttributes(GLuint buffer, const FfpVertexLayout& layout, std::size_t baseVertex = 0);
   // Forgets what the attributes read (after GL's state became unknown).
   void forgetAttributes() {
     attributeBuffer_ = 0;
     attributeFvf_ = 0;
+    attributeBase_ = 0;
   }
 
   // Deletes the GL copies of a source.
@@ -89,6 +91,7 @@ class FfpVertexStreams {
   FfpStreamBuffer vertexStream_;
   FfpStreamBuffer indexStream_;
   std::unordered_map<SourceKey, SourceEntry, SourceKeyHash> sources_;
-  GLuint attributeBuffer_ = 0;  // the buffer and format the attribute pointers read
+  GLuint attributeBuffer_ = 0;  // the buffer, format and first vertex the attribute pointers read
   DWORD attributeFvf_ = 0;
+  std::size_t attributeBase_ = 0;
 };

@@ -78,12 +78,15 @@ bool GlContext::create() {
   if (glDialectEs()) {
     GLint count = 0;
     glGetIntegerv(GL_NUM_EXTENSIONS, &count);
-    bool clipDistances = false;
-    for (GLint i = 0; i < count && !clipDistances; ++i) {
+    bool clipDistances = false, depthClamp = false;
+    for (GLint i = 0; i < count; ++i) {
       const char* name = reinterpret_cast<const char*>(glGetStringi(GL_EXTENSIONS, static_cast<GLuint>(i)));
-      clipDistances = name != nullptr && std::strcmp(name, "GL_EXT_clip_cull_distance") == 0;
+      if (name == nullptr) continue;
+      clipDistances = clipDistances || std::strcmp(name, "GL_EXT_clip_cull_distance") == 0;
+      depthClamp = depthClamp || std::strcmp(name, "GL_EXT_depth_clamp") == 0;
     }
     glDialectSetEsClipDistances(clipDistances);
+    glDialectSetEsDepthClamp(depthClamp);
   }
   if (!hasClipControl_ && !glDialectEs()) {
     GLint count = 0;

@@ -21,6 +21,7 @@ bool esDialect = true;
 bool esDialect = false;
 #endif
 bool esClipDistances = false;
+bool esDepthClamp = false;
 GLint unpackRowLength = 0;
 // Textures whose alpha reads as one (TEXTURE_SWIZZLE_A = ONE), for ES implementations
 // without swizzles (WebGL 2): their uploads get opaque alpha instead.
@@ -95,15 +96,164 @@ std::vector<std::uint32_t> converted(GLsizei width, GLsizei height, GLenum forma
 
 bool desktopOnlyCapability(GLenum capability) {
   if (capability >= GL_CLIP_DISTANCE0 && capability < GL_CLIP_DISTANCE0 + 8) return !esClipDistances;
-  return capability == GL_DEPTH_CLAMP || capability == GL_POLYGON_OFFSET_POINT || capability == GL_POLYGON_OFFSET_LINE;
+  if (capability == GL_DEPTH_CLAMP) return !esDepthClamp;
+  return capability == GL_POLYGON_OFFSET_POINT || capability == GL_POLYGON_OFFSET_LINE;
 }
 
+GLuint linkedProgram(const char* vertexSource, const char* fragmentSource) {
+  GLuint shaders[2] = {glCreateShader(GL_VERTEX_SHADER), glCreateShader(GL_FRAGMENT_SHADER)};
+  glShaderSource(shaders[0], 1, &vertexSource, nullptr);
+  glShaderSource(shaders[1], 1, &fragmentSource, nullptr);
+  GLuint program = glCreateProgram();
+  for (GLuint shader : shaders) {
+    glCompileShader(shader);
+    glAttachShader(program, shader);
+  }
+  glLinkProgram(program);
+  for (GLuint shader : shaders) glDeleteShader(shader);
+  GLint linked = 0;
+  glGetProgramiv(program, GL_LINK_STATUS, &linked);
+  if (!linked) {
+    glDeleteProgram(program);
+    return 0;
+  }
+  return program;
+}
+
+// The objects of the depth copy, made on its first use in a context.
+struct DepthCopy {
+  GLuint depthProgram = 0, stencilProgram = 0, vertexArray = 0, sampler = 0;
+  GLuint framebuffer = 0, stencilFramebuffer = 0, colour = 0;
+  GLint bitLocation = -1;
+  bool failed = false;
+
+  bool ready() {
+    if (depthProgram != 0 || failed) return !failed;
+    const char* vertexSource =
+        "#version 300 es\nvoid main() {\n"
+        "  vec2 p = vec2(float((gl_VertexID & 1) * 4 - 1), float((gl_VertexID & 2) * 2 - 1));\n"
+        "  gl_Position = vec4(p, 0.0, 1.0);\n}\n";
+    // Depth d holds n / (2^24 - 1) for a 24-bit n. d * (2^24 - 1) in floats rounds off by up
+    // to two near 1, so n is taken as d * 2^24 (exact) less d, the whole part apart from the
+    // fraction.
+    const char* depthSource =
+        "#version 300 es\nprecision highp float;\nprecision highp int;\nprecision highp sampler2D;\n"
+        "uniform sampler2D depth;\nout vec4 colour;\nvoid main() {\n"
+        "  float d = texelFetch(depth, ivec2(gl_FragCoord.xy), 0).r;\n"
+        "  float scaled = d * 16777216.0;\n"
+        "  float whole = floor(scaled);\n"
+        "  int n = int(whole) + int(floor(scaled - whole - d + 0.5));\n"
+        "  uint v = uint(clamp(n, 0, 16777215));\n"
+        "  colour = vec4(float(v >> 16u), float((v >> 8u) & 255u), float(v & 255u), 0.0) / 255.0;\n}\n";
+    // One stencil bit per pass, added into alpha where the stencil test finds it set.
+    const char* stencilSource =
+        "#version 300 es\nprecision highp float;\nuniform float bit;\nout vec4 colour;\n"
+        "void main() { colour = vec4(0.0, 0.0, 0.0, bit / 255.0); }\n";
+    depthProgram = linkedProgram(vertexSource, depthSource);
+    stencilProgram = linkedProgram(vertexSource, stencilSource);
+    if (depthProgram == 0 || stencilProgram == 0) {
+      failed = true;
+      return false;
+    }
+    bitLocation = glGetUniformLocation(stencilProgram, "bit");
+    glGenVertexArrays(1, &vertexArray);
+    glGenSamplers(1, &sampler);
+    glSamplerParameteri(sampler, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glSamplerParameteri(sampler, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glSamplerParameteri(sampler, GL_TEXTURE_COMPARE_MODE, GL_NONE);
+    glGenFramebuffers(1, &framebuffer);
+    glGenFramebuffers(1, &stencilFramebuffer);
+    glGenTextures(1, &colour);
+    return true;
+  }
+};
+DepthCopy depthCopy;
+
+// The GL state the depth copy changes, taken before and put back after.
+struct CopyStateKeeper {
+  static constexpr GLenum kCapabilities[] = {GL_DEPTH_TEST, GL_BLEND, GL_SCISSOR_TEST, GL_CULL_FACE, GL_STENCIL_TEST};
+  GLint program = 0, readFramebuffer = 0, drawFramebuffer = 0, activeTexture = 0, texture0 = 0, sampler0 = 0;
+  GLint vertexArray = 0, readBuffer = 0;
+  GLint viewport[4] = {};
+  GLboolean mask[4] = {};
+  GLboolean enabled[5] = {};
+  GLint stencil[2][6] = {};  // func, ref, value mask, fail, depth fail, pass; front then back
+  GLint stencilWriteMask[2] = {};
+  GLint blend[6] = {};  // source and destination for RGB and alpha, the equations
+
+  CopyStateKeeper() {
+    glGetIntegerv(GL_CURRENT_PROGRAM, &program);
+    glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &readFramebuffer);
+    glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &drawFramebuffer);
+    glGetIntegerv(GL_READ_BUFFER, &readBuffer);
+    glGetIntegerv(GL_ACTIVE_TEXTURE, &activeTexture);
+    glActiveTexture(GL_TEXTURE0);
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &texture0);
+    glGetIntegerv(GL_SAMPLER_BINDING, &sampler0);
+    glGetIntegerv(GL_VERTEX_ARRAY_BINDING, &vertexArray);
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    glGetBooleanv(GL_COLOR_WRITEMASK, mask);
+    for (int i = 0; i < 5; ++i) enabled[i] = glIsEnabled(kCapabilities[i]);
+    const GLenum front[6] = {
+        GL_STENCIL_FUNC,           GL_STENCIL_REF, GL_STENCIL_VALUE_MASK, GL_STENCIL_FAIL, GL_STENCIL_PASS_DEPTH_FAIL,
+        GL_STENCIL_PASS_DEPTH_PASS};
+    const GLenum back[6] = {GL_STENCIL_BACK_FUNC,
+                            GL_STENCIL_BACK_REF,
+                            GL_STENCIL_BACK_VALUE_MASK,
+                            GL_STENCIL_BACK_FAIL,
+                            GL_STENCIL_BACK_PASS_DEPTH_FAIL,
+                            GL_STENCIL_BACK_PASS_DEPTH_PASS};
+    for (int i = 0; i < 6; ++i) {
+      glGetIntegerv(front[i], &stencil[0][i]);
+      glGetIntegerv(back[i], &stencil[1][i]);
+    }
+    glGetIntegerv(GL_STENCIL_WRITEMASK, &stencilWriteMask[0]);
+    glGetIntegerv(GL_STENCIL_BACK_WRITEMASK, &stencilWriteMask[1]);
+    const GLenum blendNames[6] = {GL_BLEND_SRC_RGB,   GL_BLEND_DST_RGB,      GL_BLEND_SRC_ALPHA,
+                                  GL_BLEND_DST_ALPHA, GL_BLEND_EQUATION_RGB, GL_BLEND_EQUATION_ALPHA};
+    for (int i = 0; i < 6; ++i) glGetIntegerv(blendNames[i], &blend[i]);
+  }
+
+  ~CopyStateKeeper() {
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, static_cast<GLuint>(readFramebuffer));
+    glReadBuffer(static_cast<GLenum>(readBuffer));
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, static_cast<GLuint>(drawFramebuffer));
+    glBindVertexArray(static_cast<GLuint>(vertexArray));
+    glUseProgram(static_cast<GLuint>(program));
+    glBindSampler(0, static_cast<GLuint>(sampler0));
+    glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(texture0));
+    glActiveTexture(static_cast<GLenum>(activeTexture));
+    glViewport(viewport[0], viewport[1], viewport[2], viewport[3]);
+    glColorMask(mask[0], mask[1], mask[2], mask[3]);
+    for (int i = 0; i < 5; ++i) {
+      if (enabled[i])
+        glEnable(kCapabilities[i]);
+      else
+        glDisable(kCapabilities[i]);
+    }
+    const GLenum faces[2] = {GL_FRONT, GL_BACK};
+    for (int f = 0; f < 2; ++f) {
+      glStencilFuncSeparate(faces[f], static_cast<GLenum>(stencil[f][0]), stencil[f][1],
+                            static_cast<GLuint>(stencil[f][2]));
+      glStencilOpSeparate(faces[f], static_cast<GLenum>(stencil[f][3]), static_cast<GLenum>(stencil[f][4]),
+                          static_cast<GLenum>(stencil[f][5]));
+      glStencilMaskSeparate(faces[f], static_cast<GLuint>(stencilWriteMask[f]));
+    }
+    glBlendFuncSeparate(static_cast<GLenum>(blend[0]), static_cast<GLenum>(blend[1]), static_cast<GLenum>(blend[2]),
+                        static_cast<GLenum>(blend[3]));
+    glBlendEquationSeparate(static_cast<GLenum>(blend[4]), static_cast<GLenum>(blend[5]));
+  }
+  CopyStateKeeper(const CopyStateKeeper&) = delete;
+  CopyStateKeeper& operator=(const CopyStateKeeper&) = delete;
+};
+
 // ES reads no depth: the depth texture attached to the read framebuffer is drawn into a
-// colour texture, its 24 bits of depth in red, green and blue, which is read as bytes. The
-// GL state the copy changes is put back afterwards. False when there is no depth texture.
-bool readDepthByCopy(GLint x, GLint y, GLsizei width, GLsizei height, std::vector<std::uint32_t>& depth24) {
-  GLint readFramebuffer = 0;
-  glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &readFramebuffer);
+// colour texture, its 24 bits of depth in red, green and blue; with `stencil` its stencil bits
+// are added into alpha one bit a pass by the stencil test. The colour is read as bytes, each
+// value returned as depth << 8 | stencil. The GL state the copy changes is put back
+// afterwards. False when there is no depth texture.
+bool readDepthByCopy(GLint x, GLint y, GLsizei width, GLsizei height, bool stencil,
+                     std::vector<std::uint32_t>& values) {
   GLint objectType = GL_NONE, texture = 0;
   for (GLenum attachment : {GL_DEPTH_ATTACHMENT, GL_DEPTH_STENCIL_ATTACHMENT}) {
     glGetFramebufferAttachmentParameteriv(GL_READ_FRAMEBUFFER, attachment, GL_FRAMEBUFFER_ATTACHMENT_OBJECT_TYPE,
@@ -114,110 +264,80 @@ bool readDepthByCopy(GLint x, GLint y, GLsizei width, GLsizei height, std::vecto
       break;
     }
   }
-  if (objectType != GL_TEXTURE || texture == 0) return false;
-
-  static GLuint program = 0, vertexArray = 0, sampler = 0, framebuffer = 0, colour = 0;
-  static GLint offsetLocation = -1;
-  if (program == 0) {
-    const char* vertexSource =
-        "#version 300 es\nvoid main() {\n"
-        "  vec2 p = vec2(float((gl_VertexID & 1) * 4 - 1), float((gl_VertexID & 2) * 2 - 1));\n"
-        "  gl_Position = vec4(p, 0.0, 1.0);\n}\n";
-    const char* fragmentSource =
-        "#version 300 es\nprecision highp float;\nprecision highp int;\nprecision highp sampler2D;\n"
-        "uniform sampler2D depth;\nuniform ivec2 offset;\nout vec4 colour;\nvoid main() {\n"
-        "  uint v = uint(texelFetch(depth, ivec2(gl_FragCoord.xy) + offset, 0).r * 16777215.0 + 0.5);\n"
-        "  colour = vec4(float(v >> 16u), float((v >> 8u) & 255u), float(v & 255u), 255.0) / 255.0;\n}\n";
-    GLuint shaders[2] = {glCreateShader(GL_VERTEX_SHADER), glCreateShader(GL_FRAGMENT_SHADER)};
-    glShaderSource(shaders[0], 1, &vertexSource, nullptr);
-    glShaderSource(shaders[1], 1, &fragmentSource, nullptr);
-    program = glCreateProgram();
-    for (GLuint shader : shaders) {
-      glCompileShader(shader);
-      glAttachShader(program, shader);
-    }
-    glLinkProgram(program);
-    for (GLuint shader : shaders) glDeleteShader(shader);
-    GLint linked = 0;
-    glGetProgramiv(program, GL_LINK_STATUS, &linked);
-    if (!linked) {
-      glDeleteProgram(program);
-      program = 0;
-      return false;
-    }
-    offsetLocation = glGetUniformLocation(program, "offset");
-    glGenVertexArrays(1, &vertexArray);
-    glGenSamplers(1, &sampler);
-    glSamplerParameteri(sampler, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    glSamplerParameteri(sampler, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    glSamplerParameteri(sampler, GL_TEXTURE_COMPARE_MODE, GL_NONE);
-    glGenFramebuffers(1, &framebuffer);
-    glGenTextures(1, &colour);
+  if (objectType != GL_TEXTURE || texture == 0 || x < 0 || y < 0) return false;
+  if (stencil) {
+    GLint stencilType = GL_NONE;
+    glGetFramebufferAttachmentParameteriv(GL_READ_FRAMEBUFFER, GL_STENCIL_ATTACHMENT,
+                                          GL_FRAMEBUFFER_ATTACHMENT_OBJECT_TYPE, &stencilType);
+    stencil = stencilType == GL_TEXTURE;
   }
+  DepthCopy& copy = depthCopy;
+  if (!copy.ready()) return false;
+  CopyStateKeeper keeper;
+  for (GLenum capability : CopyStateKeeper::kCapabilities) glDisable(capability);
 
-  GLint previousProgram = 0, drawFramebuffer = 0, activeTexture = 0, texture0 = 0, sampler0 = 0, previousArray = 0;
-  GLint viewport[4] = {};
-  GLboolean mask[4] = {};
-  glGetIntegerv(GL_CURRENT_PROGRAM, &previousProgram);
-  glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &drawFramebuffer);
-  glGetIntegerv(GL_ACTIVE_TEXTURE, &activeTexture);
-  glActiveTexture(GL_TEXTURE0);
-  glGetIntegerv(GL_TEXTURE_BINDING_2D, &texture0);
-  glGetIntegerv(GL_SAMPLER_BINDING, &sampler0);
-  glGetIntegerv(GL_VERTEX_ARRAY_BINDING, &previousArray);
-  glGetIntegerv(GL_VIEWPORT, viewport);
-  glGetBooleanv(GL_COLOR_WRITEMASK, mask);
-  const GLenum capabilities[] = {GL_DEPTH_TEST, GL_BLEND, GL_SCISSOR_TEST, GL_CULL_FACE, GL_STENCIL_TEST};
-  GLboolean enabled[5];
-  for (int i = 0; i < 5; ++i) {
-    enabled[i] = glIsEnabled(capabilities[i]);
-    glDisable(capabilities[i]);
-  }
-
-  glBindTexture(GL_TEXTURE_2D, colour);
-  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
-  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, framebuffer);
-  glFramebufferTexture2D(GL_DRAW_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, colour, 0);
+  // The colour target covers the depth from its origin, so that both are addressed alike.
+  glBindTexture(GL_TEXTURE_2D, copy.colour);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, x + width, y + height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, copy.framebuffer);
+  glFramebufferTexture2D(GL_DRAW_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, copy.colour, 0);
   const GLenum buffer = GL_COLOR_ATTACHMENT0;
   glDrawBuffers(1, &buffer);
   glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(texture));
-  glBindSampler(0, sampler);
-  glUseProgram(program);
-  glUniform2i(offsetLocation, x, y);
-  glBindVertexArray(vertexArray);
-  glViewport(0, 0, width, height);
+  glBindSampler(0, copy.sampler);
+  glUseProgram(copy.depthProgram);
+  glBindVertexArray(copy.vertexArray);
+  glViewport(x, y, width, height);
   glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
   glDrawArrays(GL_TRIANGLES, 0, 3);
 
-  depth24.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0);
-  glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer);
-  glReadBuffer(GL_COLOR_ATTACHMENT0);
-  glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, depth24.data());
-  for (std::uint32_t& v : depth24) {
-    const auto* bytes = reinterpret_cast<const std::uint8_t*>(&v);
-    v = (static_cast<std::uint32_t>(bytes[0]) << 16) | (static_cast<std::uint32_t>(bytes[1]) << 8) | bytes[2];
+  if (stencil) {
+    // The depth texture is not sampled while it is attached.
+    glBindTexture(GL_TEXTURE_2D, 0);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, copy.stencilFramebuffer);
+    glFramebufferTexture2D(GL_DRAW_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, copy.colour, 0);
+    glFramebufferTexture2D(GL_DRAW_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_TEXTURE_2D,
+                           static_cast<GLuint>(texture), 0);
+    glDrawBuffers(1, &buffer);
+    glUseProgram(copy.stencilProgram);
+    glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_TRUE);
+    glEnable(GL_STENCIL_TEST);
+    glStencilMask(0);
+    glStencilOp(GL_KEEP, GL_KEEP, GL_KEEP);
+    glEnable(GL_BLEND);
+    glBlendEquation(GL_FUNC_ADD);
+    glBlendFunc(GL_ONE, GL_ONE);
+    for (int bit = 0; bit < 8; ++bit) {
+      glStencilFunc(GL_EQUAL, 0xFF, 1u << bit);
+      glUniform1f(copy.bitLocation, static_cast<float>(1 << bit));
+      glDrawArrays(GL_TRIANGLES, 0, 3);
+    }
+    glFramebufferTexture2D(GL_DRAW_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_TEXTURE_2D, 0, 0);
   }
 
-  glBindFramebuffer(GL_READ_FRAMEBUFFER, static_cast<GLuint>(readFramebuffer));
-  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, static_cast<GLuint>(drawFramebuffer));
-  glBindVertexArray(static_cast<GLuint>(previousArray));
-  glUseProgram(static_cast<GLuint>(previousProgram));
-  glBindSampler(0, static_cast<GLuint>(sampler0));
-  glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(texture0));
-  glActiveTexture(static_cast<GLenum>(activeTexture));
-  glViewport(viewport[0], viewport[1], viewport[2], viewport[3]);
-  glColorMask(mask[0], mask[1], mask[2], mask[3]);
-  for (int i = 0; i < 5; ++i)
-    if (enabled[i]) glEnable(capabilities[i]);
+  values.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0);
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, copy.framebuffer);
+  glReadBuffer(GL_COLOR_ATTACHMENT0);
+  glReadPixels(x, y, width, height, GL_RGBA, GL_UNSIGNED_BYTE, values.data());
+  for (std::uint32_t& v : values) {
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(&v);
+    v = (static_cast<std::uint32_t>(bytes[0]) << 24) | (static_cast<std::uint32_t>(bytes[1]) << 16) |
+        (static_cast<std::uint32_t>(bytes[2]) << 8) | bytes[3];
+  }
   return true;
 }
 
 }  // namespace
 
 bool glDialectEs() { return esDialect; }
-void glDialectSetEs(bool es) { esDialect = es; }
+void glDialectSetEs(bool es) {
+  esDialect = es;
+  depthCopy = DepthCopy{};  // a new context: its objects are made again
+}
 bool glDialectEsClipDistances() { return esClipDistances; }
 void glDialectSetEsClipDistances(bool available) { esClipDistances = available; }
+bool glDialectEsDepthClamp() { return esDepthClamp; }
+void glDialectSetEsDepthClamp(bool available) { esDepthClamp = available; }
 
 bool glDialectEsRequested() {
 #if defined(__EMSCRIPTEN__)
@@ -248,6 +368,8 @@ std::string glDialectShaderSource(const char* source) {
       continue;
     }
     if (!esClipDistances && line.find("gl_ClipDistance") != std::string::npos) continue;
+    // ES leaves the size of points undefined unless the vertex shader writes it.
+    if (line.rfind("  gl_Position = ", 0) == 0) line += "\n  gl_PointSize = 1.0;";
     // Vertex colours come as BGRA bytes, which ES reads as RGBA: swizzled back.
     for (int location : {kFfpAttribDiffuse, kFfpAttribSpecular}) {
       std::string prefix = "layout(location = " + std::to_string(location) + ") in vec4 ";
@@ -273,7 +395,6 @@ void dialectDrawBuffer(GLenum buffer) {
 }
 
 void dialectPolygonMode(GLenum face, GLenum mode) {
-  // ES fills polygons only: wireframe and point modes draw filled.
   if (esDialect) return;
 #if !defined(__EMSCRIPTEN__)
   glPolygonMode(face, mode);
@@ -390,20 +511,20 @@ void dialectReadPixels(GLint x, GLint y, GLsizei width, GLsizei height, GLenum f
     return;
   }
   if (format == GL_DEPTH_COMPONENT || format == GL_DEPTH_STENCIL) {
-    // ES reads no depth: a copy into colour does (stencil reads as zero); without a depth
-    // texture the values read as the far plane.
+    // ES reads no depth: a copy into colour does; without a depth texture the values read as
+    // the far plane.
     if (packBuffer != 0 || pixels == nullptr) return;
     std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
-    std::vector<std::uint32_t> depth;
-    if (!readDepthByCopy(x, y, width, height, depth)) depth.assign(count, 0xFFFFFFu);
+    std::vector<std::uint32_t> values;
+    if (!readDepthByCopy(x, y, width, height, format == GL_DEPTH_STENCIL, values)) values.assign(count, 0xFFFFFF00u);
     for (std::size_t i = 0; i < count; ++i) {
-      std::uint32_t v = depth[i];
+      std::uint32_t v = values[i];
       if (type == GL_UNSIGNED_SHORT)
-        static_cast<std::uint16_t*>(pixels)[i] = static_cast<std::uint16_t>(v >> 8);
+        static_cast<std::uint16_t*>(pixels)[i] = static_cast<std::uint16_t>(v >> 16);
       else if (type == GL_UNSIGNED_INT && format == GL_DEPTH_COMPONENT)
-        static_cast<std::uint32_t*>(pixels)[i] = (v << 8) | (v >> 16);
+        static_cast<std::uint32_t*>(pixels)[i] = (v & 0xFFFFFF00u) | (v >> 24);
       else if (type == GL_UNSIGNED_INT_24_8)
-        static_cast<std::uint32_t*>(pixels)[i] = v << 8;
+        static_cast<std::uint32_t*>(pixels)[i] = v;
     }
     return;
   }

@@ -35,20 +35,26 @@ using GLdouble = double;
 #define GL_POLYGON_OFFSET_LINE 0x2A02
 #endif
 
-// Whether the current context speaks ES 3.0 (set once, when the context is made).
+// Whether the current context speaks ES 3.0 (set once, when the context is made: setting it
+// forgets the GL objects the dialect made in an earlier context).
 bool glDialectEs();
 void glDialectSetEs(bool es);
 // Whether the ES context clips with user clip distances (EXT_clip_cull_distance).
 bool glDialectEsClipDistances();
 void glDialectSetEsClipDistances(bool available);
+// Whether the ES context clamps depth (EXT_depth_clamp); without it the shaders clamp
+// pre-transformed depth per vertex.
+bool glDialectEsDepthClamp();
+void glDialectSetEsDepthClamp(bool available);
 // Whether the native program is asked for the ES dialect (VELLUMITE_GL=gles).
 bool glDialectEsRequested();
 // A shader's source as the dialect wants it: for ES the version line "#version 300 es" with
-// high precision, the vertex colours read from BGRA bytes swizzled back, and the clip
-// distances through their extension (left out where the context lacks it).
+// high precision, the vertex colours read from BGRA bytes swizzled back, the clip distances
+// through their extension (left out where the context lacks it), and points one pixel wide.
 std::string glDialectShaderSource(const char* source);
 
 void dialectDrawBuffer(GLenum buffer);
+// ES has no polygon modes: the pipeline draws wireframe and point fill itself.
 void dialectPolygonMode(GLenum face, GLenum mode);
 void dialectProvokingVertex(GLenum convention);
 void dialectClipControl(GLenum origin, GLenum depth);
