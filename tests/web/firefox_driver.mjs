@@ -3,9 +3,11 @@
 // and the page's exceptions and console lines. Needs node's WebSocket
 // (node --experimental-websocket on node 20).
 import { spawn } from 'node:child_process';
-import { mkdtempSync, rmSync, writeFileSync } from 'node:fs';
+import { mkdtempSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
+
+import { BrowserProcess } from './page_driver.mjs';
 
 // Preferences of the throwaway profile: sound without a gesture, WebGL in software, no
 // first-run pages or updates.
@@ -47,7 +49,7 @@ function exitUnwinding(entry) {
   return entry.text === 'uncaught exception: Object' && frames.length > 0 && frames[0].functionName.startsWith('handleSleep');
 }
 
-export class FirefoxBrowser {
+export class FirefoxBrowser extends BrowserProcess {
   static async launch() {
     if (typeof WebSocket === 'undefined') throw new Error('the Firefox driver needs node --experimental-websocket');
     const profile = mkdtempSync(join(tmpdir(), 'vellumite-firefox-'));
@@ -71,13 +73,7 @@ export class FirefoxBrowser {
   }
 
   constructor(child, profile) {
-    this.child = child;
-    this.profile = profile;
-    this.nextId = 1;
-    this.pending = new Map();
-    this.exceptions = [];
-    this.console = [];
-    this.stderr = '';
+    super(child, profile);
     this.address = new Promise((resolve, reject) => {
       child.stderr.on('data', (d) => {
         this.stderr = (this.stderr + d).slice(-20000);
@@ -132,17 +128,6 @@ export class FirefoxBrowser {
     return plain(result.result);
   }
 
-  // Polls `expression` until it is truthy; its value, or an error after `seconds`.
-  async waitFor(expression, seconds, what) {
-    const until = Date.now() + seconds * 1000;
-    for (;;) {
-      const value = await this.evaluate(expression);
-      if (value) return value;
-      if (Date.now() > until) throw new Error(`timed out after ${seconds} s waiting for ${what || expression}`);
-      await new Promise((r) => setTimeout(r, 100));
-    }
-  }
-
   async key(key) {
     const value = kKeys[key] || key;
     await this.send('input.performActions', { context: this.context, actions: [
@@ -150,12 +135,6 @@ export class FirefoxBrowser {
   }
 
   async close() {
-    const exited = new Promise((r) => { if (this.child.exitCode !== null) r(); else this.child.once('exit', r); });
-    if (this.socket) {
-      try { await Promise.race([this.send('browser.close', {}), new Promise((r) => setTimeout(r, 3000))]); } catch { /* gone */ }
-    }
-    await Promise.race([exited, new Promise((r) => setTimeout(r, 5000))]);
-    this.child.kill('SIGKILL');
-    try { rmSync(this.profile, { recursive: true, force: true, maxRetries: 5 }); } catch { /* left in the temporary folder */ }
+    await this.end(this.socket ? () => this.send('browser.close', {}) : null);
   }
 }

@@ -40,10 +40,46 @@ export function serve(root, dataRoot) {
   });
 }
 
+// What both browsers' drivers share: the browser's process and throwaway profile, waiting for
+// the page, and ending the browser.
+export class BrowserProcess {
+  constructor(child, profile) {
+    this.child = child;
+    this.profile = profile;
+    this.nextId = 1;
+    this.pending = new Map();
+    this.exceptions = [];
+    this.console = [];
+    this.stderr = '';
+  }
+
+  // Polls `expression` until it is truthy; its value, or an error after `seconds`.
+  async waitFor(expression, seconds, what) {
+    const until = Date.now() + seconds * 1000;
+    for (;;) {
+      const value = await this.evaluate(expression);
+      if (value) return value;
+      if (Date.now() > until) throw new Error(`timed out after ${seconds} s waiting for ${what || expression}`);
+      await new Promise((r) => setTimeout(r, 100));
+    }
+  }
+
+  // Asks the browser to close (`ask`: the protocol's call), then ends it and removes its profile.
+  async end(ask) {
+    const exited = new Promise((r) => { if (this.child.exitCode !== null) r(); else this.child.once('exit', r); });
+    if (ask) {
+      try { await Promise.race([ask(), new Promise((r) => setTimeout(r, 3000))]); } catch { /* gone */ }
+    }
+    await Promise.race([exited, new Promise((r) => setTimeout(r, 5000))]);
+    this.child.kill('SIGKILL');
+    try { rmSync(this.profile, { recursive: true, force: true, maxRetries: 5 }); } catch { /* left in the temporary folder */ }
+  }
+}
+
 // A headless Chromium with one page, spoken to over --remote-debugging-pipe. Frames come as
 // fast as the page asks for them, unless paced: then at most 60 a second and no faster than
 // the browser draws them, as in a browser on a display.
-export class Browser {
+export class Browser extends BrowserProcess {
   static async launch({ paced = false } = {}) {
     const profile = mkdtempSync(join(tmpdir(), 'vellumite-chromium-'));
     const executable = process.env.VELLUMITE_CHROMIUM || '/usr/bin/chromium';
@@ -60,12 +96,8 @@ export class Browser {
   }
 
   constructor(child, profile) {
-    this.child = child;
-    this.profile = profile;
-    this.nextId = 1;
-    this.pending = new Map();
+    super(child, profile);
     this.listeners = [];
-    this.stderr = '';
     this.buffer = '';
     child.stderr.on('data', (d) => { this.stderr = (this.stderr + d).slice(-20000); });
     child.stdio[4].on('data', (data) => {
@@ -123,27 +155,12 @@ export class Browser {
     return result.result.value;
   }
 
-  // Polls `expression` until it is truthy; its value, or an error after `seconds`.
-  async waitFor(expression, seconds, what) {
-    const until = Date.now() + seconds * 1000;
-    for (;;) {
-      const value = await this.evaluate(expression);
-      if (value) return value;
-      if (Date.now() > until) throw new Error(`timed out after ${seconds} s waiting for ${what || expression}`);
-      await new Promise((r) => setTimeout(r, 100));
-    }
-  }
-
   async key(key, code, keyCode) {
     for (const type of ['keyDown', 'keyUp'])
       await this.send('Input.dispatchKeyEvent', { type, key, code, windowsVirtualKeyCode: keyCode, nativeVirtualKeyCode: keyCode });
   }
 
   async close() {
-    const exited = new Promise((r) => { if (this.child.exitCode !== null) r(); else this.child.once('exit', r); });
-    try { await Promise.race([this.send('Browser.close', {}, null), new Promise((r) => setTimeout(r, 3000))]); } catch { /* gone */ }
-    await Promise.race([exited, new Promise((r) => setTimeout(r, 5000))]);
-    this.child.kill('SIGKILL');
-    try { rmSync(this.profile, { recursive: true, force: true, maxRetries: 5 }); } catch { /* left in the temporary folder */ }
+    await this.end(() => this.send('Browser.close', {}, null));
   }
 }
