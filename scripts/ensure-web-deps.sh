@@ -84,22 +84,33 @@ cflags="-O2"
 # the flags) changes; objects left by a stopped run are kept only for the same recipe.
 recipe_of() { printf '%s %s %s\n' "$(basename "$2")" "$cflags" "$(declare -f "$1" | sha1sum | cut -c1-16)"; }
 is_built() { [ -f "$1/.built" ] && [ "$(cat "$1/.built")" = "$2" ]; }
-start_objects() {
-  { [ -f "$1/obj/.recipe" ] && [ "$(cat "$1/obj/.recipe")" = "$2" ]; } || rm -rf "$1/obj"
-  mkdir -p "$1/obj" && echo "$2" >"$1/obj/.recipe"
+
+# build_library NAME PACKAGE RECIPE: builds Debian's source package PACKAGE into
+# build/web-deps/NAME with the function RECIPE, called with the source folder and the output
+# folder (obj/ ready, lib/ and include/ empty), unless it is built already for that recipe.
+build_library() {
+  local src out recipe
+  src="$(source_dir "$2")"
+  out="$deps/$1"
+  recipe="$(recipe_of "$3" "$src")"
+  is_built "$out" "$recipe" && return 0
+  step "building $(basename "$src") for wasm32"
+  # Objects compiled by a stopped run with the same recipe are kept.
+  { [ -f "$out/obj/.recipe" ] && [ "$(cat "$out/obj/.recipe")" = "$recipe" ]; } || rm -rf "$out/obj"
+  rm -rf "$out/lib" "$out/include"
+  mkdir -p "$out/obj" "$out/lib" "$out/include"
+  echo "$recipe" >"$out/obj/.recipe"
+  "$3" "$src" "$out"
+  rm -rf "$out/obj"
+  echo "$recipe" >"$out/.built"
+  step_done
 }
 
 # libopenmpt: the library without its optional decoders (zlib, mpg123, Ogg/Vorbis: the show's
 # music is an XM module with 8- and 16-bit samples, which needs none).
 build_openmpt() {
-  local src out recipe
-  src="$(source_dir libopenmpt)"
-  out="$deps/openmpt"
-  recipe="$(recipe_of build_openmpt "$src")"
-  is_built "$out" "$recipe" && return 0
-  step "building $(basename "$src") for wasm32"
-  # Objects already compiled (by a run that was stopped) are kept.
-  rm -rf "$out/lib" "$out/include" && start_objects "$out" "$recipe" && mkdir -p "$out/lib" "$out/include/libopenmpt"
+  local src=$1 out=$2
+  mkdir -p "$out/include/libopenmpt"
   # The library's sources as its own build lists them.
   grep -hE '^(MPT_FILES_COMMON|MPT_FILES_SOUNDDSP|MPT_FILES_SOUNDLIB|libopenmpt_la_SOURCES) \+= .*\.cpp$' \
     "$src/Makefile.am" | awk '{ print $3 }' >"$out/sources.txt"
@@ -111,22 +122,14 @@ build_openmpt() {
   cp "$src"/libopenmpt/libopenmpt.h "$src"/libopenmpt/libopenmpt.hpp "$src"/libopenmpt/libopenmpt_config.h \
     "$src"/libopenmpt/libopenmpt_version.h "$src"/libopenmpt/libopenmpt_ext.h \
     "$src"/libopenmpt/libopenmpt_ext.hpp "$out/include/libopenmpt/"
-  rm -rf "$out/obj"
-  echo "$recipe" >"$out/.built"
-  step_done
 }
 
 # libjpeg-turbo: the portable C code of the library (no SIMD on wasm32, 8-bit samples,
 # arithmetic coding as Debian builds it), its configuration headers written from their
 # templates as its CMake configuration would write them for this target.
 build_jpeg() {
-  local src out version recipe
-  src="$(source_dir libjpeg-turbo)"
-  out="$deps/jpeg"
-  recipe="$(recipe_of build_jpeg "$src")"
-  is_built "$out" "$recipe" && return 0
-  step "building $(basename "$src") for wasm32"
-  rm -rf "$out/lib" "$out/include" && start_objects "$out" "$recipe" && mkdir -p "$out/lib" "$out/include" "$out/config"
+  local src=$1 out=$2 version
+  mkdir -p "$out/config"
   version="$(sed -n 's/^set(VERSION \([0-9.]*\)).*/\1/p' "$src/CMakeLists.txt")"
   local number
   number="$(echo "$version" | awk -F. '{ printf "%d%03d%03d", $1, $2, $3 }')"
@@ -152,22 +155,14 @@ build_jpeg() {
       _ {} "$out/obj" "$out/config")
   emar rcs "$out/lib/libjpeg.a" "$out"/obj/*.o
   cp "$src/jpeglib.h" "$src/jmorecfg.h" "$src/jerror.h" "$out/config/jconfig.h" "$out/include/"
-  rm -rf "$out/obj"
-  echo "$recipe" >"$out/.built"
-  step_done
 }
 
 # SDL2: the sources its Emscripten configuration (SDL_config_emscripten.h) needs, compiled
 # directly (its CMake configuration runs hundreds of compiler checks), video on the page's
 # canvas, sound through Web Audio, no threads so the page needs no cross-origin isolation.
 build_sdl2() {
-  local src out recipe
-  src="$(source_dir libsdl2)"
-  out="$deps/sdl2"
-  recipe="$(recipe_of build_sdl2 "$src")"
-  is_built "$out" "$recipe" && return 0
-  step "building $(basename "$src") for wasm32"
-  rm -rf "$out/lib" "$out/include" && start_objects "$out" "$recipe" && mkdir -p "$out/lib" "$out/include/SDL2"
+  local src=$1 out=$2
+  mkdir -p "$out/include/SDL2"
   cat >"$out/sources.txt" <<'LIST'
 SDL.c SDL_assert.c SDL_dataqueue.c SDL_error.c SDL_guid.c SDL_hints.c SDL_list.c SDL_log.c SDL_utils.c
 atomic/SDL_atomic.c atomic/SDL_spinlock.c
@@ -209,11 +204,8 @@ LIST
       'o="$2/$(echo "$1" | tr / _).o"; [ -f "$o" ] || { emcc '"$cflags"' -w -I../include -c "$1" -o "$o.part" && mv "$o.part" "$o"; }' _ {} "$out/obj")
   emar rcs "$out/lib/libSDL2.a" "$out"/obj/*.o
   cp "$src"/include/*.h "$out/include/SDL2/"
-  rm -rf "$out/obj"
-  echo "$recipe" >"$out/.built"
-  step_done
 }
 
-build_openmpt
-build_jpeg
-build_sdl2
+build_library openmpt libopenmpt build_openmpt
+build_library jpeg libjpeg-turbo build_jpeg
+build_library sdl2 libsdl2 build_sdl2

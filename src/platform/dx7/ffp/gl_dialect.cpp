@@ -445,6 +445,22 @@ void dialectPixelStorei(GLenum name, GLint value) {
   glPixelStorei(name, value);
 }
 
+namespace {
+
+// Texels ES cannot take, converted into tight RGBA rows for `upload` (the caller's row length
+// is kept for the uploads after it).
+template <typename Upload>
+void uploadConverted(GLsizei width, GLsizei height, GLenum format, GLenum type, const void* pixels, Upload upload) {
+  const std::vector<std::uint32_t> rgba =
+      converted(width, height, format, type, pixels, opaqueTextures.count(boundTexture2D()) != 0);
+  const GLint rowLength = unpackRowLength;
+  glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+  upload(rgba.data());
+  glPixelStorei(GL_UNPACK_ROW_LENGTH, rowLength);
+}
+
+}  // namespace
+
 void dialectTexImage2D(GLenum target, GLint level, GLint internalFormat, GLsizei width, GLsizei height, GLint border,
                        GLenum format, GLenum type, const void* pixels) {
   if (!esDialect || esTakes(format, type)) {
@@ -455,12 +471,9 @@ void dialectTexImage2D(GLenum target, GLint level, GLint internalFormat, GLsizei
     glTexImage2D(target, level, GL_RGBA8, width, height, border, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
     return;
   }
-  std::vector<std::uint32_t> rgba =
-      converted(width, height, format, type, pixels, opaqueTextures.count(boundTexture2D()) != 0);
-  GLint rowLength = unpackRowLength;
-  glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
-  glTexImage2D(target, level, GL_RGBA8, width, height, border, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
-  glPixelStorei(GL_UNPACK_ROW_LENGTH, rowLength);
+  uploadConverted(width, height, format, type, pixels, [&](const void* rgba) {
+    glTexImage2D(target, level, GL_RGBA8, width, height, border, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
+  });
 }
 
 void dialectTexSubImage2D(GLenum target, GLint level, GLint x, GLint y, GLsizei width, GLsizei height, GLenum format,
@@ -469,12 +482,9 @@ void dialectTexSubImage2D(GLenum target, GLint level, GLint x, GLint y, GLsizei 
     glTexSubImage2D(target, level, x, y, width, height, format, type, pixels);
     return;
   }
-  std::vector<std::uint32_t> rgba =
-      converted(width, height, format, type, pixels, opaqueTextures.count(boundTexture2D()) != 0);
-  GLint rowLength = unpackRowLength;
-  glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
-  glTexSubImage2D(target, level, x, y, width, height, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
-  glPixelStorei(GL_UNPACK_ROW_LENGTH, rowLength);
+  uploadConverted(width, height, format, type, pixels, [&](const void* rgba) {
+    glTexSubImage2D(target, level, x, y, width, height, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
+  });
 }
 
 void dialectTexParameteri(GLenum target, GLenum name, GLint value) {
